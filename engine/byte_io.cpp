@@ -1,0 +1,124 @@
+#include "engine/byte_io.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+namespace korvell {
+
+std::string systemReason(int errorNumber) {
+  return std::strerror(errorNumber);
+}
+
+std::unique_ptr<FileSource> FileSource::open(const std::string& path, std::string* reason) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    *reason = systemReason(EISDIR);
+    return nullptr;
+  }
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) {
+    *reason = systemReason(errno);
+    return nullptr;
+  }
+  // Reads are whole blocks straight into the caller's buffer; stdio's own buffer would only
+  // add a copy.
+  std::setvbuf(file, nullptr, _IONBF, 0);
+  const auto size = std::filesystem::file_size(path, ec);
+  if (ec) {
+    *reason = ec.message();
+    std::fclose(file);
+    return nullptr;
+  }
+  return std::unique_ptr<FileSource>(new FileSource(file, size));
+}
+
+FileSource::~FileSource() {
+  std::fclose(file_);
+}
+
+size_t FileSource::read(uint8_t* dst, size_t n) {
+  const size_t got = std::fread(dst, 1, n, file_);
+  if (got < n && std::ferror(file_)) {
+    error_ = systemReason(errno);
+    return 0;
+  }
+  position_ += got;
+  return got;
+}
+
+FileSink::FileSink(std::FILE* file, std::string path)
+    : file_(file), path_(std::move(path)), buffer_(kBufferSize) {}
+
+std::unique_ptr<FileSink> FileSink::create(const std::string& path, std::string* reason) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    *reason = systemReason(EISDIR);
+    return nullptr;
+  }
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) {
+    *reason = systemReason(errno);
+    return nullptr;
+  }
+  std::setvbuf(file, nullptr, _IONBF, 0);
+  return std::unique_ptr<FileSink>(new FileSink(file, path));
+}
+
+FileSink::~FileSink() {
+  close();
+}
+
+bool FileSink::fail() {
+  if (error_.empty()) error_ = systemReason(errno != 0 ? errno : EIO);
+  return false;
+}
+
+bool FileSink::flush() {
+  if (!error_.empty()) return false;
+  if (used_ > 0) {
+    errno = 0;
+    if (std::fwrite(buffer_.data(), 1, used_, file_) != used_) return fail();
+    used_ = 0;
+  }
+  return true;
+}
+
+bool FileSink::write(const uint8_t* data, size_t n) {
+  if (!error_.empty() || file_ == nullptr) return false;
+  if (used_ + n > buffer_.size()) {
+    if (!flush()) return false;
+    if (n >= buffer_.size()) {
+      errno = 0;
+      if (std::fwrite(data, 1, n, file_) != n) return fail();
+      return true;
+    }
+  }
+  std::memcpy(buffer_.data() + used_, data, n);
+  used_ += n;
+  return true;
+}
+
+bool FileSink::close() {
+  if (file_ == nullptr) return error_.empty();
+  flush();
+  errno = 0;
+  if (std::fclose(file_) != 0) fail();
+  file_ = nullptr;
+  return error_.empty();
+}
+
+size_t MemorySource::read(uint8_t* dst, size_t n) {
+  const size_t got = std::min(n, size_ - position_);
+  if (got > 0) std::memcpy(dst, data_ + position_, got);
+  position_ += got;
+  return got;
+}
+
+bool MemorySink::write(const uint8_t* data, size_t n) {
+  bytes_.insert(bytes_.end(), data, data + n);
+  return true;
+}
+
+}  // namespace korvell

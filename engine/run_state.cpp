@@ -1,0 +1,73 @@
+#include "engine/run_state.h"
+
+#include <algorithm>
+
+namespace korvell {
+
+Slot slotAt(int number) {
+  if (number < kVideoSlots) return {Family::Video, number};
+  if (number < kVideoSlots + kAudioSlots) return {Family::Audio, number - kVideoSlots};
+  return {Family::Subpicture, number - kVideoSlots - kAudioSlots};
+}
+
+int slotNumber(Slot slot) {
+  switch (slot.family) {
+    case Family::Video:
+      return slot.index;
+    case Family::Audio:
+      return kVideoSlots + slot.index;
+    case Family::Subpicture:
+      return kVideoSlots + kAudioSlots + slot.index;
+  }
+  return 0;
+}
+
+ReadBuffer::ReadBuffer() : storage_(kGuard + kReadBlock + kGuard, 0) {}
+
+void ReadBuffer::keepTail(size_t n) {
+  if (n >= kGuard) {
+    std::copy_n(block() + n - kGuard, kGuard, storage_.data());
+  } else {
+    // A short block: shift the old guard left and append what there is.
+    std::copy(storage_.begin() + static_cast<std::ptrdiff_t>(n),
+              storage_.begin() + static_cast<std::ptrdiff_t>(kGuard), storage_.begin());
+    std::copy_n(block(), n, storage_.data() + kGuard - n);
+  }
+}
+
+void ReadBuffer::clearAfter(size_t n) {
+  std::fill_n(block() + n, kGuard, uint8_t{0});
+}
+
+RunState::RunState() {
+  resetRegistry();
+  resetRenumbering();
+}
+
+void RunState::resetRegistry() {
+  videoIds.fill(-1);
+  audioIds.fill(-1);
+  subIds.fill(-1);
+  videoShown.fill(false);
+  audioShown.fill(false);
+  subShown.fill(false);
+}
+
+void RunState::resetRenumbering() {
+  newId.fill(0xFF);
+  nextVideo = nextAudio = nextSub = 0;
+}
+
+int32_t RunState::registeredId(Slot slot) const {
+  switch (slot.family) {
+    case Family::Video:
+      return videoIds[slot.index];
+    case Family::Audio:
+      return audioIds[slot.index];
+    case Family::Subpicture:
+      return subIds[slot.index];
+  }
+  return -1;
+}
+
+}  // namespace korvell

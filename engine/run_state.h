@@ -1,0 +1,121 @@
+// RunState: everything that outlives one byte of input. One instance exists for the
+// program's lifetime; the front end owns it and passes it by reference to every run.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/byte_io.h"
+
+namespace korvell {
+
+constexpr size_t kReadBlock = 0x40000;  // 262,144 bytes per walker read
+constexpr size_t kPackSize = 2048;
+constexpr int kVideoSlots = 2;  // selectable video slots (the table has 16 entries)
+constexpr int kAudioSlots = 16;
+constexpr int kSubSlots = 16;  // selectable subpicture slots (the table has 32)
+constexpr int kSubTableSlots = 32;
+constexpr int kSelectableSlots = kVideoSlots + kAudioSlots + kSubSlots;  // 34
+
+/// The three stream families; a selectable slot is a family and an index.
+enum class Family { Video, Audio, Subpicture };
+
+/// A selectable slot: video 0..1, audio 0..15 or subpicture 0..15.
+struct Slot {
+  Family family;
+  int index;
+  bool operator==(const Slot&) const = default;
+};
+
+/// The 34 selectable slots in the order of the runs: video 0 and 1, audio 00 to 15,
+/// subpicture 00 to 15. slotAt(i) and slotNumber(slot) convert between the two forms.
+Slot slotAt(int number);
+int slotNumber(Slot slot);
+
+/// The read buffer: one block of kReadBlock bytes with a guard area on each side. The guard
+/// before the block holds the tail of the previous block, the guard after it zero bytes, so
+/// an analyser that looks a few bytes before or past its window stays inside this buffer.
+class ReadBuffer {
+ public:
+  static constexpr size_t kGuard = 64;
+  ReadBuffer();
+  uint8_t* block() { return storage_.data() + kGuard; }
+  const uint8_t* block() const { return storage_.data() + kGuard; }
+  /// Before a read: keeps the last kGuard bytes of the block just walked (n bytes long).
+  void keepTail(size_t n);
+  /// After a read of n bytes: zeroes the guard that follows them.
+  void clearAfter(size_t n);
+
+ private:
+  std::vector<uint8_t> storage_;
+};
+
+struct RunState {
+  RunState();
+
+  // The registry: the identifier that first claimed each slot in this pass, or -1.
+  std::array<int32_t, 16> videoIds{};
+  std::array<int32_t, 16> audioIds{};
+  std::array<int32_t, kSubTableSlots> subIds{};
+
+  // Details-shown flags, one per slot, cleared at each pass start.
+  std::array<bool, kVideoSlots> videoShown{};
+  std::array<bool, 16> audioShown{};
+  std::array<bool, kSubTableSlots> subShown{};
+
+  // The selection (the window's stream boxes) and the label of each selectable slot. The
+  // walker and the rebuild pass read the selection at each decision, so a change made while
+  // a run lets events through takes effect at once.
+  std::array<bool, kSelectableSlots> selected{};
+  std::array<std::string, kSelectableSlots> streamLabel{};
+  bool isSelected(Slot slot) const { return selected[slotNumber(slot)]; }
+
+  // Options that the walker reads live.
+  bool FastCheck = true;
+  bool CountFrames = true;
+  bool Details = true;
+  bool Continue = true;
+  char decimalSeparator = '.';  ///< of the real numbers the analysers print
+
+  // Output sinks of the Demux run; absent (null) unless the slot's file is open. Owned by the
+  // run that opened them.
+  std::array<ByteSink*, kVideoSlots> videoOut{};
+  std::array<ByteSink*, kAudioSlots> audioOut{};
+  std::array<ByteSink*, kSubSlots> subOut{};
+  /// The first sink whose write failed during the pass; the pass stops at its next poll.
+  ByteSink* failedSink = nullptr;
+
+  // The source being walked (owned by the run) and its path as the user gave it.
+  ByteSource* source = nullptr;
+  std::string sourcePath;
+  ReadBuffer readBuffer;
+
+  // Values handed from one pass to the next.
+  std::array<int32_t, kVideoSlots> frameCount{};
+  std::array<double, kVideoSlots> frameRate{};
+  double duration = 0;
+  uint32_t firstPtsMin = 0xFFFFFFFF;
+
+  // Run flags.
+  bool cancelled = false;
+  bool demuxing = false;
+
+  // Rebuild renumbering state.
+  std::array<uint8_t, 256> newId{};
+  uint8_t nextVideo = 0;
+  uint8_t nextAudio = 0;
+  uint8_t nextSub = 0;
+
+  /// Pass start: every registry entry -1, every details-shown flag clear.
+  void resetRegistry();
+  /// Rebuild start: every newId 0xFF and the three counters 0.
+  void resetRenumbering();
+  /// Registry entry of a selectable slot.
+  int32_t registeredId(Slot slot) const;
+};
+
+}  // namespace korvell

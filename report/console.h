@@ -1,0 +1,57 @@
+// The two small interfaces through which the core reports to whoever drives it.
+#pragma once
+
+#include <string_view>
+
+namespace korvell {
+
+/// Where runs, the walker and the analysers report. Messages carry the inline markup of
+/// report/markup.h ("[b]MPEG-2[/b] video stream 0 found!").
+class Console {
+ public:
+  virtual ~Console() = default;
+
+  /// Appends one message as a new line. An empty message appends an empty line.
+  virtual void log(std::string_view message) = 0;
+
+  /// Sets the text of a status panel: 0 holds the state of the run ("Ready", "Reading X"),
+  /// 1 the detail or progress. The front end shows it at once, even while a run is busy.
+  virtual void status(std::string_view text, int panel) = 0;
+};
+
+/// The kinds of run a front end can start; the front end's enabling rules depend on them.
+enum class RunKind { Read, Demux, Rebuild, Playlist };
+
+/// What a run needs from its front end besides the console.
+class RunHost : public Console {
+ public:
+  /// Empties the console (the Read run's "Auto clear").
+  virtual void clearConsole() = 0;
+
+  /// Lets pending user events through; called every 4 MiB of input. This is the only place
+  /// where a Cancel or a change of the stream selection can reach a busy run.
+  virtual void processEvents() = 0;
+
+  /// Repaints the whole window; called every 64 MiB of input.
+  virtual void repaint() = 0;
+
+  /// Cancel is enabled while a walker or rebuild pass runs, and disabled when it ends.
+  virtual void setCancelEnabled(bool enabled) = 0;
+
+  /// Asks a Yes/No question; true means Yes.
+  virtual bool ask(std::string_view question) = 0;
+
+  /// A run begins: the front end disables the commands the run's kind disables and shows
+  /// its status page.
+  virtual void runStarting(RunKind kind) = 0;
+
+  /// The run changed the stream selection or the labels of the run state (reset at the start
+  /// of a Read run, filled at its end): the front end shows them.
+  virtual void selectionChanged() = 0;
+
+  /// The run has ended, whether it finished, was cancelled or failed: the front end enables
+  /// its commands again by its rules.
+  virtual void runFinished(RunKind kind) = 0;
+};
+
+}  // namespace korvell

@@ -1,0 +1,105 @@
+#include "report/markup.h"
+
+#include <cctype>
+
+namespace korvell {
+
+namespace {
+
+constexpr uint32_t kBlue = 0x00FF0000;  // blue is the third byte of the colour word
+constexpr uint32_t kRed = 0x000000FF;
+
+TextStyle styleForTag(std::string_view name) {
+  TextStyle style;
+  if (name == "b") {
+    style.bold = true;
+  } else if (name == "i") {
+    style.italic = true;
+  } else if (name == "u") {
+    style.underline = true;
+  } else if (name == "s1") {
+    style.pointSize = 10;
+  } else if (name == "s2") {
+    style.pointSize = 12;
+  } else if (name.starts_with("c:")) {
+    style.colour = parseColourValue(name.substr(2));
+  } else if (name == "bl") {
+    style.bold = true;
+    style.colour = kBlue;
+  } else if (name == "re") {
+    style.bold = true;
+    style.colour = kRed;
+  }
+  // Any other name: the reset style, which is the default.
+  return style;
+}
+
+void append(std::vector<StyledSegment>& out, std::string text, const TextStyle& style) {
+  if (text.empty()) return;
+  if (!out.empty() && out.back().style == style) {
+    out.back().text += text;
+  } else {
+    out.push_back({std::move(text), style});
+  }
+}
+
+}  // namespace
+
+uint32_t parseColourValue(std::string_view hexText) {
+  uint32_t value = 0;
+  for (char c : hexText) {
+    const char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    int digit = -1;
+    if (upper >= '0' && upper <= '9') digit = upper - '0';
+    if (upper >= 'A' && upper <= 'F') digit = upper - 'A' + 10;
+    if (digit < 0) continue;
+    value = (value << 4) + static_cast<uint32_t>(digit);
+  }
+  return value;
+}
+
+std::string stripMarkup(std::string_view message) {
+  std::string out;
+  out.reserve(message.size());
+  size_t pos = 0;
+  while (pos < message.size()) {
+    const size_t open = message.find('[', pos);
+    if (open == std::string_view::npos) {
+      out.append(message.substr(pos));
+      break;
+    }
+    out.append(message.substr(pos, open - pos));
+    const size_t close = message.find(']', open);
+    if (close == std::string_view::npos) break;  // an unclosed "[" hides the rest
+    pos = close + 1;
+  }
+  return out;
+}
+
+std::vector<StyledSegment> parseMarkup(std::string_view message) {
+  std::vector<StyledSegment> segments;
+  const TextStyle plain;
+  size_t pos = 0;
+  while (pos < message.size()) {
+    const size_t open = message.find('[', pos);
+    if (open == std::string_view::npos) {
+      append(segments, std::string(message.substr(pos)), plain);
+      break;
+    }
+    append(segments, std::string(message.substr(pos, open - pos)), plain);
+    const size_t nameEnd = message.find(']', open);
+    if (nameEnd == std::string_view::npos) break;
+    const std::string_view name = message.substr(open + 1, nameEnd - open - 1);
+    const std::string closing = "[/" + std::string(name) + "]";
+    const size_t bodyStart = nameEnd + 1;
+    const size_t closeAt = message.find(closing, bodyStart);
+    const size_t bodyEnd = closeAt == std::string_view::npos ? message.size() : closeAt;
+    append(segments, stripMarkup(message.substr(bodyStart, bodyEnd - bodyStart)),
+           styleForTag(name));
+    if (closeAt == std::string_view::npos) break;
+    pos = closeAt + closing.size();
+  }
+  return segments;
+}
+
+}  // namespace korvell

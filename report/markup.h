@@ -1,0 +1,41 @@
+// The console's inline markup: "[b]bold[/b]", "[bl]blue[/bl]", "[re]red[/re]", "[i]", "[u]",
+// "[s1]", "[s2]", "[c:FF0000]colour[/c:FF0000]". Shared by the window and the command line.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korvell {
+
+/// How one run of text in a console line looks.
+struct TextStyle {
+  bool bold = false;
+  bool italic = false;
+  bool underline = false;
+  int pointSize = 8;               ///< 8 by default, 10 for s1, 12 for s2
+  std::optional<uint32_t> colour;  ///< 0x00BBGGRR (red in the lowest byte); none = default
+  bool operator==(const TextStyle&) const = default;
+};
+
+/// One run of text with its style, counted on the displayed line (tags removed).
+struct StyledSegment {
+  std::string text;
+  TextStyle style;
+};
+
+/// The displayed line: the message with every "[...]" removed. It never contains a "[".
+std::string stripMarkup(std::string_view message);
+
+/// Splits a message into styled segments whose texts, joined, are the displayed line.
+/// Tags do not nest: a tagged segment runs to the first closing tag of the same name
+/// (names compare case-sensitively). An unknown tag name resets the segment to the default
+/// style. Malformed markup (an unclosed tag, a stray "[") never shows in the result.
+std::vector<StyledSegment> parseMarkup(std::string_view message);
+
+/// The colour word of a "c:" tag value: hex digits in either case, other characters skipped.
+uint32_t parseColourValue(std::string_view hexText);
+
+}  // namespace korvell

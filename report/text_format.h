@@ -1,0 +1,27 @@
+// Number and time texts shared by the runs, the walker and the analysers.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace korvell {
+
+constexpr uint64_t kMebibyte = 1048576;
+
+/// value as `width` upper-case hex digits, zero-padded ("0001E240").
+std::string hexText(uint32_t value, int width);
+
+/// Seconds as "h:mm:ss" or, with milliseconds, "h:mm:ss.zzz". Hours have no leading zero
+/// and wrap at 24, like a time of day; milliseconds are rounded to the nearest.
+std::string clockText(double seconds, bool withMilliseconds);
+
+/// A real number in the shortest general format with up to 15 significant digits
+/// (48, 44.1, -10.6371), with the given decimal separator.
+std::string realText(double value, char decimalSeparator);
+
+/// Whole mebibytes, rounded down: the sizes of the "File size:" lines and the progress text.
+inline uint64_t wholeMebibytes(uint64_t bytes) {
+  return bytes / kMebibyte;
+}
+
+}  // namespace korvell
