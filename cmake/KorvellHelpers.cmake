@@ -1,7 +1,7 @@
 # Warnings are errors on every target of the project.
 function(korvell_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wconversion
-                         -Wno-sign-conversion -Werror)
+                         -Wno-sign-conversion -Wno-missing-field-initializers -Werror)
 endfunction()
 
 # korvell_test(NAME SOURCES...): one GoogleTest executable linked to the core and the

@@ -89,9 +89,11 @@ struct RunState {
   /// The first sink whose write failed during the pass; the pass stops at its next poll.
   ByteSink* failedSink = nullptr;
 
-  // The source being walked (owned by the run) and its path as the user gave it.
+  // The source being walked (owned by the run), the input path as the user gave it, and the
+  // base name of the last run's file set (FEATURE_1, or FEATURE_1_FEATURE_2).
   ByteSource* source = nullptr;
   std::string sourcePath;
+  std::string baseName;
   ReadBuffer readBuffer;
 
   // Values handed from one pass to the next.

@@ -1,0 +1,352 @@
+#include "engine/walker.h"
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <string>
+
+#include "engine/walker_internal.h"
+#include "report/text_format.h"
+
+namespace korvell {
+
+namespace {
+
+bool hasAobExtension(const std::string& path) {
+  const size_t dot = path.find_last_of('.');
+  const size_t separator = path.find_last_of("/\\:");
+  if (dot == std::string::npos || (separator != std::string::npos && separator > dot)) {
+    return false;
+  }
+  std::string ext = path.substr(dot);
+  for (char& c : ext)
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return ext == ".AOB";
+}
+
+// A PTS or DTS field: 33 bits spread over five bytes with marker bits; bit 32 is dropped.
+uint32_t decodeStamp(uint64_t bytes) {
+  const auto b = [bytes](int i) { return static_cast<uint32_t>(bytes >> (8 * (4 - i))) & 0xFF; };
+  return ((b(0) & 0x06) << 29) | (b(1) << 22) | ((b(2) & 0xFE) << 14) | (b(3) << 7) |
+         ((b(4) & 0xFE) >> 1);
+}
+
+}  // namespace
+
+std::string progressText(uint64_t position, uint64_t size, double elapsedSeconds) {
+  const double remaining =
+      position == 0 ? 0
+                    : elapsedSeconds * static_cast<double>(size) / static_cast<double>(position) -
+                          elapsedSeconds + 1.0;
+  return std::to_string(wholeMebibytes(position)) + "/" + std::to_string(wholeMebibytes(size)) +
+         " Mbytes, Remaining time: " + clockText(remaining, false);
+}
+
+Walker::Walker(RunState& state, RunHost& host, WalkMode mode)
+    : state_(state), host_(host), mode_(mode), aobSource_(hasAobExtension(state.sourcePath)) {}
+
+void Walker::walkBlock(const uint8_t* block, size_t n) {
+  size_t i = 0;
+  while (i < n) {
+    if (inPayload_) {
+      // The piece goes on as a span; only its first byte enters the start-code register.
+      sync_ = (sync_ << 8) | block[i];
+      const size_t length = std::min(static_cast<size_t>(remaining_), n - i);
+      payloadPiece(block, i, length);
+      remaining_ -= static_cast<int32_t>(length);
+      i += length;
+      if (remaining_ == 0) inPayload_ = false;
+    } else if (skip_ > 0) {
+      // Discarded bytes still pass through the register; the last four are what it keeps.
+      const size_t length = std::min(static_cast<size_t>(skip_), n - i);
+      for (size_t k = length > 4 ? length - 4 : 0; k < length; ++k) {
+        sync_ = (sync_ << 8) | block[i + k];
+      }
+      skip_ -= static_cast<int32_t>(length);
+      remaining_ -= static_cast<int32_t>(length);
+      i += length;
+    } else {
+      step(block[i]);
+      ++i;
+    }
+  }
+}
+
+void Walker::step(uint8_t byte) {
+  sync_ = (sync_ << 8) | byte;
+  if (ps2Bytes_ > 0) {
+    ps2Bytes_ = 0;
+    --remaining_;
+    if (byte == 1 && firstDsi_) {
+      dsiBytes_ = 52;
+    } else {
+      skip_ = remaining_;
+    }
+  } else if (dsiBytes_ > 0) {
+    --remaining_;
+    --dsiBytes_;
+    navigationByte();
+  } else if (fixedBytes_ > 0) {
+    --remaining_;
+    --fixedBytes_;
+    if (fixedBytes_ == 1) flags2_ = byte;
+    if (fixedBytes_ == 0) {
+      headerLeft_ = byte;
+      if ((flags2_ & 0xC0) == 0x80) {
+        ptsBytes_ = 5;
+      } else if ((flags2_ & 0xC0) == 0xC0) {
+        ptsDtsBytes_ = 10;
+      } else if ((flags2_ & 0xC1) == 0x01) {
+        extBytes_ = 1;
+      }
+      if (headerLeft_ == 0) endHeader();
+    }
+  } else if (ptsBytes_ > 0 || ptsDtsBytes_ > 0) {
+    ptsByte(byte);
+  } else if (extBytes_ > 0 || pstdBytes_ > 0 || ext2Bytes_ > 0) {
+    extensionByte(byte);
+  } else if (headerLeft_ > 0) {
+    --remaining_;
+    if (--headerLeft_ == 0) endHeader();
+  } else if (subHeaderBytes_ > 0) {
+    substreamByte(byte);
+  } else if (lpcmSkip_ > 0 || truehdSkip_ > 0) {
+    --remaining_;
+    int& counter = lpcmSkip_ > 0 ? lpcmSkip_ : truehdSkip_;
+    if (--counter == 0) startPayload(kRouteAudio);
+  } else {
+    classifyStartCode();
+  }
+}
+
+void Walker::classifyStartCode() {
+  Route route = kRouteNone;
+  const uint32_t code = sync_;
+  if (code >= 0x000001E0 && code <= 0x000001E3) {
+    videoKind_ = (code & 2) != 0 ? VideoKind::H264 : VideoKind::Mpeg2;
+    videoIndex_ = static_cast<int>(code & 1);
+    videoSub_ = static_cast<int>(code & 0xFF);
+    registerVideo(videoSub_);
+    route = kRouteVideo;
+  } else if (code == 0x000001FD) {
+    videoKind_ = VideoKind::Vc1;
+    route = kRouteVideo;
+  } else if (code >= 0x000001C0 && code <= 0x000001CF) {
+    route = kRouteMpegAudio;
+  } else if (code == 0x000001BC || code == 0x000001BE) {
+    route = kRouteSkipPacket;
+  } else if (code == 0x000001BD) {
+    route = kRoutePrivate1;
+  } else if (code == 0x000001BF) {
+    route = kRoutePrivate2;
+  }
+  if (route != kRouteNone) {
+    route_ = route;
+    streamId_ = static_cast<uint8_t>(code & 0xFF);
+    packetHasPts_ = false;
+    lengthBytes_ = 2;
+    return;
+  }
+  if (lengthBytes_ == 0) return;
+  if (--lengthBytes_ > 0) return;
+  remaining_ = static_cast<int32_t>(sync_ & 0xFFFF);
+  if (route_ == kRoutePrivate2) {
+    ps2Bytes_ = 1;
+  } else if (route_ == kRouteSkipPacket) {
+    skip_ = remaining_;
+  } else {
+    fixedBytes_ = 3;
+  }
+}
+
+void Walker::ptsByte(uint8_t byte) {
+  --remaining_;
+  --headerLeft_;
+  stampBytes_ = (stampBytes_ << 8) | byte;
+  int& counter = ptsBytes_ > 0 ? ptsBytes_ : ptsDtsBytes_;
+  --counter;
+  const bool withDts = &counter == &ptsDtsBytes_;
+  if (counter == (withDts ? 5 : 0)) {
+    pts_ = decodeStamp(stampBytes_);
+    packetHasPts_ = true;
+    if (withDts) videoPts_ = pts_;
+  } else if (withDts && counter == 0) {
+    dts_ = decodeStamp(stampBytes_);
+  }
+  if (counter > 0) return;
+  if (headerLeft_ == 0) {
+    endHeader();
+  } else if (route_ == kRouteVideo && (flags2_ & 0x01) != 0) {
+    extBytes_ = 1;
+  }
+}
+
+void Walker::extensionByte(uint8_t byte) {
+  --remaining_;
+  --headerLeft_;
+  if (extBytes_ > 0) {
+    extBytes_ = 0;
+    extFlags_ = byte;
+    if ((extFlags_ & 0x10) != 0) {
+      pstdBytes_ = 2;
+    } else if ((extFlags_ & 0x01) != 0) {
+      ext2Bytes_ = 2;
+    } else if (headerLeft_ == 0) {
+      endHeader();
+    }
+  } else if (pstdBytes_ > 0) {
+    if (--pstdBytes_ > 0) return;
+    if ((extFlags_ & 0x01) != 0) {
+      ext2Bytes_ = 2;
+    } else if (headerLeft_ == 0) {
+      endHeader();
+    }
+  } else if (--ext2Bytes_ == 0) {
+    // Only the extended stream id packet names its stream in the second extension byte.
+    if (streamId_ == 0xFD) {
+      const int extension = byte & 0x7F;
+      if (extension == 0x55 || extension == 0x56) {
+        videoIndex_ = extension - 0x55;
+        videoSub_ = extension;
+        registerVideo(extension);
+      } else {
+        route_ = kRouteSkip;
+      }
+    }
+    if (headerLeft_ == 0) endHeader();
+  }
+}
+
+void Walker::endHeader() {
+  if (route_ == kRoutePrivate1) {
+    subHeaderBytes_ = 4;
+  } else {
+    inPayload_ = remaining_ > 0;
+  }
+}
+
+void Walker::startPayload(Route route) {
+  route_ = route;
+  inPayload_ = remaining_ > 0;
+}
+
+void Walker::substreamByte(uint8_t byte) {
+  --remaining_;
+  --subHeaderBytes_;
+  if (subHeaderBytes_ == 3) {
+    const int family = byte & 0xE0;
+    if (family == 0x20 || family == 0x60) {
+      subIndex_ = byte & 0x1F;
+      subSub_ = byte;
+      subHeaderBytes_ = 0;
+      registerSubpicture(byte);
+      startPayload(kRouteSubpicture);
+    }
+    return;
+  }
+  if (subHeaderBytes_ > 0) return;
+  const auto id = static_cast<uint8_t>(sync_ >> 24);
+  audioIndex_ = id & 0x0F;
+  if (id >= 0x80 && id <= 0x87) {
+    audioKind_ = AudioKind::Ac3;
+    audioIndex_ = id & 7;
+  } else if (id >= 0x88 && id <= 0x8F) {
+    audioKind_ = AudioKind::Dts;
+    audioIndex_ = id & 7;
+  } else if (id >= 0xC0 && id <= 0xCF) {
+    audioKind_ = AudioKind::Eac3;
+  } else if (id >= 0xA0 && id <= 0xA7) {
+    audioKind_ = AudioKind::Lpcm;
+  } else if (id >= 0xB0 && id <= 0xB7) {
+    audioKind_ = AudioKind::TrueHd;
+    audioIndex_ = id & 7;
+  } else {
+    route_ = kRouteSkip;
+    inPayload_ = remaining_ > 0;
+    return;
+  }
+  audioSub_ = id;
+  registerAudio(id);
+  pts_ = 0;
+  if (audioKind_ == AudioKind::Lpcm) {
+    lpcmSkip_ = 3;
+  } else if (audioKind_ == AudioKind::TrueHd) {
+    truehdSkip_ = 1;
+  } else {
+    startPayload(kRouteAudio);
+  }
+}
+
+void Walker::navigationByte() {
+  if (dsiBytes_ == 24) {
+    // Bytes 24 and 25 of the navigation data: the upper half of the last four read.
+    host_.log("VOB number = " + std::to_string(sync_ >> 16));
+  } else if (dsiBytes_ == 4) {
+    firstPtm_ = sync_;
+    host_.log("PTM of first video frame = [re]" + hexText(firstPtm_, 8) + "[/re]");
+  } else if (dsiBytes_ == 0) {
+    const uint32_t lastPtm = sync_;
+    host_.log("PTM of last video frame = " + hexText(lastPtm, 8));
+    state_.duration = static_cast<double>(lastPtm - firstPtm_) / 90000.0;
+    host_.log("Duration = [b]" + clockText(state_.duration, true) + "[/b]");
+    firstDsi_ = false;
+    skip_ = remaining_;
+  }
+}
+
+void Walker::payloadPiece(const uint8_t* block, size_t start, size_t length) {
+  // MPEG audio is never registered and has no slot of its own: its payload is dropped.
+  if (route_ != kRouteVideo && route_ != kRouteAudio && route_ != kRouteSubpicture) return;
+  if (route_ == kRouteVideo && (videoIndex_ < 0 || videoIndex_ >= kVideoSlots)) return;
+  const uint8_t* piece = block + start;
+  if (route_ == kRouteVideo && state_.CountFrames) countFrames(piece, length);
+  if (mode_ == WalkMode::Scan) {
+    if (state_.Details) showDetails(block, start, length);
+  } else {
+    writePiece(piece, length);
+  }
+}
+
+bool demux(RunState& state, RunHost& host, WalkMode mode) {
+  state.cancelled = false;
+  state.demuxing = mode == WalkMode::Demux;
+  state.failedSink = nullptr;
+  host.setCancelEnabled(true);
+  state.resetRegistry();
+  const auto started = std::chrono::steady_clock::now();
+
+  Walker walker(state, host, mode);
+  ByteSource& source = *state.source;
+  const uint64_t size = source.size();
+  const uint64_t startPosition = source.position();
+  bool readOk = true;
+  size_t n = 0;
+  while (source.position() < size && !state.cancelled) {
+    state.readBuffer.keepTail(n);
+    n = source.read(state.readBuffer.block(), kReadBlock);
+    if (n == 0) {
+      readOk = source.error().empty();  // an error, or a file that shrank under us
+      break;
+    }
+    state.readBuffer.clearAfter(n);
+    const uint64_t position = source.position();
+    if (position % kProgressInterval == 0) {
+      const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
+      host.status(progressText(position, size, elapsed.count()), 1);
+      host.processEvents();
+    }
+    if (mode == WalkMode::Scan && state.FastCheck && position > kFastCheckLimit) {
+      state.cancelled = true;
+    }
+    if (position % kRepaintInterval == 0) host.repaint();
+    if (mode == WalkMode::Scan && startPosition == 0 && position == kReadBlock) {
+      walker.reportSystemHeader(state.readBuffer.block());
+    }
+    walker.walkBlock(state.readBuffer.block(), n);
+  }
+  if (state.cancelled) state.frameCount.fill(0);
+  host.setCancelEnabled(false);
+  return readOk;
+}
+
+}  // namespace korvell

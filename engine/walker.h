@@ -1,0 +1,33 @@
+// The pack and PES walker: one pass over the current source of a RunState.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/run_state.h"
+#include "report/console.h"
+
+namespace korvell {
+
+enum class WalkMode : uint8_t {
+  Scan = 0,   ///< the Read run: find and report streams
+  Demux = 1,  ///< the Demux run: append the payload of selected streams to their sinks
+};
+
+constexpr uint64_t kProgressInterval = 4 * 1048576;  // status text and pending events
+constexpr uint64_t kRepaintInterval = 64 * 1048576;
+constexpr uint64_t kFastCheckLimit = 300000000;  // a fast scan stops past this position
+
+/// Walks state.source from its position to its end in blocks of kReadBlock bytes, shifting
+/// every byte through a start-code register; classifies each PES packet to a stream slot and
+/// hands its payload, as spans, to the scan report or the sinks. Resets the registry first,
+/// polls state.cancelled before each block read, and lets host process events every 4 MiB.
+/// Never opens or closes a file. A failed sink write stops the pass at the next poll and is
+/// left in state.failedSink. Returns false when the source could not be read (its error()
+/// tells why); malformed data is never an error, it only misleads the walk until the next
+/// start code.
+bool demux(RunState& state, RunHost& host, WalkMode mode);
+
+/// The progress text of a pass: "12/345 Mbytes, Remaining time: 0:01:02".
+std::string progressText(uint64_t position, uint64_t size, double elapsedSeconds);
+
+}  // namespace korvell

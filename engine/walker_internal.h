@@ -1,0 +1,106 @@
+// The walker's per-pass state, shared by its three source files: the state machine
+// (walker.cpp), stream detection and the scan report (stream_detection.cpp) and payload
+// extraction (payload.cpp).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "engine/walker.h"
+
+namespace korvell {
+
+/// What the payload of the current packet is.
+enum Route : uint8_t {
+  kRouteVideo = 0,
+  kRouteAudio = 1,       // private stream 1 audio
+  kRouteSkip = 2,        // payload discarded
+  kRouteSkipPacket = 3,  // the whole packet discarded
+  kRouteMpegAudio = 4,
+  kRoutePrivate1 = 5,  // private stream 1 before its substream header
+  kRouteSubpicture = 6,
+  kRoutePrivate2 = 7,
+  kRouteNone = 8,  // pass start
+};
+
+enum class VideoKind : uint8_t { Mpeg2 = 0, H264 = 1, Vc1 = 2 };
+enum class AudioKind : uint8_t { Ac3 = 0, Eac3 = 1, Dts = 2, Lpcm = 3, TrueHd = 4 };
+
+class Walker {
+ public:
+  Walker(RunState& state, RunHost& host, WalkMode mode);
+  /// Walks one block of n bytes; state carries over to the next block.
+  void walkBlock(const uint8_t* block, size_t n);
+  void reportSystemHeader(const uint8_t* block);
+
+ private:
+  // walker.cpp: the header state machine.
+  void step(uint8_t byte);
+  void classifyStartCode();
+  void ptsByte(uint8_t byte);
+  void extensionByte(uint8_t byte);
+  void substreamByte(uint8_t byte);
+  void navigationByte();
+  void endHeader();
+  void startPayload(Route route);
+
+  // stream_detection.cpp: registration and the scan report.
+  void registerVideo(int32_t id);
+  void registerAudio(uint8_t id);
+  void registerSubpicture(uint8_t id);
+  void showDetails(const uint8_t* block, size_t start, size_t length);
+  void countFrames(const uint8_t* piece, size_t length);
+
+  // payload.cpp: the demux writes.
+  void writePiece(const uint8_t* piece, size_t length);
+  void append(ByteSink* sink, const uint8_t* data, size_t length);
+
+  void payloadPiece(const uint8_t* block, size_t start, size_t length);
+
+  RunState& state_;
+  RunHost& host_;
+  const WalkMode mode_;
+  const bool aobSource_;
+
+  uint32_t sync_ = 0;
+  bool inPayload_ = false;
+  Route route_ = kRouteNone;
+  int32_t remaining_ = 0;
+  int lengthBytes_ = 0;
+  int fixedBytes_ = 0;
+  uint8_t flags2_ = 0;
+  int headerLeft_ = 0;
+  int ptsBytes_ = 0;
+  int ptsDtsBytes_ = 0;
+  uint64_t stampBytes_ = 0;  // the PTS or DTS bytes read so far
+  int extBytes_ = 0;
+  int pstdBytes_ = 0;
+  int ext2Bytes_ = 0;
+  uint8_t extFlags_ = 0;
+  int subHeaderBytes_ = 0;
+  int lpcmSkip_ = 0;
+  int truehdSkip_ = 0;
+  int32_t skip_ = 0;
+  int ps2Bytes_ = 0;
+  int dsiBytes_ = 0;
+  bool firstDsi_ = true;
+  uint32_t firstPtm_ = 0;
+
+  uint8_t streamId_ = 0;       // stream_id of the current packet
+  bool packetHasPts_ = false;  // the current packet's own header carried a PTS
+  uint32_t pts_ = 0;
+  uint32_t dts_ = 0;
+  uint32_t videoPts_ = 0;
+  uint32_t audioPts_ = 0;
+  uint32_t subPts_ = 0;
+  VideoKind videoKind_ = VideoKind::Mpeg2;
+  AudioKind audioKind_ = AudioKind::Ac3;
+  int videoIndex_ = -1;
+  int audioIndex_ = -1;
+  int subIndex_ = -1;
+  int videoSub_ = 0;
+  int audioSub_ = 0;
+  int subSub_ = 0;
+};
+
+}  // namespace korvell

@@ -1,0 +1,398 @@
+#include "engine/walker.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "testing/ps_writer.h"
+#include "testing/recording_host.h"
+
+namespace korvell {
+namespace {
+
+using testing::PesFields;
+using testing::PsWriter;
+using testing::RecordingHost;
+
+constexpr uint64_t kMib = 1048576;
+
+std::vector<uint8_t> filled(size_t n, uint8_t value) {
+  return std::vector<uint8_t>(n, value);
+}
+
+// Runs one pass over bytes; the state keeps what the pass left.
+struct Pass {
+  RunState state;
+  RecordingHost host;
+  bool ok = true;
+
+  void run(const std::vector<uint8_t>& bytes, WalkMode mode) {
+    MemorySource source(bytes);
+    state.source = &source;
+    ok = demux(state, host, mode);
+    state.source = nullptr;
+  }
+  bool logged(const std::string& line) const {
+    return std::find(host.lines.begin(), host.lines.end(), line) != host.lines.end();
+  }
+};
+
+TEST(Walker, ReportsEachStreamOnceWithSlotAndFirstPts) {
+  PsWriter ps;
+  ps.packHeader().pes(0xE0, filled(100, 0x11), {.pts = 0x1000, .dts = 0x0F00});
+  ps.packHeader().privateStream1(0x81, filled(50, 0x22), {.pts = 0x2000});
+  ps.packHeader().privateStream1(0x81, filled(50, 0x22), {.pts = 0x3000});
+  ps.packHeader().privateStream1(0x23, filled(20, 0x33), {.pts = 0x4000});
+  ps.packHeader().privateStream1(0x6A, filled(20, 0x33), {.pts = 0x5000});
+  Pass pass;
+  pass.run(ps.bytes(), WalkMode::Scan);
+  const std::vector<std::string> expected = {
+      "[b]MPEG-2[/b] video stream 0 found!",
+      "   First PTS = [re]00001000[/re]",
+      "   Substream id = E0",
+      "[b]Dolby Digital[/b] audio stream 1 found!",
+      "   First PTS = [re]00002000[/re]",
+      "   Substream id = 81",
+      "[b]Subpicture[/b] stream 3 found!",
+      "   First PTS = [re]00004000[/re]",
+      "   Substream id = 23",
+      "[b]Extended subpicture[/b] stream 10 found!",
+      "   First PTS = [re]00005000[/re]",
+      "   Substream id = 6A",
+  };
+  EXPECT_EQ(pass.host.lines, expected);
+  EXPECT_EQ(pass.state.videoIds[0], 0xE0);
+  EXPECT_EQ(pass.state.audioIds[1], 0x81);
+  EXPECT_EQ(pass.state.subIds[3], 0x23);
+  EXPECT_EQ(pass.state.subIds[10], 0x6A);
+  EXPECT_EQ(pass.state.firstPtsMin, 0x1000u);  // subpictures do not lower it
+}
+
+TEST(Walker, StreamKindsAndSlots) {
+  struct Case {
+    uint8_t id;
+    const char* found;
+    int slot;
+  };
+  const Case cases[] = {
+      {0x80, "[b]Dolby Digital[/b] audio stream 0 found!", 0},
+      {0x8B, "[b]DTS HD (DTS)[/b] audio stream 3 found!", 3},
+      {0xCB, "[b]Dolby Digital[/b] Plus audio stream 11 found!", 11},
+      {0xA5, "[b]LPCM[/b] audio stream 5 found!", 5},
+      {0xB6, "[b]Dolby TrueHD[/b] audio stream 6 found!", 6},
+  };
+  for (const auto& c : cases) {
+    Pass pass;
+    pass.state.Details = false;
+    PsWriter ps;
+    ps.packHeader().privateStream1(c.id, filled(30, 0x44), {.pts = 1});
+    pass.run(ps.bytes(), WalkMode::Scan);
+    ASSERT_EQ(pass.host.lines.size(), 1u) << int{c.id};
+    EXPECT_EQ(pass.host.lines[0], c.found);
+    EXPECT_EQ(pass.state.audioIds[c.slot], c.id);
+  }
+}
+
+TEST(Walker, MlpInAudioObjectAndVideoKinds) {
+  PsWriter ps;
+  ps.packHeader().privateStream1(0xA1, filled(30, 0x44));
+  ps.packHeader().pes(0xE3, filled(30, 0x44));
+  ps.packHeader().pes(0xFD, filled(30, 0x44), {.streamIdExtension = 0x55});
+  Pass pass;
+  pass.state.Details = false;
+  pass.state.sourcePath = "/disc/AUDIO_TS/ATS_01_1.aob";
+  pass.run(ps.bytes(), WalkMode::Scan);
+  const std::vector<std::string> expected = {"[b]MLP[/b] audio stream 1 found!",
+                                             "[b]H.264 (AVC)[/b] video stream 1 found!",
+                                             "[b]VC-1[/b] video stream 0 found!"};
+  EXPECT_EQ(pass.host.lines, expected);
+  EXPECT_EQ(pass.state.videoIds[0], 0x55);
+  EXPECT_EQ(pass.state.videoIds[1], 0xE3);
+}
+
+TEST(Walker, FirstClaimerKeepsTheSlotAndCollidersShareItsOutput) {
+  PsWriter ps;
+  ps.packHeader().privateStream1(0x80, filled(10, 0xAC));
+  ps.packHeader().privateStream1(0x88, filled(10, 0xD7));  // DTS, also audio slot 0
+  ps.packHeader().privateStream1(0x25, filled(5, 0x01));
+  ps.packHeader().privateStream1(0x65, filled(5, 0x02));  // extended subpicture, slot 5
+  Pass scan;
+  scan.state.Details = false;
+  scan.run(ps.bytes(), WalkMode::Scan);
+  EXPECT_EQ(scan.host.lines.size(), 2u);
+  EXPECT_EQ(scan.state.audioIds[0], 0x80);
+  EXPECT_EQ(scan.state.subIds[5], 0x25);
+
+  Pass pass;
+  MemorySink sink;
+  pass.state.selected[slotNumber({Family::Audio, 0})] = true;
+  pass.state.audioOut[0] = &sink;
+  pass.run(ps.bytes(), WalkMode::Demux);
+  std::vector<uint8_t> expected = filled(10, 0xAC);
+  const auto dts = filled(10, 0xD7);
+  expected.insert(expected.end(), dts.begin(), dts.end());
+  EXPECT_EQ(sink.bytes(), expected);
+}
+
+TEST(Walker, SubpictureBeyondSlot15IsRegisteredButNeverWritten) {
+  PsWriter ps;
+  ps.packHeader().privateStream1(0x30, filled(5, 0x01), {.pts = 90});
+  Pass pass;
+  pass.run(ps.bytes(), WalkMode::Scan);
+  EXPECT_EQ(pass.state.subIds[16], 0x30);
+  EXPECT_TRUE(pass.state.subShown[16]);
+  Pass demuxPass;
+  demuxPass.state.selected.fill(true);
+  MemorySink sink;
+  demuxPass.state.subOut[0] = &sink;
+  demuxPass.run(ps.bytes(), WalkMode::Demux);
+  EXPECT_TRUE(sink.bytes().empty());
+}
+
+TEST(Walker, StartCodeSplitAcrossBlocksAndPayloadSpanningBlocks) {
+  PsWriter ps;
+  ps.packHeader();
+  // Place the next packet so that its start code straddles the block boundary.
+  ps.padding(kReadBlock - 2 - ps.size());
+  std::vector<uint8_t> payload(3000);
+  for (size_t i = 0; i < payload.size(); ++i)
+    payload[i] = static_cast<uint8_t>(i * 7 + 3);
+  ps.privateStream1(0xC2, payload, {.pts = 0x1234});
+  ASSERT_GT(ps.size(), kReadBlock + 1000);
+  Pass scan;
+  scan.run(ps.bytes(), WalkMode::Scan);
+  EXPECT_TRUE(scan.logged("[b]Dolby Digital[/b] Plus audio stream 2 found!"));
+
+  Pass pass;
+  MemorySink sink;
+  pass.state.selected[slotNumber({Family::Audio, 2})] = true;
+  pass.state.audioOut[2] = &sink;
+  pass.run(ps.bytes(), WalkMode::Demux);
+  EXPECT_EQ(sink.bytes(), payload);  // two pieces, one after the other
+}
+
+TEST(Walker, PtsWithDtsKeepsAll32Bits) {
+  for (bool withDts : {false, true}) {
+    PsWriter ps;
+    PesFields fields{.pts = 0xFEDCBA98};
+    if (withDts) fields.dts = 0x12345678;
+    ps.packHeader().privateStream1(0x80, filled(8, 0), fields);
+    Pass pass;
+    pass.run(ps.bytes(), WalkMode::Scan);
+    EXPECT_TRUE(pass.logged("   First PTS = [re]FEDCBA98[/re]")) << withDts;
+  }
+}
+
+TEST(Walker, PaddingIsNotSearchedAndUnknownExtensionsAreDiscarded) {
+  PsWriter inner;
+  inner.privateStream1(0x81, filled(10, 0));
+  std::vector<uint8_t> disguised = inner.bytes();
+  disguised.resize(2000 - 6, 0xFF);
+  PsWriter ps;
+  ps.packHeader().pesWithLength(0xBE, 2000 - 6, disguised);
+  ps.packHeader().pes(0xFD, filled(40, 0x55), {.pts = 5, .streamIdExtension = 0x71});
+  Pass pass;
+  pass.run(ps.bytes(), WalkMode::Scan);
+  EXPECT_TRUE(pass.host.lines.empty());
+  EXPECT_EQ(pass.state.audioIds[1], -1);
+  EXPECT_EQ(pass.state.videoIds[0], -1);
+}
+
+TEST(Walker, SupRecordsRebaseThePtsAndOnlyPacketsWithTheirOwnPtsStartOne) {
+  std::vector<uint8_t> unit(2000);
+  for (size_t i = 0; i < unit.size(); ++i)
+    unit[i] = static_cast<uint8_t>(i);
+  PsWriter ps;
+  ps.packHeader().privateStream1(0x20, unit, {.pts = 0x00012345});
+  ps.packHeader().pes(0xE0, filled(20, 0x99), {.pts = 0x00099999});
+  ps.packHeader().privateStream1(0x20, filled(30, 0xEE));  // continuation: no PTS
+  Pass pass;
+  pass.state.firstPtsMin = 0x00002345;
+  pass.state.selected[slotNumber({Family::Subpicture, 0})] = true;
+  MemorySink sink;
+  pass.state.subOut[0] = &sink;
+  pass.run(ps.bytes(), WalkMode::Demux);
+  std::vector<uint8_t> expected = {'S', 'P', 0x00, 0x00, 0x01, 0x00, 0, 0, 0, 0};
+  expected.insert(expected.end(), unit.begin(), unit.end());
+  expected.insert(expected.end(), 30, 0xEE);
+  EXPECT_EQ(sink.bytes(), expected);
+}
+
+TEST(Walker, MpegAudioIsNeverWrittenToAnAudioSlot) {
+  PsWriter ps;
+  ps.packHeader().privateStream1(0x80, filled(10, 0xAC));
+  ps.packHeader().pes(0xC0, filled(10, 0x3F), {.pts = 1});
+  Pass pass;
+  pass.state.selected.fill(true);
+  MemorySink sink;
+  pass.state.audioOut[0] = &sink;
+  pass.run(ps.bytes(), WalkMode::Demux);
+  EXPECT_EQ(sink.bytes(), filled(10, 0xAC));
+}
+
+TEST(Walker, NavigationPacketGivesVobNumberAndDuration) {
+  PsWriter ps;
+  ps.packHeader().navigationPacket(0x0102, 0x00001000, 0x00001000 + 90000 * 61 + 45);
+  ps.packHeader().navigationPacket(7, 0, 90000);  // only the first is read
+  Pass pass;
+  pass.run(ps.bytes(), WalkMode::Demux);
+  const std::vector<std::string> expected = {
+      "VOB number = 258", "PTM of first video frame = [re]00001000[/re]",
+      "PTM of last video frame = 0053D57D", "Duration = [b]0:01:01.001[/b]"};
+  EXPECT_EQ(pass.host.lines, expected);
+  EXPECT_NEAR(pass.state.duration, 61.0005, 1e-9);
+}
+
+std::vector<uint8_t> blockWithSystemHeader(int video, int audio) {
+  PsWriter ps;
+  ps.packHeader().systemHeader(video, audio).fillPack();
+  auto bytes = ps.take();
+  bytes.resize(kReadBlock, 0);
+  return bytes;
+}
+
+TEST(Walker, SystemHeaderSentence) {
+  struct Case {
+    int video, audio;
+    const char* sentence;
+  };
+  const Case cases[] = {{1, 1, "It contains 1 video stream and 1 audio stream."},
+                        {2, 3, "It contains 2 video streams and 3 audio streams."}};
+  for (const auto& c : cases) {
+    Pass pass;
+    pass.run(blockWithSystemHeader(c.video, c.audio), WalkMode::Scan);
+    ASSERT_EQ(pass.host.lines.size(), 1u);
+    EXPECT_EQ(pass.host.lines[0], c.sentence);
+  }
+  auto shortFile = blockWithSystemHeader(1, 1);
+  shortFile.resize(kReadBlock - 1);
+  Pass pass;
+  pass.run(shortFile, WalkMode::Scan);
+  EXPECT_TRUE(pass.host.lines.empty());
+}
+
+// An endless-looking input made of one 2,048-byte video pack repeated, generated on demand.
+class RepeatingSource : public ByteSource {
+ public:
+  RepeatingSource(std::vector<uint8_t> pack, uint64_t size) : pack_(std::move(pack)), size_(size) {}
+  size_t read(uint8_t* dst, size_t n) override {
+    const size_t got = static_cast<size_t>(std::min<uint64_t>(n, size_ - position_));
+    for (size_t i = 0; i < got; ++i)
+      dst[i] = pack_[(position_ + i) % pack_.size()];
+    position_ += got;
+    return got;
+  }
+  uint64_t size() const override { return size_; }
+  uint64_t position() const override { return position_; }
+  const std::string& error() const override { return error_; }
+
+ private:
+  std::vector<uint8_t> pack_;
+  uint64_t size_;
+  uint64_t position_ = 0;
+  std::string error_;
+};
+
+std::vector<uint8_t> framePack() {
+  std::vector<uint8_t> frame = {0x00, 0x00, 0x01, 0x00, 0x12, 0x34};
+  frame.resize(1900, 0x55);
+  PsWriter ps;
+  ps.packHeader().pes(0xE0, frame, {.pts = 1, .dts = 1}).fillPack();
+  return ps.take();
+}
+
+TEST(Walker, FastCheckStopsAfterTheBlockThatPassesTheLimit) {
+  RepeatingSource source(framePack(), 1'000'000'000);
+  RunState state;
+  RecordingHost host;
+  state.source = &source;
+  state.Details = false;
+  ASSERT_TRUE(demux(state, host, WalkMode::Scan));
+  EXPECT_EQ(source.position(), 1145u * kReadBlock);  // 300,154,880 bytes
+  EXPECT_TRUE(state.cancelled);
+  EXPECT_EQ(state.frameCount[0], 0);
+  EXPECT_EQ(host.eventPoints, 71);  // every 4 MiB up to 71 x 4 MiB
+}
+
+TEST(Walker, CancelAtAnEventPointStopsThePassAndZeroesFrameCounts) {
+  RepeatingSource source(framePack(), 64 * kMib);
+  RunState state;
+  RecordingHost host;
+  host.onEvents = [&](int point) {
+    EXPECT_GT(state.frameCount[0], 0);
+    if (point == 2) state.cancelled = true;
+  };
+  state.source = &source;
+  ASSERT_TRUE(demux(state, host, WalkMode::Scan));
+  EXPECT_EQ(source.position(), 8 * kMib);
+  EXPECT_EQ(state.frameCount[0], 0);
+  EXPECT_FALSE(host.cancelEnabled);
+}
+
+TEST(Walker, FrameCountsAndLiveSelectionInDemuxMode) {
+  RepeatingSource source(framePack(), 16 * kMib);
+  RunState state;
+  RecordingHost host;
+  MemorySink sink;
+  const int video0 = slotNumber({Family::Video, 0});
+  state.selected[video0] = true;
+  state.videoOut[0] = &sink;
+  size_t writtenAtFirstPoint = 0;
+  host.onEvents = [&](int point) {
+    if (point == 1) {
+      writtenAtFirstPoint = sink.bytes().size();
+      state.selected[video0] = false;  // the user unchecks the box mid-run
+    }
+  };
+  state.source = &source;
+  ASSERT_TRUE(demux(state, host, WalkMode::Demux));
+  EXPECT_EQ(sink.bytes().size(), writtenAtFirstPoint);
+  // The first event point comes after the read of the block that ends at 4 MiB and before
+  // that block is walked; one frame per pack is counted until then.
+  const int packsBeforeFirstPoint = static_cast<int>((4 * kMib - kReadBlock) / 2048);
+  EXPECT_EQ(state.frameCount[0], packsBeforeFirstPoint);
+}
+
+TEST(Walker, DamagedInputNeverCrashesOrHangs) {
+  std::mt19937 random(1);
+  std::vector<std::vector<uint8_t>> inputs;
+  PsWriter zeroLength;
+  zeroLength.packHeader().pesWithLength(0xE0, 0, {}).pesWithLength(0xBD, 0, {});
+  inputs.push_back(zeroLength.take());
+  PsWriter truncated;
+  truncated.packHeader()
+      .privateStream1(0xA0, filled(2000, 1), {.pts = 1})
+      .pesWithLength(0xE0, 60000, filled(10, 0));
+  inputs.push_back(truncated.take());
+  for (int i = 0; i < 20; ++i) {
+    std::vector<uint8_t> noise(70000);
+    for (auto& b : noise)
+      b = static_cast<uint8_t>(random() % (i % 2 == 0 ? 256 : 4));
+    inputs.push_back(noise);
+  }
+  for (const auto& input : inputs) {
+    for (WalkMode mode : {WalkMode::Scan, WalkMode::Demux}) {
+      Pass pass;
+      pass.state.selected.fill(true);
+      MemorySink sinks[34];
+      for (int s = 0; s < 2; ++s)
+        pass.state.videoOut[s] = &sinks[s];
+      for (int s = 0; s < 16; ++s)
+        pass.state.audioOut[s] = &sinks[2 + s];
+      for (int s = 0; s < 16; ++s)
+        pass.state.subOut[s] = &sinks[18 + s];
+      pass.run(input, mode);
+      EXPECT_TRUE(pass.ok);
+      size_t written = 0;
+      for (const auto& sink : sinks)
+        written += sink.bytes().size();
+      EXPECT_LE(written, input.size() + 10 * input.size() / 6);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace korvell

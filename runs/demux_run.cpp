@@ -1,0 +1,150 @@
+#include "runs/demux_run.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/walker.h"
+#include "runs/file_set.h"
+#include "runs/run_support.h"
+
+namespace korvell {
+
+namespace {
+
+const std::string& extensionOf(Family family, const RunSettings& settings) {
+  switch (family) {
+    case Family::Video:
+      return settings.videoExt;
+    case Family::Audio:
+      return settings.audioExt;
+    case Family::Subpicture:
+      break;
+  }
+  return settings.subExt;
+}
+
+ByteSink*& sinkOf(RunState& state, Slot slot) {
+  switch (slot.family) {
+    case Family::Video:
+      return state.videoOut[slot.index];
+    case Family::Audio:
+      return state.audioOut[slot.index];
+    case Family::Subpicture:
+      break;
+  }
+  return state.subOut[slot.index];
+}
+
+// The sinks of one run: attached to the run state while open, detached and closed together.
+class SinkSet {
+ public:
+  explicit SinkSet(RunState& state) : state_(state) {}
+  ~SinkSet() { closeAll(); }
+  void add(Slot slot, std::unique_ptr<FileSink> sink) {
+    sinkOf(state_, slot) = sink.get();
+    sinks_.push_back({slot, std::move(sink)});
+  }
+  /// Closes every sink; returns the first that failed (a write or the final flush), or null.
+  const ByteSink* closeAll() {
+    const ByteSink* failedSink = state_.failedSink;
+    for (auto& [slot, sink] : sinks_) {
+      sinkOf(state_, slot) = nullptr;
+      if (!sink->close() && failedSink == nullptr) failedSink = sink.get();
+    }
+    return failedSink;
+  }
+
+ private:
+  RunState& state_;
+  std::vector<std::pair<Slot, std::unique_ptr<FileSink>>> sinks_;
+};
+
+void logFrameLines(const RunState& state, Console& console) {
+  for (int slot = 0; slot < kVideoSlots; ++slot) {
+    const int32_t count = state.frameCount[slot];
+    if (count <= 0) continue;
+    const std::string stream = " in video stream " + std::to_string(slot) + ".";
+    if (state.frameRate[slot] > 0) {
+      console.log(std::to_string(count) + " frames ([b]" + frameTime(count, state.frameRate[slot]) +
+                  "[/b]) count" + stream);
+    } else {
+      console.log(std::to_string(count) + " frames count" + stream);
+    }
+  }
+  if (state.frameCount[0] + state.frameCount[1] > 0) console.log("");
+}
+
+RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, const RunSettings& settings,
+                   SinkSet& sinks) {
+  host.log("Opening file " + namePart(set.firstPath));
+  host.status("Opening", 0);
+  std::unique_ptr<FileSource> source = openInput(set.firstPath, host);
+  if (!source) return RunOutcome::OpenFailed;
+  host.log(fileSizeLine(source->size()));
+
+  const std::string prefix = outputPrefix(settings.outputFolder, set);
+  for (int number = 0; number < kSelectableSlots; ++number) {
+    if (!state.selected[number]) continue;
+    const Slot slot = slotAt(number);
+    const std::string name =
+        streamFileName(prefix, state.streamLabel[number], extensionOf(slot.family, settings));
+    auto sink = createOutput(name, set.firstPath, set.secondFile, host);
+    if (!sink) return RunOutcome::CreateFailed;
+    sinks.add(slot, std::move(sink));
+    host.log("Creating " + name);
+  }
+
+  host.status("Demuxing " + namePart(set.firstPath), 0);
+  state.source = source.get();
+  bool readOk = demux(state, host, WalkMode::Demux);
+  std::string readPath = set.firstPath;
+  if (readOk && state.failedSink == nullptr && state.Continue && !state.cancelled &&
+      !set.secondFile.empty()) {
+    source.reset();
+    state.source = nullptr;
+    source = openInput(set.secondFile, host);
+    if (!source) return RunOutcome::OpenFailed;
+    const std::string secondName = namePart(set.secondFile);
+    host.log("Continue on " + secondName);
+    host.status("Demuxing " + secondName, 0);
+    state.source = source.get();
+    readOk = demux(state, host, WalkMode::Demux);
+    readPath = set.secondFile;
+  }
+  state.source = nullptr;
+  if (!readOk) {
+    reportReadFailure(readPath, *source, host);
+    return RunOutcome::ReadFailed;
+  }
+  return state.cancelled ? RunOutcome::Cancelled : RunOutcome::Done;
+}
+
+}  // namespace
+
+RunOutcome demuxRun(RunState& state, RunHost& host, const RunSettings& settings) {
+  host.runStarting(RunKind::Demux);
+  state.frameCount.fill(0);
+  state.sourcePath = settings.inputPath;
+  const FileSet set = prepareFileSet(settings.inputPath, state.Continue);
+  state.baseName = set.baseName;
+
+  SinkSet sinks(state);
+  RunOutcome outcome = walkSet(state, host, set, settings, sinks);
+  if (const ByteSink* failedSink = sinks.closeAll(); failedSink != nullptr) {
+    reportWriteFailure(*failedSink, host);
+    if (!failed(outcome)) outcome = RunOutcome::WriteFailed;
+  }
+  state.failedSink = nullptr;
+  if (failed(outcome)) {
+    state.frameCount.fill(0);
+    showReady(host);
+  } else {
+    logDone(host);
+    logFrameLines(state, host);
+  }
+  host.runFinished(RunKind::Demux);
+  return outcome;
+}
+
+}  // namespace korvell

@@ -1,0 +1,139 @@
+#include "runs/file_set.h"
+
+#include <cctype>
+#include <filesystem>
+#include <system_error>
+
+namespace korvell {
+
+namespace {
+
+constexpr char kSeparator = static_cast<char>(std::filesystem::path::preferred_separator);
+
+bool isSeparator(char c) {
+#ifdef _WIN32
+  return c == '\\' || c == '/' || c == ':';
+#else
+  return c == kSeparator;
+#endif
+}
+
+size_t folderLength(const std::string& path) {
+  for (size_t i = path.size(); i > 0; --i) {
+    if (isSeparator(path[i - 1])) return i;
+  }
+  return 0;
+}
+
+bool advanceableDigit(char c) {
+  return c >= '0' && c <= '8';
+}
+
+std::string codecLabel(int32_t id, Family family) {
+  switch (family) {
+    case Family::Video:
+      return VideoLabel(id);
+    case Family::Audio:
+      return AudioLabel(id);
+    case Family::Subpicture:
+      return SubLabel(id);
+  }
+  return {};
+}
+
+}  // namespace
+
+std::string folderPart(const std::string& path) {
+  return path.substr(0, folderLength(path));
+}
+
+std::string namePart(const std::string& path) {
+  return path.substr(folderLength(path));
+}
+
+std::string CutExt(const std::string& name) {
+  const size_t dot = name.find_last_of('.');
+  if (dot == std::string::npos || dot < folderLength(name)) return name;
+  return name.substr(0, dot);
+}
+
+std::string upperExtension(const std::string& path) {
+  const std::string name = namePart(path);
+  const size_t dot = name.find_last_of('.');
+  if (dot == std::string::npos) return {};
+  std::string ext = name.substr(dot);
+  for (char& c : ext)
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return ext;
+}
+
+std::string getsecond(const std::string& path) {
+  const std::string folder = folderPart(path);
+  const std::string name = namePart(path);
+  const size_t underscore = name.find('_');
+  if (underscore == std::string::npos) return {};
+  std::string candidate = name;
+  if (underscore + 1 < name.size() && advanceableDigit(name[underscore + 1])) {
+    ++candidate[underscore + 1];
+  } else if (underscore > 0 && advanceableDigit(name[underscore - 1])) {
+    ++candidate[underscore - 1];
+  } else {
+    return {};
+  }
+  const std::string candidatePath = folder + candidate;
+  std::error_code ec;
+  return std::filesystem::is_regular_file(candidatePath, ec) ? candidatePath : std::string();
+}
+
+FileSet prepareFileSet(const std::string& inputPath, bool continueOn) {
+  FileSet set;
+  set.firstPath = inputPath;
+  set.baseName = CutExt(namePart(inputPath));
+  if (continueOn) {
+    set.secondFile = getsecond(inputPath);
+    if (!set.secondFile.empty()) set.baseName += "_" + CutExt(namePart(set.secondFile));
+  }
+  return set;
+}
+
+std::string outputPrefix(const std::string& outputFolder, const FileSet& set) {
+  // Without an output folder the files go beside the input, never into the working folder.
+  std::string folder = outputFolder.empty() ? folderPart(set.firstPath) : outputFolder;
+  if (!folder.empty() && !isSeparator(folder.back())) folder += kSeparator;
+  return folder + set.baseName;
+}
+
+std::string VideoLabel(int32_t id) {
+  if (id == 0x55 || id == 0x56) return "VC-1.stream";
+  if (id == 0xE0 || id == 0xE1) return "MPEG-2.stream";
+  if (id == 0xE2 || id == 0xE3) return "H.264.stream";
+  return "No video stream";
+}
+
+std::string AudioLabel(int32_t id) {
+  if (id >= 0x80 && id <= 0x87) return "DD.stream";
+  if (id >= 0x88 && id <= 0x8F) return "DTSHD.stream";
+  if (id >= 0xA0 && id <= 0xA7) return "LPCM.stream";
+  if (id >= 0xB0 && id <= 0xB7) return "MLP.stream";
+  if (id >= 0xC0 && id <= 0xCF) return "DD+.stream";
+  return "No audio stream";
+}
+
+std::string SubLabel(int32_t id) {
+  if (id >= 0x20 && id <= 0x2F) return "Subpicture";
+  if (id >= 0x60 && id <= 0x6F) return "Ext.Subpicture";
+  return "No subpicture stream";
+}
+
+std::string streamLabelFor(Slot slot, int32_t id) {
+  std::string number = std::to_string(slot.index);
+  if (slot.family != Family::Video && number.size() < 2) number = "0" + number;
+  return codecLabel(id, slot.family) + "." + number;
+}
+
+std::string streamFileName(const std::string& prefix, const std::string& label,
+                           const std::string& extension) {
+  return prefix + "." + label + "." + extension;
+}
+
+}  // namespace korvell

@@ -1,0 +1,123 @@
+#include "runs/read_run.h"
+
+#include <cmath>
+#include <memory>
+#include <string>
+
+#include "engine/walker.h"
+#include "runs/demux_run.h"
+#include "runs/file_set.h"
+#include "runs/run_support.h"
+
+namespace korvell {
+
+namespace {
+
+void fillSelection(RunState& state) {
+  for (int number = 0; number < kSelectableSlots; ++number) {
+    const Slot slot = slotAt(number);
+    const int32_t id = state.registeredId(slot);
+    state.selected[number] = id != -1;
+    if (id != -1) state.streamLabel[number] = streamLabelFor(slot, id);
+  }
+}
+
+void logFrameReport(RunState& state, Console& console) {
+  for (int slot = 0; slot < kVideoSlots; ++slot) {
+    const int32_t count = state.frameCount[slot];
+    const double rate = state.frameRate[slot];
+    const std::string stream = " in video stream " + std::to_string(slot) + ".";
+    if (count > 0 && rate > 0) {
+      console.log(std::to_string(count) + " counted frames ([b]" + frameTime(count, rate) +
+                  "[/b])" + stream);
+    } else if (count > 0) {
+      console.log(std::to_string(count) + " frames count" + stream);
+    }
+    if (rate > 0) {
+      // nearbyint rounds half to even in the default rounding mode.
+      const double frames = std::nearbyint(state.duration * rate);
+      console.log(std::to_string(static_cast<long long>(frames)) + " calculated frames.");
+    }
+  }
+  if (state.frameCount[0] + state.frameCount[1] > 0) console.log("");
+}
+
+// Steps 5 to 10: the scan of the set. Returns how it ended; the source is closed on return.
+RunOutcome scanSet(RunState& state, RunHost& host, const FileSet& set) {
+  const std::string firstName = namePart(set.firstPath);
+  host.log("Opening file [b]" + firstName + "[/b]");
+  std::unique_ptr<FileSource> source = openInput(set.firstPath, host);
+  if (!source) return RunOutcome::OpenFailed;
+  host.status("Reading " + firstName + " ", 0);
+  host.log(fileSizeLine(source->size()));
+  state.source = source.get();
+  bool readOk = demux(state, host, WalkMode::Scan);
+  std::string readPath = set.firstPath;
+  if (readOk && state.Continue && !state.cancelled && !set.secondFile.empty()) {
+    source.reset();
+    state.source = nullptr;
+    source = openInput(set.secondFile, host);
+    if (!source) return RunOutcome::OpenFailed;
+    const std::string secondName = namePart(set.secondFile);
+    host.log("Continue on " + secondName);
+    host.status("Reading " + secondName, 0);
+    state.source = source.get();
+    readOk = demux(state, host, WalkMode::Scan);
+    readPath = set.secondFile;
+  }
+  state.source = nullptr;
+  if (!readOk) {
+    reportReadFailure(readPath, *source, host);
+    return RunOutcome::ReadFailed;
+  }
+  return state.cancelled ? RunOutcome::Cancelled : RunOutcome::Done;
+}
+
+}  // namespace
+
+void resetSelection(RunState& state) {
+  for (int number = 0; number < kSelectableSlots; ++number) {
+    state.selected[number] = false;
+    switch (slotAt(number).family) {
+      case Family::Video:
+        state.streamLabel[number] = "No video stream";
+        break;
+      case Family::Audio:
+        state.streamLabel[number] = "No audio stream";
+        break;
+      case Family::Subpicture:
+        state.streamLabel[number] = "No subpicture";
+        break;
+    }
+  }
+}
+
+RunOutcome readRun(RunState& state, RunHost& host, const RunSettings& settings) {
+  if (settings.autoClear) host.clearConsole();
+  host.runStarting(RunKind::Read);
+  resetSelection(state);
+  host.selectionChanged();
+  state.frameCount.fill(0);
+  state.firstPtsMin = 0xFFFFFFFF;
+  state.sourcePath = settings.inputPath;
+  const FileSet set = prepareFileSet(settings.inputPath, state.Continue);
+  state.baseName = set.baseName;
+
+  const RunOutcome outcome = scanSet(state, host, set);
+  if (failed(outcome)) {
+    showReady(host);
+    host.runFinished(RunKind::Read);
+    return outcome;
+  }
+  fillSelection(state);
+  host.selectionChanged();
+  logDone(host);
+  logFrameReport(state, host);
+  host.runFinished(RunKind::Read);
+
+  // The follow-on run starts even when nothing was found or the scan was stopped.
+  if (settings.followOn == FollowOn::Demux) demuxRun(state, host, settings);
+  return outcome;
+}
+
+}  // namespace korvell

@@ -1,0 +1,77 @@
+#include "runs/run_support.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "report/text_format.h"
+
+namespace korvell {
+
+namespace {
+
+bool sameFile(const std::string& a, const std::string& b) {
+  if (b.empty()) return false;
+  std::error_code ec;
+  return std::filesystem::equivalent(a, b, ec);
+}
+
+}  // namespace
+
+std::unique_ptr<FileSource> openInput(const std::string& path, Console& console) {
+  std::string reason;
+  auto source = FileSource::open(path, &reason);
+  if (!source) console.log("Cannot open file \"" + path + "\". " + reason);
+  return source;
+}
+
+std::unique_ptr<FileSink> createOutput(const std::string& path, const std::string& firstInput,
+                                       const std::string& secondInput, Console& console) {
+  if (sameFile(path, firstInput) || sameFile(path, secondInput)) {
+    console.log("Cannot create file \"" + path + "\". It is an input file of this run.");
+    return nullptr;
+  }
+  std::string reason;
+  auto sink = FileSink::create(path, &reason);
+  if (!sink) console.log("Cannot create file \"" + path + "\". " + reason);
+  return sink;
+}
+
+void reportWriteFailure(const ByteSink& sink, Console& console) {
+  console.log("Cannot write file \"" + sink.path() + "\". " + sink.error());
+}
+
+void reportReadFailure(const std::string& path, const ByteSource& source, Console& console) {
+  console.log("Cannot read file \"" + path + "\". " + source.error());
+}
+
+std::string fileSizeLine(uint64_t bytes) {
+  return "File size: " + std::to_string(wholeMebibytes(bytes)) + " Mbytes.";
+}
+
+void logDone(Console& console) {
+  console.log("Done.");
+  console.log("");
+  showReady(console);
+}
+
+void showReady(Console& console) {
+  console.status("Ready", 0);
+  console.status("", 1);
+}
+
+std::string frameTime(int32_t count, double rate) {
+  return clockText(static_cast<double>(count) / rate, true);
+}
+
+void requestCancel(RunState& state, RunHost& host) {
+  if (!state.demuxing) {
+    state.cancelled = true;
+    return;
+  }
+  if (host.ask("Are you sure to stop demuxing?")) {
+    state.cancelled = true;
+    host.log("Cancelled.");
+  }
+}
+
+}  // namespace korvell

@@ -1,0 +1,44 @@
+// Pieces the runs share: opening inputs with the error message, the end lines, the frame
+// report and the Cancel command.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "engine/byte_io.h"
+#include "engine/run_state.h"
+#include "report/console.h"
+
+namespace korvell {
+
+/// Opens an input; on failure logs "Cannot open file "<path>". <reason>" and returns null.
+std::unique_ptr<FileSource> openInput(const std::string& path, Console& console);
+
+/// Creates an output; on failure logs "Cannot create file "<path>". <reason>" and returns
+/// null. Refuses a path that is one of the run's inputs, so a run never truncates its input.
+std::unique_ptr<FileSink> createOutput(const std::string& path, const std::string& firstInput,
+                                       const std::string& secondInput, Console& console);
+
+/// Logs "Cannot write file "<path>". <reason>" for a sink whose write or close failed.
+void reportWriteFailure(const ByteSink& sink, Console& console);
+
+/// Logs "Cannot read file "<path>". <reason>".
+void reportReadFailure(const std::string& path, const ByteSource& source, Console& console);
+
+/// "File size: 123 Mbytes."
+std::string fileSizeLine(uint64_t bytes);
+
+/// Every run's end: "Done.", an empty line, status "Ready" and an empty detail panel.
+void logDone(Console& console);
+
+/// After a failure: the status returns to "Ready" (the failure itself is in the console).
+void showReady(Console& console);
+
+/// count / rate seconds as "h:mm:ss.zzz".
+std::string frameTime(int32_t count, double rate);
+
+/// The Cancel command: during a demux or rebuild pass the user confirms first ("Are you sure
+/// to stop demuxing?") and "Cancelled." is logged; a scan stops at once, silently.
+void requestCancel(RunState& state, RunHost& host);
+
+}  // namespace korvell

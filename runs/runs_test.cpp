@@ -1,0 +1,214 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "runs/demux_run.h"
+#include "runs/read_run.h"
+#include "runs/run_support.h"
+#include "testing/ps_writer.h"
+#include "testing/recording_host.h"
+
+namespace korvell {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::PsWriter;
+using testing::RecordingHost;
+
+std::vector<uint8_t> bytesOf(size_t n, uint8_t seed) {
+  std::vector<uint8_t> v(n);
+  for (size_t i = 0; i < n; ++i)
+    v[i] = static_cast<uint8_t>(seed + i * 13);
+  return v;
+}
+
+std::vector<uint8_t> readFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void writeFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
+}
+
+// A two-file set: MPEG-2 video with two frames per packet, AC-3 on 0x80 and a subpicture.
+class RunsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("korvell_runs_" +
+            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_ / "out");
+    std::vector<uint8_t> video = {0, 0, 1, 0, 0x11, 0x22, 0, 0, 1, 0, 0x33};
+    video.resize(500, 0x77);
+    for (int file = 0; file < 2; ++file) {
+      PsWriter ps;
+      if (file == 0) ps.packHeader().systemHeader(1, 1).fillPack();
+      for (int i = 0; i < 3; ++i) {
+        const auto base = static_cast<uint32_t>(file * 9000 + i * 3000);
+        ps.packHeader().pes(0xE0, video, {.pts = base + 1000, .dts = base + 1000}).fillPack();
+        ps.packHeader()
+            .privateStream1(0x80, bytesOf(300, static_cast<uint8_t>(i)), {.pts = base + 900})
+            .fillPack();
+        ps.packHeader().privateStream1(0x20, bytesOf(40, 9), {.pts = base + 4000}).fillPack();
+        expectedVideo_.insert(expectedVideo_.end(), video.begin(), video.end());
+        const auto audio = bytesOf(300, static_cast<uint8_t>(i));
+        expectedAudio_.insert(expectedAudio_.end(), audio.begin(), audio.end());
+      }
+      writeFile(dir_ / (file == 0 ? "FEATURE_1.EVO" : "FEATURE_2.EVO"), ps.bytes());
+    }
+    settings_.inputPath = (dir_ / "FEATURE_1.EVO").string();
+    settings_.outputFolder = (dir_ / "out").string();
+    state_.Details = false;
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  fs::path dir_;
+  RunState state_;
+  RecordingHost host_;
+  RunSettings settings_;
+  std::vector<uint8_t> expectedVideo_;
+  std::vector<uint8_t> expectedAudio_;
+};
+
+TEST_F(RunsTest, ReadRunReportsTheSetAndSelectsEveryStream) {
+  state_.frameRate[0] = 25;  // left by an earlier run: durations use it
+  state_.duration = 2;
+  EXPECT_EQ(readRun(state_, host_, settings_), RunOutcome::Done);
+  const std::string expected =
+      "Opening file [b]FEATURE_1.EVO[/b]\n"
+      "File size: 0 Mbytes.\n"
+      "[b]MPEG-2[/b] video stream 0 found!\n"
+      "[b]Dolby Digital[/b] audio stream 0 found!\n"
+      "[b]Subpicture[/b] stream 0 found!\n"
+      "Continue on FEATURE_2.EVO\n"
+      "[b]MPEG-2[/b] video stream 0 found!\n"
+      "[b]Dolby Digital[/b] audio stream 0 found!\n"
+      "[b]Subpicture[/b] stream 0 found!\n"
+      "Done.\n"
+      "\n"
+      "12 counted frames ([b]0:00:00.480[/b]) in video stream 0.\n"
+      "50 calculated frames.\n"
+      "\n";
+  EXPECT_EQ(host_.transcript(), expected);
+  EXPECT_EQ(state_.baseName, "FEATURE_1_FEATURE_2");
+  EXPECT_TRUE(state_.selected[slotNumber({Family::Video, 0})]);
+  EXPECT_EQ(state_.streamLabel[slotNumber({Family::Audio, 0})], "DD.stream.00");
+  EXPECT_EQ(state_.streamLabel[slotNumber({Family::Subpicture, 0})], "Subpicture.00");
+  EXPECT_EQ(state_.streamLabel[slotNumber({Family::Audio, 1})], "No audio stream");
+  EXPECT_FALSE(state_.selected[slotNumber({Family::Audio, 1})]);
+  EXPECT_EQ(host_.statusTexts[0].back(), "Ready");
+  ASSERT_EQ(host_.finished.size(), 1u);
+}
+
+TEST_F(RunsTest, DemuxRunWritesEveryStreamOfBothFiles) {
+  settings_.followOn = FollowOn::Demux;
+  state_.Details = true;  // lowers firstPtsMin to the earliest audio or video PTS (900)
+  EXPECT_EQ(readRun(state_, host_, settings_), RunOutcome::Done);
+  const fs::path out = dir_ / "out";
+  EXPECT_EQ(readFile(out / "FEATURE_1_FEATURE_2.MPEG-2.stream.0.mpv"), expectedVideo_);
+  EXPECT_EQ(readFile(out / "FEATURE_1_FEATURE_2.DD.stream.00.mpa"), expectedAudio_);
+  const auto sup = readFile(out / "FEATURE_1_FEATURE_2.Subpicture.00.sup");
+  ASSERT_EQ(sup.size(), 6u * 50);
+  EXPECT_EQ(sup[0], 'S');
+  EXPECT_EQ(sup[2] | sup[3] << 8, 4000 - 900);  // rebased on the earliest PTS
+  EXPECT_NE(host_.transcript().find("Creating " +
+                                    (out / "FEATURE_1_FEATURE_2.DD.stream.00.mpa").string()),
+            std::string::npos);
+  EXPECT_NE(host_.transcript().find("12 frames count in video stream 0.\n"), std::string::npos);
+}
+
+TEST_F(RunsTest, EmptyOutputFolderWritesBesideTheInput) {
+  settings_.outputFolder.clear();
+  state_.Continue = false;
+  readRun(state_, host_, settings_);
+  EXPECT_EQ(demuxRun(state_, host_, settings_), RunOutcome::Done);
+  EXPECT_TRUE(fs::exists(dir_ / "FEATURE_1.MPEG-2.stream.0.mpv"));
+}
+
+TEST_F(RunsTest, FailuresEndWithTheirMessageAndNeverWithDone) {
+  struct Case {
+    std::string input;
+    std::string outputFolder;
+    RunOutcome outcome;
+    std::string message;
+  };
+  const std::string missing = (dir_ / "MISSING.EVO").string();
+  const std::string noFolder = (dir_ / "nowhere").string();
+  const Case cases[] = {
+      {missing, "", RunOutcome::OpenFailed,
+       "Cannot open file \"" + missing + "\". No such file or directory"},
+      {dir_.string(), "", RunOutcome::OpenFailed,
+       "Cannot open file \"" + dir_.string() + "\". Is a directory"},
+      {settings_.inputPath, noFolder, RunOutcome::CreateFailed,
+       "Cannot create file \"" + noFolder +
+           "/FEATURE_1_FEATURE_2.MPEG-2.stream.0.mpv\". No such file or directory"},
+  };
+  for (const auto& c : cases) {
+    RecordingHost host;
+    RunSettings settings = settings_;
+    settings.inputPath = c.input;
+    settings.outputFolder = c.outputFolder;
+    state_.selected[0] = true;
+    state_.streamLabel[0] = "MPEG-2.stream.0";
+    EXPECT_EQ(demuxRun(state_, host, settings), c.outcome) << c.message;
+    EXPECT_NE(host.transcript().find(c.message + "\n"), std::string::npos) << host.transcript();
+    EXPECT_EQ(host.transcript().find("Done."), std::string::npos);
+    EXPECT_EQ(host.finished.size(), 1u);
+  }
+}
+
+TEST_F(RunsTest, FullDiskIsReportedAsAWriteFailure) {
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+  readRun(state_, host_, settings_);
+  const fs::path target = dir_ / "out" / "FEATURE_1_FEATURE_2.DD.stream.00.mpa";
+  fs::create_symlink("/dev/full", target);
+  RecordingHost host;
+  EXPECT_EQ(demuxRun(state_, host, settings_), RunOutcome::WriteFailed);
+  EXPECT_NE(host.transcript().find("Cannot write file \"" + target.string() +
+                                   "\". No space left on device"),
+            std::string::npos)
+      << host.transcript();
+  EXPECT_EQ(host.transcript().find("Done."), std::string::npos);
+}
+
+TEST_F(RunsTest, AnOutputNameThatIsTheInputIsRefused) {
+  readRun(state_, host_, settings_);
+  // With the extension field "EVO" and a label equal to the input's name part, the name would
+  // be the input itself: the run refuses it instead of truncating its input.
+  settings_.outputFolder = dir_.string();
+  state_.Continue = false;
+  state_.streamLabel[0] = "x";
+  fs::create_symlink(dir_ / "FEATURE_1.EVO", dir_ / "FEATURE_1.x.mpv");
+  const auto before = readFile(dir_ / "FEATURE_1.EVO");
+  RecordingHost host;
+  EXPECT_EQ(demuxRun(state_, host, settings_), RunOutcome::CreateFailed);
+  EXPECT_EQ(readFile(dir_ / "FEATURE_1.EVO"), before);
+}
+
+TEST_F(RunsTest, CancelAsksDuringDemuxOnly) {
+  RecordingHost host;
+  state_.demuxing = false;
+  requestCancel(state_, host);
+  EXPECT_TRUE(state_.cancelled);
+  EXPECT_TRUE(host.questions.empty());
+  state_.cancelled = false;
+  state_.demuxing = true;
+  host.answer = false;
+  requestCancel(state_, host);
+  EXPECT_FALSE(state_.cancelled);
+  EXPECT_TRUE(host.lines.empty());
+  host.answer = true;
+  requestCancel(state_, host);
+  EXPECT_TRUE(state_.cancelled);
+  EXPECT_EQ(host.questions.back(), "Are you sure to stop demuxing?");
+  EXPECT_EQ(host.lines.back(), "Cancelled.");
+}
+
+}  // namespace
+}  // namespace korvell
