@@ -59,9 +59,11 @@ TEST(Walker, ReportsEachStreamOnceWithSlotAndFirstPts) {
       "[b]Subpicture[/b] stream 3 found!",
       "   First PTS = [re]00004000[/re]",
       "   Substream id = 23",
+      "   Format = [bl]2bitRLE[/bl]",
       "[b]Extended subpicture[/b] stream 10 found!",
       "   First PTS = [re]00005000[/re]",
       "   Substream id = 6A",
+      "   Format = [bl]2bitRLE[/bl]",
   };
   EXPECT_EQ(pass.host.lines, expected);
   EXPECT_EQ(pass.state.videoIds[0], 0xE0);

@@ -1,0 +1,50 @@
+#include "analysis/lpcm.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "report/text_format.h"
+
+namespace korvell {
+namespace {
+
+// Private header: sub-stream number, number of frame headers, first access unit pointer
+// (2 bytes), byte A (emphasis, mute, frame number), byte B (quantization, sampling frequency,
+// channels), byte C (dynamic range).
+constexpr size_t kHeaderBytes = 7;
+constexpr uint8_t kNoDynamicRange = 0x80;
+
+constexpr std::array<const char*, 4> kWordLength = {"16", "20", "24", ""};
+constexpr std::array<const char*, 4> kSampleRate = {"48", "96", "192", ""};
+
+const char* onOff(bool on) {
+  return on ? "on" : "off";
+}
+
+}  // namespace
+
+void analyseLpcm(const AnalyserWindow& w, AnalyserOutput& out) {
+  if (w.length == 0) return;
+  // The header ends right before the window, so with any payload byte it is wholly there.
+  const uint8_t* h = w.buffer + w.start - kHeaderBytes;
+  const uint32_t pointer = static_cast<uint32_t>(h[2]) << 8 | h[3];
+  const uint8_t a = h[4];
+  const uint8_t b = h[5];
+  const uint8_t c = h[6];
+  Console& console = out.console;
+  console.log("   Number of frame headers = " + std::to_string(h[1]));
+  console.log("   First acces unit pointer = " + hexText(pointer, 4));
+  console.log(std::string("   Emphasis = ") + onOff(a & 0x80) + ", mute = " + onOff(a & 0x40));
+  console.log("   Frame number = " + std::to_string(a & 0x1F));
+  console.log(std::string("   Quantization length = [bl]") + kWordLength[b >> 6] + "[/bl] bits");
+  console.log(std::string("   Sampling frequency = [bl]") + kSampleRate[(b >> 4) & 3] +
+              "[/bl] kHz");
+  console.log("   Number of audio channels = [bl]" + std::to_string((b & 3) + 1) + "[/bl]");
+  if (c != kNoDynamicRange) {
+    const double db = 24.082 - 6.0206 * (c >> 5) - 0.2007 * (c & 0x1F);
+    console.log("   Dynamic range = " + realText(db, out.decimalSeparator) + " dB");
+  }
+}
+
+}  // namespace korvell

@@ -1,0 +1,120 @@
+// Runs the built korvell-cli on the sample disc, as a user would.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "testing/sample_disc.h"
+
+namespace korvell {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+  int status;
+  std::string output;
+};
+
+Result runCli(const std::string& arguments) {
+  const std::string command = std::string(KORVELL_CLI) + " " + arguments + " 2>&1";
+  Result result{-1, {}};
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return result;
+  char buffer[4096];
+  size_t got;
+  while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+    result.output.append(buffer, got);
+  const int status = pclose(pipe);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+std::vector<uint8_t> readFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+class CliEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = fs::temp_directory_path() /
+            ("korvell_cli_" +
+             std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(root_);
+    std::string error;
+    ASSERT_TRUE(testing::writeSampleDisc(root_.string(), testdata(), 0, &error)) << error;
+    feature1_ = (root_ / "HVDVD_TS" / "FEATURE_1.EVO").string();
+    fs::create_directories(root_ / "out");
+  }
+  void TearDown() override { fs::remove_all(root_); }
+  static std::string testdata() { return std::string(KORVELL_SOURCE_DIR) + "/testdata"; }
+
+  fs::path root_;
+  std::string feature1_;
+};
+
+TEST_F(CliEndToEnd, DemuxWritesEveryStreamByteForByte) {
+  const Result result =
+      runCli("demux --color=never " + feature1_ + " -o " + (root_ / "out").string());
+  ASSERT_EQ(result.status, 0) << result.output;
+  const auto streams = testing::sampleDiscStreams(testdata());
+  ASSERT_EQ(streams.size(), 6u);
+  for (const auto& stream : streams) {
+    const fs::path file =
+        root_ / "out" / ("FEATURE_1_FEATURE_2." + stream.label + "." + stream.extension);
+    EXPECT_TRUE(readFile(file) == stream.bytes) << file;
+  }
+  size_t files = 0;
+  for ([[maybe_unused]] const auto& entry : fs::directory_iterator(root_ / "out"))
+    ++files;
+  EXPECT_EQ(files, streams.size());
+  EXPECT_NE(result.output.find("Continue on FEATURE_2.EVO\n"), std::string::npos);
+  EXPECT_NE(result.output.find("Done.\n"), std::string::npos);
+}
+
+TEST_F(CliEndToEnd, ReadReportsTheStreamsInMarkup) {
+  const Result result = runCli("read --markup --no-details " + feature1_);
+  ASSERT_EQ(result.status, 0) << result.output;
+  const char* lines[] = {
+      "Opening file [b]FEATURE_1.EVO[/b]\n",
+      "It contains 1 video stream and 3 audio streams.\n",
+      "VOB number = 1\n",
+      "[b]VC-1[/b] video stream 0 found!\n",
+      "[b]Dolby Digital[/b] Plus audio stream 0 found!\n",
+      "[b]Dolby TrueHD[/b] audio stream 1 found!\n",
+      "[b]DTS HD (DTS)[/b] audio stream 2 found!\n",
+      "[b]Subpicture[/b] stream 0 found!\n",
+      "[b]Subpicture[/b] stream 1 found!\n",
+      "Continue on FEATURE_2.EVO\n",
+      "Done.\n",
+  };
+  for (const char* line : lines)
+    EXPECT_NE(result.output.find(line), std::string::npos) << line;
+}
+
+TEST_F(CliEndToEnd, SelectionAndExitStatuses) {
+  const std::string out = (root_ / "out").string();
+  Result result =
+      runCli("demux " + feature1_ + " --no-continue -o " + out + " --select a02,DD+.stream.00");
+  ASSERT_EQ(result.status, 0) << result.output;
+  EXPECT_TRUE(fs::exists(root_ / "out" / "FEATURE_1.DTSHD.stream.02.mpa"));
+  EXPECT_TRUE(fs::exists(root_ / "out" / "FEATURE_1.DD+.stream.00.mpa"));
+  EXPECT_FALSE(fs::exists(root_ / "out" / "FEATURE_1.VC-1.stream.0.mpv"));
+
+  EXPECT_EQ(runCli("demux " + feature1_ + " --select a09").status, 2);
+  EXPECT_EQ(runCli("demux").status, 2);
+  result = runCli("read " + (root_ / "NOPE.EVO").string());
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.output.find("Cannot open file"), std::string::npos);
+  EXPECT_EQ(result.output.find("Done."), std::string::npos);
+  EXPECT_EQ(runCli("demux " + feature1_ + " -o " + (root_ / "missing").string()).status, 1);
+  EXPECT_EQ(runCli("read " + root_.string()).status, 1);  // a folder as input
+}
+
+}  // namespace
+}  // namespace korvell

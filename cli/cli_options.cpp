@@ -1,0 +1,161 @@
+#include "cli/cli_options.h"
+
+namespace korvell::cli {
+
+namespace {
+
+constexpr size_t kMaxExtension = 5;  // the window's extension fields take at most 5 characters
+
+std::vector<std::string> splitList(const std::string& text) {
+  std::vector<std::string> items;
+  size_t start = 0;
+  while (start <= text.size()) {
+    const size_t comma = text.find(',', start);
+    const size_t end = comma == std::string::npos ? text.size() : comma;
+    if (end > start) items.push_back(text.substr(start, end - start));
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  return items;
+}
+
+}  // namespace
+
+std::string usageText() {
+  return "Usage: korvell-cli read FILE [options]\n"
+         "       korvell-cli demux FILE [-o DIR] [--select LIST] [options]\n"
+         "\n"
+         "Reports every elementary stream of an HD DVD .EVO, DVD .VOB or DVD-Audio .AOB file\n"
+         "(read) and writes the chosen streams to files of their own (demux). Both carry on\n"
+         "with the second file of a set (FEATURE_1.EVO, then FEATURE_2.EVO).\n"
+         "\n"
+         "Options:\n"
+         "  -o, --output DIR     output folder (default: the input file's folder)\n"
+         "  --select LIST        streams to demux, comma-separated: slot names v0, v1,\n"
+         "                       a00..a15, s00..s15 or labels such as DD+.stream.03\n"
+         "                       (default: every stream found)\n"
+         "  --no-continue        do not continue with the second file of the set\n"
+         "  --no-fast-check      read the whole file, not only its first ~300 MB\n"
+         "  --no-count-frames    do not count video frames\n"
+         "  --no-details         do not decode the streams' headers\n"
+         "  --video-ext EXT      extension of video stream files (default mpv)\n"
+         "  --audio-ext EXT      extension of audio stream files (default mpa)\n"
+         "  --sub-ext EXT        extension of subpicture stream files (default sup)\n"
+         "  --color=WHEN         auto, always or never: bold and colours on a terminal\n"
+         "  --markup             print the console's raw markup lines\n"
+         "  -h, --help           this text\n"
+         "\n"
+         "Ctrl-C stops a run as the Cancel button does; the run closes its files.\n"
+         "Exit status: 0 done, 1 a file could not be opened, created, read or written,\n"
+         "2 usage error, 130 stopped by Ctrl-C.\n";
+}
+
+std::optional<CliOptions> parseCommandLine(const std::vector<std::string>& args,
+                                           std::string* error) {
+  CliOptions options;
+  if (args.empty()) {
+    *error = "no command given";
+    return std::nullopt;
+  }
+  size_t i = 0;
+  const std::string& command = args[i++];
+  if (command == "-h" || command == "--help" || command == "help") {
+    options.command = Command::Help;
+    return options;
+  }
+  if (command == "read") {
+    options.command = Command::Read;
+  } else if (command == "demux") {
+    options.command = Command::Demux;
+  } else {
+    *error = "unknown command '" + command + "'";
+    return std::nullopt;
+  }
+  const auto value = [&](const std::string& option, std::string* out) {
+    if (i >= args.size()) {
+      *error = "option " + option + " needs a value";
+      return false;
+    }
+    *out = args[i++];
+    return true;
+  };
+  const auto extension = [&](const std::string& option, std::string* out) {
+    if (!value(option, out)) return false;
+    if (out->size() > kMaxExtension) {
+      *error = "option " + option + " takes at most 5 characters";
+      return false;
+    }
+    return true;
+  };
+  while (i < args.size()) {
+    const std::string arg = args[i++];
+    if (arg == "-h" || arg == "--help") {
+      options.command = Command::Help;
+      return options;
+    }
+    if (arg == "-o" || arg == "--output") {
+      if (!value(arg, &options.outputFolder)) return std::nullopt;
+    } else if (arg == "--select") {
+      std::string list;
+      if (!value(arg, &list)) return std::nullopt;
+      for (auto& item : splitList(list))
+        options.select.push_back(item);
+      if (options.select.empty()) {
+        *error = "option --select needs at least one stream";
+        return std::nullopt;
+      }
+    } else if (arg == "--no-continue") {
+      options.continueOn = false;
+    } else if (arg == "--no-fast-check") {
+      options.fastCheck = false;
+    } else if (arg == "--no-count-frames") {
+      options.countFrames = false;
+    } else if (arg == "--no-details") {
+      options.details = false;
+    } else if (arg == "--video-ext") {
+      if (!extension(arg, &options.videoExt)) return std::nullopt;
+    } else if (arg == "--audio-ext") {
+      if (!extension(arg, &options.audioExt)) return std::nullopt;
+    } else if (arg == "--sub-ext") {
+      if (!extension(arg, &options.subExt)) return std::nullopt;
+    } else if (arg == "--markup") {
+      options.markup = true;
+    } else if (arg.starts_with("--color")) {
+      const std::string when = arg == "--color" ? "always" : arg.substr(arg.find('=') + 1);
+      if (arg != "--color" && arg[7] != '=') {
+        *error = "unknown option '" + arg + "'";
+        return std::nullopt;
+      }
+      if (when == "auto") {
+        options.colour = ColourMode::Auto;
+      } else if (when == "always") {
+        options.colour = ColourMode::Always;
+      } else if (when == "never") {
+        options.colour = ColourMode::Never;
+      } else {
+        *error = "--color takes auto, always or never";
+        return std::nullopt;
+      }
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      *error = "unknown option '" + arg + "'";
+      return std::nullopt;
+    } else if (options.input.empty()) {
+      options.input = arg;
+    } else {
+      *error = "more than one input file given";
+      return std::nullopt;
+    }
+  }
+  if (options.input.empty()) {
+    *error = "no input file given";
+    return std::nullopt;
+  }
+  if (options.command == Command::Read &&
+      (!options.select.empty() || !options.outputFolder.empty())) {
+    *error = "--select and --output belong to demux";
+    return std::nullopt;
+  }
+  return options;
+}
+
+}  // namespace korvell::cli

@@ -1,0 +1,36 @@
+// The command line of korvell-cli.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace korvell::cli {
+
+enum class Command { Read, Demux, Help };
+enum class ColourMode { Auto, Always, Never };
+
+struct CliOptions {
+  Command command = Command::Help;
+  std::string input;
+  std::string outputFolder;
+  std::vector<std::string> select;  ///< slot names (v0, a03, s12) or labels; empty: all found
+  bool continueOn = true;
+  bool fastCheck = true;
+  bool countFrames = true;
+  bool details = true;
+  std::string videoExt = "mpv";
+  std::string audioExt = "mpa";
+  std::string subExt = "sup";
+  ColourMode colour = ColourMode::Auto;
+  bool markup = false;
+};
+
+/// Parses argv[1..]; on a usage error returns nothing and sets *error.
+std::optional<CliOptions> parseCommandLine(const std::vector<std::string>& args,
+                                           std::string* error);
+
+/// The text of --help.
+std::string usageText();
+
+}  // namespace korvell::cli

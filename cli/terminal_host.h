@@ -1,0 +1,59 @@
+// The command line's RunHost: console lines on stdout, the status as a live progress line on
+// stderr, Ctrl-C as the Cancel button.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "engine/run_state.h"
+#include "report/console.h"
+
+namespace korvell::cli {
+
+/// How console lines are printed.
+enum class LineStyle {
+  Plain,   ///< markup removed
+  Ansi,    ///< bold and colours as ANSI escape sequences
+  Markup,  ///< the raw markup
+};
+
+/// One console line as the terminal shows it.
+std::string renderLine(std::string_view message, LineStyle style);
+
+class TerminalHost : public RunHost {
+ public:
+  /// progress: whether to draw the status line on stderr (a terminal is attached).
+  TerminalHost(RunState& state, LineStyle style, bool progress);
+  ~TerminalHost() override;
+
+  void log(std::string_view message) override;
+  void status(std::string_view text, int panel) override;
+  void clearConsole() override {}
+  void processEvents() override;
+  void repaint() override {}
+  void setCancelEnabled(bool) override {}
+  bool ask(std::string_view) override { return true; }  // Ctrl-C is the user's Yes
+  void runStarting(RunKind) override {}
+  void selectionChanged() override {}
+  void runFinished(RunKind) override { clearProgress(); }
+
+  /// Whether the user pressed Ctrl-C during this process.
+  bool interrupted() const;
+
+  /// Installs the Ctrl-C handler: the first Ctrl-C asks the run to stop at its next poll,
+  /// a second one ends the process at once.
+  static void installInterruptHandler();
+
+ private:
+  void drawProgress();
+  void clearProgress();
+
+  RunState& state_;
+  LineStyle style_;
+  bool progress_;
+  bool progressShown_ = false;
+  bool cancelRequested_ = false;
+  std::string panels_[2];
+};
+
+}  // namespace korvell::cli

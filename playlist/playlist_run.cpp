@@ -1,0 +1,115 @@
+#include "playlist/playlist_run.h"
+
+#include <memory>
+#include <vector>
+
+namespace korvell {
+namespace {
+
+// The stream boxes as the window shows them before any reading: disabled, unchecked and
+// with the caption of their family.
+void resetBoxes(RunState& state, PlaylistResult* out) {
+  for (int number = 0; number < kSelectableSlots; ++number) {
+    state.selected[number] = false;
+    switch (slotAt(number).family) {
+      case Family::Video:
+        state.streamLabel[number] = "No video stream";
+        break;
+      case Family::Audio:
+        state.streamLabel[number] = "No audio stream";
+        break;
+      case Family::Subpicture:
+        state.streamLabel[number] = "No subpicture";
+        break;
+    }
+  }
+  out->enabled.fill(false);
+}
+
+void markStream(RunState& state, Slot slot) {
+  switch (slot.family) {
+    case Family::Video:
+      state.videoIds[slot.index] = 1;
+      break;
+    case Family::Audio:
+      state.audioIds[slot.index] = 1;
+      break;
+    case Family::Subpicture:
+      state.subIds[slot.index] = 1;
+      break;
+  }
+}
+
+void finish(RunHost& host) {
+  host.status("Ready", 0);
+  host.status("", 1);
+  host.runFinished(RunKind::Playlist);
+}
+
+void scanAndSelect(RunState& state, RunHost& host, const std::string& name, ByteSource& source,
+                   const std::string& titleBaseName, PlaylistResult* out) {
+  const uint64_t size = source.size();
+  host.log("Open " + name);
+  host.log("Filesize: " + std::to_string(size) + " bytes");
+
+  XplScanner scanner(out->tables);
+  std::vector<uint8_t> block(kPlaylistReadBlock);
+  while (source.position() < size) {
+    const size_t got = source.read(block.data(), block.size());
+    // A read error or a file that shrank: what was read so far is all there is.
+    if (got == 0) break;
+    host.status(std::to_string(source.position()) + "/" + std::to_string(size) + " bytes", 1);
+    scanner.feed(std::span<const uint8_t>(block.data(), got));
+  }
+  out->tables = scanner.tables();
+
+  state.videoIds.fill(-1);
+  state.audioIds.fill(-1);
+  state.subIds.fill(-1);
+  TitleSelection selection = selectTitle(scanner.lines(), out->tables, titleBaseName);
+  out->lines = std::move(selection.lines);
+  out->titleFound = selection.found;
+  if (selection.found) {
+    out->tree = std::move(selection.tree);
+    for (const PlaylistStream& stream : selection.streams) {
+      markStream(state, stream.slot);
+      host.log(stream.label + " found!");
+      if (!stream.hasBox) continue;
+      const int number = slotNumber(stream.slot);
+      state.selected[number] = true;
+      state.streamLabel[number] = stream.label;
+      out->enabled[number] = true;
+    }
+    host.selectionChanged();
+  }
+  host.log("Done.");
+  host.log("");
+}
+
+}  // namespace
+
+void readPlaylistFrom(RunState& state, RunHost& host, const std::string& name, ByteSource& source,
+                      const std::string& titleBaseName, PlaylistResult* out) {
+  host.runStarting(RunKind::Playlist);
+  resetBoxes(state, out);
+  host.selectionChanged();
+  scanAndSelect(state, host, name, source, titleBaseName, out);
+  finish(host);
+}
+
+void readPlaylist(RunState& state, RunHost& host, const std::string& playlistPath,
+                  const std::string& titleBaseName, PlaylistResult* out) {
+  host.runStarting(RunKind::Playlist);
+  resetBoxes(state, out);
+  host.selectionChanged();
+  std::string reason;
+  const std::unique_ptr<FileSource> source = FileSource::open(playlistPath, &reason);
+  if (source == nullptr) {
+    host.log("Cannot open file \"" + playlistPath + "\". " + reason);
+  } else {
+    scanAndSelect(state, host, playlistPath, *source, titleBaseName, out);
+  }
+  finish(host);
+}
+
+}  // namespace korvell

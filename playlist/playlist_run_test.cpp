@@ -1,0 +1,159 @@
+#include "playlist/playlist_run.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "testing/recording_host.h"
+
+namespace korvell {
+namespace {
+
+using testing::RecordingHost;
+
+const std::string kSample = std::string(KORVELL_SOURCE_DIR) + "/testdata/VPLST000.XPL";
+
+// The tree as indented text, one node a line.
+std::string dump(const PlaylistTree& tree) {
+  std::string out;
+  for (const auto& root : tree.roots) {
+    out += root.text + "\n";
+    for (const auto& child : root.children)
+      out += "  " + child.text + "\n";
+  }
+  return out;
+}
+
+int audioBox(int i) {
+  return slotNumber({Family::Audio, i});
+}
+int subBox(int i) {
+  return slotNumber({Family::Subpicture, i});
+}
+
+// The boxes as a Read run leaves them: every one checked, with some label.
+void fillBoxes(RunState& state) {
+  state.selected.fill(true);
+  state.streamLabel.fill("stale");
+}
+
+TEST(ReadPlaylist, SampleFirstFeatureFileOfATwoFileTitle) {
+  RunState state;
+  fillBoxes(state);
+  RecordingHost host;
+  PlaylistResult result;
+  readPlaylist(state, host, kSample, "FEATURE_1", &result);
+
+  // Both clips of the title list the same streams: each is listed once.
+  EXPECT_EQ(dump(result.tree),
+            "Info\n  Title: Korvell Sample Disc\n  Name: Feature Presentation\n"
+            "  Duration: 00:02:00:00\n"
+            "Video\n  VC-1.stream.0\n"
+            "Audio\n  DD+.6ch.stream.00.English\n  MLP.6ch.stream.01.English\n"
+            "  DTS.stream.02.French\n"
+            "Subtitle\n  8bitRLE.stream.00.English\n  2bitRLE.stream.01.French\n"
+            "Chapter\n  00:00:00:00: Opening\n  00:00:40:00: The Crossing\n"
+            "  00:01:20:00: Closing\n");
+  EXPECT_EQ(result.lines.front().find("    <Title id=\"Feature\""), 0u);
+  EXPECT_EQ(result.lines.back(), "    </Title>");
+
+  std::vector<int> checked;
+  for (int n = 0; n < kSelectableSlots; ++n) {
+    EXPECT_EQ(state.selected[n], result.enabled[n]) << n;
+    if (state.selected[n]) checked.push_back(n);
+  }
+  EXPECT_EQ(checked,
+            (std::vector<int>{0, audioBox(0), audioBox(1), audioBox(2), subBox(0), subBox(1)}));
+  EXPECT_EQ(state.streamLabel[audioBox(1)], "MLP.6ch.stream.01.English");
+  EXPECT_EQ(state.streamLabel[subBox(1)], "2bitRLE.stream.01.French");
+  EXPECT_EQ(state.streamLabel[1], "No video stream");
+  EXPECT_EQ(state.streamLabel[audioBox(3)], "No audio stream");
+  EXPECT_EQ(state.streamLabel[subBox(2)], "No subpicture");
+  EXPECT_EQ(state.audioIds[2], 1);  // marks in the registry
+  EXPECT_EQ(state.audioIds[3], -1);
+
+  EXPECT_EQ(host.transcript(), "Open " + kSample + "\nFilesize: " +
+                                   std::to_string(std::filesystem::file_size(kSample)) +
+                                   " bytes\nVC-1.stream.0 found!\n"
+                                   "DD+.6ch.stream.00.English found!\n"
+                                   "MLP.6ch.stream.01.English found!\n"
+                                   "DTS.stream.02.French found!\n"
+                                   "8bitRLE.stream.00.English found!\n"
+                                   "2bitRLE.stream.01.French found!\nDone.\n\n");
+  EXPECT_EQ(host.started, std::vector<RunKind>{RunKind::Playlist});
+  EXPECT_EQ(host.finished, std::vector<RunKind>{RunKind::Playlist});
+  EXPECT_EQ(host.selectionChanges, 2);
+  EXPECT_EQ(host.statusTexts[0], std::vector<std::string>{"Ready"});
+}
+
+TEST(ReadPlaylist, SampleTrailerFile) {
+  RunState state;
+  RecordingHost host;
+  PlaylistResult result;
+  readPlaylist(state, host, kSample, "FEATURE_3", &result);
+  EXPECT_EQ(dump(result.tree),
+            "Info\n  Title: Korvell Sample Disc\n  Name: Trailer\n  Duration: 00:00:30:00\n"
+            "Video\n  MPEG-2.stream.0\nAudio\n  DD+.stream.00.English\nSubtitle\n"
+            "Chapter\n  00:00:00:00: Trailer\n");
+}
+
+TEST(ReadPlaylist, PlaylistWithoutTheBaseNameKeepsTheTreeAndResetsTheBoxes) {
+  RunState state;
+  fillBoxes(state);
+  RecordingHost host;
+  PlaylistResult result;
+  result.tree.roots.push_back({"Earlier", {{"kept", {}}}});
+  const PlaylistTree before = result.tree;
+  readPlaylist(state, host, kSample, "FEATURE_1_FEATURE_2", &result);
+
+  EXPECT_FALSE(result.titleFound);
+  EXPECT_EQ(result.tree, before);
+  EXPECT_EQ(result.lines.back(), "</Playlist>");  // every tag kept
+  for (int n = 0; n < kSelectableSlots; ++n) {
+    EXPECT_FALSE(state.selected[n]) << n;
+    EXPECT_NE(state.streamLabel[n], "stale") << n;
+  }
+  EXPECT_EQ(host.lines.back(), "");
+}
+
+TEST(ReadPlaylist, FileThatCannotBeOpened) {
+  RunState state;
+  RecordingHost host;
+  PlaylistResult result;
+  result.lines = {"<Earlier/>"};
+  const std::string path = std::string(KORVELL_SOURCE_DIR) + "/testdata/NO_SUCH.XPL";
+  readPlaylist(state, host, path, "FEATURE_1", &result);
+
+  EXPECT_EQ(host.lines,
+            std::vector<std::string>{"Cannot open file \"" + path + "\". " + systemReason(ENOENT)});
+  EXPECT_EQ(host.finished, std::vector<RunKind>{RunKind::Playlist});
+  EXPECT_EQ(result.lines, std::vector<std::string>{"<Earlier/>"});
+}
+
+TEST(ReadPlaylist, TagSplitOverTwoReadBlocksIsCollectedWhole) {
+  std::string xpl = "<?xml version=\"1.0\"?>\n<Playlist>\n<!--";
+  // The first block ends 20 bytes into the attribute item, after "index=".
+  xpl.append(kPlaylistReadBlock - xpl.size() - 3 - 20, ' ');
+  xpl +=
+      "-->\n<AudioAttributeItem index=\"1\" codec=\"DD+\"/>\n"
+      "<Title><Clip src=\"MOVIE.MAP\"/>\n"
+      "<Audio streamNumber=\"1\" mediaAttr=\"1\" description=\"English\"/></Title></Playlist>";
+  const std::vector<uint8_t> bytes(xpl.begin(), xpl.end());
+  MemorySource source(bytes);
+  RunState state;
+  RecordingHost host;
+  PlaylistResult result;
+  readPlaylistFrom(state, host, "mem.XPL", source, "MOVIE", &result);
+
+  EXPECT_EQ(result.tables.audioAttr[1], "DD+");
+  EXPECT_EQ(state.streamLabel[audioBox(0)], "DD+.stream.00.English");
+  const std::string size = std::to_string(bytes.size());
+  EXPECT_EQ(host.statusTexts[1], (std::vector<std::string>{"262144/" + size + " bytes",
+                                                           size + "/" + size + " bytes", ""}));
+}
+
+}  // namespace
+}  // namespace korvell

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Builds Korvell (Release, into build/release) and starts it: the window when a display is
+# present, otherwise a demonstration of the command line on the sample disc.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+packages=(cmake ninja-build g++ libgtest-dev libgmock-dev qt6-base-dev libjpeg-dev)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVELL_BUILD_GUI=ON >/dev/null
+cmake --build build/release -j "$(nproc)"
+
+sample=build/sample-disc
+if [ ! -f "$sample/HVDVD_TS/FEATURE_1.EVO" ]; then
+  build/release/tools/make_sample_disc "$sample" >/dev/null
+fi
+
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -x build/release/ui/korvell ]; then
+  exec build/release/ui/korvell "$@"
+fi
+
+echo "No display: demonstrating korvell-cli on the sample disc in $sample"
+echo
+out=build/sample-out
+rm -rf "$out" && mkdir -p "$out"
+build/release/cli/korvell-cli demux "$sample/HVDVD_TS/FEATURE_1.EVO" -o "$out"
+echo "Files written:"
+ls -l "$out"
