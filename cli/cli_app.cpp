@@ -3,8 +3,12 @@
 #include <array>
 #include <cstdio>
 
+#include "playlist/display_text.h"
+#include "playlist/playlist_run.h"
 #include "runs/demux_run.h"
+#include "runs/file_set.h"
 #include "runs/read_run.h"
+#include "runs/rebuild_run.h"
 
 namespace korvell::cli {
 
@@ -41,6 +45,49 @@ int exitStatus(RunOutcome outcome, const TerminalHost& host) {
   return host.interrupted() ? kExitInterrupted : kExitDone;
 }
 
+void printLine(const std::string& line) {
+  std::fputs(line.c_str(), stdout);
+  std::fputc('\n', stdout);
+}
+
+void printTree(const std::vector<PlaylistNode>& nodes, int depth) {
+  for (const auto& node : nodes) {
+    printLine(std::string(2 * static_cast<size_t>(depth), ' ') + displayUtf8(node.text));
+    printTree(node.children, depth + 1);
+  }
+}
+
+// The slot name of the command line: v0, a03, s12.
+std::string slotName(Slot slot) {
+  std::string number = std::to_string(slot.index);
+  if (slot.family == Family::Video) return "v" + number;
+  if (number.size() < 2) number = "0" + number;
+  return (slot.family == Family::Audio ? "a" : "s") + number;
+}
+
+// The playlist on its own: the title that plays --source, as a tree, and the labels.
+int showPlaylist(const CliOptions& options, RunState& state, TerminalHost& host) {
+  PlaylistResult result;
+  const std::string baseName = options.source.empty() ? "" : CutExt(namePart(options.source));
+  if (!readPlaylist(state, host, options.input, baseName, &result)) return kExitFileError;
+  if (options.tags) {
+    for (const auto& line : result.lines)
+      printLine(displayUtf8(line));
+  }
+  if (!result.titleFound) {
+    printLine(options.source.empty() ? "No title chosen: name the file it plays with --source."
+                                     : "No title of the playlist plays " + baseName + ".");
+    return kExitDone;
+  }
+  printTree(result.tree.roots, 0);
+  for (int number = 0; number < kSelectableSlots; ++number) {
+    if (result.enabled[number]) {
+      printLine(slotName(slotAt(number)) + " " + displayUtf8(state.streamLabel[number]));
+    }
+  }
+  return kExitDone;
+}
+
 }  // namespace
 
 bool applySelection(const std::vector<std::string>& names, RunState& state, std::string* error) {
@@ -64,6 +111,7 @@ bool applySelection(const std::vector<std::string>& names, RunState& state, std:
 }
 
 int runCommand(const CliOptions& options, RunState& state, TerminalHost& host) {
+  if (options.command == Command::Xpl) return showPlaylist(options, state, host);
   state.Continue = options.continueOn;
   state.FastCheck = options.fastCheck;
   state.CountFrames = options.countFrames;
@@ -74,12 +122,21 @@ int runCommand(const CliOptions& options, RunState& state, TerminalHost& host) {
   if (options.command == Command::Read || failed(read) || host.interrupted()) {
     return exitStatus(read, host);
   }
+  if (!options.playlist.empty()) {
+    // As the window's Read XPL: the title of the chosen file itself, not of the whole set.
+    PlaylistResult playlist;
+    if (!readPlaylist(state, host, options.playlist, CutExt(namePart(options.input)), &playlist)) {
+      return kExitFileError;
+    }
+  }
   std::string error;
   if (!applySelection(options.select, state, &error)) {
     std::fprintf(stderr, "korvell-cli: %s\n", error.c_str());
     return kExitUsage;
   }
-  return exitStatus(demuxRun(state, host, settings), host);
+  const RunOutcome outcome = options.command == Command::Rebuild ? rebuildRun(state, host, settings)
+                                                                 : demuxRun(state, host, settings);
+  return exitStatus(outcome, host);
 }
 
 }  // namespace korvell::cli

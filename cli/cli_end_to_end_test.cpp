@@ -116,5 +116,42 @@ TEST_F(CliEndToEnd, SelectionAndExitStatuses) {
   EXPECT_EQ(runCli("read " + root_.string()).status, 1);  // a folder as input
 }
 
+TEST_F(CliEndToEnd, PlaylistShowsTheTitleAndNamesTheDemuxedFiles) {
+  const std::string playlist = (root_ / "ADV_OBJ" / "VPLST000.XPL").string();
+  Result result = runCli("xpl " + playlist + " --source " + feature1_);
+  ASSERT_EQ(result.status, 0) << result.output;
+  EXPECT_NE(result.output.find("Audio\n  DD+.6ch.stream.00.English\n"), std::string::npos)
+      << result.output;
+  EXPECT_NE(result.output.find("a01 MLP.6ch.stream.01.English\n"), std::string::npos);
+
+  const std::string out = (root_ / "out").string();
+  result = runCli("demux " + feature1_ + " --playlist " + playlist + " -o " + out +
+                  " --select DD+.6ch.stream.00.English,s01");
+  ASSERT_EQ(result.status, 0) << result.output;
+  EXPECT_TRUE(fs::exists(root_ / "out" / "FEATURE_1_FEATURE_2.DD+.6ch.stream.00.English.mpa"));
+  EXPECT_TRUE(fs::exists(root_ / "out" / "FEATURE_1_FEATURE_2.2bitRLE.stream.01.French.sup"));
+  size_t files = 0;
+  for ([[maybe_unused]] const auto& entry : fs::directory_iterator(root_ / "out"))
+    ++files;
+  EXPECT_EQ(files, 2u);
+
+  EXPECT_EQ(runCli("xpl " + (root_ / "NONE.XPL").string()).status, 1);
+}
+
+TEST_F(CliEndToEnd, RebuildKeepsTheSelectedStreamsOnly) {
+  const std::string out = (root_ / "out").string();
+  Result result = runCli("rebuild " + feature1_ + " -o " + out + " --select v0,a00,a02,s00");
+  ASSERT_EQ(result.status, 0) << result.output;
+  const fs::path rebuilt = root_ / "out" / "FEATURE_1_FEATURE_2.rebuilt.EVO";
+  ASSERT_TRUE(fs::exists(rebuilt));
+  result = runCli("read --markup --no-details --no-continue " + rebuilt.string());
+  ASSERT_EQ(result.status, 0) << result.output;
+  EXPECT_NE(result.output.find("[b]DTS HD (DTS)[/b] audio stream 1 found!"), std::string::npos)
+      << result.output;  // renumbered after the dropped TrueHD stream
+  EXPECT_EQ(result.output.find("[b]Dolby TrueHD[/b]"), std::string::npos);
+  EXPECT_EQ(result.output.find("[b]Subpicture[/b] stream 1 found!"), std::string::npos);
+  EXPECT_EQ(runCli("rebuild " + (root_ / "x.VOB").string()).status, 2);
+}
+
 }  // namespace
 }  // namespace korvell

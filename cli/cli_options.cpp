@@ -1,5 +1,7 @@
 #include "cli/cli_options.h"
 
+#include "runs/file_set.h"
+
 namespace korvell::cli {
 
 namespace {
@@ -23,15 +25,23 @@ std::vector<std::string> splitList(const std::string& text) {
 
 std::string usageText() {
   return "Usage: korvell-cli read FILE [options]\n"
-         "       korvell-cli demux FILE [-o DIR] [--select LIST] [options]\n"
+         "       korvell-cli demux FILE [-o DIR] [--select LIST] [--playlist XPL] [options]\n"
+         "       korvell-cli rebuild FILE.EVO [-o DIR] [--select LIST] [--playlist XPL] [options]\n"
+         "       korvell-cli xpl PLAYLIST [--source FILE] [--tags]\n"
          "\n"
          "Reports every elementary stream of an HD DVD .EVO, DVD .VOB or DVD-Audio .AOB file\n"
-         "(read) and writes the chosen streams to files of their own (demux). Both carry on\n"
-         "with the second file of a set (FEATURE_1.EVO, then FEATURE_2.EVO).\n"
+         "(read), writes the chosen streams to files of their own (demux), or writes a copy\n"
+         "of an .EVO without the other streams, the kept ones renumbered (rebuild). All three\n"
+         "carry on with the second file of a set (FEATURE_1.EVO, then FEATURE_2.EVO).\n"
+         "xpl shows the title of an HD DVD playlist (VPLST000.XPL) that plays --source and\n"
+         "the stream labels it gives; --playlist does the same before a demux or rebuild, so\n"
+         "the output files carry the playlist's names.\n"
          "\n"
          "Options:\n"
          "  -o, --output DIR     output folder (default: the input file's folder)\n"
-         "  --select LIST        streams to demux, comma-separated: slot names v0, v1,\n"
+         "  --playlist XPL       read the playlist after the Read run: its labels name the\n"
+         "                       files and its streams are the ones selected\n"
+         "  --select LIST        streams to keep, comma-separated: slot names v0, v1,\n"
          "                       a00..a15, s00..s15 or labels such as DD+.stream.03\n"
          "                       (default: every stream found)\n"
          "  --no-continue        do not continue with the second file of the set\n"
@@ -67,6 +77,10 @@ std::optional<CliOptions> parseCommandLine(const std::vector<std::string>& args,
     options.command = Command::Read;
   } else if (command == "demux") {
     options.command = Command::Demux;
+  } else if (command == "rebuild") {
+    options.command = Command::Rebuild;
+  } else if (command == "xpl") {
+    options.command = Command::Xpl;
   } else {
     *error = "unknown command '" + command + "'";
     return std::nullopt;
@@ -104,6 +118,12 @@ std::optional<CliOptions> parseCommandLine(const std::vector<std::string>& args,
         *error = "option --select needs at least one stream";
         return std::nullopt;
       }
+    } else if (arg == "--playlist") {
+      if (!value(arg, &options.playlist)) return std::nullopt;
+    } else if (arg == "--source") {
+      if (!value(arg, &options.source)) return std::nullopt;
+    } else if (arg == "--tags") {
+      options.tags = true;
     } else if (arg == "--no-continue") {
       options.continueOn = false;
     } else if (arg == "--no-fast-check") {
@@ -150,9 +170,18 @@ std::optional<CliOptions> parseCommandLine(const std::vector<std::string>& args,
     *error = "no input file given";
     return std::nullopt;
   }
-  if (options.command == Command::Read &&
-      (!options.select.empty() || !options.outputFolder.empty())) {
-    *error = "--select and --output belong to demux";
+  const bool writes = options.command == Command::Demux || options.command == Command::Rebuild;
+  if (!writes &&
+      (!options.select.empty() || !options.outputFolder.empty() || !options.playlist.empty())) {
+    *error = "--select, --output and --playlist belong to demux and rebuild";
+    return std::nullopt;
+  }
+  if (options.command != Command::Xpl && (!options.source.empty() || options.tags)) {
+    *error = "--source and --tags belong to xpl";
+    return std::nullopt;
+  }
+  if (options.command == Command::Rebuild && upperExtension(options.input) != ".EVO") {
+    *error = "rebuild takes an .EVO file only: '" + options.input + "' is not one";
     return std::nullopt;
   }
   return options;

@@ -7,13 +7,16 @@
 
 namespace korvell::cli {
 
-enum class Command { Read, Demux, Help };
+enum class Command { Read, Demux, Rebuild, Xpl, Help };
 enum class ColourMode { Auto, Always, Never };
 
 struct CliOptions {
   Command command = Command::Help;
-  std::string input;
+  std::string input;  ///< the program stream, or the playlist for xpl
   std::string outputFolder;
+  std::string playlist;             ///< --playlist: names and selects the streams before the run
+  std::string source;               ///< xpl --source: the file whose title is shown
+  bool tags = false;                ///< xpl --tags: also print the playlist's tag lines
   std::vector<std::string> select;  ///< slot names (v0, a03, s12) or labels; empty: all found
   bool continueOn = true;
   bool fastCheck = true;

@@ -48,6 +48,9 @@ TEST(CliOptions, UsageErrors) {
       {"demux", "A.EVO", "--select", ","},
       {"demux", "A.EVO", "--color=sometimes"},
       {"demux", "A.EVO", "--frobnicate"},
+      {"rebuild", "A.VOB"},
+      {"read", "A.EVO", "--playlist", "V.XPL"},
+      {"demux", "A.EVO", "--source", "B.EVO"},
   };
   for (const auto& args : bad) {
     std::string error;

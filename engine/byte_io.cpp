@@ -44,6 +44,13 @@ size_t FileSource::read(uint8_t* dst, size_t n) {
     error_ = systemReason(errno);
     return 0;
   }
+  if (got == 0 && n > 0 && position_ < size_) {
+    // The file was cut while it was being read: what is missing would silently be missing
+    // from every output too.
+    error_ = "The file became shorter while it was read: it ended at byte " +
+             std::to_string(position_) + " of " + std::to_string(size_) + ".";
+    return 0;
+  }
   position_ += got;
   return got;
 }

@@ -38,7 +38,8 @@ class ByteSink {
   virtual const std::string& error() const = 0;
 };
 
-/// A read-only input file. Other programs may go on reading and writing it.
+/// A read-only input file. Other programs may go on reading and writing it. Its size is
+/// taken when it is opened; a file that ends before that size is a read error.
 class FileSource final : public ByteSource {
  public:
   /// Opens path for reading; on failure returns null and sets *reason to the system's text.

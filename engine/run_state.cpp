@@ -70,4 +70,21 @@ int32_t RunState::registeredId(Slot slot) const {
   return -1;
 }
 
+void resetSelection(RunState& state) {
+  for (int number = 0; number < kSelectableSlots; ++number) {
+    state.selected[number] = false;
+    switch (slotAt(number).family) {
+      case Family::Video:
+        state.streamLabel[number] = "No video stream";
+        break;
+      case Family::Audio:
+        state.streamLabel[number] = "No audio stream";
+        break;
+      case Family::Subpicture:
+        state.streamLabel[number] = "No subpicture";
+        break;
+    }
+  }
+}
+
 }  // namespace korvell

@@ -120,4 +120,8 @@ struct RunState {
   int32_t registeredId(Slot slot) const;
 };
 
+/// Every selectable slot unselected, with the reset captions "No video stream",
+/// "No audio stream" and "No subpicture".
+void resetSelection(RunState& state);
+
 }  // namespace korvell

@@ -1,43 +1,17 @@
 #include "playlist/playlist_run.h"
 
+#include "runs/run_support.h"
+
 #include <memory>
 #include <vector>
 
 namespace korvell {
 namespace {
 
-// The stream boxes as the window shows them before any reading: disabled, unchecked and
-// with the caption of their family.
+// The stream boxes as the window shows them before any reading.
 void resetBoxes(RunState& state, PlaylistResult* out) {
-  for (int number = 0; number < kSelectableSlots; ++number) {
-    state.selected[number] = false;
-    switch (slotAt(number).family) {
-      case Family::Video:
-        state.streamLabel[number] = "No video stream";
-        break;
-      case Family::Audio:
-        state.streamLabel[number] = "No audio stream";
-        break;
-      case Family::Subpicture:
-        state.streamLabel[number] = "No subpicture";
-        break;
-    }
-  }
+  resetSelection(state);
   out->enabled.fill(false);
-}
-
-void markStream(RunState& state, Slot slot) {
-  switch (slot.family) {
-    case Family::Video:
-      state.videoIds[slot.index] = 1;
-      break;
-    case Family::Audio:
-      state.audioIds[slot.index] = 1;
-      break;
-    case Family::Subpicture:
-      state.subIds[slot.index] = 1;
-      break;
-  }
 }
 
 void finish(RunHost& host) {
@@ -63,16 +37,12 @@ void scanAndSelect(RunState& state, RunHost& host, const std::string& name, Byte
   }
   out->tables = scanner.tables();
 
-  state.videoIds.fill(-1);
-  state.audioIds.fill(-1);
-  state.subIds.fill(-1);
   TitleSelection selection = selectTitle(scanner.lines(), out->tables, titleBaseName);
   out->lines = std::move(selection.lines);
   out->titleFound = selection.found;
   if (selection.found) {
     out->tree = std::move(selection.tree);
     for (const PlaylistStream& stream : selection.streams) {
-      markStream(state, stream.slot);
       host.log(stream.label + " found!");
       if (!stream.hasBox) continue;
       const int number = slotNumber(stream.slot);
@@ -97,19 +67,17 @@ void readPlaylistFrom(RunState& state, RunHost& host, const std::string& name, B
   finish(host);
 }
 
-void readPlaylist(RunState& state, RunHost& host, const std::string& playlistPath,
+bool readPlaylist(RunState& state, RunHost& host, const std::string& playlistPath,
                   const std::string& titleBaseName, PlaylistResult* out) {
   host.runStarting(RunKind::Playlist);
   resetBoxes(state, out);
   host.selectionChanged();
-  std::string reason;
-  const std::unique_ptr<FileSource> source = FileSource::open(playlistPath, &reason);
-  if (source == nullptr) {
-    host.log("Cannot open file \"" + playlistPath + "\". " + reason);
-  } else {
+  const std::unique_ptr<FileSource> source = openInput(playlistPath, host);
+  if (source != nullptr) {
     scanAndSelect(state, host, playlistPath, *source, titleBaseName, out);
   }
   finish(host);
+  return source != nullptr;
 }
 
 }  // namespace korvell

@@ -42,15 +42,16 @@ struct PlaylistResult {
 /// "<pos>/<size> bytes" in status panel 1 after each 262,144-byte block, "<label> found!" for
 /// each stream of the title, "Done." and an empty line, then "Ready" and an empty panel 1. A
 /// file that cannot be opened logs `Cannot open file "<path>". <reason>` instead, and
-/// leaves the lines, tree and registry as they were.
+/// leaves the lines and tree as they were.
 ///
 /// Effects on `state`: every stream box is reset first (unchecked, "No video stream", "No
-/// audio stream", "No subpicture"), and selectionChanged() is called. After the scan the
-/// registry tables hold marks: -1 for every slot, 1 for each stream the title lists. Each
-/// listed stream with a box gets its slot selected and its streamLabel set to the stream's
+/// audio stream", "No subpicture"), and selectionChanged() is called. The stream registry
+/// is left as the last Read run made it (the rebuild pass relies on it). Each listed stream
+/// with a box gets its slot selected and its streamLabel set to the stream's
 /// label, and selectionChanged() is called again. When no title is selected the boxes stay
 /// reset. `out` must not be null.
-void readPlaylist(RunState& state, RunHost& host, const std::string& playlistPath,
+/// Returns false when the playlist could not be opened.
+bool readPlaylist(RunState& state, RunHost& host, const std::string& playlistPath,
                   const std::string& titleBaseName, PlaylistResult* out);
 
 /// readPlaylist on an open source (tests, and callers that hold the bytes already). `name` is

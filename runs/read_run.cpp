@@ -7,6 +7,7 @@
 #include "engine/walker.h"
 #include "runs/demux_run.h"
 #include "runs/file_set.h"
+#include "runs/rebuild_run.h"
 #include "runs/run_support.h"
 
 namespace korvell {
@@ -75,23 +76,6 @@ RunOutcome scanSet(RunState& state, RunHost& host, const FileSet& set) {
 
 }  // namespace
 
-void resetSelection(RunState& state) {
-  for (int number = 0; number < kSelectableSlots; ++number) {
-    state.selected[number] = false;
-    switch (slotAt(number).family) {
-      case Family::Video:
-        state.streamLabel[number] = "No video stream";
-        break;
-      case Family::Audio:
-        state.streamLabel[number] = "No audio stream";
-        break;
-      case Family::Subpicture:
-        state.streamLabel[number] = "No subpicture";
-        break;
-    }
-  }
-}
-
 RunOutcome readRun(RunState& state, RunHost& host, const RunSettings& settings) {
   if (settings.autoClear) host.clearConsole();
   host.runStarting(RunKind::Read);
@@ -117,6 +101,7 @@ RunOutcome readRun(RunState& state, RunHost& host, const RunSettings& settings) 
 
   // The follow-on run starts even when nothing was found or the scan was stopped.
   if (settings.followOn == FollowOn::Demux) demuxRun(state, host, settings);
+  if (settings.followOn == FollowOn::Rebuild) rebuildRun(state, host, settings);
   return outcome;
 }
 

@@ -13,8 +13,4 @@ namespace korvell {
 /// the follow-on run. Returns how the Read run itself ended.
 RunOutcome readRun(RunState& state, RunHost& host, const RunSettings& settings);
 
-/// Every selectable slot unselected, with the reset captions "No video stream",
-/// "No audio stream" and "No subpicture".
-void resetSelection(RunState& state);
-
 }  // namespace korvell

@@ -1,0 +1,259 @@
+#include "engine/rebuild.h"
+
+#include <chrono>
+#include <optional>
+
+#include "engine/walker.h"
+
+namespace korvell {
+
+namespace {
+
+// An MPEG-2 pack header: 00 00 01 BA, SCR and mux rate (bytes 4-12), then 5 reserved bits and
+// pack_stuffing_length (byte 13). With no stuffing the next start code is at byte 14.
+constexpr size_t kPackHeaderSize = 14;
+constexpr size_t kStuffingByte = 13;
+
+// A PES packet at byte 14: start code prefix 14-16, stream_id 17, PES_packet_length 18-19,
+// '10' and flags 20, PTS_DTS_flags and the other flags 21, PES_header_data_length 22, the
+// optional fields from 23 on.
+constexpr size_t kStreamId = 17;
+constexpr size_t kPacketLength = 18;
+constexpr size_t kFlags1 = 20;
+constexpr size_t kFlags2 = 21;
+constexpr size_t kHeaderLength = 22;
+constexpr size_t kOptionalFields = 23;
+
+// A system header at byte 14: header_length 18-19, rate_bound 20-22, then audio_bound (6 bits),
+// fixed_flag, CSPS_flag (byte 23) and the two lock flags, a marker and video_bound (byte 24).
+constexpr size_t kAudioBound = 23;
+constexpr size_t kVideoBound = 24;
+constexpr size_t kSystemHeaderMinLength = 6;  // header_length up to and including byte 24
+
+constexpr uint8_t kPrivateStream1 = 0xBD;
+constexpr uint8_t kExtendedStreamId = 0xFD;
+constexpr uint8_t kSystemHeader = 0xBB;
+
+// The PES flags that add fields before the PES extension (ESCR, ES rate, DSM trick mode,
+// additional copy info, CRC), and the extension flags that add fields before the P-STD
+// buffer (private data, pack header field, packet sequence counter). The fixed offsets only
+// hold when all of them are clear.
+constexpr uint8_t kFieldsBeforeExtension = 0x3E;
+constexpr uint8_t kFieldsBeforePstd = 0xE0;
+constexpr uint8_t kPstdFlag = 0x10;
+constexpr uint8_t kExtension2Flag = 0x01;
+
+// Where the stream of a pack lies, when the fixed offsets find it.
+struct StreamField {
+  Family family;
+  int slot;
+  size_t offset;     // the byte that holds the identifier
+  bool extensionId;  // a VC-1 stream_id_extension
+};
+
+bool hasPackHeader(std::span<const uint8_t> pack) {
+  return pack.size() >= 4 && pack[0] == 0x00 && pack[1] == 0x00 && pack[2] == 0x01 &&
+         pack[3] == 0xBA;
+}
+
+// An MPEG-2 pack header without stuffing, followed by a start code at byte 14.
+bool startCodeAt14(std::span<const uint8_t> pack) {
+  return pack.size() > kFlags1 && (pack[4] & 0xC0) == 0x40 && (pack[kStuffingByte] & 0x07) == 0 &&
+         pack[14] == 0x00 && pack[15] == 0x00 && pack[16] == 0x01;
+}
+
+// The end of the PES packet at byte 14 (one past its last byte), or nothing when it does not
+// fit a whole pack. A short last pack is measured like a whole one, so that it is decided by
+// its stream as long as the identifier byte itself is there.
+std::optional<size_t> packetEnd(std::span<const uint8_t> pack) {
+  const size_t length = static_cast<size_t>(pack[kPacketLength] << 8 | pack[kPacketLength + 1]);
+  const size_t end = kFlags1 + length;
+  if (end > kPackSize) return std::nullopt;
+  return end;
+}
+
+// The audio or subpicture substream at q, if it is of a kind the registry holds.
+std::optional<StreamField> substreamField(uint8_t q, size_t offset) {
+  if (q >= 0x80 && q <= 0x8F) return StreamField{Family::Audio, q & 7, offset, false};
+  if (q >= 0xB0 && q <= 0xB7) return StreamField{Family::Audio, q & 7, offset, false};
+  if (q >= 0xA0 && q <= 0xA7) return StreamField{Family::Audio, q & 0x0F, offset, false};
+  if (q >= 0xC0 && q <= 0xCF) return StreamField{Family::Audio, q & 0x0F, offset, false};
+  // Subpictures of slots 16 to 31 (0x30-0x3F, 0x70-0x7F) have no selectable slot.
+  if ((q >= 0x20 && q <= 0x2F) || (q >= 0x60 && q <= 0x6F)) {
+    return StreamField{Family::Subpicture, q & 0x1F, offset, false};
+  }
+  return std::nullopt;
+}
+
+// Finds the identifier byte of a pack's stream by the fixed offsets, checking that every
+// field the offsets pass over is what they assume. Nothing when the pack is not a stream of
+// a selectable kind or its layout differs.
+std::optional<StreamField> locateStream(std::span<const uint8_t> pack) {
+  if (!startCodeAt14(pack)) return std::nullopt;
+  const uint8_t streamId = pack[kStreamId];
+  if (streamId >= 0xE0 && streamId <= 0xE3) {
+    if (!packetEnd(pack)) return std::nullopt;
+    return StreamField{Family::Video, streamId & 1, kStreamId, false};
+  }
+  if (streamId != kPrivateStream1 && streamId != kExtendedStreamId) return std::nullopt;
+
+  const auto end = packetEnd(pack);
+  if (!end || *end <= kOptionalFields || pack.size() <= kOptionalFields ||
+      (pack[kFlags1] & 0xC0) != 0x80) {
+    return std::nullopt;
+  }
+  const uint8_t flags2 = pack[kFlags2];
+  const size_t headerEnd = kOptionalFields + pack[kHeaderLength];
+  if (headerEnd > *end) return std::nullopt;
+
+  if (streamId == kPrivateStream1) {
+    // The substream byte follows the PES header.
+    if (headerEnd >= *end || headerEnd >= pack.size()) return std::nullopt;
+    return substreamField(pack[headerEnd], headerEnd);
+  }
+
+  // Extended stream id: PTS and DTS (forbidden: DTS alone), then the extension flag byte,
+  // the P-STD buffer field when flagged, and the extension-2 field: marker and length,
+  // then stream_id_extension_flag 0 and the 7-bit extension.
+  const uint8_t ptsDts = flags2 >> 6;
+  if (ptsDts == 1 || (flags2 & 0x01) == 0 || (flags2 & kFieldsBeforeExtension) != 0) {
+    return std::nullopt;
+  }
+  const size_t stamps = ptsDts == 3 ? 10 : ptsDts == 2 ? 5 : 0;
+  const size_t extensionFlags = kOptionalFields + stamps;
+  if (extensionFlags >= headerEnd || headerEnd > pack.size()) return std::nullopt;
+  const uint8_t flags = pack[extensionFlags];
+  if ((flags & kFieldsBeforePstd) != 0 || (flags & kExtension2Flag) == 0) return std::nullopt;
+  const size_t extension2 = extensionFlags + 1 + ((flags & kPstdFlag) ? 2 : 0);
+  const size_t offset = extension2 + 1;
+  if (offset >= headerEnd || (pack[extension2] & 0x7F) == 0) return std::nullopt;
+  const uint8_t extension = pack[offset];
+  if (extension != 0x55 && extension != 0x56) return std::nullopt;
+  return StreamField{Family::Video, extension - 0x55, offset, true};
+}
+
+// The codec range an identifier lies in, so renumbering never changes a stream's codec.
+int codecRange(uint8_t id, bool extensionId) {
+  if (extensionId) return (id == 0x55 || id == 0x56) ? 1 : 0;
+  struct Range {
+    uint8_t first, last;
+  };
+  static constexpr Range kRanges[] = {{0xE0, 0xE1}, {0xE2, 0xE3}, {0x80, 0x87},
+                                      {0x88, 0x8F}, {0xA0, 0xA7}, {0xB0, 0xB7},
+                                      {0xC0, 0xCF}, {0x20, 0x2F}, {0x60, 0x6F}};
+  for (int i = 0; i < static_cast<int>(std::size(kRanges)); ++i) {
+    if (id >= kRanges[i].first && id <= kRanges[i].last) return i + 2;
+  }
+  return 0;
+}
+
+// The slot an identifier of a selectable kind maps to.
+int slotOf(Family family, uint8_t id, bool extensionId) {
+  if (family == Family::Video) return extensionId ? id - 0x55 : id & 1;
+  const auto field = substreamField(id, 0);
+  return field ? field->slot : -1;
+}
+
+int selectedStreams(const RunState& state, Family family, int slots) {
+  int count = 0;
+  for (int i = 0; i < slots; ++i) {
+    const Slot slot{family, i};
+    if (state.isSelected(slot) && state.registeredId(slot) != -1) ++count;
+  }
+  return count;
+}
+
+// Sets the system header's bounds to the kept streams; its other bits stay as they are.
+void rewriteSystemHeader(const RunState& state, std::span<uint8_t> pack) {
+  if (!startCodeAt14(pack) || pack[kStreamId] != kSystemHeader || pack.size() <= kVideoBound) {
+    return;
+  }
+  const size_t headerLength =
+      static_cast<size_t>(pack[kPacketLength] << 8 | pack[kPacketLength + 1]);
+  if (headerLength < kSystemHeaderMinLength) return;
+  const int video = selectedStreams(state, Family::Video, kVideoSlots);
+  const int audio = selectedStreams(state, Family::Audio, kAudioSlots);
+  pack[kVideoBound] = static_cast<uint8_t>((pack[kVideoBound] & 0xE0) | video);
+  pack[kAudioBound] = static_cast<uint8_t>((pack[kAudioBound] & 0x03) | audio << 2);
+}
+
+}  // namespace
+
+uint8_t renumberedId(RunState& state, Family family, uint8_t id, bool extensionId) {
+  if (state.newId[id] != 0xFF) return state.newId[id];
+  uint8_t* counter = nullptr;
+  int candidate = 0;
+  switch (family) {
+    case Family::Video:
+      counter = &state.nextVideo;
+      candidate = extensionId ? 0x55 + state.nextVideo : (id & 0xFE) | state.nextVideo;
+      break;
+    case Family::Audio:
+      counter = &state.nextAudio;
+      candidate = (id >= 0xC0 && id <= 0xCF ? id & 0xF0 : id & 0xF8) | state.nextAudio;
+      break;
+    case Family::Subpicture:
+      counter = &state.nextSub;
+      candidate = (id & 0xE0) | state.nextSub;
+      break;
+  }
+  // More kept streams than the codec can number (a ninth AC-3 number would be DTS, a ninth
+  // DTS number would land in the slot of the first): the stream keeps its identifier rather
+  // than change its codec or share a slot.
+  const auto newId = static_cast<uint8_t>(candidate);
+  if (candidate > 0xFE || codecRange(newId, extensionId) != codecRange(id, extensionId) ||
+      slotOf(family, newId, extensionId) != *counter) {
+    state.newId[id] = id;
+    return id;
+  }
+  state.newId[id] = newId;
+  ++*counter;
+  return state.newId[id];
+}
+
+PackAction rebuildPack(RunState& state, std::span<uint8_t> pack) {
+  if (!hasPackHeader(pack)) return PackAction::Drop;
+  rewriteSystemHeader(state, pack);
+  const auto field = locateStream(pack);
+  if (!field) return PackAction::Write;
+  const Slot slot{field->family, field->slot};
+  if (state.registeredId(slot) != -1 && !state.isSelected(slot)) return PackAction::Drop;
+  pack[field->offset] = renumberedId(state, field->family, pack[field->offset], field->extensionId);
+  return PackAction::Write;
+}
+
+RebuildEnd Rebuild(RunState& state, RunHost& host, ByteSink& out, const std::string& fileName) {
+  state.demuxing = true;
+  state.cancelled = false;
+  host.setCancelEnabled(true);
+  const auto started = std::chrono::steady_clock::now();
+  ByteSource& source = *state.source;
+  const uint64_t size = source.size();
+  uint8_t* buffer = state.readBuffer.block();
+  RebuildEnd end = RebuildEnd::Complete;
+  while (source.position() < size && !state.cancelled) {
+    // A file whose size is not a multiple of 2,048 ends in a short pack, which is decided by
+    // the same rules within its own length and, when kept, written as it stands.
+    const size_t n = source.read(buffer, kPackSize);
+    if (n == 0) {
+      if (!source.error().empty()) end = RebuildEnd::ReadFailed;
+      break;  // an error, or a file that shrank under us
+    }
+    const uint64_t position = source.position();
+    if (position % kProgressInterval == 0) {
+      const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
+      host.status("Rebuilding " + fileName + " " + progressText(position, size, elapsed.count()),
+                  1);
+      host.processEvents();
+    }
+    const std::span<uint8_t> pack(buffer, n);
+    if (rebuildPack(state, pack) == PackAction::Write && !out.write(buffer, n)) {
+      end = RebuildEnd::WriteFailed;
+      break;
+    }
+  }
+  host.setCancelEnabled(false);
+  return end;
+}
+
+}  // namespace korvell

@@ -1,0 +1,89 @@
+#include "runs/rebuild_run.h"
+
+#include <memory>
+#include <string>
+
+#include "engine/rebuild.h"
+#include "runs/run_support.h"
+
+namespace korvell {
+
+namespace {
+
+// Runs the pass over the current source and turns its end into the run's outcome.
+RunOutcome rebuildFile(RunState& state, RunHost& host, ByteSink& out, const std::string& path) {
+  switch (Rebuild(state, host, out, namePart(path))) {
+    case RebuildEnd::ReadFailed:
+      reportReadFailure(path, *state.source, host);
+      return RunOutcome::ReadFailed;
+    case RebuildEnd::WriteFailed:
+      return RunOutcome::WriteFailed;
+    case RebuildEnd::Complete:
+      break;
+  }
+  return state.cancelled ? RunOutcome::Cancelled : RunOutcome::Done;
+}
+
+RunOutcome rebuildSet(RunState& state, RunHost& host, const FileSet& set,
+                      const std::string& outputPath, std::unique_ptr<FileSink>& out) {
+  const std::string firstName = namePart(set.firstPath);
+  host.log("Opening file " + firstName);
+  host.status("Opening", 0);
+  std::unique_ptr<FileSource> source = openInput(set.firstPath, host);
+  if (!source) return RunOutcome::OpenFailed;
+  host.log(fileSizeLine(source->size()));
+  out = createOutput(outputPath, set.firstPath, set.secondFile, host);
+  if (!out) return RunOutcome::CreateFailed;
+  host.log("Creating " + outputPath);
+
+  host.status("Rebuilding " + firstName, 0);
+  state.source = source.get();
+  RunOutcome outcome = rebuildFile(state, host, *out, set.firstPath);
+  state.source = nullptr;
+  if (outcome == RunOutcome::Done && state.Continue && !set.secondFile.empty()) {
+    source.reset();
+    source = openInput(set.secondFile, host);
+    if (!source) return RunOutcome::OpenFailed;
+    const std::string secondName = namePart(set.secondFile);
+    host.log("Continue on " + secondName);
+    host.status("Rebuilding " + secondName, 0);
+    state.source = source.get();
+    outcome = rebuildFile(state, host, *out, set.secondFile);
+    state.source = nullptr;
+  }
+  return outcome;
+}
+
+}  // namespace
+
+std::string rebuiltFileName(const std::string& outputFolder, const FileSet& set) {
+  return outputPrefix(outputFolder, set) + ".rebuilt.EVO";
+}
+
+RunOutcome rebuildRun(RunState& state, RunHost& host, const RunSettings& settings) {
+  host.runStarting(RunKind::Rebuild);
+  state.resetRenumbering();
+  state.sourcePath = settings.inputPath;
+  const FileSet set = prepareFileSet(settings.inputPath, state.Continue);
+  state.baseName = set.baseName;
+
+  std::unique_ptr<FileSink> out;
+  RunOutcome outcome =
+      rebuildSet(state, host, set, rebuiltFileName(settings.outputFolder, set), out);
+  // The output is closed whatever happened; a failed write or final flush is reported once.
+  const bool closed = !out || out->close();
+  if (outcome == RunOutcome::WriteFailed || (!closed && !failed(outcome))) {
+    reportWriteFailure(*out, host);
+    outcome = RunOutcome::WriteFailed;
+  }
+  // A cancelled rebuild ends like a finished one: its partial output stays on disk.
+  if (!failed(outcome)) {
+    logDone(host);
+  } else {
+    showReady(host);
+  }
+  host.runFinished(RunKind::Rebuild);
+  return outcome;
+}
+
+}  // namespace korvell

@@ -1,0 +1,26 @@
+// The Rebuild command: a copy of the file set without the unselected streams.
+#pragma once
+
+#include <string>
+
+#include "engine/run_state.h"
+#include "report/console.h"
+#include "runs/file_set.h"
+#include "runs/run_settings.h"
+
+namespace korvell {
+
+/// The rebuilt file of a set: the output prefix followed by ".rebuilt.EVO", whatever the
+/// input's extension.
+std::string rebuiltFileName(const std::string& outputFolder, const FileSet& set);
+
+/// Creates the rebuilt file anew (replacing an earlier one), runs the rebuild pass over the
+/// chosen file and, while state.Continue is on and the pass was not cancelled, over the
+/// second file of its set into the same output, then closes every file, also after a cancel
+/// or a failure. Relies on the registry and selection of the last Read run; renumbering
+/// starts afresh at each run and carries over from the first file to the second. A finished
+/// or cancelled run ends with "Done."; a failed one does not (it logs its message instead).
+/// A partial output stays on disk.
+RunOutcome rebuildRun(RunState& state, RunHost& host, const RunSettings& settings);
+
+}  // namespace korvell
