@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -151,6 +152,31 @@ TEST_F(CliEndToEnd, RebuildKeepsTheSelectedStreamsOnly) {
   EXPECT_EQ(result.output.find("[b]Dolby TrueHD[/b]"), std::string::npos);
   EXPECT_EQ(result.output.find("[b]Subpicture[/b] stream 1 found!"), std::string::npos);
   EXPECT_EQ(runCli("rebuild " + (root_ / "x.VOB").string()).status, 2);
+}
+
+TEST_F(CliEndToEnd, FfmpegDvdVobPrintsEveryDetailBlock) {
+  if (std::system("ffmpeg -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no ffmpeg here";
+  const std::string vob = (root_ / "VTS_01_1.VOB").string();
+  ASSERT_EQ(std::system((testdata() + "/make_dvd_vob.sh " + vob + " " + feature1_).c_str()), 0);
+  const Result result = runCli("read --markup " + vob);
+  ASSERT_EQ(result.status, 0) << result.output;
+  const char* lines[] = {
+      "It contains 1 video stream and 6 audio streams.\n",
+      "[b]MPEG-2[/b] video stream 0 found!\n",
+      "   Frame rate = [bl]25[/bl] fps\n",
+      "   Progressive Sequence = 1\n",
+      "[b]Dolby Digital[/b] audio stream 0 found!\n",
+      "   Transmission bitrate = [bl]448[/bl] kbit/s\n",
+      "[b]DTS HD (DTS)[/b] audio stream 1 found!\n",
+      "   Channel arrangement = [bl]L + R (stereo)[/bl]\n",
+      "[b]LPCM[/b] audio stream 2 found!\n",
+      "   Quantization length = [bl]16[/bl] bits\n",
+      "[b]Subpicture[/b] stream 0 found!\n",
+      "   Format = [bl]2bitRLE[/bl]\n",
+      "25 counted frames ([b]0:00:01.000[/b]) in video stream 0.\n",
+  };
+  for (const char* line : lines)
+    EXPECT_NE(result.output.find(line), std::string::npos) << line;
 }
 
 }  // namespace
