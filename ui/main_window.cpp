@@ -1,0 +1,512 @@
+#include "ui/main_window.h"
+
+#include <algorithm>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QUrl>
+
+#include "playlist/display_text.h"
+#include "runs/demux_run.h"
+#include "runs/file_set.h"
+#include "runs/read_run.h"
+#include "runs/rebuild_run.h"
+#include "runs/run_support.h"
+#include "ui/console_view.h"
+#include "ui/status_panel.h"
+
+namespace korvell {
+
+namespace {
+
+QString qs(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string str(const QString& text) {
+  return text.toStdString();
+}
+
+QString separator() {
+  return QString(QDir::separator());
+}
+
+}  // namespace
+
+int TfMain::slotOfBox(int box) {
+  if (box < kVideoSlots) return box;
+  if (box < kFirstAudioBox) return -1;  // cbVideo2..7: no slot feeds them
+  if (box < kFirstSubBox) return slotNumber({Family::Audio, box - kFirstAudioBox});
+  return slotNumber({Family::Subpicture, box - kFirstSubBox});
+}
+
+bool TfMain::sourceIsEvo() const {
+  return upperExtension(str(eEVOfile->text())) == ".EVO";
+}
+
+void TfMain::cbVideoClick() {
+  // While a run is under way its own end decides the commands; a box changed at a 4 MiB
+  // point must not re-enable Demux in the middle of it.
+  if (running_) return;
+  const bool any = std::any_of(streamBoxes_.begin(), streamBoxes_.end(),
+                               [](const QCheckBox* box) { return box->isChecked(); });
+  bDemux->setEnabled(any);
+  if (sourceIsEvo()) bRebuild->setEnabled(any);
+}
+
+void TfMain::Resetcbs() {
+  resetSelection(state_);
+  selectionChanged();
+  cbVideoClick();
+}
+
+void TfMain::selectionChanged() {
+  for (int box = 0; box < kStreamBoxes; ++box) {
+    QCheckBox* check = streamBoxes_[box];
+    const int slot = slotOfBox(box);
+    const bool selected = slot >= 0 && state_.selected[slot];
+    check->setChecked(selected);
+    check->setEnabled(selected);
+    // cbVideo2..7 have no slot and so always show the reset caption.
+    check->setText(slot >= 0 ? qs(state_.streamLabel[slot]) : QStringLiteral("No video stream"));
+  }
+}
+
+void TfMain::setSourcePath(const QString& path) {
+  eEVOfile->setText(QDir::toNativeSeparators(path));
+}
+
+void TfMain::EVOadj() {
+  const std::string path = str(eEVOfile->text());
+  bReadEVO->setEnabled(!path.empty());
+  state_.baseName = CutExt(namePart(path));
+  evoDir_ = qs(folderPart(path));
+  eXPLfile->setText(QString::fromLatin1(kPlaylistName));
+  const QString discFolder = QStringLiteral("HVDVD_TS") + separator();
+  if (evoDir_.endsWith(discFolder, Qt::CaseSensitive)) {
+    xplDir_ = evoDir_.chopped(discFolder.size()) + QStringLiteral("ADV_OBJ") + separator();
+    xplName_ = QString::fromLatin1(kPlaylistName);
+    eXPLfile->setText(xplDir_ + xplName_);
+  }
+  if (!xplName_.isEmpty()) bReadXPL->setEnabled(true);
+}
+
+void TfMain::XPLadj() {
+  const std::string path = str(eXPLfile->text());
+  xplName_ = qs(namePart(path));
+  xplDir_ = qs(folderPart(path));
+  bReadXPL->setEnabled(!xplName_.isEmpty());
+  const QString playlistFolder = QStringLiteral("ADV_OBJ") + separator();
+  if (xplDir_.endsWith(playlistFolder, Qt::CaseSensitive)) {
+    evoDir_ = xplDir_.chopped(playlistFolder.size()) + QStringLiteral("HVDVD_TS") + separator();
+  }
+}
+
+QString TfMain::chooseFile(const QString& title, const QString& folder, const QStringList& filters,
+                           const QString& fileName) {
+  QFileDialog dialog(this, title, folder);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  // The filters show their names only; their patterns list both cases, because file
+  // names on a disc are upper case and folders on Linux compare case-sensitively.
+  dialog.setOption(QFileDialog::HideNameFilterDetails);
+  dialog.setNameFilters(filters);
+  if (!fileName.isEmpty()) dialog.selectFile(fileName);
+  if (runFileDialog) return runFileDialog(dialog);
+  return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+}
+
+void TfMain::bbEVOClick() {
+  if (busy_) return;
+  const QString path =
+      chooseFile(QStringLiteral("Choose the EVO file to demux"), evoDir_,
+                 {QStringLiteral("All supported file (*.aob *.evo *.vob *.AOB *.EVO *.VOB)"),
+                  QStringLiteral("EVOB files (HD DVD) (*.evo *.EVO)"),
+                  QStringLiteral("AOB files (DVD Audio) (*.aob *.AOB)"),
+                  QStringLiteral("VOB files (DVD Video) (*.vob *.VOB)")},
+                 QString());
+  if (path.isEmpty()) return;  // dismissed: nothing changes
+  setSourcePath(path);
+  EVOadj();
+  if (bReadEVO->isEnabled()) bReadEVO->setFocus();
+  Resetcbs();
+  if (cbAutoRead->isChecked()) bReadEVOClick();
+}
+
+void TfMain::bbXPLClick() {
+  if (busy_) return;
+  const QString path =
+      chooseFile(QString(), xplDir_, {QStringLiteral("XPL (VPLST000.XPL)")}, xplName_);
+  if (path.isEmpty()) return;
+  eXPLfile->setText(QDir::toNativeSeparators(path));
+  XPLadj();
+  if (cbAutoRead->isChecked()) bReadXPLClick();
+}
+
+void TfMain::bbWorkdirClick() {
+  QFileDialog dialog(this, QStringLiteral("Select a directory"), eWorkdir->text());
+  dialog.setFileMode(QFileDialog::Directory);
+  dialog.setOption(QFileDialog::ShowDirsOnly);
+  const QString folder = runFileDialog                        ? runFileDialog(dialog)
+                         : dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0)
+                                                              : QString();
+  if (!folder.isEmpty()) eWorkdir->setText(QDir::toNativeSeparators(folder));
+}
+
+RunSettings TfMain::runSettings() const {
+  RunSettings settings;
+  settings.inputPath = str(eEVOfile->text());
+  settings.outputFolder = str(eWorkdir->text());
+  settings.videoExt = str(eVideoExt->text());
+  settings.audioExt = str(eAudioExt->text());
+  settings.subExt = str(eSubExt->text());
+  settings.autoClear = cbAutoClear->isChecked();
+  settings.followOn = rbAutoDemux->isChecked()     ? FollowOn::Demux
+                      : rbAutoRebuild->isChecked() ? FollowOn::Rebuild
+                                                   : FollowOn::None;
+  return settings;
+}
+
+void TfMain::runGuarded(const std::function<void()>& run) {
+  if (busy_) return;
+  busy_ = true;
+  run();
+  busy_ = false;
+  if (closePending_) {
+    closePending_ = false;
+    close();
+  }
+}
+
+void TfMain::bReadEVOClick() {
+  if (busy_ || eEVOfile->text().isEmpty()) return;
+  runGuarded([this] {
+    activeSettings_ = runSettings();
+    readRun(state_, *this, activeSettings_);
+  });
+}
+
+void TfMain::bDemuxClick() {
+  if (busy_ || eEVOfile->text().isEmpty()) return;
+  runGuarded([this] {
+    activeSettings_ = runSettings();
+    demuxRun(state_, *this, activeSettings_);
+  });
+}
+
+void TfMain::bRebuildClick() {
+  if (busy_ || eEVOfile->text().isEmpty() || !sourceIsEvo()) return;
+  runGuarded([this] {
+    activeSettings_ = runSettings();
+    rebuildRun(state_, *this, activeSettings_);
+  });
+}
+
+void TfMain::bReadXPLClick() {
+  if (busy_ || eXPLfile->text().isEmpty()) return;
+  runGuarded([this] {
+    mXPL->clear();
+    mXPL->hide();
+    // The title is the one that plays the chosen file itself (FEATURE_1), also when the last
+    // Read run continued on FEATURE_2.
+    const std::string titleBaseName = CutExt(namePart(str(eEVOfile->text())));
+    readPlaylist(state_, *this, str(eXPLfile->text()), titleBaseName, &playlist_);
+    showPlaylist();
+  });
+}
+
+void TfMain::showPlaylist() {
+  QStringList lines;
+  for (const auto& line : playlist_.lines)
+    lines << QString::fromStdString(displayUtf8(line));
+  mXPL->setPlainText(lines.join(QLatin1Char('\n')));
+  mXPL->show();
+  if (!playlist_.titleFound) return;
+  tvXPL->clear();
+  const std::function<void(QTreeWidgetItem*, const PlaylistNode&)> add =
+      [&add](QTreeWidgetItem* item, const PlaylistNode& node) {
+        for (const auto& child : node.children) {
+          auto* childItem = new QTreeWidgetItem(
+              item, QStringList{QString::fromStdString(displayUtf8(child.text))});
+          add(childItem, child);
+        }
+      };
+  for (const auto& root : playlist_.tree.roots) {
+    auto* item =
+        new QTreeWidgetItem(tvXPL, QStringList{QString::fromStdString(displayUtf8(root.text))});
+    add(item, root);
+  }
+  tvXPL->expandAll();
+}
+
+void TfMain::bCancelClick() {
+  requestCancel(state_, *this);
+}
+
+void TfMain::bClearClick() {
+  reMessage->clearLines();
+}
+
+void TfMain::WMDropFiles(const QString& path) {
+  if (busy_ || path.isEmpty()) return;
+  const std::string extension = upperExtension(str(path));
+  if (extension == ".EVO" || extension == ".VOB") {
+    setSourcePath(path);
+    EVOadj();
+    if (cbAutoRead->isChecked()) bReadEVOClick();
+  } else if (extension == ".XPL") {
+    eXPLfile->setText(QDir::toNativeSeparators(path));
+    XPLadj();
+    if (cbAutoRead->isChecked()) bReadXPLClick();
+  }
+}
+
+void TfMain::dragEnterEvent(QDragEnterEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (!busy_ && !urls.isEmpty() && urls.first().isLocalFile()) event->acceptProposedAction();
+}
+
+void TfMain::dropEvent(QDropEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  event->acceptProposedAction();
+  if (urls.isEmpty() || !urls.first().isLocalFile()) return;  // only the first file counts
+  WMDropFiles(urls.first().toLocalFile());
+}
+
+void TfMain::keyPressEvent(QKeyEvent* event) {
+  // Read EVO is the window's default command.
+  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && bReadEVO->isEnabled()) {
+    bReadEVO->click();
+    return;
+  }
+  QMainWindow::keyPressEvent(event);
+}
+
+bool TfMain::event(QEvent* event) {
+  // Settings are loaded at the first activation only: a later activation (after any dialog,
+  // the Cancel question included) would throw away options changed since and reset the
+  // boxes of a run under way.
+  if (event->type() == QEvent::WindowActivate && !activated_) {
+    activated_ = true;
+    RegRead();
+    if (!busy_) Resetcbs();
+    const QString point = QLocale().decimalPoint();
+    state_.decimalSeparator = point.size() == 1 ? point.at(0).toLatin1() : '.';
+    if (state_.decimalSeparator == '\0') state_.decimalSeparator = '.';
+  }
+  return QMainWindow::event(event);
+}
+
+void TfMain::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  setAcceptDrops(true);
+  splXPL->setSizes({treeWidth_, std::max(50, splXPL->width() - treeWidth_)});
+}
+
+void TfMain::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  placeLogo();
+}
+
+void TfMain::closeEvent(QCloseEvent* event) {
+  if (busy_) {
+    // Stop the run, and any pass it would still start; the run closes its files, and the
+    // window closes once it has returned.
+    state_.cancelled = true;
+    activeSettings_.followOn = FollowOn::None;
+    closePending_ = true;
+    event->ignore();
+    return;
+  }
+  // A window that never became active never loaded the settings: saving its defaults would
+  // overwrite the user's.
+  if (activated_) RegWrite();
+  event->accept();
+}
+
+Settings TfMain::settingsFromWidgets() const {
+  Settings s;
+  const bool maximised = isMaximized();
+  s.windowState = isMinimized() ? 1 : maximised ? 2 : 0;
+  if (!maximised) {  // a maximised window keeps the normal bounds saved before
+    const QRect frame = frameGeometry();
+    s.top = frame.top();
+    s.left = frame.left();
+    s.width = frame.width();
+    s.height = frame.height();
+  }
+  s.treeWidth = treeWidth_;
+  s.audioExt = eAudioExt->text();
+  s.videoExt = eVideoExt->text();
+  s.subExt = eSubExt->text();
+  s.workdir = eWorkdir->text();
+  s.evoDir = evoDir_;
+  s.xplDir = xplDir_;
+  s.continueOn = cbContinue->isChecked();
+  s.fastCheck = cbFastCheck->isChecked();
+  s.countFrames = cbCountFr->isChecked();
+  s.details = cbDetails->isChecked();
+  s.autoRead = cbAutoRead->isChecked();
+  s.autoDemux = rbAutoDemux->isChecked();
+  s.autoRebuild = rbAutoRebuild->isChecked();
+  s.autoClear = cbAutoClear->isChecked();
+  return s;
+}
+
+void TfMain::widgetsFromSettings(const Settings& s) {
+  // Width and Height are outer sizes; the frame is whatever the window system adds.
+  const QSize frameExtra = frameGeometry().size() - size();
+  if (s.width || s.height) {
+    resize(s.width ? *s.width - frameExtra.width() : width(),
+           s.height ? *s.height - frameExtra.height() : height());
+  }
+  if (s.top || s.left) move(s.left.value_or(x()), s.top.value_or(y()));
+  if (s.windowState) {
+    // A stored minimised state opens normal: a program that starts hidden looks broken.
+    if (*s.windowState == 2) {
+      setWindowState(windowState() | Qt::WindowMaximized);
+    } else {
+      setWindowState(windowState() & ~(Qt::WindowMaximized | Qt::WindowMinimized));
+    }
+  }
+  if (s.treeWidth) {
+    treeWidth_ = std::max(50, *s.treeWidth);
+    splXPL->setSizes({treeWidth_, std::max(50, splXPL->width() - treeWidth_)});
+  }
+  if (s.audioExt) eAudioExt->setText(*s.audioExt);
+  if (s.videoExt) eVideoExt->setText(*s.videoExt);
+  if (s.subExt) eSubExt->setText(*s.subExt);
+  if (s.workdir) eWorkdir->setText(*s.workdir);
+  if (s.evoDir) evoDir_ = *s.evoDir;
+  if (s.xplDir) xplDir_ = *s.xplDir;
+  if (s.continueOn) cbContinue->setChecked(*s.continueOn);
+  if (s.fastCheck) cbFastCheck->setChecked(*s.fastCheck);
+  if (s.countFrames) cbCountFr->setChecked(*s.countFrames);
+  if (s.details) cbDetails->setChecked(*s.details);
+  if (s.autoRead) cbAutoRead->setChecked(*s.autoRead);
+  // One radio group: the later value wins, and "No auto process" when neither is on.
+  if (s.autoRebuild.value_or(false)) {
+    rbAutoRebuild->setChecked(true);
+  } else if (s.autoDemux.value_or(false)) {
+    rbAutoDemux->setChecked(true);
+  } else if (s.autoDemux || s.autoRebuild) {
+    rbNoAuto->setChecked(true);
+  }
+  if (s.autoClear) cbAutoClear->setChecked(*s.autoClear);
+}
+
+void TfMain::RegRead() {
+  widgetsFromSettings(SettingsStore::load());
+}
+
+void TfMain::RegWrite() {
+  SettingsStore::save(settingsFromWidgets());
+}
+
+void TfMain::log(std::string_view message) {
+  reMessage->log(qs(message));
+}
+
+void TfMain::status(std::string_view text, int panel) {
+  slog(qs(text), panel);
+}
+
+void TfMain::slog(const QString& text, int panel) {
+  const int index = panel == 0 ? 0 : 1;
+  statusPanels_[index]->setPanelText(text);
+  if (index == 1) statusBar()->setToolTip(text);
+}
+
+void TfMain::clearConsole() {
+  reMessage->clearLines();
+}
+
+void TfMain::processEvents() {
+  QApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void TfMain::repaint() {
+  QWidget::repaint();
+}
+
+void TfMain::setCancelEnabled(bool enabled) {
+  bCancel->setEnabled(enabled);
+  if (enabled && closePending_) state_.cancelled = true;  // a pass begun while closing
+}
+
+bool TfMain::ask(std::string_view question) {
+  if (askQuestion) return askQuestion(qs(question));
+  return QMessageBox::question(this, QStringLiteral("HD DVD Korvell"), qs(question),
+                               QMessageBox::Yes | QMessageBox::No,
+                               QMessageBox::No) == QMessageBox::Yes;
+}
+
+void TfMain::runStarting(RunKind kind) {
+  running_ = true;
+  switch (kind) {
+    case RunKind::Read:
+      readXplWasEnabled_ = bReadXPL->isEnabled();
+      for (QWidget* command :
+           std::initializer_list<QWidget*>{bReadEVO, bReadXPL, bDemux, bRebuild, bbEVO, bbXPL}) {
+        command->setEnabled(false);
+      }
+      PageControl->setCurrentWidget(tsStatus);
+      break;
+    case RunKind::Demux:
+    case RunKind::Rebuild:
+      bDemux->setEnabled(false);
+      bRebuild->setEnabled(false);
+      PageControl->setCurrentWidget(tsStatus);
+      break;
+    case RunKind::Playlist:
+      readEvoWasEnabled_ = bReadEVO->isEnabled();
+      for (QWidget* command : std::initializer_list<QWidget*>{bReadXPL, bReadEVO, bbEVO, bbXPL}) {
+        command->setEnabled(false);
+      }
+      PageControl->setCurrentWidget(tsXPL);
+      break;
+  }
+}
+
+void TfMain::runFinished(RunKind kind) {
+  running_ = false;
+  switch (kind) {
+    case RunKind::Read:
+      bReadEVO->setEnabled(true);
+      bbEVO->setEnabled(true);
+      bbXPL->setEnabled(true);
+      bReadXPL->setEnabled(readXplWasEnabled_);
+      break;
+    case RunKind::Demux:
+    case RunKind::Rebuild:
+      break;
+    case RunKind::Playlist:
+      bReadXPL->setEnabled(true);
+      bbEVO->setEnabled(true);
+      bbXPL->setEnabled(true);
+      bReadEVO->setEnabled(readEvoWasEnabled_);
+      break;
+  }
+  // Demux follows the selection, and Rebuild too for an .EVO input (a .VOB never enables it).
+  cbVideoClick();
+}
+
+}  // namespace korvell

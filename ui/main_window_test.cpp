@@ -1,0 +1,682 @@
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include "engine/run_state.h"
+#include "runs/read_run.h"
+#include "testing/recording_host.h"
+#include "testing/sample_disc.h"
+#include "ui/console_view.h"
+#include "ui/logo.h"
+#include "ui/main_window.h"
+#include "ui/settings_store.h"
+#include "ui/status_panel.h"
+#include "ui/ui_test_support.h"
+
+namespace korvell {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kTestdata = KORVELL_SOURCE_DIR "/testdata";
+
+template <typename T>
+T* child(const QWidget& window, const char* name) {
+  T* widget = window.findChild<T*>(QString::fromLatin1(name));
+  if (widget == nullptr) qFatal("no control named %s", name);
+  return widget;
+}
+
+QPushButton* button(const QWidget& w, const char* name) {
+  return child<QPushButton>(w, name);
+}
+QCheckBox* box(const QWidget& w, const char* name) {
+  return child<QCheckBox>(w, name);
+}
+QString consoleText(const QWidget& w) {
+  return child<ConsoleView>(w, "reMessage")->toPlainText();
+}
+
+std::vector<uint8_t> fileBytes(const QString& path) {
+  std::ifstream in(path.toStdString(), std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// A window with "Auto read" off, so that placing a file starts nothing by itself.
+struct QuietWindow {
+  RunState state;
+  TfMain window{state};
+  QuietWindow() { box(window, "cbAutoRead")->setChecked(false); }
+};
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    uitest::clearSettings();
+    QVERIFY(dir_.isValid());
+  }
+
+  void controlsCarryTheirNamesCaptionsAndDefaults() {
+    RunState state;
+    TfMain w(state);
+    QCOMPARE(w.objectName(), QStringLiteral("fMain"));
+    QCOMPARE(w.windowTitle(), QStringLiteral("HD DVD Korvell " KORVELL_VERSION));
+    QCOMPARE(w.minimumSize(), QSize(352, 380));
+    for (const char* name : {"bReadEVO", "bReadXPL", "bDemux", "bRebuild", "bCancel"}) {
+      QVERIFY2(!button(w, name)->isEnabled(), name);
+    }
+    QVERIFY(child<QToolButton>(w, "bbEVO")->isEnabled());
+    QVERIFY(child<QToolButton>(w, "bbXPL")->isEnabled());
+    QCOMPARE(button(w, "bReadEVO")->text(), QStringLiteral("Read EVO"));
+    QCOMPARE(button(w, "bDemux")->toolTip(), QStringLiteral("Demux the source EVO to streams"));
+    QVERIFY(button(w, "bDemux")->font().bold());
+    QCOMPARE(child<QLineEdit>(w, "eXPLfile")->text(), QStringLiteral("VPLST000.XPL"));
+    QVERIFY(child<QLineEdit>(w, "eEVOfile")->isReadOnly());
+    QCOMPARE(child<QLineEdit>(w, "eEVOfile")->focusPolicy(), Qt::ClickFocus);
+
+    auto* pages = child<QTabWidget>(w, "PageControl");
+    QStringList tabs;
+    for (int i = 0; i < pages->count(); ++i)
+      tabs << pages->tabText(i);
+    QCOMPARE(tabs, (QStringList{"Status", "Video", "Audio", "Subpicture", "XPL", "Options"}));
+    QCOMPARE(pages->currentWidget()->objectName(), QStringLiteral("tsStatus"));
+
+    QCOMPARE(box(w, "cbVideo7")->text(), QStringLiteral("Video stream"));
+    QCOMPARE(box(w, "cbAudio15")->text(), QStringLiteral("Audio stream"));
+    QCOMPARE(box(w, "cbSub00")->text(), QStringLiteral("Subpicture"));
+    QVERIFY(!box(w, "cbAudio08")->isEnabled());
+    // Two columns of eight: cbAudio08 heads the second column.
+    auto* grid = qobject_cast<QGridLayout*>(child<QWidget>(w, "tsAudio")->layout());
+    QVERIFY(grid != nullptr);
+    int row = 0, column = 0, rows = 0, columns = 0;
+    grid->getItemPosition(grid->indexOf(box(w, "cbAudio07")), &row, &column, &rows, &columns);
+    QCOMPARE(QPoint(column, row), QPoint(0, 7));
+    grid->getItemPosition(grid->indexOf(box(w, "cbAudio08")), &row, &column, &rows, &columns);
+    QCOMPARE(QPoint(column, row), QPoint(1, 0));
+
+    for (const char* name : {"cbContinue", "cbFastCheck", "cbCountFr", "cbDetails", "cbAutoRead"}) {
+      QVERIFY2(box(w, name)->isChecked(), name);
+    }
+    QCOMPARE(box(w, "cbContinue")->text(), QStringLiteral("Continue with second  EVO"));
+    QVERIFY(!box(w, "cbAutoClear")->isChecked());
+    QVERIFY(child<QRadioButton>(w, "rbNoAuto")->isChecked());
+    QCOMPARE(child<QLineEdit>(w, "eVideoExt")->text(), QStringLiteral("mpv"));
+    QCOMPARE(child<QLineEdit>(w, "eAudioExt")->maxLength(), 5);
+    QCOMPARE(child<QLineEdit>(w, "eSubExt")->toolTip(),
+             QStringLiteral("This is real .sup format, don't change!"));
+
+    auto* tree = child<QTreeWidget>(w, "tvXPL");
+    QCOMPARE(tree->topLevelItemCount(), 4);
+    QCOMPARE(tree->topLevelItem(3)->text(0), QStringLiteral("Chapter"));
+    QVERIFY(QFontInfo(child<QPlainTextEdit>(w, "mXPL")->font()).fixedPitch());
+
+    QCOMPARE(child<StatusPanel>(w, "StatusPanel0")->text(), QStringLiteral(" Ready"));
+    QCOMPARE(child<StatusPanel>(w, "StatusPanel0")->panelWidth(), 40);
+    QCOMPARE(child<StatusPanel>(w, "StatusPanel1")->text(),
+             QStringLiteral(" Select or drop an EVO file to demux"));
+    QCOMPARE(child<QStatusBar>(w, "StatusBar")->toolTip(),
+             QStringLiteral(" Select or drop an EVO file to demux"));
+  }
+
+  void theLogoIsDecodedWithLibjpegAndFollowsTheWidth() {
+    const QImage logo = logoImage();
+    QCOMPARE(logo.size(), QSize(126, 40));
+    QString error;
+    QVERIFY(decodeJpeg(QByteArray("\xFF\xD8 not a picture"), &error).isNull());
+    QVERIFY(!error.isEmpty());
+
+    RunState state;
+    TfMain w(state);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    auto* image = child<QLabel>(w, "imLogo");
+    QCOMPARE(image->pixmap().size(), QSize(126, 40));
+    w.resize(420, 400);
+    QTRY_COMPARE(image->mapTo(&w, QPoint(0, 0)).x(), 153);
+    w.resize(600, 400);
+    QTRY_COMPARE(image->mapTo(&w, QPoint(0, 0)).x(), 600 / 2 - 63);
+  }
+
+  void dropsTakeEvoAndVobAndXplAndIgnoreTheRest() {
+    QuietWindow q;
+    QVERIFY(!q.window.acceptDrops());  // drops are taken once the window is shown
+    q.window.show();
+    QVERIFY(q.window.acceptDrops());
+    auto* source = child<QLineEdit>(q.window, "eEVOfile");
+    auto* playlist = child<QLineEdit>(q.window, "eXPLfile");
+    uitest::dropPaths(&q.window, {"/discs/a/TRACK_1.AOB"});
+    QCOMPARE(source->text(), QString());
+    uitest::dropPaths(&q.window, {"https://example.org/FEATURE_1.EVO"});
+    QCOMPARE(source->text(), QString());
+    uitest::dropPaths(&q.window, {"/discs/dvd/VIDEO_TS/vts_01_1.vob"});
+    QCOMPARE(source->text(), QDir::toNativeSeparators("/discs/dvd/VIDEO_TS/vts_01_1.vob"));
+    QVERIFY(button(q.window, "bReadEVO")->isEnabled());
+    // Only the first file of a drop counts.
+    uitest::dropPaths(&q.window, {"/discs/hd/HVDVD_TS/FEATURE_1.EVO", "/x/OTHER.EVO"});
+    QCOMPARE(source->text(), QDir::toNativeSeparators("/discs/hd/HVDVD_TS/FEATURE_1.EVO"));
+    uitest::dropPaths(&q.window, {"/elsewhere/lists/VPLST000.XPL"});
+    QCOMPARE(playlist->text(), QDir::toNativeSeparators("/elsewhere/lists/VPLST000.XPL"));
+    QCOMPARE(source->text(), QDir::toNativeSeparators("/discs/hd/HVDVD_TS/FEATURE_1.EVO"));
+    uitest::dropPaths(&q.window, {"/discs/a/TRACK_1.AOB"});
+    QCOMPARE(source->text(), QDir::toNativeSeparators("/discs/hd/HVDVD_TS/FEATURE_1.EVO"));
+  }
+
+  void aSourceInHvdvdTsNamesThePlaylistBesideIt() {
+    {
+      QuietWindow q;
+      q.window.WMDropFiles(QDir::toNativeSeparators("/d/MOVIE/HVDVD_TS/FEATURE_1.EVO"));
+      QCOMPARE(child<QLineEdit>(q.window, "eXPLfile")->text(),
+               QDir::toNativeSeparators("/d/MOVIE/ADV_OBJ/VPLST000.XPL"));
+      QCOMPARE(q.window.xplDir(), QDir::toNativeSeparators("/d/MOVIE/ADV_OBJ/"));
+      QCOMPARE(q.window.evoDir(), QDir::toNativeSeparators("/d/MOVIE/HVDVD_TS/"));
+      QVERIFY(button(q.window, "bReadXPL")->isEnabled());
+      QCOMPARE(q.state.baseName, std::string("FEATURE_1"));
+    }
+    {
+      QuietWindow q;  // the folder test is case-sensitive
+      q.window.WMDropFiles(QDir::toNativeSeparators("/d/MOVIE/hvdvd_ts/FEATURE_1.EVO"));
+      QCOMPARE(child<QLineEdit>(q.window, "eXPLfile")->text(), QStringLiteral("VPLST000.XPL"));
+      QVERIFY(!button(q.window, "bReadXPL")->isEnabled());
+      QCOMPARE(q.window.xplDir(), QString());
+    }
+  }
+
+  void aPlaylistInAdvObjPointsTheSourceDialogAtHvdvdTs() {
+    QuietWindow q;
+    const QString movie = dir_.path() + QStringLiteral("/MOVIE");
+    QVERIFY(QDir().mkpath(movie + QStringLiteral("/HVDVD_TS")));
+    q.window.WMDropFiles(QDir::toNativeSeparators(movie + "/ADV_OBJ/VPLST000.XPL"));
+    QCOMPARE(q.window.evoDir(), QDir::toNativeSeparators(movie + "/HVDVD_TS/"));
+    QVERIFY(button(q.window, "bReadXPL")->isEnabled());
+    QString startFolder;
+    q.window.runFileDialog = [&](QFileDialog& dialog) {
+      startFolder = dialog.directory().absolutePath();
+      return QString();
+    };
+    q.window.bbEVOClick();
+    QCOMPARE(QDir::cleanPath(startFolder), QDir::cleanPath(movie + QStringLiteral("/HVDVD_TS")));
+  }
+
+  void theDialogsCarryTheirTitlesAndFiltersAndADismissalDoesNothing() {
+    const QString disc = dir_.path() + QStringLiteral("/dismiss");
+    std::string error;
+    QVERIFY2(testing::writeSampleDisc(disc.toStdString(), kTestdata, 0, &error), error.c_str());
+    RunState state;
+    TfMain w(state);
+    w.WMDropFiles(disc + QStringLiteral("/HVDVD_TS/FEATURE_1.EVO"));  // Auto read is on
+    QVERIFY(box(w, "cbAudio00")->isChecked());
+    const QString before = consoleText(w);
+
+    QString title;
+    QStringList filters;
+    bool namesOnly = false;
+    w.runFileDialog = [&](QFileDialog& dialog) {
+      title = dialog.windowTitle();
+      filters = dialog.nameFilters();
+      namesOnly = dialog.testOption(QFileDialog::HideNameFilterDetails);
+      return QString();  // dismissed
+    };
+    w.bbEVOClick();
+    QCOMPARE(title, QStringLiteral("Choose the EVO file to demux"));
+    QCOMPARE(filters.size(), 4);
+    QVERIFY(filters[0].startsWith(QStringLiteral("All supported file (")));
+    QVERIFY(filters[1].startsWith(QStringLiteral("EVOB files (HD DVD) (")));
+    QVERIFY(filters[3].contains(QStringLiteral("*.VOB")));
+    QVERIFY(namesOnly);  // the dialog shows "All supported file", "EVOB files (HD DVD)", ...
+    // Nothing happened: no reset of the boxes, no new Read run.
+    QVERIFY(box(w, "cbAudio00")->isChecked());
+    QCOMPARE(consoleText(w), before);
+
+    w.bbXPLClick();
+    QCOMPARE(filters, QStringList{QStringLiteral("XPL (VPLST000.XPL)")});
+
+    child<QLineEdit>(w, "eWorkdir")->setText(QStringLiteral("/keep"));
+    w.bbWorkdirClick();
+    QCOMPARE(title, QStringLiteral("Select a directory"));
+    QCOMPARE(child<QLineEdit>(w, "eWorkdir")->text(), QStringLiteral("/keep"));
+    w.runFileDialog = [&](QFileDialog&) { return dir_.path(); };
+    w.bbWorkdirClick();
+    QCOMPARE(child<QLineEdit>(w, "eWorkdir")->text(), QDir::toNativeSeparators(dir_.path()));
+
+    // A chosen file resets the boxes and, with Auto read, reads it.
+    w.runFileDialog = [&](QFileDialog&) {
+      return disc + QStringLiteral("/HVDVD_TS/FEATURE_2.EVO");
+    };
+    w.bbEVOClick();
+    QVERIFY(consoleText(w).contains(QStringLiteral("Opening file FEATURE_2.EVO")));
+  }
+
+  void readXplShowsTheTitleAndNamesTheBoxesAndRebuildDropsTheUnchecked() {
+    const QString disc = dir_.path() + QStringLiteral("/sample");
+    std::string error;
+    QVERIFY2(testing::writeSampleDisc(disc.toStdString(), kTestdata, 0, &error), error.c_str());
+    RunState state;
+    TfMain w(state);
+    w.show();
+    uitest::dropPaths(&w, {disc + QStringLiteral("/HVDVD_TS/FEATURE_1.EVO")});
+    QVERIFY(button(w, "bReadXPL")->isEnabled());
+    button(w, "bReadXPL")->click();
+
+    QTreeWidget* tree = w.xplTree();
+    QStringList roots;
+    for (int i = 0; i < tree->topLevelItemCount(); ++i)
+      roots << tree->topLevelItem(i)->text(0);
+    QCOMPARE(roots, (QStringList{"Info", "Video", "Audio", "Subtitle", "Chapter"}));
+    QCOMPARE(tree->topLevelItem(2)->child(0)->text(0), QStringLiteral("DD+.6ch.stream.00.English"));
+    QVERIFY(w.xplText()->isVisibleTo(&w));
+    QVERIFY(w.xplText()->toPlainText().contains(QStringLiteral("<Title")));
+    QCOMPARE(box(w, "cbAudio00")->text(), QStringLiteral("DD+.6ch.stream.00.English"));
+    QVERIFY(box(w, "cbAudio00")->isChecked() && box(w, "cbAudio00")->isEnabled());
+    QVERIFY(button(w, "bReadEVO")->isEnabled());
+    QVERIFY(button(w, "bReadXPL")->isEnabled());
+    QVERIFY(consoleText(w).contains(QStringLiteral("MLP.6ch.stream.01.English found!")));
+
+    // Rebuild without the TrueHD stream and the second subpicture stream.
+    box(w, "cbAudio01")->click();
+    box(w, "cbSub01")->click();
+    QVERIFY(button(w, "bRebuild")->isEnabled());
+    button(w, "bRebuild")->click();
+    const QString rebuilt = disc + QStringLiteral("/HVDVD_TS/FEATURE_1_FEATURE_2.rebuilt.EVO");
+    QVERIFY(QFileInfo::exists(rebuilt));
+    QVERIFY(
+        consoleText(w).contains(QStringLiteral("Creating ") + QDir::toNativeSeparators(rebuilt)));
+    RunState again;
+    testing::RecordingHost host;
+    RunSettings settings;
+    settings.inputPath = rebuilt.toStdString();
+    again.Details = false;
+    QCOMPARE(readRun(again, host, settings), RunOutcome::Done);
+    QCOMPARE(again.audioIds[1], 0x89);  // DTS moved up into the dropped stream's place
+    QCOMPARE(again.audioIds[2], -1);
+    QCOMPARE(again.subIds[1], -1);
+  }
+
+  void aReadRunOfTheSampleDiscFillsTheBoxesAndADemuxWritesThem() {
+    const QString disc = dir_.path() + QStringLiteral("/sample");
+    const QString out = dir_.path() + QStringLiteral("/out");
+    std::string error;
+    QVERIFY2(testing::writeSampleDisc(disc.toStdString(), kTestdata, 0, &error), error.c_str());
+    QVERIFY(QDir().mkpath(out));
+    RunState state;
+    TfMain w(state);
+    w.show();
+    child<QLineEdit>(w, "eWorkdir")->setText(out);
+    uitest::dropPaths(&w, {disc + QStringLiteral("/HVDVD_TS/FEATURE_1.EVO")});
+
+    const QString console = consoleText(w);
+    QVERIFY(console.contains(QStringLiteral("Opening file FEATURE_1.EVO")));
+    QVERIFY(console.contains(QStringLiteral("Continue on FEATURE_2.EVO")));
+    QVERIFY(console.contains(QStringLiteral("Done.")));
+    const auto streams = testing::sampleDiscStreams(kTestdata);
+    QVERIFY(!streams.empty());
+    for (int number = 0; number < kSelectableSlots; ++number) {
+      const Slot slot = slotAt(number);
+      const QString name =
+          slot.family == Family::Video ? QStringLiteral("cbVideo%1").arg(slot.index)
+          : slot.family == Family::Audio
+              ? QStringLiteral("cbAudio%1").arg(slot.index, 2, 10, QLatin1Char('0'))
+              : QStringLiteral("cbSub%1").arg(slot.index, 2, 10, QLatin1Char('0'));
+      QCheckBox* check = box(w, name.toLatin1().constData());
+      const bool found = state.registeredId(slot) != -1;
+      QCOMPARE(check->isChecked(), found);
+      QCOMPARE(check->isEnabled(), found);
+      QCOMPARE(check->text().toStdString(), state.streamLabel[number]);
+    }
+    QStringList captions;
+    for (QCheckBox* check : w.findChildren<QCheckBox*>()) {
+      if (check->isChecked() &&
+          check->objectName().contains(QRegularExpression("^cb(Video|Audio|Sub)")))
+        captions << check->text();
+    }
+    for (const auto& stream : streams) {
+      QVERIFY2(captions.contains(QString::fromStdString(stream.label)), stream.label.c_str());
+    }
+    QCOMPARE(box(w, "cbVideo2")->text(), QStringLiteral("No video stream"));
+    for (const char* name : {"bReadEVO", "bDemux", "bRebuild", "bReadXPL"}) {
+      QVERIFY2(button(w, name)->isEnabled(), name);
+    }
+    QVERIFY(!button(w, "bCancel")->isEnabled());
+    QCOMPARE(child<StatusPanel>(w, "StatusPanel0")->text(), QStringLiteral(" Ready"));
+
+    // Leave the second audio stream out of the Demux run.
+    const testing::SampleStream* left = nullptr;
+    for (const auto& stream : streams) {
+      if (stream.label == state.streamLabel[slotNumber({Family::Audio, 1})]) left = &stream;
+    }
+    QVERIFY(left != nullptr);
+    box(w, "cbAudio01")->click();
+    QVERIFY(!state.selected[slotNumber({Family::Audio, 1})]);
+    button(w, "bDemux")->click();
+    for (const auto& stream : streams) {
+      const QString file = out + QStringLiteral("/FEATURE_1_FEATURE_2.") +
+                           QString::fromStdString(stream.label + "." + stream.extension);
+      if (&stream == left) {
+        QVERIFY2(!QFile::exists(file), qPrintable(file));
+      } else {
+        QVERIFY2(fileBytes(file) == stream.bytes, qPrintable(file));
+      }
+    }
+    QVERIFY(button(w, "bDemux")->isEnabled());
+    QVERIFY(button(w, "bRebuild")->isEnabled());
+  }
+
+  void autoDemuxFollowsTheReadRun() {
+    const QString disc = dir_.path() + QStringLiteral("/auto");
+    std::string error;
+    QVERIFY2(testing::writeSampleDisc(disc.toStdString(), kTestdata, 0, &error), error.c_str());
+    RunState state;
+    TfMain w(state);
+    child<QRadioButton>(w, "rbAutoDemux")->setChecked(true);
+    w.WMDropFiles(disc + QStringLiteral("/HVDVD_TS/FEATURE_1.EVO"));
+    QVERIFY(
+        QFile::exists(disc + QStringLiteral("/HVDVD_TS/FEATURE_1_FEATURE_2.VC-1.stream.0.mpv")));
+    QCOMPARE(consoleText(w).count(QStringLiteral("Done.")), 2);
+  }
+
+  void aVobNeverEnablesRebuild() {
+    const QString vob = dir_.path() + QStringLiteral("/VTS_01_1.VOB");
+    const QString evo = dir_.path() + QStringLiteral("/MOVIE.EVO");
+    QVERIFY(uitest::writeSyntheticInput(vob, 4));
+    QVERIFY(uitest::writeSyntheticInput(evo, 4));
+    RunState state;
+    TfMain w(state);
+    w.WMDropFiles(vob);
+    QVERIFY(box(w, "cbAudio00")->isChecked());
+    QVERIFY(button(w, "bDemux")->isEnabled());
+    QVERIFY(!button(w, "bRebuild")->isEnabled());
+    box(w, "cbAudio00")->click();
+    box(w, "cbVideo0")->click();
+    QVERIFY(!button(w, "bDemux")->isEnabled());
+    box(w, "cbAudio00")->click();
+    QVERIFY(button(w, "bDemux")->isEnabled());
+    QVERIFY(!button(w, "bRebuild")->isEnabled());
+
+    w.WMDropFiles(evo);
+    QVERIFY(button(w, "bRebuild")->isEnabled());
+    box(w, "cbAudio00")->click();
+    box(w, "cbVideo0")->click();
+    QVERIFY(!button(w, "bDemux")->isEnabled());
+    QVERIFY(!button(w, "bRebuild")->isEnabled());
+    box(w, "cbVideo0")->click();
+    QVERIFY(button(w, "bRebuild")->isEnabled());
+  }
+
+  void uncheckingABoxAtA4MiBPointStopsItsOutput() {
+    // 2,560 pairs of packs: 10 MiB and a pack. Events are let through after the block that
+    // ends at 4 MiB has been read and before it is walked, so the audio written is that of
+    // the first 3.75 MiB: packs 2, 4, ..., 1,918 (pack 0 holds the system header).
+    const QString input = dir_.path() + QStringLiteral("/BIG.EVO");
+    QVERIFY(uitest::writeSyntheticInput(input, 2560));
+    RunState state;
+    TfMain w(state);
+    box(w, "cbDetails")->setChecked(false);
+    w.WMDropFiles(input);
+    QVERIFY(box(w, "cbAudio00")->isChecked());
+    int points = 0;
+    QTimer::singleShot(0, &w, [&] {
+      ++points;
+      QVERIFY(w.busy());
+      box(w, "cbAudio00")->click();
+      QVERIFY(!button(w, "bDemux")->isEnabled());  // the run decides at its end
+    });
+    button(w, "bDemux")->click();
+    QCOMPARE(points, 1);
+    const QString prefix = dir_.path() + QStringLiteral("/BIG.");
+    QCOMPARE(fileBytes(prefix + QStringLiteral("DD.stream.00.mpa")).size(),
+             size_t{959} * uitest::kPayload);
+    QCOMPARE(fileBytes(prefix + QStringLiteral("MPEG-2.stream.0.mpv")).size(),
+             size_t{2560} * uitest::kPayload);
+  }
+
+  void cancelAnsweredNoLeavesTheRunGoingAndLogsNothing() {
+    const QString input = dir_.path() + QStringLiteral("/CANCEL.EVO");
+    QVERIFY(uitest::writeSyntheticInput(input, 2560));
+    RunState state;
+    TfMain w(state);
+    box(w, "cbDetails")->setChecked(false);
+    w.WMDropFiles(input);
+    QStringList questions;
+    bool answer = false;
+    w.askQuestion = [&](const QString& question) {
+      questions << question;
+      return answer;
+    };
+    const auto clickCancel = [&] {
+      QVERIFY(button(w, "bCancel")->isEnabled());
+      button(w, "bCancel")->click();
+    };
+    QTimer::singleShot(0, &w, clickCancel);
+    button(w, "bDemux")->click();
+    QCOMPARE(questions, QStringList{QStringLiteral("Are you sure to stop demuxing?")});
+    QVERIFY(!consoleText(w).contains(QStringLiteral("Cancelled.")));
+    const QString audio = dir_.path() + QStringLiteral("/CANCEL.DD.stream.00.mpa");
+    QCOMPARE(fileBytes(audio).size(), size_t{2560} * uitest::kPayload);
+
+    answer = true;  // Yes stops the pass at its next poll
+    QTimer::singleShot(0, &w, clickCancel);
+    button(w, "bDemux")->click();
+    QCOMPARE(questions.size(), 2);
+    QVERIFY(consoleText(w).contains(QStringLiteral("Cancelled.")));
+    QVERIFY(fileBytes(audio).size() < size_t{1200} * uitest::kPayload);
+    QVERIFY(!button(w, "bCancel")->isEnabled());
+  }
+
+  void noSecondRunStartsWhileOneIsBusy() {
+    const QString input = dir_.path() + QStringLiteral("/BUSY.EVO");
+    const QString other = dir_.path() + QStringLiteral("/OTHER.EVO");
+    QVERIFY(uitest::writeSyntheticInput(input, 2560));
+    QVERIFY(uitest::writeSyntheticInput(other, 4));
+    RunState state;
+    TfMain w(state);
+    w.show();
+    box(w, "cbDetails")->setChecked(false);
+    w.WMDropFiles(input);
+    int dialogs = 0;
+    w.runFileDialog = [&](QFileDialog&) {
+      ++dialogs;
+      return other;
+    };
+    QTimer::singleShot(0, &w, [&] {
+      uitest::dropPaths(&w, {other});
+      w.bReadEVOClick();
+      w.bDemuxClick();
+      w.bbEVOClick();
+      w.bbXPLClick();
+    });
+    button(w, "bDemux")->click();
+    QCOMPARE(dialogs, 0);
+    QCOMPARE(child<QLineEdit>(w, "eEVOfile")->text(), QDir::toNativeSeparators(input));
+    QCOMPARE(consoleText(w).count(QStringLiteral("Opening file")), 2);  // the Read and the Demux
+    QVERIFY(!QFile::exists(dir_.path() + QStringLiteral("/OTHER.DD.stream.00.mpa")));
+  }
+
+  void closingDuringARunCancelsItAndClosesAfterwards() {
+    const QString input = dir_.path() + QStringLiteral("/CLOSE.EVO");
+    QVERIFY(uitest::writeSyntheticInput(input, 2560));
+    RunState state;
+    TfMain w(state);
+    QVERIFY(uitest::showActive(&w));
+    box(w, "cbDetails")->setChecked(false);
+    child<QRadioButton>(w, "rbAutoDemux")->setChecked(true);
+    bool closedAtOnce = true;
+    QTimer::singleShot(0, &w, [&] {
+      w.close();
+      closedAtOnce = !w.isVisible();
+    });
+    w.WMDropFiles(input);
+    QVERIFY(!closedAtOnce);  // the run was still busy: the window waited for it
+    QVERIFY(!w.isVisible());
+    QVERIFY(!w.busy());
+    QVERIFY(!consoleText(w).contains(QStringLiteral("Creating")));  // no follow-on Demux
+    QVERIFY(!QFile::exists(dir_.path() + QStringLiteral("/CLOSE.DD.stream.00.mpa")));
+    QVERIFY(SettingsStore::exists());  // the close saved the settings
+  }
+
+  void statusTextsSizeTheirPanels() {
+    RunState state;
+    TfMain w(state);
+    w.status("Ready", 0);
+    auto* panel = child<StatusPanel>(w, "StatusPanel0");
+    QCOMPARE(panel->text(), QStringLiteral(" Ready"));
+    QCOMPARE(panel->panelWidth(), QFontMetrics(panel->font()).horizontalAdvance(" Readya"));
+    w.status("12/345 Mbytes, Remaining time: 0:01:02", 1);
+    QCOMPARE(child<StatusPanel>(w, "StatusPanel1")->text(),
+             QStringLiteral(" 12/345 Mbytes, Remaining time: 0:01:02"));
+    QCOMPARE(child<QStatusBar>(w, "StatusBar")->toolTip(),
+             QStringLiteral("12/345 Mbytes, Remaining time: 0:01:02"));
+  }
+
+  void aFirstStartWithoutKeyKeepsTheDefaultsAndWritesOnlyAtClose() {
+    QVERIFY(!SettingsStore::exists());
+    RunState state;
+    TfMain w(state);
+    QVERIFY(uitest::showActive(&w));
+    QVERIFY(!SettingsStore::exists());
+    QVERIFY(box(w, "cbFastCheck")->isChecked());
+    QCOMPARE(child<QLineEdit>(w, "eAudioExt")->text(), QStringLiteral("mpa"));
+    w.close();
+    const Settings saved = SettingsStore::load();
+    QCOMPARE(saved.fastCheck, std::optional<bool>(true));
+    QCOMPARE(saved.autoDemux, std::optional<bool>(false));
+    QCOMPARE(saved.treeWidth, std::optional<int>(96));
+    QCOMPARE(saved.windowState, std::optional<int>(0));
+    QVERIFY(SettingsStore::installDate().has_value());
+  }
+
+  void settingsSurviveAClose() {
+    {
+      RunState state;
+      TfMain w(state);
+      QVERIFY(uitest::showActive(&w));
+      box(w, "cbFastCheck")->setChecked(false);
+      box(w, "cbAutoClear")->setChecked(true);
+      child<QRadioButton>(w, "rbAutoRebuild")->setChecked(true);
+      child<QLineEdit>(w, "eVideoExt")->setText(QStringLiteral("m2v"));
+      child<QLineEdit>(w, "eWorkdir")->setText(QStringLiteral("/srv/out"));
+      w.WMDropFiles(QStringLiteral("/d/MOVIE/ADV_OBJ/VPLST000.XPL"));
+      w.setGeometry(QRect(70, 60, 480, 440));
+      w.close();
+    }
+    RunState state;
+    TfMain w(state);
+    QVERIFY(uitest::showActive(&w));
+    QVERIFY(!box(w, "cbFastCheck")->isChecked());
+    QVERIFY(!state.FastCheck);  // the option reaches the run state too
+    QVERIFY(box(w, "cbAutoClear")->isChecked());
+    QVERIFY(child<QRadioButton>(w, "rbAutoRebuild")->isChecked());
+    QVERIFY(!child<QRadioButton>(w, "rbNoAuto")->isChecked());
+    QCOMPARE(child<QLineEdit>(w, "eVideoExt")->text(), QStringLiteral("m2v"));
+    QCOMPARE(child<QLineEdit>(w, "eWorkdir")->text(), QStringLiteral("/srv/out"));
+    QCOMPARE(w.evoDir(), QDir::toNativeSeparators("/d/MOVIE/HVDVD_TS/"));
+    QCOMPARE(w.xplDir(), QDir::toNativeSeparators("/d/MOVIE/ADV_OBJ/"));
+    QTRY_COMPARE(w.geometry(), QRect(70, 60, 480, 440));
+  }
+
+  void aMaximisedCloseKeepsTheNormalBounds() {
+    {
+      RunState state;
+      TfMain w(state);
+      QVERIFY(uitest::showActive(&w));
+      w.setGeometry(QRect(50, 40, 400, 420));
+      w.close();
+    }
+    const Settings normal = SettingsStore::load();
+    {
+      RunState state;
+      TfMain w(state);
+      QVERIFY(uitest::showActive(&w));
+      w.showMaximized();
+      QTRY_VERIFY(w.isMaximized());
+      w.close();
+    }
+    const Settings saved = SettingsStore::load();
+    QCOMPARE(saved.windowState, std::optional<int>(2));
+    QCOMPARE(saved.top, normal.top);
+    QCOMPARE(saved.left, normal.left);
+    QCOMPARE(saved.width, normal.width);
+    QCOMPARE(saved.height, normal.height);
+    RunState state;
+    TfMain w(state);
+    QVERIFY(uitest::showActive(&w));
+    QTRY_VERIFY(w.isMaximized());
+  }
+
+  void aFirstActivationDuringARunLeavesItsSelection() {
+    const QString input = dir_.path() + QStringLiteral("/LATE.EVO");
+    QVERIFY(uitest::writeSyntheticInput(input, 2560));
+    RunState state;
+    TfMain w(state);  // a file dropped on a window that has not been active yet
+    box(w, "cbDetails")->setChecked(false);
+    w.WMDropFiles(input);
+    QTimer::singleShot(0, &w, [&] {
+      QEvent activate(QEvent::WindowActivate);
+      QApplication::sendEvent(&w, &activate);
+    });
+    button(w, "bDemux")->click();
+    QVERIFY(box(w, "cbAudio00")->isChecked());
+    QCOMPARE(fileBytes(dir_.path() + QStringLiteral("/LATE.DD.stream.00.mpa")).size(),
+             size_t{2560} * uitest::kPayload);
+  }
+
+  void onlyTheFirstActivationLoadsAndResets() {
+    const QString input = dir_.path() + QStringLiteral("/ACT.EVO");
+    QVERIFY(uitest::writeSyntheticInput(input, 4));
+    std::unique_ptr<QSettings> raw(new QSettings(QSettings::NativeFormat, QSettings::UserScope,
+                                                 QStringLiteral("Quorrel Software"),
+                                                 QStringLiteral("Korvell")));
+    raw->setValue(QStringLiteral("Details"), 0);
+    raw->sync();
+    RunState state;
+    TfMain w(state);
+    QVERIFY(uitest::showActive(&w));
+    QVERIFY(!box(w, "cbDetails")->isChecked());
+    QVERIFY(!state.Details);
+    w.WMDropFiles(input);
+    QVERIFY(box(w, "cbAudio00")->isChecked());
+    box(w, "cbDetails")->setChecked(true);
+    QEvent activate(QEvent::WindowActivate);  // the window becomes active again later
+    QApplication::sendEvent(&w, &activate);
+    QVERIFY(box(w, "cbAudio00")->isChecked());
+    QVERIFY(box(w, "cbDetails")->isChecked());
+  }
+
+ private:
+  QTemporaryDir dir_;
+};
+
+int uitest::runMainWindowTests(int argc, char** argv) {
+  MainWindowTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+}  // namespace korvell
+
+#include "main_window_test.moc"

@@ -1,0 +1,139 @@
+#include "ui/settings_store.h"
+
+#include <cstring>
+#include <memory>
+
+#include <QByteArray>
+#include <QSettings>
+#include <QVariant>
+
+namespace korvell {
+
+namespace {
+
+constexpr double kMillisecondsPerDay = 86400000.0;
+
+std::unique_ptr<QSettings> openStore() {
+  return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                     QString::fromLatin1(SettingsStore::kOrganisation),
+                                     QString::fromLatin1(SettingsStore::kApplication));
+}
+
+void readInt(const QSettings& store, const char* name, std::optional<int>& field) {
+  const QString key = QString::fromLatin1(name);
+  if (!store.contains(key)) return;
+  bool ok = false;
+  const int value = store.value(key).toInt(&ok);
+  if (ok) field = value;
+}
+
+void readBool(const QSettings& store, const char* name, std::optional<bool>& field) {
+  std::optional<int> value;
+  readInt(store, name, value);
+  if (value) field = *value != 0;
+}
+
+void readText(const QSettings& store, const char* name, std::optional<QString>& field) {
+  const QString key = QString::fromLatin1(name);
+  if (store.contains(key)) field = store.value(key).toString();
+}
+
+void writeInt(QSettings& store, const char* name, const std::optional<int>& field) {
+  if (field) store.setValue(QString::fromLatin1(name), *field);
+}
+
+void writeBool(QSettings& store, const char* name, const std::optional<bool>& field) {
+  if (field) store.setValue(QString::fromLatin1(name), *field ? 1 : 0);
+}
+
+void writeText(QSettings& store, const char* name, const std::optional<QString>& field) {
+  if (field) store.setValue(QString::fromLatin1(name), *field);
+}
+
+}  // namespace
+
+bool SettingsStore::exists() {
+  return !openStore()->allKeys().isEmpty();
+}
+
+Settings SettingsStore::load() {
+  Settings s;
+  const auto opened = openStore();
+  const QSettings& store = *opened;
+  if (store.allKeys().isEmpty()) return s;
+  // Size before position before state: a window restored maximised keeps its normal bounds.
+  readInt(store, "Width", s.width);
+  readInt(store, "Height", s.height);
+  readInt(store, "Top", s.top);
+  readInt(store, "Left", s.left);
+  readInt(store, "WindowState", s.windowState);
+  readInt(store, "TreeWidth", s.treeWidth);
+  readText(store, "AudioExt", s.audioExt);
+  readText(store, "VideoExt", s.videoExt);
+  readText(store, "SubExt", s.subExt);
+  readText(store, "Workdir", s.workdir);
+  readText(store, "EVOdir", s.evoDir);
+  readText(store, "XPLdir", s.xplDir);
+  readBool(store, "Continue", s.continueOn);
+  readBool(store, "FastCheck", s.fastCheck);
+  readBool(store, "CountFrames", s.countFrames);
+  readBool(store, "Details", s.details);
+  readBool(store, "AutoRead", s.autoRead);
+  readBool(store, "AutoDemux", s.autoDemux);
+  readBool(store, "AutoRebuild", s.autoRebuild);
+  readBool(store, "AutoClear", s.autoClear);
+  return s;
+}
+
+void SettingsStore::save(const Settings& s, const QDateTime& now) {
+  const auto opened = openStore();
+  QSettings& store = *opened;
+  writeInt(store, "WindowState", s.windowState);
+  writeInt(store, "Top", s.top);
+  writeInt(store, "Left", s.left);
+  writeInt(store, "Width", s.width);
+  writeInt(store, "Height", s.height);
+  writeInt(store, "TreeWidth", s.treeWidth);
+  writeText(store, "AudioExt", s.audioExt);
+  writeText(store, "VideoExt", s.videoExt);
+  writeText(store, "SubExt", s.subExt);
+  writeText(store, "Workdir", s.workdir);
+  writeText(store, "EVOdir", s.evoDir);
+  writeText(store, "XPLdir", s.xplDir);
+  writeBool(store, "Continue", s.continueOn);
+  writeBool(store, "FastCheck", s.fastCheck);
+  writeBool(store, "CountFrames", s.countFrames);
+  writeBool(store, "Details", s.details);
+  writeBool(store, "AutoRead", s.autoRead);
+  writeBool(store, "AutoDemux", s.autoDemux);
+  writeBool(store, "AutoRebuild", s.autoRebuild);
+  writeBool(store, "AutoClear", s.autoClear);
+  const QString install = QStringLiteral("Install");
+  if (!store.contains(install)) {
+    const double days = daysSince1899(now);
+    QByteArray bytes(sizeof days, '\0');
+    std::memcpy(bytes.data(), &days, sizeof days);
+    store.setValue(install, bytes);
+  }
+  store.sync();
+}
+
+std::optional<double> SettingsStore::installDate() {
+  const auto opened = openStore();
+  const QSettings& store = *opened;
+  const QString install = QStringLiteral("Install");
+  if (!store.contains(install)) return std::nullopt;
+  const QByteArray bytes = store.value(install).toByteArray();
+  if (bytes.size() != static_cast<qsizetype>(sizeof(double))) return std::nullopt;
+  double days = 0;
+  std::memcpy(&days, bytes.constData(), sizeof days);
+  return days;
+}
+
+double SettingsStore::daysSince1899(const QDateTime& local) {
+  const QDate epoch(1899, 12, 30);
+  return static_cast<double>(epoch.daysTo(local.date())) +
+         local.time().msecsSinceStartOfDay() / kMillisecondsPerDay;
+}
+
+}  // namespace korvell
