@@ -96,28 +96,7 @@ RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, const Run
   }
 
   host.status("Demuxing " + namePart(set.firstPath), 0);
-  state.source = source.get();
-  bool readOk = demux(state, host, WalkMode::Demux);
-  std::string readPath = set.firstPath;
-  if (readOk && state.failedSink == nullptr && state.Continue && !state.cancelled &&
-      !set.secondFile.empty()) {
-    source.reset();
-    state.source = nullptr;
-    source = openInput(set.secondFile, host);
-    if (!source) return RunOutcome::OpenFailed;
-    const std::string secondName = namePart(set.secondFile);
-    host.log("Continue on " + secondName);
-    host.status("Demuxing " + secondName, 0);
-    state.source = source.get();
-    readOk = demux(state, host, WalkMode::Demux);
-    readPath = set.secondFile;
-  }
-  state.source = nullptr;
-  if (!readOk) {
-    reportReadFailure(readPath, *source, host);
-    return RunOutcome::ReadFailed;
-  }
-  return state.cancelled ? RunOutcome::Cancelled : RunOutcome::Done;
+  return walkSet(state, host, set, std::move(source), WalkMode::Demux, "Demuxing");
 }
 
 }  // namespace

@@ -43,7 +43,7 @@ void logFrameReport(RunState& state, Console& console) {
   if (state.frameCount[0] + state.frameCount[1] > 0) console.log("");
 }
 
-// Steps 5 to 10: the scan of the set. Returns how it ended; the source is closed on return.
+// The scan of the set, from "Opening file" on. Returns how it ended; the sources are closed.
 RunOutcome scanSet(RunState& state, RunHost& host, const FileSet& set) {
   const std::string firstName = namePart(set.firstPath);
   host.log("Opening file [b]" + firstName + "[/b]");
@@ -51,27 +51,7 @@ RunOutcome scanSet(RunState& state, RunHost& host, const FileSet& set) {
   if (!source) return RunOutcome::OpenFailed;
   host.status("Reading " + firstName + " ", 0);
   host.log(fileSizeLine(source->size()));
-  state.source = source.get();
-  bool readOk = demux(state, host, WalkMode::Scan);
-  std::string readPath = set.firstPath;
-  if (readOk && state.Continue && !state.cancelled && !set.secondFile.empty()) {
-    source.reset();
-    state.source = nullptr;
-    source = openInput(set.secondFile, host);
-    if (!source) return RunOutcome::OpenFailed;
-    const std::string secondName = namePart(set.secondFile);
-    host.log("Continue on " + secondName);
-    host.status("Reading " + secondName, 0);
-    state.source = source.get();
-    readOk = demux(state, host, WalkMode::Scan);
-    readPath = set.secondFile;
-  }
-  state.source = nullptr;
-  if (!readOk) {
-    reportReadFailure(readPath, *source, host);
-    return RunOutcome::ReadFailed;
-  }
-  return state.cancelled ? RunOutcome::Cancelled : RunOutcome::Done;
+  return walkSet(state, host, set, std::move(source), WalkMode::Scan, "Reading");
 }
 
 }  // namespace

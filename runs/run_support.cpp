@@ -44,6 +44,32 @@ void reportReadFailure(const std::string& path, const ByteSource& source, Consol
   console.log("Cannot read file \"" + path + "\". " + source.error());
 }
 
+RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set,
+                   std::unique_ptr<FileSource> first, WalkMode mode, const std::string& verb) {
+  std::unique_ptr<FileSource> source = std::move(first);
+  state.source = source.get();
+  bool readOk = demux(state, host, mode);
+  std::string readPath = set.firstPath;
+  // A failed sink write stops the pass as a cancel does: no second file then either.
+  if (readOk && state.Continue && !state.cancelled && !set.secondFile.empty()) {
+    state.source = nullptr;
+    source = openInput(set.secondFile, host);
+    if (!source) return RunOutcome::OpenFailed;
+    const std::string secondName = namePart(set.secondFile);
+    host.log("Continue on " + secondName);
+    host.status(verb + " " + secondName, 0);
+    state.source = source.get();
+    readOk = demux(state, host, mode);
+    readPath = set.secondFile;
+  }
+  state.source = nullptr;
+  if (!readOk) {
+    reportReadFailure(readPath, *source, host);
+    return RunOutcome::ReadFailed;
+  }
+  return state.cancelled ? RunOutcome::Cancelled : RunOutcome::Done;
+}
+
 std::string fileSizeLine(uint64_t bytes) {
   return "File size: " + std::to_string(wholeMebibytes(bytes)) + " Mbytes.";
 }

@@ -7,7 +7,10 @@
 
 #include "engine/byte_io.h"
 #include "engine/run_state.h"
+#include "engine/walker.h"
 #include "report/console.h"
+#include "runs/file_set.h"
+#include "runs/run_settings.h"
 
 namespace korvell {
 
@@ -24,6 +27,13 @@ void reportWriteFailure(const ByteSink& sink, Console& console);
 
 /// Logs "Cannot read file "<path>". <reason>".
 void reportReadFailure(const std::string& path, const ByteSource& source, Console& console);
+
+/// Walks the open first file of the set (the caller has shown its status) and then, while
+/// state.Continue is on and the pass was not stopped, the second file: "Continue on <name>",
+/// status panel 0 `verb` + " " + name, and a second pass in the same mode. Closes the
+/// sources. Returns Done, Cancelled, or OpenFailed / ReadFailed after logging the failure.
+RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set,
+                   std::unique_ptr<FileSource> first, WalkMode mode, const std::string& verb);
 
 /// "File size: 123 Mbytes."
 std::string fileSizeLine(uint64_t bytes);
