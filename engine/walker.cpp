@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <cstring>
 #include <string>
 
 #include "engine/walker_internal.h"
@@ -65,11 +66,41 @@ void Walker::walkBlock(const uint8_t* block, size_t n) {
       skip_ -= static_cast<int32_t>(length);
       remaining_ -= static_cast<int32_t>(length);
       i += length;
+    } else if (const size_t next = searching() ? nextCandidate(block, i, n) : i; next > i) {
+      // Between packets only a start code can change anything: move to the first byte
+      // that could complete one, passing the bytes before it through the register.
+      for (size_t k = next - i > 4 ? next - 4 : i; k < next; ++k)
+        sync_ = (sync_ << 8) | block[k];
+      i = next;
     } else {
       step(block[i]);
       ++i;
     }
   }
+}
+
+bool Walker::searching() const {
+  return lengthBytes_ == 0 && ps2Bytes_ <= 0 && dsiBytes_ <= 0 && fixedBytes_ <= 0 &&
+         ptsBytes_ <= 0 && ptsDtsBytes_ <= 0 && extBytes_ <= 0 && pstdBytes_ <= 0 &&
+         ext2Bytes_ <= 0 && headerLeft_ <= 0 && subHeaderBytes_ <= 0 && lpcmSkip_ <= 0 &&
+         truehdSkip_ <= 0;
+}
+
+size_t Walker::nextCandidate(const uint8_t* block, size_t i, size_t n) const {
+  // Every start code the walker knows begins 00 00 01, so the first byte that can complete
+  // one follows those three. The bytes before i are the low bytes of the register.
+  if ((sync_ & 0xFFFFFF) == 0x000001) return i;
+  const auto byteBefore = [&](size_t index, size_t back) -> uint32_t {
+    if (index >= i + back) return block[index - back];
+    return (sync_ >> (8 * (back - (index - i) - 1))) & 0xFF;
+  };
+  for (size_t k = i; k < n; ++k) {
+    const auto* one = static_cast<const uint8_t*>(std::memchr(block + k, 0x01, n - k));
+    if (one == nullptr) return n;
+    k = static_cast<size_t>(one - block);
+    if (byteBefore(k, 1) == 0 && byteBefore(k, 2) == 0) return k + 1;
+  }
+  return n;
 }
 
 void Walker::step(uint8_t byte) {

@@ -36,6 +36,10 @@ class Walker {
  private:
   // walker.cpp: the header state machine.
   void step(uint8_t byte);
+  /// No header field is pending: only a start code can change the state.
+  bool searching() const;
+  /// The first index from i on whose three preceding bytes are 00 00 01, or n.
+  size_t nextCandidate(const uint8_t* block, size_t i, size_t n) const;
   void classifyStartCode();
   void ptsByte(uint8_t byte);
   void extensionByte(uint8_t byte);
