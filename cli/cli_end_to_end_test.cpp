@@ -130,7 +130,7 @@ TEST_F(CliEndToEnd, PlaylistShowsTheTitleAndNamesTheDemuxedFiles) {
                   " --select DD+.6ch.stream.00.English,s01");
   ASSERT_EQ(result.status, 0) << result.output;
   EXPECT_TRUE(fs::exists(root_ / "out" / "FEATURE_1_FEATURE_2.DD+.6ch.stream.00.English.mpa"));
-  EXPECT_TRUE(fs::exists(root_ / "out" / "FEATURE_1_FEATURE_2.2bitRLE.stream.01.French.sup"));
+  EXPECT_TRUE(fs::exists(root_ / "out" / "FEATURE_1_FEATURE_2.8bitRLE.stream.01.French.sup"));
   size_t files = 0;
   for ([[maybe_unused]] const auto& entry : fs::directory_iterator(root_ / "out"))
     ++files;

@@ -20,7 +20,8 @@ void finish(RunHost& host) {
   host.runFinished(RunKind::Playlist);
 }
 
-void scanAndSelect(RunState& state, RunHost& host, const std::string& name, ByteSource& source,
+// Returns false, after logging why, when the source fails before its end.
+bool scanAndSelect(RunState& state, RunHost& host, const std::string& name, ByteSource& source,
                    const std::string& titleBaseName, PlaylistResult* out) {
   const uint64_t size = source.size();
   host.log("Open " + name);
@@ -30,7 +31,11 @@ void scanAndSelect(RunState& state, RunHost& host, const std::string& name, Byte
   std::vector<uint8_t> block(kPlaylistReadBlock);
   while (source.position() < size) {
     const size_t got = source.read(block.data(), block.size());
-    // A read error or a file that shrank: what was read so far is all there is.
+    if (got == 0 && !source.error().empty()) {
+      // A title chosen from part of the playlist could be the wrong one.
+      reportReadFailure(name, source, host);
+      return false;
+    }
     if (got == 0) break;
     host.status(std::to_string(source.position()) + "/" + std::to_string(size) + " bytes", 1);
     scanner.feed(std::span<const uint8_t>(block.data(), got));
@@ -54,17 +59,19 @@ void scanAndSelect(RunState& state, RunHost& host, const std::string& name, Byte
   }
   host.log("Done.");
   host.log("");
+  return true;
 }
 
 }  // namespace
 
-void readPlaylistFrom(RunState& state, RunHost& host, const std::string& name, ByteSource& source,
+bool readPlaylistFrom(RunState& state, RunHost& host, const std::string& name, ByteSource& source,
                       const std::string& titleBaseName, PlaylistResult* out) {
   host.runStarting(RunKind::Playlist);
   resetBoxes(state, out);
   host.selectionChanged();
-  scanAndSelect(state, host, name, source, titleBaseName, out);
+  const bool ok = scanAndSelect(state, host, name, source, titleBaseName, out);
   finish(host);
+  return ok;
 }
 
 bool readPlaylist(RunState& state, RunHost& host, const std::string& playlistPath,
@@ -73,11 +80,10 @@ bool readPlaylist(RunState& state, RunHost& host, const std::string& playlistPat
   resetBoxes(state, out);
   host.selectionChanged();
   const std::unique_ptr<FileSource> source = openInput(playlistPath, host);
-  if (source != nullptr) {
-    scanAndSelect(state, host, playlistPath, *source, titleBaseName, out);
-  }
+  const bool ok =
+      source != nullptr && scanAndSelect(state, host, playlistPath, *source, titleBaseName, out);
   finish(host);
-  return source != nullptr;
+  return ok;
 }
 
 }  // namespace korvell

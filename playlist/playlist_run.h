@@ -41,8 +41,9 @@ struct PlaylistResult {
 /// when the file cannot be opened; "Open <path>", "Filesize: <n> bytes", the progress
 /// "<pos>/<size> bytes" in status panel 1 after each 262,144-byte block, "<label> found!" for
 /// each stream of the title, "Done." and an empty line, then "Ready" and an empty panel 1. A
-/// file that cannot be opened logs `Cannot open file "<path>". <reason>` instead, and
-/// leaves the lines and tree as they were.
+/// file that cannot be opened logs `Cannot open file "<path>". <reason>` instead, and a file
+/// whose reading fails before its end `Cannot read file "<path>". <reason>` (without
+/// "Done."); both leave the lines and tree as they were and select no title.
 ///
 /// Effects on `state`: every stream box is reset first (unchecked, "No video stream", "No
 /// audio stream", "No subpicture"), and selectionChanged() is called. The stream registry
@@ -50,13 +51,14 @@ struct PlaylistResult {
 /// with a box gets its slot selected and its streamLabel set to the stream's
 /// label, and selectionChanged() is called again. When no title is selected the boxes stay
 /// reset. `out` must not be null.
-/// Returns false when the playlist could not be opened.
+/// Returns false when the playlist could not be opened or read.
 bool readPlaylist(RunState& state, RunHost& host, const std::string& playlistPath,
                   const std::string& titleBaseName, PlaylistResult* out);
 
 /// readPlaylist on an open source (tests, and callers that hold the bytes already). `name` is
-/// the path shown in the messages; the source is read from its position to its end.
-void readPlaylistFrom(RunState& state, RunHost& host, const std::string& name, ByteSource& source,
+/// the path shown in the messages; the source is read from its position to its end. Returns
+/// false when the source failed before its end.
+bool readPlaylistFrom(RunState& state, RunHost& host, const std::string& name, ByteSource& source,
                       const std::string& titleBaseName, PlaylistResult* out);
 
 }  // namespace korvell

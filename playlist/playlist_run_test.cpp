@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -55,7 +58,7 @@ TEST(ReadPlaylist, SampleFirstFeatureFileOfATwoFileTitle) {
             "Video\n  VC-1.stream.0\n"
             "Audio\n  DD+.6ch.stream.00.English\n  MLP.6ch.stream.01.English\n"
             "  DTS.stream.02.French\n"
-            "Subtitle\n  8bitRLE.stream.00.English\n  2bitRLE.stream.01.French\n"
+            "Subtitle\n  2bitRLE.stream.00.English\n  8bitRLE.stream.01.French\n"
             "Chapter\n  00:00:00:00: Opening\n  00:00:40:00: The Crossing\n"
             "  00:01:20:00: Closing\n");
   EXPECT_EQ(result.lines.front().find("    <Title id=\"Feature\""), 0u);
@@ -69,7 +72,7 @@ TEST(ReadPlaylist, SampleFirstFeatureFileOfATwoFileTitle) {
   EXPECT_EQ(checked,
             (std::vector<int>{0, audioBox(0), audioBox(1), audioBox(2), subBox(0), subBox(1)}));
   EXPECT_EQ(state.streamLabel[audioBox(1)], "MLP.6ch.stream.01.English");
-  EXPECT_EQ(state.streamLabel[subBox(1)], "2bitRLE.stream.01.French");
+  EXPECT_EQ(state.streamLabel[subBox(1)], "8bitRLE.stream.01.French");
   EXPECT_EQ(state.streamLabel[1], "No video stream");
   EXPECT_EQ(state.streamLabel[audioBox(3)], "No audio stream");
   EXPECT_EQ(state.streamLabel[subBox(2)], "No subpicture");
@@ -83,8 +86,8 @@ TEST(ReadPlaylist, SampleFirstFeatureFileOfATwoFileTitle) {
                                    "DD+.6ch.stream.00.English found!\n"
                                    "MLP.6ch.stream.01.English found!\n"
                                    "DTS.stream.02.French found!\n"
-                                   "8bitRLE.stream.00.English found!\n"
-                                   "2bitRLE.stream.01.French found!\nDone.\n\n");
+                                   "2bitRLE.stream.00.English found!\n"
+                                   "8bitRLE.stream.01.French found!\nDone.\n\n");
   EXPECT_EQ(host.started, std::vector<RunKind>{RunKind::Playlist});
   EXPECT_EQ(host.finished, std::vector<RunKind>{RunKind::Playlist});
   EXPECT_EQ(host.selectionChanges, 2);
@@ -155,6 +158,52 @@ TEST(ReadPlaylist, TagSplitOverTwoReadBlocksIsCollectedWhole) {
   const std::string size = std::to_string(bytes.size());
   EXPECT_EQ(host.statusTexts[1], (std::vector<std::string>{"262144/" + size + " bytes",
                                                            size + "/" + size + " bytes", ""}));
+}
+
+// A source that hands out its first `good` bytes and then fails as a damaged disc would.
+class FailingSource final : public ByteSource {
+ public:
+  FailingSource(std::string bytes, size_t good) : bytes_(std::move(bytes)), good_(good) {}
+  size_t read(uint8_t* dst, size_t n) override {
+    const size_t got = std::min(n, good_ - position_);
+    if (got == 0) {
+      error_ = systemReason(EIO);
+      return 0;
+    }
+    std::copy_n(bytes_.data() + position_, got, dst);
+    position_ += got;
+    return got;
+  }
+  uint64_t size() const override { return bytes_.size(); }
+  uint64_t position() const override { return position_; }
+  const std::string& error() const override { return error_; }
+
+ private:
+  std::string bytes_;
+  size_t good_;
+  size_t position_ = 0;
+  std::string error_;
+};
+
+TEST(ReadPlaylist, AReadFailureSelectsNoTitleAndReportsNoDone) {
+  std::ifstream in(kSample, std::ios::binary);
+  std::string xpl{std::istreambuf_iterator<char>(in), {}};
+  // The title lies in the first block; the failure comes in the second.
+  xpl.append(kPlaylistReadBlock, ' ');
+  FailingSource source(xpl, kPlaylistReadBlock);
+  RunState state;
+  fillBoxes(state);
+  RecordingHost host;
+  PlaylistResult result;
+  result.lines = {"<Earlier/>"};
+  EXPECT_FALSE(readPlaylistFrom(state, host, "VPLST000.XPL", source, "FEATURE_1", &result));
+
+  EXPECT_EQ(host.lines.back(), "Cannot read file \"VPLST000.XPL\". " + systemReason(EIO));
+  EXPECT_EQ(std::count(host.lines.begin(), host.lines.end(), "Done."), 0);
+  EXPECT_FALSE(result.titleFound);
+  EXPECT_EQ(result.lines, std::vector<std::string>{"<Earlier/>"});
+  EXPECT_EQ(state.selected, decltype(state.selected){});
+  EXPECT_EQ(host.finished, std::vector<RunKind>{RunKind::Playlist});
 }
 
 }  // namespace
