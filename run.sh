@@ -17,7 +17,7 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVELL_BUILD_GUI=ON >/dev/null
-cmake --build build/release -j "$(nproc)"
+cmake --build build/release -j "$(nproc)" --target korvell korvell-cli make_sample_disc
 
 sample=build/sample-disc
 if [ ! -f "$sample/HVDVD_TS/FEATURE_1.EVO" ]; then
