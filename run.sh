@@ -4,17 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-packages=(cmake ninja-build g++ libgtest-dev libgmock-dev qt6-base-dev libjpeg-dev)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+tools/ensure_packages.sh cmake ninja-build g++ libgtest-dev libgmock-dev qt6-base-dev libjpeg-dev
 
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVELL_BUILD_GUI=ON >/dev/null
 cmake --build build/release -j "$(nproc)" --target korvell korvell-cli make_sample_disc

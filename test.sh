@@ -1,22 +1,12 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need, builds, and runs every test: the release build
 # with the window, then the whole suite again under AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# UndefinedBehaviorSanitizer, then a short run of every fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")"
 
-packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev
-          libjpeg-dev xvfb xauth ffmpeg mkvtoolnix)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+tools/ensure_packages.sh cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev \
+  qt6-base-dev libjpeg-dev xvfb xauth ffmpeg mkvtoolnix clang libclang-rt-14-dev
 
 jobs=$(nproc)
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVELL_BUILD_GUI=ON
@@ -28,3 +18,24 @@ cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKORVELL_BUILD_G
 cmake --build build/sanitize -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build/sanitize -j "$jobs" --output-on-failure
+
+# Fuzz smoke: every libFuzzer target for a few seconds, built with clang (AddressSanitizer,
+# UndefinedBehaviorSanitizer) in a folder of its own. New inputs go to a scratch folder, so
+# the committed corpora stay as they are.
+cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+  -DKORVELL_BUILD_FUZZ=ON -DKORVELL_BUILD_GUI=OFF -DKORVELL_BUILD_TESTS=OFF
+cmake --build build/fuzz -j "$jobs"
+fuzz_scratch=$(mktemp -d)
+trap 'rm -rf "$fuzz_scratch"' EXIT
+for target in walker_scan walker_demux video_analysers audio_analysers rebuild xpl markup file_names; do
+  echo "Fuzz smoke: $target"
+  mkdir -p "$fuzz_scratch/$target"
+  log="$fuzz_scratch/$target.log"
+  if ! build/fuzz/fuzz/fuzz_$target -max_total_time=6 -timeout=20 -rss_limit_mb=2048 \
+      -artifact_prefix="$fuzz_scratch/" "$fuzz_scratch/$target" "fuzz/corpus/$target" >"$log" 2>&1; then
+    cat "$log"
+    echo "fuzz_$target found a fault"
+    exit 1
+  fi
+  grep -E "^#[0-9]+[[:space:]]+DONE" "$log"
+done

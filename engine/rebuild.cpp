@@ -11,7 +11,6 @@ namespace {
 
 // An MPEG-2 pack header: 00 00 01 BA, SCR and mux rate (bytes 4-12), then 5 reserved bits and
 // pack_stuffing_length (byte 13). With no stuffing the next start code is at byte 14.
-constexpr size_t kPackHeaderSize = 14;
 constexpr size_t kStuffingByte = 13;
 
 // A PES packet at byte 14: start code prefix 14-16, stream_id 17, PES_packet_length 18-19,

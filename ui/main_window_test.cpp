@@ -540,6 +540,35 @@ class MainWindowTest : public QObject {
     QVERIFY(SettingsStore::exists());  // the close saved the settings
   }
 
+  void closingDuringADemuxOrRebuildStopsItAndClosesItsFiles() {
+    const QString input = dir_.path() + QStringLiteral("/CLOSE2.EVO");
+    QVERIFY(uitest::writeSyntheticInput(input, 2560));  // about 10 MiB: two event points
+    for (const char* command : {"bDemux", "bRebuild"}) {
+      RunState state;
+      TfMain w(state);
+      QVERIFY(uitest::showActive(&w));
+      box(w, "cbDetails")->setChecked(false);
+      w.WMDropFiles(input);  // Auto read fills the boxes
+      QVERIFY(button(w, command)->isEnabled());
+      const auto openFiles = [] {
+        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                             std::filesystem::directory_iterator());
+      };
+      const auto filesBefore = openFiles();
+      QTimer::singleShot(0, &w, [&] { w.close(); });
+      button(w, command)->click();
+      QVERIFY2(!w.isVisible(), command);
+      QVERIFY(!w.busy());
+      QCOMPARE(openFiles(), filesBefore);  // the run closed its input and outputs
+      const QString output = std::string(command) == "bDemux"
+                                 ? dir_.path() + QStringLiteral("/CLOSE2.DD.stream.00.mpa")
+                                 : dir_.path() + QStringLiteral("/CLOSE2.rebuilt.EVO");
+      QVERIFY2(QFile::exists(output), command);  // partial output stays
+      QVERIFY2(QFileInfo(output).size() < QFileInfo(input).size() / 2, command);
+      QFile::remove(output);
+    }
+  }
+
   void statusTextsSizeTheirPanels() {
     RunState state;
     TfMain w(state);

@@ -1,0 +1,119 @@
+// Exit statuses and messages of korvell-cli when its files fail it: the built binary, run as
+// a user would.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "testing/sample_disc.h"
+
+namespace korvell {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+  int status;
+  std::string output;
+};
+
+Result runCli(const std::string& arguments) {
+  const std::string command = std::string(KORVELL_CLI) + " " + arguments + " 2>&1";
+  Result result{-1, {}};
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return result;
+  char buffer[4096];
+  size_t got;
+  while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+    result.output.append(buffer, got);
+  const int status = pclose(pipe);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+std::string quoted(const fs::path& path) {
+  return "'" + path.string() + "'";
+}
+
+std::vector<char> readFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+class CliRobustness : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = fs::temp_directory_path() /
+            ("korvell_clirob_" +
+             std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(root_);
+    std::string error;
+    ASSERT_TRUE(testing::writeSampleDisc(root_.string(),
+                                         std::string(KORVELL_SOURCE_DIR) + "/testdata", 0, &error))
+        << error;
+    feature1_ = root_ / "HVDVD_TS" / "FEATURE_1.EVO";
+    out_ = root_ / "out";
+    fs::create_directories(out_);
+  }
+  void TearDown() override { fs::remove_all(root_); }
+
+  fs::path root_, feature1_, out_;
+};
+
+TEST_F(CliRobustness, AFullDiskExitsWithOneAndNamesTheIncompleteFile) {
+  const fs::path video = out_ / "FEATURE_1_FEATURE_2.VC-1.stream.0.mpv";
+  fs::create_symlink("/dev/full", video);
+  Result result = runCli("demux " + quoted(feature1_) + " -o " + quoted(out_));
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(
+      result.output.find("Cannot write file \"" + video.string() + "\". No space left on device"),
+      std::string::npos)
+      << result.output;
+  EXPECT_EQ(result.output.find("Done.", result.output.find("Cannot write")), std::string::npos);
+
+  const fs::path rebuilt = out_ / "FEATURE_1_FEATURE_2.rebuilt.EVO";
+  fs::create_symlink("/dev/full", rebuilt);
+  result = runCli("rebuild " + quoted(feature1_) + " -o " + quoted(out_));
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(
+      result.output.find("Cannot write file \"" + rebuilt.string() + "\". No space left on device"),
+      std::string::npos)
+      << result.output;
+}
+
+TEST_F(CliRobustness, AnOutputThatIsTheInputExitsWithOneAndKeepsTheInput) {
+  const std::vector<char> before = readFile(feature1_);
+  fs::create_symlink(feature1_, out_ / "FEATURE_1_FEATURE_2.rebuilt.EVO");
+  const Result result = runCli("rebuild " + quoted(feature1_) + " -o " + quoted(out_));
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.output.find("It is an input file of this run."), std::string::npos)
+      << result.output;
+  EXPECT_EQ(readFile(feature1_), before);
+}
+
+TEST_F(CliRobustness, EmptyAndOneByteFilesExitWithZero) {
+  for (const char* bytes : {"", "\x01"}) {
+    const fs::path tiny = root_ / "TINY.EVO";
+    std::ofstream(tiny, std::ios::binary) << bytes;
+    const Result result = runCli("demux " + quoted(tiny) + " -o " + quoted(out_));
+    EXPECT_EQ(result.status, 0) << result.output;
+    EXPECT_NE(result.output.find("Done."), std::string::npos);
+  }
+}
+
+TEST_F(CliRobustness, ANameThatIsNotUtf8IsDemuxed) {
+  const fs::path input = root_ / "F\xff\xfe_1.EVO";
+  fs::copy_file(feature1_, input);
+  const Result result = runCli("demux " + quoted(input) + " -o " + quoted(out_));
+  EXPECT_EQ(result.status, 0) << result.output;
+  EXPECT_TRUE(fs::exists(out_ / "F\xff\xfe_1.VC-1.stream.0.mpv"));
+}
+
+}  // namespace
+}  // namespace korvell

@@ -1,0 +1,51 @@
+// File-set names over arbitrary paths: CutExt, the name parts, getsecond (in a scratch folder
+// that holds a few sets, and on the bare name) and the output names built from them.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "runs/file_set.h"
+
+using namespace korvell;
+
+namespace {
+
+std::string scratchFolder() {
+  static const std::string folder = [] {
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / "korvell_fuzz_file_names";
+    std::filesystem::create_directories(dir);
+    for (const char* name : {"FEATURE_1.EVO", "FEATURE_2.EVO", "PART1_A.EVO", "PART2_A.EVO",
+                             "A_9.EVO", "B_0", "_1.EVO", "_2.EVO", "x_12.evo", "x_22.evo"}) {
+      std::ofstream(dir / name) << "";
+    }
+    return dir.string() + "/";
+  }();
+  return folder;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string name(reinterpret_cast<const char*>(data), size);
+  const std::string cut = CutExt(name);
+  if (cut.size() > name.size() || name.compare(0, cut.size(), cut) != 0) std::abort();
+  const std::string folder = folderPart(name);
+  if (folder + namePart(name) != name) std::abort();
+  const std::string extension = upperExtension(name);
+  if (extension.size() > name.size()) std::abort();
+
+  const std::string inFolder = scratchFolder() + name;
+  for (const std::string& path : {name, inFolder}) {
+    const std::string second = getsecond(path);
+    // The second file differs from the first by one digit, in the same folder.
+    if (!second.empty() && (second.size() != path.size() || second == path)) std::abort();
+  }
+  FileSet set{inFolder, getsecond(inFolder), CutExt(namePart(inFolder))};
+  const std::string prefix = outputPrefix(std::string(), set);
+  streamFileName(prefix, streamLabelFor(Slot{Family::Audio, 3}, 0xC3), "ac3");
+  return 0;
+}

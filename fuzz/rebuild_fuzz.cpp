@@ -1,0 +1,44 @@
+// The rebuild pass over arbitrary bytes, after a scan of the same bytes has filled the
+// registry as a Read run would. Bytes 0-4 are the selection (one bit per selectable slot);
+// the rest is the input file.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+#include "engine/byte_io.h"
+#include "engine/rebuild.h"
+#include "engine/run_state.h"
+#include "engine/walker.h"
+#include "fuzz/fuzz_host.h"
+
+using namespace korvell;
+
+namespace {
+constexpr size_t kMaskBytes = 5;  // 34 selectable slots
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < kMaskBytes) return 0;
+  const uint8_t* file = data + kMaskBytes;
+  const size_t fileSize = size - kMaskBytes;
+  RunState state;
+  state.Details = false;
+  state.CountFrames = false;
+  fuzz::QuietHost host;
+  MemorySource scanSource(file, fileSize);
+  state.source = &scanSource;
+  if (!demux(state, host, WalkMode::Scan)) std::abort();
+
+  for (int i = 0; i < kSelectableSlots; ++i) {
+    state.selected[static_cast<size_t>(i)] = (data[i / 8] >> (i % 8) & 1) != 0;
+  }
+  state.resetRenumbering();
+  MemorySource source(file, fileSize);
+  state.source = &source;
+  MemorySink out;
+  if (Rebuild(state, host, out, "FUZZ.EVO") != RebuildEnd::Complete) std::abort();
+  // Packs are only dropped or rewritten in place, never grown or invented.
+  if (out.bytes().size() > fileSize) std::abort();
+  if (source.position() != fileSize) std::abort();
+  return 0;
+}

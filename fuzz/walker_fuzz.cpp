@@ -1,0 +1,48 @@
+// The walker over arbitrary bytes: in scan mode (KORVELL_FUZZ_MODE 0) with the analysers and
+// the frame counter on, or in demux mode (1) with every slot selected and a memory sink on
+// each. The first byte picks the live options; the rest is the input file.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+#include "engine/byte_io.h"
+#include "engine/run_state.h"
+#include "engine/walker.h"
+#include "fuzz/fuzz_host.h"
+
+using namespace korvell;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0) return 0;
+  const uint8_t options = data[0];
+  MemorySource source(data + 1, size - 1);
+  RunState state;
+  state.FastCheck = (options & 1) != 0;
+  state.CountFrames = (options & 2) != 0;
+  state.Details = (options & 4) == 0;
+  state.decimalSeparator = (options & 8) != 0 ? ',' : '.';
+  state.source = &source;
+  fuzz::QuietHost host;
+#if KORVELL_FUZZ_MODE == 0
+  if (!demux(state, host, WalkMode::Scan)) std::abort();  // a memory source never fails
+#else
+  std::array<MemorySink, kSelectableSlots> sinks;
+  state.selected.fill(true);
+  for (int i = 0; i < kSelectableSlots; ++i) {
+    const Slot slot = slotAt(i);
+    ByteSink* sink = &sinks[static_cast<size_t>(i)];
+    if (slot.family == Family::Video) state.videoOut[static_cast<size_t>(slot.index)] = sink;
+    if (slot.family == Family::Audio) state.audioOut[static_cast<size_t>(slot.index)] = sink;
+    if (slot.family == Family::Subpicture) state.subOut[static_cast<size_t>(slot.index)] = sink;
+  }
+  if (!demux(state, host, WalkMode::Demux)) std::abort();
+  // Payload only ever comes out of the input, so no stream can be longer than it.
+  for (const MemorySink& sink : sinks) {
+    if (sink.bytes().size() > size) std::abort();
+  }
+  if (state.failedSink != nullptr) std::abort();
+#endif
+  if (state.source->position() > state.source->size()) std::abort();
+  return 0;
+}
