@@ -52,6 +52,9 @@ class RunHost : public Console {
   /// The run has ended, whether it finished, was cancelled or failed: the front end enables
   /// its commands again by its rules.
   virtual void runFinished(RunKind kind) = 0;
+
+  /// The front end is closing: a run that ends now starts no follow-on run.
+  virtual bool closing() const { return false; }
 };
 
 }  // namespace korvell

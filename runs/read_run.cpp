@@ -79,7 +79,9 @@ RunOutcome readRun(RunState& state, RunHost& host, const RunSettings& settings) 
   logFrameReport(state, host);
   host.runFinished(RunKind::Read);
 
-  // The follow-on run starts even when nothing was found or the scan was stopped.
+  // The follow-on run starts even when nothing was found or the scan was stopped, but not
+  // while the front end is closing.
+  if (host.closing()) return outcome;
   if (settings.followOn == FollowOn::Demux) demuxRun(state, host, settings);
   if (settings.followOn == FollowOn::Rebuild) rebuildRun(state, host, settings);
   return outcome;

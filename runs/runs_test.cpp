@@ -123,6 +123,14 @@ TEST_F(RunsTest, DemuxRunWritesEveryStreamOfBothFiles) {
   EXPECT_NE(host_.transcript().find("12 frames count in video stream 0.\n"), std::string::npos);
 }
 
+TEST_F(RunsTest, AClosingFrontEndStartsNoFollowOnRun) {
+  settings_.followOn = FollowOn::Demux;
+  host_.closingNow = true;
+  EXPECT_EQ(readRun(state_, host_, settings_), RunOutcome::Done);
+  EXPECT_EQ(host_.started, std::vector<RunKind>{RunKind::Read});
+  EXPECT_TRUE(fs::is_empty(dir_ / "out"));
+}
+
 TEST_F(RunsTest, EmptyOutputFolderWritesBesideTheInput) {
   settings_.outputFolder.clear();
   state_.Continue = false;

@@ -21,6 +21,7 @@ class RecordingHost : public RunHost {
   void runStarting(RunKind kind) override { started.push_back(kind); }
   void selectionChanged() override { ++selectionChanges; }
   void runFinished(RunKind kind) override { finished.push_back(kind); }
+  bool closing() const override { return closingNow; }
 
   /// The console transcript, one message a line.
   std::string transcript() const;
@@ -30,7 +31,8 @@ class RecordingHost : public RunHost {
   std::vector<std::string> questions;
   std::vector<RunKind> started;
   std::vector<RunKind> finished;
-  bool answer = true;  ///< what ask() answers
+  bool answer = true;       ///< what ask() answers
+  bool closingNow = false;  ///< what closing() answers
   bool cancelEnabled = false;
   int eventPoints = 0;
   int repaints = 0;

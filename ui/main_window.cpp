@@ -198,26 +198,17 @@ void TfMain::runGuarded(const std::function<void()>& run) {
 
 void TfMain::bReadEVOClick() {
   if (busy_ || eEVOfile->text().isEmpty()) return;
-  runGuarded([this] {
-    activeSettings_ = runSettings();
-    readRun(state_, *this, activeSettings_);
-  });
+  runGuarded([this] { readRun(state_, *this, runSettings()); });
 }
 
 void TfMain::bDemuxClick() {
   if (busy_ || eEVOfile->text().isEmpty()) return;
-  runGuarded([this] {
-    activeSettings_ = runSettings();
-    demuxRun(state_, *this, activeSettings_);
-  });
+  runGuarded([this] { demuxRun(state_, *this, runSettings()); });
 }
 
 void TfMain::bRebuildClick() {
   if (busy_ || eEVOfile->text().isEmpty() || !sourceIsEvo()) return;
-  runGuarded([this] {
-    activeSettings_ = runSettings();
-    rebuildRun(state_, *this, activeSettings_);
-  });
+  runGuarded([this] { rebuildRun(state_, *this, runSettings()); });
 }
 
 void TfMain::bReadXPLClick() {
@@ -328,10 +319,9 @@ void TfMain::resizeEvent(QResizeEvent* event) {
 
 void TfMain::closeEvent(QCloseEvent* event) {
   if (busy_) {
-    // Stop the run, and any pass it would still start; the run closes its files, and the
+    // Stop the run (and with closing() any follow-on run); the run closes its files, and the
     // window closes once it has returned.
     state_.cancelled = true;
-    activeSettings_.followOn = FollowOn::None;
     closePending_ = true;
     event->ignore();
     return;
@@ -449,7 +439,6 @@ void TfMain::repaint() {
 
 void TfMain::setCancelEnabled(bool enabled) {
   bCancel->setEnabled(enabled);
-  if (enabled && closePending_) state_.cancelled = true;  // a pass begun while closing
 }
 
 bool TfMain::ask(std::string_view question) {

@@ -81,6 +81,7 @@ class TfMain : public QMainWindow, public RunHost {
   void runStarting(RunKind kind) override;
   void selectionChanged() override;
   void runFinished(RunKind kind) override;
+  bool closing() const override { return closePending_; }
 
  public slots:
   void bbEVOClick();
@@ -147,10 +148,9 @@ class TfMain : public QMainWindow, public RunHost {
   static int slotOfBox(int box);
 
   RunState& state_;
-  PlaylistResult playlist_;     // the tables and tree carry over from one reading to the next
-  RunSettings activeSettings_;  // the settings of the run under way; read by it at its end
-  bool busy_ = false;           // a run started by the window has not returned yet
-  bool running_ = false;        // between a run's runStarting and its runFinished
+  PlaylistResult playlist_;  // the tables and tree carry over from one reading to the next
+  bool busy_ = false;        // a run started by the window has not returned yet
+  bool running_ = false;     // between a run's runStarting and its runFinished
   bool closePending_ = false;
   bool activated_ = false;
   bool readXplWasEnabled_ = false;
