@@ -62,7 +62,8 @@ struct RunState {
   std::array<int32_t, 16> audioIds{};
   std::array<int32_t, kSubTableSlots> subIds{};
 
-  // Details-shown flags, one per slot, cleared at each pass start.
+  // Flags of the streams whose first payload piece was seen in this pass (their details are
+  // shown then, when Details is on), one per slot, cleared at each pass start.
   std::array<bool, kVideoSlots> videoShown{};
   std::array<bool, 16> audioShown{};
   std::array<bool, kSubTableSlots> subShown{};

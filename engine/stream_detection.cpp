@@ -80,7 +80,7 @@ void Walker::countFrames(const uint8_t* piece, size_t length) {
       countStartCodes(piece, length, kFrameCode[static_cast<int>(videoKind_)]));
 }
 
-void Walker::showDetails(const uint8_t* block, size_t start, size_t length) {
+void Walker::firstPiece(const uint8_t* block, size_t start, size_t length) {
   bool* shown = nullptr;
   uint32_t firstPts = 0;
   int id = 0;
@@ -116,9 +116,12 @@ void Walker::showDetails(const uint8_t* block, size_t start, size_t length) {
   }
   if (*shown) return;
   *shown = true;
+  // The earliest audio or video PTS is what the demux rebases subpicture times on, so it is
+  // taken whether or not the details are shown.
+  if (route_ != kRouteSubpicture) state_.firstPtsMin = std::min(state_.firstPtsMin, firstPts);
+  if (!state_.Details) return;
   host_.log("   First PTS = [re]" + hexText(firstPts, 8) + "[/re]");
   host_.log("   Substream id = " + hexText(static_cast<uint32_t>(id), 2));
-  if (route_ != kRouteSubpicture) state_.firstPtsMin = std::min(state_.firstPtsMin, firstPts);
   AnalyserCall call{{block, start, length}, route_ == kRouteVideo ? videoPts_ : pts_, dts_, slot};
   analyse(kind, call, host_, state_);
 }

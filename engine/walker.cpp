@@ -332,7 +332,7 @@ void Walker::payloadPiece(const uint8_t* block, size_t start, size_t length) {
   const uint8_t* piece = block + start;
   if (route_ == kRouteVideo && state_.CountFrames) countFrames(piece, length);
   if (mode_ == WalkMode::Scan) {
-    if (state_.Details) showDetails(block, start, length);
+    firstPiece(block, start, length);
   } else {
     writePiece(piece, length);
   }

@@ -52,7 +52,9 @@ class Walker {
   void registerVideo(int32_t id);
   void registerAudio(uint8_t id);
   void registerSubpicture(uint8_t id);
-  void showDetails(const uint8_t* block, size_t start, size_t length);
+  /// The first payload piece of a stream in this pass: lowers firstPtsMin and, with Details
+  /// on, prints the first PTS and substream id and runs the stream's analyser.
+  void firstPiece(const uint8_t* block, size_t start, size_t length);
   void countFrames(const uint8_t* piece, size_t length);
 
   // payload.cpp: the demux writes.

@@ -107,20 +107,28 @@ TEST_F(RunsTest, ReadRunReportsTheSetAndSelectsEveryStream) {
 }
 
 TEST_F(RunsTest, DemuxRunWritesEveryStreamOfBothFiles) {
-  settings_.followOn = FollowOn::Demux;
-  state_.Details = true;  // lowers firstPtsMin to the earliest audio or video PTS (900)
-  EXPECT_EQ(readRun(state_, host_, settings_), RunOutcome::Done);
-  const fs::path out = dir_ / "out";
-  EXPECT_EQ(readFile(out / "FEATURE_1_FEATURE_2.MPEG-2.stream.0.mpv"), expectedVideo_);
-  EXPECT_EQ(readFile(out / "FEATURE_1_FEATURE_2.DD.stream.00.mpa"), expectedAudio_);
-  const auto sup = readFile(out / "FEATURE_1_FEATURE_2.Subpicture.00.sup");
-  ASSERT_EQ(sup.size(), 6u * 50);
-  EXPECT_EQ(sup[0], 'S');
-  EXPECT_EQ(sup[2] | sup[3] << 8, 4000 - 900);  // rebased on the earliest PTS
-  EXPECT_NE(host_.transcript().find("Creating " +
-                                    (out / "FEATURE_1_FEATURE_2.DD.stream.00.mpa").string()),
-            std::string::npos);
-  EXPECT_NE(host_.transcript().find("12 frames count in video stream 0.\n"), std::string::npos);
+  // The subpicture times are rebased on the earliest audio or video PTS (900), with the
+  // details shown or not.
+  for (bool details : {true, false}) {
+    RunState state;
+    RecordingHost host;
+    state.Details = details;
+    settings_.followOn = FollowOn::Demux;
+    EXPECT_EQ(readRun(state, host, settings_), RunOutcome::Done);
+    EXPECT_EQ(state.firstPtsMin, 900u) << details;
+    const fs::path out = dir_ / "out";
+    EXPECT_EQ(readFile(out / "FEATURE_1_FEATURE_2.MPEG-2.stream.0.mpv"), expectedVideo_);
+    EXPECT_EQ(readFile(out / "FEATURE_1_FEATURE_2.DD.stream.00.mpa"), expectedAudio_);
+    const auto sup = readFile(out / "FEATURE_1_FEATURE_2.Subpicture.00.sup");
+    ASSERT_EQ(sup.size(), 6u * 50);
+    EXPECT_EQ(sup[0], 'S');
+    EXPECT_EQ(sup[2] | sup[3] << 8, 4000 - 900) << details;
+    EXPECT_NE(host.transcript().find("Creating " +
+                                     (out / "FEATURE_1_FEATURE_2.DD.stream.00.mpa").string()),
+              std::string::npos);
+    EXPECT_NE(host.transcript().find("12 frames count in video stream 0.\n"), std::string::npos);
+    EXPECT_EQ(host.transcript().find("First PTS") != std::string::npos, details);
+  }
 }
 
 TEST_F(RunsTest, AClosingFrontEndStartsNoFollowOnRun) {
