@@ -1,8 +1,6 @@
 // Runs the built korvell-cli on the sample disc, as a user would.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -10,34 +8,15 @@
 #include <iterator>
 
 #include "testing/sample_disc.h"
+#include "testing/test_files.h"
 
 namespace korvell {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-  int status;
-  std::string output;
-};
-
-Result runCli(const std::string& arguments) {
-  const std::string command = std::string(KORVELL_CLI) + " " + arguments + " 2>&1";
-  Result result{-1, {}};
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return result;
-  char buffer[4096];
-  size_t got;
-  while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-    result.output.append(buffer, got);
-  const int status = pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
-}
-
-std::vector<uint8_t> readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
+testing::CommandResult runCli(const std::string& arguments) {
+  return testing::runCommand(std::string(KORVELL_CLI) + " " + arguments);
 }
 
 class CliEndToEnd : public ::testing::Test {
@@ -60,7 +39,7 @@ class CliEndToEnd : public ::testing::Test {
 };
 
 TEST_F(CliEndToEnd, DemuxWritesEveryStreamByteForByte) {
-  const Result result =
+  const testing::CommandResult result =
       runCli("demux --color=never " + feature1_ + " -o " + (root_ / "out").string());
   ASSERT_EQ(result.status, 0) << result.output;
   const auto streams = testing::sampleDiscStreams(testdata());
@@ -68,7 +47,7 @@ TEST_F(CliEndToEnd, DemuxWritesEveryStreamByteForByte) {
   for (const auto& stream : streams) {
     const fs::path file =
         root_ / "out" / ("FEATURE_1_FEATURE_2." + stream.label + "." + stream.extension);
-    EXPECT_TRUE(readFile(file) == stream.bytes) << file;
+    EXPECT_TRUE(testing::readFileBytes(file) == stream.bytes) << file;
   }
   size_t files = 0;
   for ([[maybe_unused]] const auto& entry : fs::directory_iterator(root_ / "out"))
@@ -79,7 +58,7 @@ TEST_F(CliEndToEnd, DemuxWritesEveryStreamByteForByte) {
 }
 
 TEST_F(CliEndToEnd, ReadReportsTheStreamsInMarkup) {
-  const Result result = runCli("read --markup --no-details " + feature1_);
+  const testing::CommandResult result = runCli("read --markup --no-details " + feature1_);
   ASSERT_EQ(result.status, 0) << result.output;
   const char* lines[] = {
       "Opening file [b]FEATURE_1.EVO[/b]\n",
@@ -100,7 +79,7 @@ TEST_F(CliEndToEnd, ReadReportsTheStreamsInMarkup) {
 
 TEST_F(CliEndToEnd, SelectionAndExitStatuses) {
   const std::string out = (root_ / "out").string();
-  Result result =
+  testing::CommandResult result =
       runCli("demux " + feature1_ + " --no-continue -o " + out + " --select a02,DD+.stream.00");
   ASSERT_EQ(result.status, 0) << result.output;
   EXPECT_TRUE(fs::exists(root_ / "out" / "FEATURE_1.DTSHD.stream.02.mpa"));
@@ -119,7 +98,7 @@ TEST_F(CliEndToEnd, SelectionAndExitStatuses) {
 
 TEST_F(CliEndToEnd, PlaylistShowsTheTitleAndNamesTheDemuxedFiles) {
   const std::string playlist = (root_ / "ADV_OBJ" / "VPLST000.XPL").string();
-  Result result = runCli("xpl " + playlist + " --source " + feature1_);
+  testing::CommandResult result = runCli("xpl " + playlist + " --source " + feature1_);
   ASSERT_EQ(result.status, 0) << result.output;
   EXPECT_NE(result.output.find("Audio\n  DD+.6ch.stream.00.English\n"), std::string::npos)
       << result.output;
@@ -141,7 +120,8 @@ TEST_F(CliEndToEnd, PlaylistShowsTheTitleAndNamesTheDemuxedFiles) {
 
 TEST_F(CliEndToEnd, RebuildKeepsTheSelectedStreamsOnly) {
   const std::string out = (root_ / "out").string();
-  Result result = runCli("rebuild " + feature1_ + " -o " + out + " --select v0,a00,a02,s00");
+  testing::CommandResult result =
+      runCli("rebuild " + feature1_ + " -o " + out + " --select v0,a00,a02,s00");
   ASSERT_EQ(result.status, 0) << result.output;
   const fs::path rebuilt = root_ / "out" / "FEATURE_1_FEATURE_2.rebuilt.EVO";
   ASSERT_TRUE(fs::exists(rebuilt));
@@ -158,7 +138,7 @@ TEST_F(CliEndToEnd, FfmpegDvdVobPrintsEveryDetailBlock) {
   if (std::system("ffmpeg -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no ffmpeg here";
   const std::string vob = (root_ / "VTS_01_1.VOB").string();
   ASSERT_EQ(std::system((testdata() + "/make_dvd_vob.sh " + vob + " " + feature1_).c_str()), 0);
-  const Result result = runCli("read --markup " + vob);
+  const testing::CommandResult result = runCli("read --markup " + vob);
   ASSERT_EQ(result.status, 0) << result.output;
   const char* lines[] = {
       "It contains 1 video stream and 6 audio streams.\n",

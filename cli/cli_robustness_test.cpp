@@ -2,8 +2,6 @@
 // a user would.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -12,38 +10,19 @@
 #include <vector>
 
 #include "testing/sample_disc.h"
+#include "testing/test_files.h"
 
 namespace korvell {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-  int status;
-  std::string output;
-};
-
-Result runCli(const std::string& arguments) {
-  const std::string command = std::string(KORVELL_CLI) + " " + arguments + " 2>&1";
-  Result result{-1, {}};
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return result;
-  char buffer[4096];
-  size_t got;
-  while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-    result.output.append(buffer, got);
-  const int status = pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
+testing::CommandResult runCli(const std::string& arguments) {
+  return testing::runCommand(std::string(KORVELL_CLI) + " " + arguments);
 }
 
 std::string quoted(const fs::path& path) {
   return "'" + path.string() + "'";
-}
-
-std::vector<char> readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
 }
 
 class CliRobustness : public ::testing::Test {
@@ -69,7 +48,7 @@ class CliRobustness : public ::testing::Test {
 TEST_F(CliRobustness, AFullDiskExitsWithOneAndNamesTheIncompleteFile) {
   const fs::path video = out_ / "FEATURE_1_FEATURE_2.VC-1.stream.0.mpv";
   fs::create_symlink("/dev/full", video);
-  Result result = runCli("demux " + quoted(feature1_) + " -o " + quoted(out_));
+  testing::CommandResult result = runCli("demux " + quoted(feature1_) + " -o " + quoted(out_));
   EXPECT_EQ(result.status, 1);
   EXPECT_NE(
       result.output.find("Cannot write file \"" + video.string() + "\". No space left on device"),
@@ -88,20 +67,21 @@ TEST_F(CliRobustness, AFullDiskExitsWithOneAndNamesTheIncompleteFile) {
 }
 
 TEST_F(CliRobustness, AnOutputThatIsTheInputExitsWithOneAndKeepsTheInput) {
-  const std::vector<char> before = readFile(feature1_);
+  const std::vector<uint8_t> before = testing::readFileBytes(feature1_);
   fs::create_symlink(feature1_, out_ / "FEATURE_1_FEATURE_2.rebuilt.EVO");
-  const Result result = runCli("rebuild " + quoted(feature1_) + " -o " + quoted(out_));
+  const testing::CommandResult result =
+      runCli("rebuild " + quoted(feature1_) + " -o " + quoted(out_));
   EXPECT_EQ(result.status, 1);
   EXPECT_NE(result.output.find("It is an input file of this run."), std::string::npos)
       << result.output;
-  EXPECT_EQ(readFile(feature1_), before);
+  EXPECT_EQ(testing::readFileBytes(feature1_), before);
 }
 
 TEST_F(CliRobustness, EmptyAndOneByteFilesExitWithZero) {
   for (const char* bytes : {"", "\x01"}) {
     const fs::path tiny = root_ / "TINY.EVO";
     std::ofstream(tiny, std::ios::binary) << bytes;
-    const Result result = runCli("demux " + quoted(tiny) + " -o " + quoted(out_));
+    const testing::CommandResult result = runCli("demux " + quoted(tiny) + " -o " + quoted(out_));
     EXPECT_EQ(result.status, 0) << result.output;
     EXPECT_NE(result.output.find("Done."), std::string::npos);
   }
@@ -110,7 +90,7 @@ TEST_F(CliRobustness, EmptyAndOneByteFilesExitWithZero) {
 TEST_F(CliRobustness, ANameThatIsNotUtf8IsDemuxed) {
   const fs::path input = root_ / "F\xff\xfe_1.EVO";
   fs::copy_file(feature1_, input);
-  const Result result = runCli("demux " + quoted(input) + " -o " + quoted(out_));
+  const testing::CommandResult result = runCli("demux " + quoted(input) + " -o " + quoted(out_));
   EXPECT_EQ(result.status, 0) << result.output;
   EXPECT_TRUE(fs::exists(out_ / "F\xff\xfe_1.VC-1.stream.0.mpv"));
 }

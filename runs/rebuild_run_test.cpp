@@ -15,6 +15,7 @@
 #include "testing/ps_writer.h"
 #include "testing/recording_host.h"
 #include "testing/sample_disc.h"
+#include "testing/test_files.h"
 
 namespace korvell {
 namespace {
@@ -22,17 +23,6 @@ namespace {
 namespace fs = std::filesystem;
 using testing::PsWriter;
 using testing::RecordingHost;
-
-std::vector<uint8_t> readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void writeFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()),
-             static_cast<std::streamsize>(bytes.size()));
-}
 
 std::vector<uint8_t> payload(size_t n, uint8_t seed) {
   std::vector<uint8_t> v(n);
@@ -63,7 +53,7 @@ class RebuildRunTest : public ::testing::Test {
         ps.packHeader().privateStream1(0x20, payload(100, 4), {.pts = t}).fillPack();
         ps.packHeader().privateStream1(0x21, payload(120, 5), {.pts = t}).fillPack();
       }
-      writeFile(dir_ / (file == 0 ? "FEATURE_1.EVO" : "FEATURE_2.EVO"), ps.bytes());
+      testing::writeFileBytes(dir_ / (file == 0 ? "FEATURE_1.EVO" : "FEATURE_2.EVO"), ps.bytes());
       inputSize_ += ps.size();
     }
     settings_.inputPath = (dir_ / "FEATURE_1.EVO").string();
@@ -106,7 +96,7 @@ TEST_F(RebuildRunTest, WritesBothFilesWithoutTheUncheckedStreams) {
   EXPECT_EQ(host.started, std::vector<RunKind>{RunKind::Rebuild});
   EXPECT_EQ(host.finished, std::vector<RunKind>{RunKind::Rebuild});
 
-  const std::vector<uint8_t> rebuilt = readFile(output_);
+  const std::vector<uint8_t> rebuilt = testing::readFileBytes(output_);
   ASSERT_EQ(rebuilt.size(), inputSize_ - 2 * 2 * rounds_ * kPackSize);
   for (size_t at = 0; at < rebuilt.size(); at += kPackSize)
     ASSERT_EQ(rebuilt[at + 3], 0xBA) << at;
@@ -148,24 +138,24 @@ TEST_F(RebuildRunTest, WritesBothFilesWithoutTheUncheckedStreams) {
   fs::create_directories(demuxRebuilt.outputFolder);
   ASSERT_EQ(demuxRun(again, readHost, demuxRebuilt), RunOutcome::Done);
   const fs::path s = demuxSource.outputFolder, r = demuxRebuilt.outputFolder;
-  const auto video = readFile(s / "FEATURE_1_FEATURE_2.MPEG-2.stream.0.mpv");
+  const auto video = testing::readFileBytes(s / "FEATURE_1_FEATURE_2.MPEG-2.stream.0.mpv");
   EXPECT_EQ(video.size(), 1000u * 2 * rounds_);
-  EXPECT_EQ(readFile(r / "FEATURE_1_FEATURE_2.rebuilt.MPEG-2.stream.0.mpv"), video);
-  const auto dts = readFile(s / "FEATURE_1_FEATURE_2.DTSHD.stream.01.mpa");
+  EXPECT_EQ(testing::readFileBytes(r / "FEATURE_1_FEATURE_2.rebuilt.MPEG-2.stream.0.mpv"), video);
+  const auto dts = testing::readFileBytes(s / "FEATURE_1_FEATURE_2.DTSHD.stream.01.mpa");
   EXPECT_EQ(dts.size(), 800u * 2 * rounds_);
-  EXPECT_EQ(readFile(r / "FEATURE_1_FEATURE_2.rebuilt.DTSHD.stream.00.mpa"), dts);
-  EXPECT_EQ(readFile(r / "FEATURE_1_FEATURE_2.rebuilt.Subpicture.00.sup"),
-            readFile(s / "FEATURE_1_FEATURE_2.Subpicture.01.sup"));
+  EXPECT_EQ(testing::readFileBytes(r / "FEATURE_1_FEATURE_2.rebuilt.DTSHD.stream.00.mpa"), dts);
+  EXPECT_EQ(testing::readFileBytes(r / "FEATURE_1_FEATURE_2.rebuilt.Subpicture.00.sup"),
+            testing::readFileBytes(s / "FEATURE_1_FEATURE_2.Subpicture.01.sup"));
 }
 
 TEST_F(RebuildRunTest, ASecondRunReplacesTheFirstOutput) {
   readAndUncheck();
-  writeFile(output_, std::vector<uint8_t>(inputSize_ * 2, 0xEE));
+  testing::writeFileBytes(output_, std::vector<uint8_t>(inputSize_ * 2, 0xEE));
   ASSERT_EQ(rebuildRun(state_, host_, settings_), RunOutcome::Done);
-  const auto first = readFile(output_);
+  const auto first = testing::readFileBytes(output_);
   ASSERT_EQ(first.size(), inputSize_ - 2 * 2 * rounds_ * kPackSize);
   ASSERT_EQ(rebuildRun(state_, host_, settings_), RunOutcome::Done);
-  EXPECT_EQ(readFile(output_), first);  // renumbering starts afresh
+  EXPECT_EQ(testing::readFileBytes(output_), first);  // renumbering starts afresh
 }
 
 TEST_F(RebuildRunTest, OneFileSetAndEmptyOutputFolder) {
@@ -236,16 +226,6 @@ TEST_F(RebuildRunTest, AutoRebuildFollowsTheReadRun) {
 
 // The sample disc, with one audio and one subpicture stream removed, checked by the two
 // external readers when they are installed.
-std::string runTool(const std::string& command) {
-  std::string out;
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-  if (!pipe) return out;
-  char buffer[4096];
-  while (size_t n = fread(buffer, 1, sizeof buffer, pipe.get()))
-    out.append(buffer, n);
-  return out;
-}
-
 TEST(RebuildSampleDisc, ExternalReadersSeeTheKeptStreams) {
   const fs::path root = fs::temp_directory_path() / "korvell_rebuild_disc";
   fs::remove_all(root);
@@ -277,14 +257,17 @@ TEST(RebuildSampleDisc, ExternalReadersSeeTheKeptStreams) {
   EXPECT_EQ(again.subIds[1], -1);
   std::printf("%s", readHost.transcript().c_str());
 
-  if (runTool("command -v ffprobe").empty() || runTool("command -v mkvmerge").empty()) {
+  if (testing::runCommand("command -v ffprobe").output.empty() ||
+      testing::runCommand("command -v mkvmerge").output.empty()) {
     GTEST_SKIP() << "ffprobe or mkvmerge is not installed";
   }
   const std::string probe =
-      runTool("ffprobe -v error -show_entries stream=index,id,codec_name,codec_type -of csv=p=0 '" +
-              rebuilt.string() + "' 2>&1");
+      testing::runCommand(
+          "ffprobe -v error -show_entries stream=index,id,codec_name,codec_type -of csv=p=0 '" +
+          rebuilt.string() + "'")
+          .output;
   std::printf("ffprobe:\n%s", probe.c_str());
-  const std::string identify = runTool("mkvmerge -i '" + rebuilt.string() + "' 2>&1");
+  const std::string identify = testing::runCommand("mkvmerge -i '" + rebuilt.string() + "'").output;
   std::printf("mkvmerge:\n%s", identify.c_str());
   EXPECT_NE(probe.find("eac3"), std::string::npos);
   EXPECT_NE(probe.find("dts"), std::string::npos);

@@ -9,6 +9,7 @@
 #include "runs/run_support.h"
 #include "testing/ps_writer.h"
 #include "testing/recording_host.h"
+#include "testing/test_files.h"
 
 namespace korvell {
 namespace {
@@ -22,17 +23,6 @@ std::vector<uint8_t> bytesOf(size_t n, uint8_t seed) {
   for (size_t i = 0; i < n; ++i)
     v[i] = static_cast<uint8_t>(seed + i * 13);
   return v;
-}
-
-std::vector<uint8_t> readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void writeFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()),
-             static_cast<std::streamsize>(bytes.size()));
 }
 
 // A two-file set: MPEG-2 video with two frames per packet, AC-3 on 0x80 and a subpicture.
@@ -60,7 +50,7 @@ class RunsTest : public ::testing::Test {
         const auto audio = bytesOf(300, static_cast<uint8_t>(i));
         expectedAudio_.insert(expectedAudio_.end(), audio.begin(), audio.end());
       }
-      writeFile(dir_ / (file == 0 ? "FEATURE_1.EVO" : "FEATURE_2.EVO"), ps.bytes());
+      testing::writeFileBytes(dir_ / (file == 0 ? "FEATURE_1.EVO" : "FEATURE_2.EVO"), ps.bytes());
     }
     settings_.inputPath = (dir_ / "FEATURE_1.EVO").string();
     settings_.outputFolder = (dir_ / "out").string();
@@ -117,9 +107,10 @@ TEST_F(RunsTest, DemuxRunWritesEveryStreamOfBothFiles) {
     EXPECT_EQ(readRun(state, host, settings_), RunOutcome::Done);
     EXPECT_EQ(state.firstPtsMin, 900u) << details;
     const fs::path out = dir_ / "out";
-    EXPECT_EQ(readFile(out / "FEATURE_1_FEATURE_2.MPEG-2.stream.0.mpv"), expectedVideo_);
-    EXPECT_EQ(readFile(out / "FEATURE_1_FEATURE_2.DD.stream.00.mpa"), expectedAudio_);
-    const auto sup = readFile(out / "FEATURE_1_FEATURE_2.Subpicture.00.sup");
+    EXPECT_EQ(testing::readFileBytes(out / "FEATURE_1_FEATURE_2.MPEG-2.stream.0.mpv"),
+              expectedVideo_);
+    EXPECT_EQ(testing::readFileBytes(out / "FEATURE_1_FEATURE_2.DD.stream.00.mpa"), expectedAudio_);
+    const auto sup = testing::readFileBytes(out / "FEATURE_1_FEATURE_2.Subpicture.00.sup");
     ASSERT_EQ(sup.size(), 6u * 50);
     EXPECT_EQ(sup[0], 'S');
     EXPECT_EQ(sup[2] | sup[3] << 8, 4000 - 900) << details;
@@ -201,10 +192,10 @@ TEST_F(RunsTest, AnOutputNameThatIsTheInputIsRefused) {
   state_.Continue = false;
   state_.streamLabel[0] = "x";
   fs::create_symlink(dir_ / "FEATURE_1.EVO", dir_ / "FEATURE_1.x.mpv");
-  const auto before = readFile(dir_ / "FEATURE_1.EVO");
+  const auto before = testing::readFileBytes(dir_ / "FEATURE_1.EVO");
   RecordingHost host;
   EXPECT_EQ(demuxRun(state_, host, settings_), RunOutcome::CreateFailed);
-  EXPECT_EQ(readFile(dir_ / "FEATURE_1.EVO"), before);
+  EXPECT_EQ(testing::readFileBytes(dir_ / "FEATURE_1.EVO"), before);
 }
 
 TEST_F(RunsTest, CancelAsksDuringDemuxOnly) {

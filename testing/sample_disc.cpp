@@ -3,11 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 
 #include "testing/ps_writer.h"
+#include "testing/test_files.h"
 
 namespace korvell::testing {
 
@@ -32,11 +31,6 @@ struct Source {
   std::vector<uint8_t> bytes;
   bool subpicture = false;
 };
-
-std::vector<uint8_t> readAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
 
 // A subpicture unit: its first two bytes are the unit size for the 2-bit format, zero for the
 // 8-bit format; the rest is a pattern that never forms a start code.
@@ -64,7 +58,7 @@ bool loadSources(const std::string& testdataDir, std::vector<Source>* sources, s
       {0xBD, 0x8A, "DTSHD.stream.02", "mpa", "dts_1509k_6ch.dts"},
   };
   for (const auto& f : files) {
-    const auto sample = readAll(dir / f.name);
+    const auto sample = readFileBytes(dir / f.name);
     if (sample.empty()) {
       *error = "cannot read the sample " + (dir / f.name).string();
       return false;
