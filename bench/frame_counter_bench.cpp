@@ -4,12 +4,11 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "engine/frame_counter.h"
+#include "testing/test_files.h"
 
 namespace korvell {
 namespace {
@@ -23,8 +22,7 @@ const std::vector<uint8_t>& payload(const std::string& name) {
     if (cachedName == name) return bytes;
   }
   const std::filesystem::path path = std::filesystem::path(KORVELL_SOURCE_DIR) / "testdata" / name;
-  std::ifstream in(path, std::ios::binary);
-  const std::vector<uint8_t> sample{std::istreambuf_iterator<char>(in), {}};
+  const std::vector<uint8_t> sample = testing::readFileBytes(path);
   std::vector<uint8_t> bytes;
   bytes.reserve(kPayloadSize);
   while (!sample.empty() && bytes.size() < kPayloadSize) {

@@ -5,15 +5,15 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/walker.h"
+#include "testing/null_host.h"
 #include "testing/ps_writer.h"
 #include "testing/sample_disc.h"
+#include "testing/test_files.h"
 
 namespace korvell {
 namespace {
@@ -21,26 +21,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr uint64_t kStreamSize = 32 * 1048576;
-
-// A host that drops every report: the benchmark measures the walk alone.
-class QuietHost final : public RunHost {
- public:
-  void log(std::string_view) override {}
-  void status(std::string_view, int) override {}
-  void clearConsole() override {}
-  void processEvents() override {}
-  void repaint() override {}
-  void setCancelEnabled(bool) override {}
-  bool ask(std::string_view) override { return true; }
-  void runStarting(RunKind) override {}
-  void selectionChanged() override {}
-  void runFinished(RunKind) override {}
-};
-
-std::vector<uint8_t> readAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
 
 // The HD DVD sample title (VC-1, E-AC-3, TrueHD, DTS, two subpictures) of kStreamSize bytes,
 // as the sample disc writer lays it out on disc.
@@ -51,7 +31,7 @@ const std::vector<uint8_t>& evoStream() {
     std::vector<uint8_t> out;
     if (testing::writeSampleDisc(root.string(), std::string(KORVELL_SOURCE_DIR) + "/testdata",
                                  kStreamSize, &error)) {
-      out = readAll(root / "HVDVD_TS" / "FEATURE_1.EVO");
+      out = testing::readFileBytes(root / "HVDVD_TS" / "FEATURE_1.EVO");
     }
     std::error_code ec;
     fs::remove_all(root, ec);
@@ -65,8 +45,8 @@ const std::vector<uint8_t>& evoStream() {
 const std::vector<uint8_t>& vobStream() {
   static const std::vector<uint8_t> bytes = [] {
     const fs::path testdata = fs::path(KORVELL_SOURCE_DIR) / "testdata";
-    const auto video = readAll(testdata / "mpeg2_pal_25.m2v");
-    const auto audio = readAll(testdata / "ac3_448k_5ch.ac3");
+    const auto video = testing::readFileBytes(testdata / "mpeg2_pal_25.m2v");
+    const auto audio = testing::readFileBytes(testdata / "ac3_448k_5ch.ac3");
     testing::PsWriter ps;
     if (video.empty() || audio.empty()) return ps.take();
     constexpr size_t kVideoRoom = 2048 - testing::PsWriter::kPackHeaderSize - 6 - 13;
@@ -101,7 +81,7 @@ void scan(benchmark::State& bench, const std::vector<uint8_t>& bytes) {
     bench.SkipWithError("sample stream could not be built");
     return;
   }
-  QuietHost host;
+  testing::NullHost host;  // the benchmark measures the walk alone
   for (auto _ : bench) {
     RunState state;
     state.FastCheck = false;
@@ -120,7 +100,7 @@ void demuxAll(benchmark::State& bench, const std::vector<uint8_t>& bytes) {
     bench.SkipWithError("sample stream could not be built");
     return;
   }
-  QuietHost host;
+  testing::NullHost host;  // the benchmark measures the walk alone
   RunState state;
   state.FastCheck = false;
   // The scan fills the registry and the earliest PTS, as the Read run does before a demux.

@@ -5,26 +5,17 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "report/console.h"
 #include "report/markup.h"
+#include "testing/null_host.h"
 
 namespace korvell::fuzz {
 
-class QuietHost final : public RunHost {
+class QuietHost final : public testing::NullHost {
  public:
   void log(std::string_view message) override {
     if (stripMarkup(message).find('[') != std::string::npos) std::abort();
     ++lines;
   }
-  void status(std::string_view, int) override {}
-  void clearConsole() override {}
-  void processEvents() override {}
-  void repaint() override {}
-  void setCancelEnabled(bool) override {}
-  bool ask(std::string_view) override { return true; }
-  void runStarting(RunKind) override {}
-  void selectionChanged() override {}
-  void runFinished(RunKind) override {}
 
   size_t lines = 0;
 };
