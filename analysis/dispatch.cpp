@@ -40,6 +40,9 @@ void analyse(StreamKind kind, const AnalyserCall& call, Console& console, RunSta
     case StreamKind::Lpcm:
       analyseLpcm(call.window, out);
       break;
+    case StreamKind::AobLpcm:
+      analyseAobLpcm(call.privateHeader, out);
+      break;
     case StreamKind::TrueHd:
     case StreamKind::Mlp:
       analyseMlp(call.window, out);

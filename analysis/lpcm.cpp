@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "analysis/dvd_audio_tables.h"
 #include "report/text_format.h"
 
 namespace korvell {
@@ -22,7 +23,42 @@ const char* onOff(bool on) {
   return on ? "on" : "off";
 }
 
+// The DVD-Audio header after its length field.
+constexpr size_t kAobPointer = 0;
+constexpr size_t kAobWordLengths = 3;
+constexpr size_t kAobSampleRates = 4;
+constexpr size_t kAobChannels = 6;
+constexpr uint8_t kGroupUnused = 0xF;
+
 }  // namespace
+
+void analyseAobLpcm(std::span<const uint8_t> h, AnalyserOutput& out) {
+  Console& console = out.console;
+  if (h.size() > kAobPointer + 1) {
+    const uint32_t pointer = static_cast<uint32_t>(h[kAobPointer]) << 8 | h[kAobPointer + 1];
+    console.log("   First acces unit pointer = " + hexText(pointer, 4));
+  }
+  if (h.size() > kAobSampleRates) {
+    const uint8_t words = h[kAobWordLengths];
+    const uint8_t rates = h[kAobSampleRates];
+    console.log(std::string("   Quantization length = [bl]") +
+                codeName(kMlpWordLength, words >> 4) + "[/bl] bits");
+    console.log(std::string("   Sampling frequency = [bl]") + codeName(kMlpSampleRate, rates >> 4) +
+                "[/bl] kHz");
+    if ((words & 0xF) != kGroupUnused) {
+      console.log(std::string("   Group 2 quantization length = [bl]") +
+                  codeName(kMlpWordLength, words) + "[/bl] bits");
+    }
+    if ((rates & 0xF) != kGroupUnused) {
+      console.log(std::string("   Group 2 sampling frequency = [bl]") +
+                  codeName(kMlpSampleRate, rates) + "[/bl] kHz");
+    }
+  }
+  if (h.size() > kAobChannels) {
+    console.log(std::string("   Channel arrangement = [bl]") +
+                codeName(kMlpChannels, h[kAobChannels]) + "[/bl]");
+  }
+}
 
 void analyseLpcm(const AnalyserWindow& w, AnalyserOutput& out) {
   if (w.length == 0) return;

@@ -86,5 +86,37 @@ TEST(Lpcm, HeaderInThePreviousBlockTail) {
   EXPECT_EQ(linesOf(header(0, 0, 0), 1).size(), 8u);
 }
 
+TEST(AobLpcm, HeaderFieldsByCode) {
+  // After the length field: pointer (16) | not interpreted | word lengths g1 g2 |
+  // sampling frequencies g1 g2 | not interpreted | channel assignment
+  struct Case {
+    std::vector<uint8_t> header;
+    std::vector<std::string> lines;
+  };
+  const Case cases[] = {
+      {{0x00, 0x12, 0x10, 0x2F, 0x1F, 0x00, 0x01, 0x10},
+       {"   First acces unit pointer = 0012", "   Quantization length = [bl]24[/bl] bits",
+        "   Sampling frequency = [bl]96[/bl] kHz", "   Channel arrangement = [bl]L + R[/bl]"}},
+      {{0x01, 0x00, 0x00, 0x21, 0x98, 0x00, 0x11},
+       {"   First acces unit pointer = 0100", "   Quantization length = [bl]24[/bl] bits",
+        "   Sampling frequency = [bl]88.2[/bl] kHz",
+        "   Group 2 quantization length = [bl]20[/bl] bits",
+        "   Group 2 sampling frequency = [bl]44.1[/bl] kHz",
+        "   Channel arrangement = [bl]Lf + Rf + C + LFE + Ls + Rs[/bl]"}},
+      // Unnamed codes print empty values; a short header prints what it has.
+      {{0x00, 0x05, 0x00, 0x7F, 0x3F, 0x00, 0x1F},
+       {"   First acces unit pointer = 0005", "   Quantization length = [bl][/bl] bits",
+        "   Sampling frequency = [bl][/bl] kHz", "   Channel arrangement = [bl][/bl]"}},
+      {{0x00, 0x05, 0x00, 0x0F}, {"   First acces unit pointer = 0005"}},
+      {{}, {}},
+  };
+  for (const auto& c : cases) {
+    RecordingHost host;
+    AnalyserOutput out{host, '.'};
+    analyseAobLpcm(c.header, out);
+    EXPECT_EQ(host.lines, c.lines);
+  }
+}
+
 }  // namespace
 }  // namespace korvell

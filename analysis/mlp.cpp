@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "analysis/dvd_audio_tables.h"
 #include "report/text_format.h"
 
 namespace korvell {
@@ -14,43 +15,11 @@ constexpr uint32_t kMlpSync = 0xF8726FBB;
 constexpr int kFormatBytes = 6;  // format info (4 bytes) and the pair read as dynamic range
 constexpr uint32_t kNoDynamicRange = 0x80;
 
-constexpr std::array<const char*, 16> kWordLength = {"16", "20", "24"};
-constexpr std::array<const char*, 16> kSampleRate = {"48", "96", "192",  "",     "",     "",
-                                                     "",   "",   "44.1", "88.2", "176.4"};
-// MLP channel assignment; codes 21 to 31 have no name.
-constexpr std::array<const char*, 32> kMlpChannels = {"C (mono)",
-                                                      "L + R",
-                                                      "Lf + Rf + S",
-                                                      "Lf + Rf + Ls + Rs",
-                                                      "Lf + Rf + LFE",
-                                                      "Lf + Rf + LFE + S",
-                                                      "Lf + Rf + LFE + Ls + Rs",
-                                                      "Lf + Rf + C",
-                                                      "Lf + Rf + C + S",
-                                                      "Lf + Rf + C + Ls + Rs",
-                                                      "Lf + Rf + C + LFE",
-                                                      "Lf + Rf + C + LFE + S",
-                                                      "Lf + Rf + C + LFE + Ls + Rs",
-                                                      "Lf + Rf + C + S",
-                                                      "Lf + Rf + C + Ls + Rs",
-                                                      "Lf + Rf + C + LFE",
-                                                      "Lf + Rf + C + LFE + S",
-                                                      "Lf + Rf + C + LFE + Ls + Rs",
-                                                      "Lf + Rf + Ls + Rs + LFE",
-                                                      "Lf + Rf + Ls + Rs + C",
-                                                      "Lf + Rf + Ls + Rs + C + LFE"};
 // TrueHD presentations: only code 15 has a name; 0 to 21 show the code, 22 to 31 nothing.
 constexpr std::array<const char*, 32> kTrueHdChannels = {
     "???0",  "???1",  "???2",  "???3",  "???4",  "???5",  "???6",  "???7",
     "???8",  "???9",  "???10", "???11", "???12", "???13", "???14", "Lf + Rf + Ls + Rs + C + LFE",
     "???16", "???17", "???18", "???19", "???20", "???21"};
-
-const char* name(const std::array<const char*, 16>& table, uint32_t code) {
-  return table[code & 0xF] ? table[code & 0xF] : "";
-}
-const char* name(const std::array<const char*, 32>& table, uint32_t code) {
-  return table[code & 0x1F] ? table[code & 0x1F] : "";
-}
 
 std::string decibels(uint32_t v, char separator) {
   return realText(24.082 - 6.0206 * (v >> 5) - 0.2007 * (v & 0x1F), separator);
@@ -88,15 +57,15 @@ void analyseMlp(const AnalyserWindow& w, AnalyserOutput& out) {
     } else if (mlpLeft > 0) {
       switch (--mlpLeft) {
         case 5:  // quantization word length of channel group 1
-          console.log(std::string("   Quantization length = [bl]") + name(kWordLength, byte >> 4) +
-                      "[/bl] bits");
+          console.log(std::string("   Quantization length = [bl]") +
+                      codeName(kMlpWordLength, byte >> 4) + "[/bl] bits");
           break;
         case 4:  // sampling frequency of channel group 1
-          console.log(std::string("   Sampling frequency = [bl]") + name(kSampleRate, byte >> 4) +
-                      "[/bl] kHz");
+          console.log(std::string("   Sampling frequency = [bl]") +
+                      codeName(kMlpSampleRate, byte >> 4) + "[/bl] kHz");
           break;
         case 2:  // channel assignment in the low 5 bits
-          console.log(std::string("   Channel arrangement = [bl]") + name(kMlpChannels, byte) +
+          console.log(std::string("   Channel arrangement = [bl]") + codeName(kMlpChannels, byte) +
                       "[/bl]");
           break;
         case 0:
@@ -108,8 +77,8 @@ void analyseMlp(const AnalyserWindow& w, AnalyserOutput& out) {
     } else if (hdLeft > 0) {
       switch (--hdLeft) {
         case 5:
-          console.log(std::string("   Sampling frequency = [bl]") + name(kSampleRate, byte >> 4) +
-                      "[/bl] kHz");
+          console.log(std::string("   Sampling frequency = [bl]") +
+                      codeName(kMlpSampleRate, byte >> 4) + "[/bl] kHz");
           break;
         case 4:  // 2-ch and 6-ch modifiers, 6-ch assignment high bits
           mod2 = byte >> 6;
@@ -124,14 +93,14 @@ void analyseMlp(const AnalyserWindow& w, AnalyserOutput& out) {
           console.log("   6 ch. decoder");
           console.log("      channel modifier = " + std::to_string(mod6));
           console.log(std::string("      channel arrangement = [bl]") +
-                      name(kTrueHdChannels, assign6) + "[/bl]");
+                      codeName(kTrueHdChannels, assign6) + "[/bl]");
           break;
         case 2:
           assign8 = acc & 0x1FFF;
           console.log("   8 ch. decoder");
           console.log("      channel modifier = " + std::to_string(mod8));
           console.log(std::string("      channel arrangement = [bl]") +
-                      name(kTrueHdChannels, assign8) + "[/bl]");
+                      codeName(kTrueHdChannels, assign8) + "[/bl]");
           break;
         case 0:
           dynamicRange();

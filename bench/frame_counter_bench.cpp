@@ -36,7 +36,7 @@ const std::vector<uint8_t>& payload(const std::string& name) {
 // The walker hands the counter one packet's payload at a time, about 2 KiB.
 constexpr size_t kPieceSize = 2018;
 
-template <uint32_t (*Count)(const uint8_t*, size_t, uint8_t)>
+template <uint32_t (*Count)(const uint8_t*, size_t, uint8_t, uint32_t&)>
 void countInPieces(benchmark::State& bench, const std::string& name, uint8_t code) {
   const auto& bytes = payload(name);
   if (bytes.empty()) {
@@ -45,8 +45,9 @@ void countInPieces(benchmark::State& bench, const std::string& name, uint8_t cod
   }
   for (auto _ : bench) {
     uint32_t frames = 0;
+    uint32_t carry = kNoCarry;
     for (size_t at = 0; at < bytes.size(); at += kPieceSize) {
-      frames += Count(bytes.data() + at, std::min(kPieceSize, bytes.size() - at), code);
+      frames += Count(bytes.data() + at, std::min(kPieceSize, bytes.size() - at), code, carry);
     }
     benchmark::DoNotOptimize(frames);
   }

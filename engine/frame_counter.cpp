@@ -7,25 +7,40 @@
 
 namespace korvell {
 
-uint32_t countStartCodesScalar(const uint8_t* data, size_t size, uint8_t code) {
+uint32_t countStartCodesScalar(const uint8_t* data, size_t size, uint8_t code, uint32_t& carry) {
   const uint32_t wanted = 0x00000100u | code;
-  uint32_t reg = 0;
+  uint32_t reg = carry & 0xFFFFFF;
   uint32_t count = 0;
   for (size_t i = 0; i < size; ++i) {
+    reg = (reg << 8) | data[i];
+    if (reg == wanted) ++count;
+  }
+  carry = reg & 0xFFFFFF;
+  return count;
+}
+
+namespace {
+
+// The seam: start codes whose first byte lies in the carry end within the piece's first three
+// bytes. Shifting those bytes after the carry through the register finds exactly them.
+uint32_t countAtSeam(const uint8_t* data, size_t size, uint8_t code, uint32_t carry) {
+  const uint32_t wanted = 0x00000100u | code;
+  uint32_t reg = carry & 0xFFFFFF;
+  uint32_t count = 0;
+  for (size_t i = 0; i < size && i < 3; ++i) {
     reg = (reg << 8) | data[i];
     if (reg == wanted) ++count;
   }
   return count;
 }
 
-namespace {
-
-// Matches that end within the first three bytes lean on the zeros before the piece.
-uint32_t countAtStart(const uint8_t* data, size_t size, uint8_t code) {
-  uint32_t count = 0;
-  if (size >= 2 && data[0] == 1 && data[1] == code) ++count;
-  if (size >= 3 && data[0] == 0 && data[1] == 1 && data[2] == code) ++count;
-  return count;
+// The last three bytes of the stream after this piece.
+uint32_t carryAfter(const uint8_t* data, size_t size, uint32_t carry) {
+  if (size >= 3)
+    return static_cast<uint32_t>(data[size - 3]) << 16 | data[size - 2] << 8 | data[size - 1];
+  for (size_t i = 0; i < size; ++i)
+    carry = (carry << 8) | data[i];
+  return carry & 0xFFFFFF;
 }
 
 // Full patterns 00 00 01 code starting at offsets from..size-4.
@@ -91,8 +106,9 @@ bool haveAvx2() {
 
 }  // namespace
 
-uint32_t countStartCodes(const uint8_t* data, size_t size, uint8_t code) {
-  uint32_t count = countAtStart(data, size, code);
+uint32_t countStartCodes(const uint8_t* data, size_t size, uint8_t code, uint32_t& carry) {
+  uint32_t count = countAtSeam(data, size, code, carry);
+  carry = carryAfter(data, size, carry);
   size_t done = 0;
 #if KORVELL_X86
   count += haveAvx2() ? countPatternsAvx2(data, size, code, &done)

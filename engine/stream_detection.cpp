@@ -76,8 +76,8 @@ void Walker::reportSystemHeader(const uint8_t* block) {
 
 void Walker::countFrames(const uint8_t* piece, size_t length) {
   if (mode_ == WalkMode::Demux && !state_.isSelected({Family::Video, videoIndex_})) return;
-  state_.frameCount[videoIndex_] += static_cast<int32_t>(
-      countStartCodes(piece, length, kFrameCode[static_cast<int>(videoKind_)]));
+  state_.frameCount[videoIndex_] += static_cast<int32_t>(countStartCodes(
+      piece, length, kFrameCode[static_cast<int>(videoKind_)], frameCarry_[videoIndex_]));
 }
 
 void Walker::firstPiece(const uint8_t* block, size_t start, size_t length) {
@@ -104,7 +104,10 @@ void Walker::firstPiece(const uint8_t* block, size_t start, size_t length) {
       constexpr StreamKind kinds[] = {StreamKind::Ac3, StreamKind::Eac3, StreamKind::Dts,
                                       StreamKind::Lpcm, StreamKind::TrueHd};
       kind = kinds[static_cast<int>(audioKind_)];
-      if (kind == StreamKind::Lpcm && audioSub_ == 0xA1 && aobSource_) kind = StreamKind::Mlp;
+      // DVD-Audio carries MLP as substream 0xA1 and LPCM with a header of its own.
+      if (kind == StreamKind::Lpcm && aobSource_) {
+        kind = audioSub_ == 0xA1 ? StreamKind::Mlp : StreamKind::AobLpcm;
+      }
       break;
     }
     default:
@@ -122,7 +125,11 @@ void Walker::firstPiece(const uint8_t* block, size_t start, size_t length) {
   if (!state_.Details) return;
   host_.log("   First PTS = [re]" + hexText(firstPts, 8) + "[/re]");
   host_.log("   Substream id = " + hexText(static_cast<uint32_t>(id), 2));
-  AnalyserCall call{{block, start, length}, route_ == kRouteVideo ? videoPts_ : pts_, dts_, slot};
+  AnalyserCall call{{block, start, length},
+                    route_ == kRouteVideo ? videoPts_ : pts_,
+                    dts_,
+                    slot,
+                    {aobHeader_.data(), aobHeaderKept_}};
   analyse(kind, call, host_, state_);
 }
 

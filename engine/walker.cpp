@@ -143,6 +143,9 @@ void Walker::step(uint8_t byte) {
     substreamByte(byte);
   } else if (lpcmSkip_ > 0 || truehdSkip_ > 0) {
     --remaining_;
+    if (lpcmSkip_ > 0 && aobSource_ && aobHeaderKept_ < aobHeader_.size()) {
+      aobHeader_[aobHeaderKept_++] = byte;
+    }
     int& counter = lpcmSkip_ > 0 ? lpcmSkip_ : truehdSkip_;
     if (--counter == 0) startPayload(kRouteAudio);
   } else {
@@ -299,7 +302,20 @@ void Walker::substreamByte(uint8_t byte) {
   audioSub_ = id;
   registerAudio(id);
   pts_ = 0;
-  if (audioKind_ == AudioKind::Lpcm) {
+  if (audioKind_ == AudioKind::Lpcm && aobSource_) {
+    // DVD-Audio: id, continuity counter, a 16-bit header length N, then N header bytes.
+    const int headerLength = static_cast<int>(sync_ & 0xFFFF);
+    aobHeaderKept_ = 0;
+    if (headerLength == 0) {
+      startPayload(kRouteAudio);
+    } else if (headerLength >= remaining_) {
+      // A header that fills or overruns its packet leaves no payload.
+      route_ = kRouteSkip;
+      skip_ = remaining_;
+    } else {
+      lpcmSkip_ = headerLength;
+    }
+  } else if (audioKind_ == AudioKind::Lpcm) {
     lpcmSkip_ = 3;
   } else if (audioKind_ == AudioKind::TrueHd) {
     truehdSkip_ = 1;

@@ -3,9 +3,11 @@
 // extraction (payload.cpp).
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/frame_counter.h"
 #include "engine/walker.h"
 
 namespace korvell {
@@ -85,6 +87,9 @@ class Walker {
   uint8_t extFlags_ = 0;
   int subHeaderBytes_ = 0;
   int lpcmSkip_ = 0;
+  // A DVD-Audio LPCM header: its first bytes after the length field, for the details.
+  std::array<uint8_t, 16> aobHeader_{};
+  size_t aobHeaderKept_ = 0;
   int truehdSkip_ = 0;
   int32_t skip_ = 0;
   int ps2Bytes_ = 0;
@@ -104,6 +109,9 @@ class Walker {
   int videoIndex_ = -1;
   int audioIndex_ = -1;
   int subIndex_ = -1;
+  // The last three payload bytes of each video slot in this pass, so that the frame counter
+  // reads a slot's pieces as one elementary stream.
+  std::array<uint32_t, kVideoSlots> frameCarry_{kNoCarry, kNoCarry};
   int videoSub_ = 0;
   int audioSub_ = 0;
   int subSub_ = 0;

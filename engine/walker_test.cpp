@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <random>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "testing/ps_writer.h"
 #include "testing/recording_host.h"
+#include "testing/test_files.h"
 
 namespace korvell {
 namespace {
@@ -400,6 +403,130 @@ TEST(Walker, DamagedInputNeverCrashesOrHangs) {
       EXPECT_LE(written, input.size() + 10 * input.size() / 6);
     }
   }
+}
+
+std::vector<uint8_t> sample(const std::string& name) {
+  return testing::readFileBytes(std::string(KORVELL_SOURCE_DIR) + "/testdata/" + name);
+}
+
+// The 00 00 01 <code> sequences of an elementary stream, found without the frame counter.
+std::vector<size_t> startCodes(const std::vector<uint8_t>& es, uint8_t code) {
+  const uint8_t pattern[] = {0, 0, 1, code};
+  std::vector<size_t> at;
+  for (auto it = es.begin(); (it = std::search(it, es.end(), pattern, pattern + 4)) != es.end();
+       ++it) {
+    at.push_back(static_cast<size_t>(it - es.begin()));
+  }
+  return at;
+}
+
+TEST(Walker, FrameCountEqualsTheStartCodesWherePacketsCutThem) {
+  struct Case {
+    const char* sample;
+    uint8_t streamId;
+    std::optional<uint8_t> extension;
+    uint8_t code;
+  };
+  const Case cases[] = {{"mpeg2_pal_25.m2v", 0xE0, std::nullopt, 0x00},
+                        {"h264_high_41.264", 0xE2, std::nullopt, 0x09},
+                        {"vc1_ap_sample.vc1", 0xFD, 0x55, 0x0D}};
+  // Packets end 1, 2 or 3 bytes into every start code, or at each of those offsets.
+  const std::vector<std::vector<size_t>> cutSets = {{1}, {2}, {3}, {1, 2, 3}};
+  for (const auto& c : cases) {
+    const std::vector<uint8_t> es = sample(c.sample);
+    ASSERT_FALSE(es.empty()) << c.sample;
+    const std::vector<size_t> codes = startCodes(es, c.code);
+    ASSERT_GT(codes.size(), 1u) << c.sample;
+    for (const auto& cuts : cutSets) {
+      std::vector<size_t> ends;
+      for (size_t at : codes) {
+        for (size_t k : cuts)
+          ends.push_back(at + k);
+      }
+      ends.push_back(es.size());
+      PsWriter ps;
+      size_t from = 0;
+      for (size_t end : ends) {
+        while (from < end) {
+          const size_t to = std::min(end, from + 2000);
+          ps.packHeader().pes(c.streamId, std::span(es).subspan(from, to - from),
+                              {.pts = 0x1000, .streamIdExtension = c.extension});
+          from = to;
+        }
+      }
+      Pass scan;
+      scan.state.Details = false;
+      scan.run(ps.bytes(), WalkMode::Scan);
+      EXPECT_EQ(scan.state.frameCount[0], static_cast<int32_t>(codes.size()))
+          << c.sample << " cut at +" << cuts.front() << (cuts.size() > 1 ? "..." : "");
+      Pass demuxPass;
+      MemorySink sink;
+      demuxPass.state.selected[slotNumber({Family::Video, 0})] = true;
+      demuxPass.state.videoOut[0] = &sink;
+      demuxPass.run(ps.bytes(), WalkMode::Demux);
+      EXPECT_TRUE(sink.bytes() == es) << c.sample;
+      EXPECT_EQ(demuxPass.state.frameCount[0], static_cast<int32_t>(codes.size())) << c.sample;
+    }
+  }
+}
+
+// A DVD-Audio packet of substream `id`: id, continuity counter, header length N, N header
+// bytes, then `payload`.
+void aobPacket(PsWriter& ps, uint8_t id, const std::vector<uint8_t>& header,
+               std::span<const uint8_t> payload, uint16_t lengthField) {
+  std::vector<uint8_t> body = {id, 0x00, static_cast<uint8_t>(lengthField >> 8),
+                               static_cast<uint8_t>(lengthField)};
+  body.insert(body.end(), header.begin(), header.end());
+  body.insert(body.end(), payload.begin(), payload.end());
+  ps.packHeader().pes(0xBD, body, {.pts = 0x2000});
+}
+
+TEST(Walker, AudioObjectPrivateHeadersAreSkippedByTheirOwnLength) {
+  const std::vector<uint8_t> mlp = sample("mlp_2ch.mlp");
+  ASSERT_FALSE(mlp.empty());
+  struct Case {
+    const char* path;
+    uint8_t id;
+    std::vector<uint8_t> header;
+    uint16_t lengthField;
+    bool payloadWritten;  // false: the header runs past the packet
+  };
+  const Case cases[] = {
+      {"/disc/AUDIO_TS/ATS_01_1.AOB", 0xA1, {0x00, 0x00, 0x00, 0x00, 0x00, 0x00}, 6, true},
+      {"/disc/AUDIO_TS/ATS_01_1.aob", 0xA0, {0, 0x0F, 0x10, 0x2F, 0x1F, 0, 0x01, 0x10}, 8, true},
+      {"/disc/AUDIO_TS/ATS_01_1.AOB", 0xA0, {}, 0, true},
+      {"/disc/AUDIO_TS/ATS_01_1.AOB", 0xA1, {0x00, 0x00}, 0xFFFF, false},
+  };
+  for (const auto& c : cases) {
+    PsWriter ps;
+    for (size_t from = 0; from < mlp.size(); from += 2000) {
+      const size_t length = std::min<size_t>(2000, mlp.size() - from);
+      aobPacket(ps, c.id, c.header, std::span(mlp).subspan(from, length), c.lengthField);
+    }
+    Pass pass;
+    MemorySink sink;
+    pass.state.sourcePath = c.path;
+    pass.state.selected[slotNumber({Family::Audio, c.id & 0x0F})] = true;
+    pass.state.audioOut[c.id & 0x0F] = &sink;
+    pass.run(ps.bytes(), WalkMode::Demux);
+    EXPECT_TRUE(sink.bytes() == (c.payloadWritten ? mlp : std::vector<uint8_t>{})) << c.path;
+  }
+}
+
+TEST(Walker, AudioObjectLpcmDetailsComeFromItsHeader) {
+  PsWriter ps;
+  aobPacket(ps, 0xA0, {0x00, 0x0F, 0x10, 0x2F, 0x1F, 0x00, 0x01, 0x10}, filled(100, 0x5A), 8);
+  Pass pass;
+  pass.state.sourcePath = "ATS_01_1.AOB";
+  pass.run(ps.bytes(), WalkMode::Scan);
+  const std::vector<std::string> expected = {"[b]LPCM[/b] audio stream 0 found!",
+                                             "   First PTS = [re]00002000[/re]",
+                                             "   Substream id = A0",
+                                             "   First acces unit pointer = 000F",
+                                             "   Quantization length = [bl]24[/bl] bits",
+                                             "   Sampling frequency = [bl]96[/bl] kHz",
+                                             "   Channel arrangement = [bl]L + R[/bl]"};
+  EXPECT_EQ(pass.host.lines, expected);
 }
 
 }  // namespace
