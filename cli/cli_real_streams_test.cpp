@@ -1,0 +1,118 @@
+// korvell-cli on streams that real encoders and muxers wrote, checked against what ffmpeg
+// reads from the same bytes. Skipped, with a note, where ffmpeg is missing.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
+#include <string>
+
+#include "testing/ps_writer.h"
+#include "testing/test_files.h"
+
+namespace korvell {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool haveFfmpeg() {
+  return std::system("ffmpeg -version >/dev/null 2>&1") == 0;
+}
+
+testing::CommandResult run(const std::string& commandLine) {
+  return testing::runCommand(commandLine);
+}
+
+class CliRealStreams : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/korvell_real_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    root_ = pattern;
+  }
+  void TearDown() override { fs::remove_all(root_); }
+  static std::string cli() { return KORVELL_CLI; }
+  fs::path root_;
+};
+
+size_t countPattern(const std::vector<uint8_t>& bytes, const std::vector<uint8_t>& pattern) {
+  size_t count = 0;
+  for (auto it = bytes.begin();
+       (it = std::search(it, bytes.end(), pattern.begin(), pattern.end())) != bytes.end(); ++it)
+    ++count;
+  return count;
+}
+
+// The number in front of `tail` on a line of the output, or -1.
+long numberBefore(const std::string& output, const std::string& tail) {
+  const std::regex line("(^|\n)([0-9]+)" + tail);
+  std::smatch match;
+  if (!std::regex_search(output, match, line)) return -1;
+  return std::stol(match[2]);
+}
+
+TEST_F(CliRealStreams, FfmpegProgramStreamsCountEveryPictureOnce) {
+  if (!haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed: real-muxer frame counts skipped";
+  constexpr int kPictures = 500;
+  // Both muxers cut the video into packets wherever a pack is full, start codes included.
+  for (const std::string muxer : {"dvd", "vob"}) {
+    const fs::path vob = root_ / ("VTS_01_" + muxer + ".VOB");
+    ASSERT_EQ(
+        run("ffmpeg -hide_banner -loglevel error -y -f lavfi -i testsrc=size=720x576:rate=25"
+            " -frames:v " +
+            std::to_string(kPictures) + " -c:v mpeg2video -b:v 6M -f " + muxer + " " + vob.string())
+            .status,
+        0);
+    const testing::CommandResult read =
+        run(cli() + " read --markup --no-fast-check " + vob.string());
+    ASSERT_EQ(read.status, 0) << read.output;
+    EXPECT_EQ(numberBefore(read.output, " counted frames \\("), kPictures) << read.output;
+
+    const fs::path out = root_ / ("out_" + muxer);
+    fs::create_directories(out);
+    const testing::CommandResult demux =
+        run(cli() + " demux --markup " + vob.string() + " -o " + out.string());
+    ASSERT_EQ(demux.status, 0) << demux.output;
+    EXPECT_EQ(numberBefore(demux.output, " frames \\(\\[b\\]"), kPictures) << demux.output;
+    const auto video = testing::readFileBytes(out / ("VTS_01_" + muxer + ".MPEG-2.stream.0.mpv"));
+    EXPECT_EQ(countPattern(video, {0x00, 0x00, 0x01, 0x00}), static_cast<size_t>(kPictures));
+  }
+}
+
+TEST_F(CliRealStreams, AudioObjectMlpDemuxesToTheStreamThatWasMuxed) {
+  if (!haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed: MLP decode check skipped";
+  const fs::path source = fs::path(KORVELL_SOURCE_DIR) / "testdata" / "mlp_2ch.mlp";
+  const std::vector<uint8_t> mlp = testing::readFileBytes(source);
+  ASSERT_FALSE(mlp.empty());
+  // DVD-Audio packs: substream 0xA1, continuity counter, header length 6, six header bytes.
+  testing::PsWriter ps;
+  uint8_t counter = 0;
+  for (size_t from = 0; from < mlp.size(); from += 2010) {
+    const size_t length = std::min<size_t>(2010, mlp.size() - from);
+    std::vector<uint8_t> body = {0xA1, counter++, 0x00, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+    body.insert(body.end(), mlp.begin() + static_cast<long>(from),
+                mlp.begin() + static_cast<long>(from + length));
+    ps.packHeader().pes(0xBD, body, {.pts = 0x1000 + static_cast<uint32_t>(from)}).fillPack();
+  }
+  const fs::path aob = root_ / "ATS_01_1.AOB";
+  testing::writeFileBytes(aob, ps.bytes());
+  const testing::CommandResult demux =
+      run(cli() + " demux " + aob.string() + " -o " + root_.string());
+  ASSERT_EQ(demux.status, 0) << demux.output;
+  const fs::path written = root_ / "ATS_01_1.LPCM.stream.01.mpa";
+  ASSERT_TRUE(testing::readFileBytes(written) == mlp);
+  const auto decode = [&](const fs::path& file) {
+    return run("ffmpeg -hide_banner -v error -f mlp -i " + file.string() + " -f s16le - | md5sum");
+  };
+  const testing::CommandResult fromSource = decode(source);
+  const testing::CommandResult fromDemux = decode(written);
+  ASSERT_EQ(fromDemux.status, 0);
+  EXPECT_EQ(fromDemux.output, fromSource.output);  // no error lines, the same samples
+  EXPECT_EQ(fromDemux.output.find("rror"), std::string::npos) << fromDemux.output;
+  EXPECT_EQ(fromDemux.output.find("d41d8cd98f00b204e9800998ecf8427e"), std::string::npos)
+      << "ffmpeg decoded no samples";
+}
+
+}  // namespace
+}  // namespace korvell
