@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "report/markup.h"
 #include "testing/sample_disc.h"
 #include "testing/test_files.h"
 
@@ -157,6 +158,38 @@ TEST_F(CliEndToEnd, FfmpegDvdVobPrintsEveryDetailBlock) {
   };
   for (const char* line : lines)
     EXPECT_NE(result.output.find(line), std::string::npos) << line;
+}
+
+TEST_F(CliEndToEnd, PathsWithBracketsArePrintedWhole) {
+  const fs::path disc = root_ / "Movie [2007]";
+  std::string error;
+  ASSERT_TRUE(testing::writeSampleDisc(disc.string(), testdata(), 0, &error)) << error;
+  const fs::path out = disc / "out [b]x[/b] [";
+  fs::create_directories(out);
+  const std::string input = "\"" + (disc / "HVDVD_TS" / "FEATURE_1.EVO").string() + "\"";
+  const std::string lines[] = {
+      "Opening file FEATURE_1.EVO\n",
+      "Creating " + (out / "FEATURE_1_FEATURE_2.VC-1.stream.0.mpv").string() + "\n",
+      "Continue on FEATURE_2.EVO\n",
+  };
+  for (const char* style : {"--color=never", "--color=always"}) {
+    const testing::CommandResult result =
+        runCli(std::string("demux ") + style + " " + input + " -o \"" + out.string() + "\"");
+    ASSERT_EQ(result.status, 0) << result.output;
+    // ANSI sequences go around styled runs only; the path is one plain run.
+    for (const auto& line : lines)
+      EXPECT_NE(result.output.find(line), std::string::npos) << style << ": " << line;
+  }
+  const std::string missing = (disc / "[re]gone[/re] [.EVO").string();
+  const testing::CommandResult failed = runCli("read --color=never \"" + missing + "\"");
+  EXPECT_EQ(failed.status, 1);
+  EXPECT_NE(failed.output.find("Cannot open file \"" + missing + "\". "), std::string::npos)
+      << failed.output;
+  // The raw markup escapes each "[" as "[[", so a reader of the markup gets the path back.
+  const testing::CommandResult raw = runCli("read --markup \"" + missing + "\"");
+  EXPECT_NE(raw.output.find("Cannot open file \"" + escapeMarkup(missing) + "\". "),
+            std::string::npos)
+      << raw.output;
 }
 
 }  // namespace

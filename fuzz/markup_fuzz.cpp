@@ -1,5 +1,6 @@
-// The markup parser over arbitrary messages: the displayed line never holds a "[", and the
-// styled segments, joined, are exactly the displayed line.
+// The markup parser over arbitrary messages: the styled segments, joined, are exactly the
+// displayed line, which holds a "[" only where the message escaped one. Escaped text, alone or
+// inside a tag, comes back verbatim.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -13,7 +14,9 @@ using namespace korvell;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view message(reinterpret_cast<const char*>(data), size);
   const std::string shown = stripMarkup(message);
-  if (shown.find('[') != std::string::npos) std::abort();
+  if (message.find("[[") == std::string_view::npos && shown.find('[') != std::string::npos) {
+    std::abort();
+  }
   std::string joined;
   for (const StyledSegment& segment : parseMarkup(message)) {
     const int points = segment.style.pointSize;
@@ -22,5 +25,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   if (joined != shown) std::abort();
   parseColourValue(message);
+
+  const std::string escaped = escapeMarkup(message);
+  if (stripMarkup(escaped) != message) std::abort();
+  std::string bold;
+  for (const StyledSegment& segment : parseMarkup("x [b]" + escaped + "[/b] y")) {
+    if (segment.style.bold) bold += segment.text;
+  }
+  if (bold != message) std::abort();
   return 0;
 }

@@ -1,4 +1,5 @@
 #include "playlist/playlist_run.h"
+#include "report/markup.h"
 
 #include "runs/run_support.h"
 
@@ -24,7 +25,7 @@ void finish(RunHost& host) {
 bool scanAndSelect(RunState& state, RunHost& host, const std::string& name, ByteSource& source,
                    const std::string& titleBaseName, PlaylistResult* out) {
   const uint64_t size = source.size();
-  host.log("Open " + name);
+  host.log("Open " + escapeMarkup(name));
   host.log("Filesize: " + std::to_string(size) + " bytes");
 
   XplScanner scanner(out->tables);
@@ -48,7 +49,7 @@ bool scanAndSelect(RunState& state, RunHost& host, const std::string& name, Byte
   if (selection.found) {
     out->tree = std::move(selection.tree);
     for (const PlaylistStream& stream : selection.streams) {
-      host.log(stream.label + " found!");
+      host.log(escapeMarkup(stream.label) + " found!");
       if (!stream.hasBox) continue;
       const int number = slotNumber(stream.slot);
       state.selected[number] = true;

@@ -34,6 +34,24 @@ TextStyle styleForTag(std::string_view name) {
   return style;
 }
 
+// The first "[" at or after `from` that opens a tag, skipping escaped "[[" pairs.
+size_t findTagOpen(std::string_view message, size_t from) {
+  for (size_t at = message.find('[', from); at != std::string_view::npos;
+       at = message.find('[', at + 2)) {
+    if (at + 1 >= message.size() || message[at + 1] != '[') return at;
+  }
+  return std::string_view::npos;
+}
+
+// The first `closing` tag at or after `from` that is not inside an escaped "[[".
+size_t findClosing(std::string_view message, std::string_view closing, size_t from) {
+  for (size_t at = findTagOpen(message, from); at != std::string_view::npos;
+       at = findTagOpen(message, at + 1)) {
+    if (message.substr(at, closing.size()) == closing) return at;
+  }
+  return std::string_view::npos;
+}
+
 void append(std::vector<StyledSegment>& out, std::string text, const TextStyle& style) {
   if (text.empty()) return;
   if (!out.empty() && out.back().style == style) {
@@ -58,6 +76,16 @@ uint32_t parseColourValue(std::string_view hexText) {
   return value;
 }
 
+std::string escapeMarkup(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    if (c == '[') out += '[';
+    out += c;
+  }
+  return out;
+}
+
 std::string stripMarkup(std::string_view message) {
   std::string out;
   out.reserve(message.size());
@@ -69,8 +97,13 @@ std::string stripMarkup(std::string_view message) {
       break;
     }
     out.append(message.substr(pos, open - pos));
+    if (open + 1 < message.size() && message[open + 1] == '[') {
+      out += '[';
+      pos = open + 2;
+      continue;
+    }
     const size_t close = message.find(']', open);
-    if (close == std::string_view::npos) break;  // an unclosed "[" hides the rest
+    if (close == std::string_view::npos) break;  // an unclosed tag hides the rest
     pos = close + 1;
   }
   return out;
@@ -81,18 +114,18 @@ std::vector<StyledSegment> parseMarkup(std::string_view message) {
   const TextStyle plain;
   size_t pos = 0;
   while (pos < message.size()) {
-    const size_t open = message.find('[', pos);
+    const size_t open = findTagOpen(message, pos);
     if (open == std::string_view::npos) {
-      append(segments, std::string(message.substr(pos)), plain);
+      append(segments, stripMarkup(message.substr(pos)), plain);
       break;
     }
-    append(segments, std::string(message.substr(pos, open - pos)), plain);
+    append(segments, stripMarkup(message.substr(pos, open - pos)), plain);
     const size_t nameEnd = message.find(']', open);
     if (nameEnd == std::string_view::npos) break;
     const std::string_view name = message.substr(open + 1, nameEnd - open - 1);
     const std::string closing = "[/" + std::string(name) + "]";
     const size_t bodyStart = nameEnd + 1;
-    const size_t closeAt = message.find(closing, bodyStart);
+    const size_t closeAt = findClosing(message, closing, bodyStart);
     const size_t bodyEnd = closeAt == std::string_view::npos ? message.size() : closeAt;
     append(segments, stripMarkup(message.substr(bodyStart, bodyEnd - bodyStart)),
            styleForTag(name));

@@ -26,13 +26,19 @@ struct StyledSegment {
   TextStyle style;
 };
 
-/// The displayed line: the message with every "[...]" removed. It never contains a "[".
+/// Text from outside (a path, a playlist label) made safe to put into a message: every "["
+/// becomes "[[", which every reader of the markup shows as one "[". Whatever the text holds
+/// ("[b]", "]", an unclosed "["), the displayed line shows it exactly as it is.
+std::string escapeMarkup(std::string_view text);
+
+/// The displayed line: the message with every "[...]" removed and every "[[" shown as "[".
 std::string stripMarkup(std::string_view message);
 
 /// Splits a message into styled segments whose texts, joined, are the displayed line.
 /// Tags do not nest: a tagged segment runs to the first closing tag of the same name
 /// (names compare case-sensitively). An unknown tag name resets the segment to the default
-/// style. Malformed markup (an unclosed tag, a stray "[") never shows in the result.
+/// style. "[[" is a literal "[" wherever it stands, also inside a tagged segment. Malformed
+/// markup (an unclosed tag, a stray "[") never shows in the result.
 std::vector<StyledSegment> parseMarkup(std::string_view message);
 
 /// The colour word of a "c:" tag value: hex digits in either case, other characters skipped.

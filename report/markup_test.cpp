@@ -78,5 +78,32 @@ TEST(Markup, StripKeepsBlanks) {
   EXPECT_EQ(stripMarkup("Opening file [b]FEATURE_1.EVO[/b]"), "Opening file FEATURE_1.EVO");
 }
 
+TEST(Markup, EscapedTextShowsExactlyAsItIs) {
+  const char* texts[] = {"/media/Movie [2007]/HVDVD_TS/FEATURE_1.EVO",
+                         "a[b]bold?[/b]",
+                         "unclosed [ bracket",
+                         "]",
+                         "[[",
+                         "[/b]",
+                         "[re][/re][c:FF]",
+                         ""};
+  for (const char* text : texts) {
+    const std::string escaped = escapeMarkup(text);
+    EXPECT_EQ(stripMarkup(escaped), text);
+    EXPECT_EQ(stripMarkup("Opening file " + escaped + " now"),
+              std::string("Opening file ") + text + " now");
+    // Inside a tag the text is one bold run, and the tag still closes after it.
+    const auto segments = parseMarkup("Open [b]" + escaped + "[/b] x");
+    std::string bold;
+    std::string joined;
+    for (const auto& segment : segments) {
+      if (segment.style.bold) bold += segment.text;
+      joined += segment.text;
+    }
+    EXPECT_EQ(bold, text);
+    EXPECT_EQ(joined, std::string("Open ") + text + " x");
+  }
+}
+
 }  // namespace
 }  // namespace korvell

@@ -1,4 +1,5 @@
 #include "runs/demux_run.h"
+#include "report/markup.h"
 
 #include <memory>
 #include <string>
@@ -77,7 +78,7 @@ void logFrameLines(const RunState& state, Console& console) {
 
 RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, const RunSettings& settings,
                    SinkSet& sinks) {
-  host.log("Opening file " + namePart(set.firstPath));
+  host.log("Opening file " + escapeMarkup(namePart(set.firstPath)));
   host.status("Opening", 0);
   std::unique_ptr<FileSource> source = openInput(set.firstPath, host);
   if (!source) return RunOutcome::OpenFailed;
@@ -92,7 +93,7 @@ RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, const Run
     auto sink = createOutput(name, set.firstPath, set.secondFile, host);
     if (!sink) return RunOutcome::CreateFailed;
     sinks.add(slot, std::move(sink));
-    host.log("Creating " + name);
+    host.log("Creating " + escapeMarkup(name));
   }
 
   host.status("Demuxing " + namePart(set.firstPath), 0);

@@ -1,4 +1,5 @@
 #include "runs/read_run.h"
+#include "report/markup.h"
 
 #include <cmath>
 #include <memory>
@@ -46,7 +47,7 @@ void logFrameReport(RunState& state, Console& console) {
 // The scan of the set, from "Opening file" on. Returns how it ended; the sources are closed.
 RunOutcome scanSet(RunState& state, RunHost& host, const FileSet& set) {
   const std::string firstName = namePart(set.firstPath);
-  host.log("Opening file [b]" + firstName + "[/b]");
+  host.log("Opening file [b]" + escapeMarkup(firstName) + "[/b]");
   std::unique_ptr<FileSource> source = openInput(set.firstPath, host);
   if (!source) return RunOutcome::OpenFailed;
   host.status("Reading " + firstName + " ", 0);

@@ -1,4 +1,5 @@
 #include "runs/rebuild_run.h"
+#include "report/markup.h"
 
 #include <memory>
 #include <string>
@@ -27,14 +28,14 @@ RunOutcome rebuildFile(RunState& state, RunHost& host, ByteSink& out, const std:
 RunOutcome rebuildSet(RunState& state, RunHost& host, const FileSet& set,
                       const std::string& outputPath, std::unique_ptr<FileSink>& out) {
   const std::string firstName = namePart(set.firstPath);
-  host.log("Opening file " + firstName);
+  host.log("Opening file " + escapeMarkup(firstName));
   host.status("Opening", 0);
   std::unique_ptr<FileSource> source = openInput(set.firstPath, host);
   if (!source) return RunOutcome::OpenFailed;
   host.log(fileSizeLine(source->size()));
   out = createOutput(outputPath, set.firstPath, set.secondFile, host);
   if (!out) return RunOutcome::CreateFailed;
-  host.log("Creating " + outputPath);
+  host.log("Creating " + escapeMarkup(outputPath));
 
   host.status("Rebuilding " + firstName, 0);
   state.source = source.get();
@@ -45,7 +46,7 @@ RunOutcome rebuildSet(RunState& state, RunHost& host, const FileSet& set,
     source = openInput(set.secondFile, host);
     if (!source) return RunOutcome::OpenFailed;
     const std::string secondName = namePart(set.secondFile);
-    host.log("Continue on " + secondName);
+    host.log("Continue on " + escapeMarkup(secondName));
     host.status("Rebuilding " + secondName, 0);
     state.source = source.get();
     outcome = rebuildFile(state, host, *out, set.secondFile);

@@ -1,4 +1,5 @@
 #include "runs/run_support.h"
+#include "report/markup.h"
 
 #include <filesystem>
 #include <system_error>
@@ -20,28 +21,32 @@ bool sameFile(const std::string& a, const std::string& b) {
 std::unique_ptr<FileSource> openInput(const std::string& path, Console& console) {
   std::string reason;
   auto source = FileSource::open(path, &reason);
-  if (!source) console.log("Cannot open file \"" + path + "\". " + reason);
+  if (!source)
+    console.log("Cannot open file \"" + escapeMarkup(path) + "\". " + escapeMarkup(reason));
   return source;
 }
 
 std::unique_ptr<FileSink> createOutput(const std::string& path, const std::string& firstInput,
                                        const std::string& secondInput, Console& console) {
   if (sameFile(path, firstInput) || sameFile(path, secondInput)) {
-    console.log("Cannot create file \"" + path + "\". It is an input file of this run.");
+    console.log("Cannot create file \"" + escapeMarkup(path) +
+                "\". It is an input file of this run.");
     return nullptr;
   }
   std::string reason;
   auto sink = FileSink::create(path, &reason);
-  if (!sink) console.log("Cannot create file \"" + path + "\". " + reason);
+  if (!sink)
+    console.log("Cannot create file \"" + escapeMarkup(path) + "\". " + escapeMarkup(reason));
   return sink;
 }
 
 void reportWriteFailure(const ByteSink& sink, Console& console) {
-  console.log("Cannot write file \"" + sink.path() + "\". " + sink.error());
+  console.log("Cannot write file \"" + escapeMarkup(sink.path()) + "\". " +
+              escapeMarkup(sink.error()));
 }
 
 void reportReadFailure(const std::string& path, const ByteSource& source, Console& console) {
-  console.log("Cannot read file \"" + path + "\". " + source.error());
+  console.log("Cannot read file \"" + escapeMarkup(path) + "\". " + escapeMarkup(source.error()));
 }
 
 RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set,
@@ -56,7 +61,7 @@ RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set,
     source = openInput(set.secondFile, host);
     if (!source) return RunOutcome::OpenFailed;
     const std::string secondName = namePart(set.secondFile);
-    host.log("Continue on " + secondName);
+    host.log("Continue on " + escapeMarkup(secondName));
     host.status(verb + " " + secondName, 0);
     state.source = source.get();
     readOk = demux(state, host, mode);
