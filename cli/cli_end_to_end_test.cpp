@@ -192,5 +192,41 @@ TEST_F(CliEndToEnd, PathsWithBracketsArePrintedWhole) {
       << raw.output;
 }
 
+TEST_F(CliEndToEnd, DiscPlaylistFoundByItselfAndItsNamesStayInTheOutputFolder) {
+  // Descriptions that would climb out of the output folder if used as they stand.
+  const fs::path playlist = root_ / "ADV_OBJ" / "VPLST000.XPL";
+  const std::vector<uint8_t> original = testing::readFileBytes(playlist);
+  std::string text(original.begin(), original.end());
+  const auto replaceFirst = [&text](const std::string& from, const std::string& to) {
+    const size_t at = text.find(from);
+    ASSERT_NE(at, std::string::npos) << from;
+    text.replace(at, from.size(), to);
+  };
+  replaceFirst("description=\"English\"", "description=\"Eng/../../x\"");
+  replaceFirst("description=\"English\"", "description=\"..\\..\\evil\"");
+  testing::writeFileBytes(playlist, std::vector<uint8_t>(text.begin(), text.end()));
+
+  const fs::path out = root_ / "out";
+  const testing::CommandResult result =
+      runCli("demux --color=never " + feature1_ + " --playlist -o " + out.string());
+  ASSERT_EQ(result.status, 0) << result.output;
+  EXPECT_NE(result.output.find("Open " + playlist.string() + "\n"), std::string::npos)
+      << result.output;
+  // The console shows the label as the playlist gives it; the file name is cleaned.
+  EXPECT_NE(result.output.find("DD+.6ch.stream.00.Eng/../../x found!\n"), std::string::npos)
+      << result.output;
+  EXPECT_TRUE(fs::exists(out / "FEATURE_1_FEATURE_2.DD+.6ch.stream.00.Eng_.__.__x.mpa"));
+  EXPECT_TRUE(fs::exists(out / "FEATURE_1_FEATURE_2.MLP.6ch.stream.01._._.__evil.mpa"));
+  size_t files = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(root_)) {
+    if (!entry.is_regular_file()) continue;
+    const fs::path folder = entry.path().parent_path();
+    EXPECT_TRUE(folder == out || folder == root_ / "HVDVD_TS" || folder == root_ / "ADV_OBJ")
+        << entry.path();
+    if (folder == out) ++files;
+  }
+  EXPECT_EQ(files, 6u);
+}
+
 }  // namespace
 }  // namespace korvell

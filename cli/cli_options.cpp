@@ -21,12 +21,18 @@ std::vector<std::string> splitList(const std::string& text) {
   return items;
 }
 
+bool isProgramStream(const std::string& path) {
+  const std::string extension = upperExtension(path);
+  return extension == ".EVO" || extension == ".VOB" || extension == ".AOB";
+}
+
 }  // namespace
 
 std::string usageText() {
   return "Usage: korvell-cli read FILE [options]\n"
-         "       korvell-cli demux FILE [-o DIR] [--select LIST] [--playlist XPL] [options]\n"
-         "       korvell-cli rebuild FILE.EVO [-o DIR] [--select LIST] [--playlist XPL] [options]\n"
+         "       korvell-cli demux FILE [-o DIR] [--select LIST] [--playlist [XPL]] [options]\n"
+         "       korvell-cli rebuild FILE.EVO [-o DIR] [--select LIST] [--playlist [XPL]] "
+         "[options]\n"
          "       korvell-cli xpl PLAYLIST [--source FILE] [--tags]\n"
          "\n"
          "Reports every elementary stream of an HD DVD .EVO, DVD .VOB or DVD-Audio .AOB file\n"
@@ -39,8 +45,10 @@ std::string usageText() {
          "\n"
          "Options:\n"
          "  -o, --output DIR     output folder (default: the input file's folder)\n"
-         "  --playlist XPL       read the playlist after the Read run: its labels name the\n"
-         "                       files and its streams are the ones selected\n"
+         "  --playlist [XPL]     read the playlist after the Read run: its labels name the\n"
+         "                       files and its streams are the ones selected; without XPL\n"
+         "                       (or with auto) the disc's ADV_OBJ/VPLST000.XPL beside the\n"
+         "                       input's HVDVD_TS folder\n"
          "  --select LIST        streams to keep, comma-separated: slot names v0, v1,\n"
          "                       a00..a15, s00..s15 or labels such as DD+.stream.03\n"
          "                       (default: every stream found)\n"
@@ -52,7 +60,7 @@ std::string usageText() {
          "  --audio-ext EXT      extension of audio stream files (default mpa)\n"
          "  --sub-ext EXT        extension of subpicture stream files (default sup)\n"
          "  --color=WHEN         auto, always or never: bold and colours on a terminal\n"
-         "  --markup             print the console's raw markup lines\n"
+         "  --markup             print the console's raw markup lines (\"[[\" stands for \"[\")\n"
          "  -h, --help           this text\n"
          "\n"
          "Ctrl-C stops a run as the Cancel button does; the run closes its files.\n"
@@ -63,6 +71,7 @@ std::string usageText() {
 std::optional<CliOptions> parseCommandLine(const std::vector<std::string>& args,
                                            std::string* error) {
   CliOptions options;
+  bool playlistAuto = false;
   if (args.empty()) {
     *error = "no command given";
     return std::nullopt;
@@ -118,8 +127,15 @@ std::optional<CliOptions> parseCommandLine(const std::vector<std::string>& args,
         *error = "option --select needs at least one stream";
         return std::nullopt;
       }
-    } else if (arg == "--playlist") {
-      if (!value(arg, &options.playlist)) return std::nullopt;
+    } else if (arg == "--playlist" || arg.starts_with("--playlist=")) {
+      // The value is optional: a following argument is taken as the playlist unless it is an
+      // option or a program stream (the input).
+      if (arg != "--playlist") {
+        options.playlist = arg.substr(arg.find('=') + 1);
+      } else if (i < args.size() && !args[i].starts_with("-") && !isProgramStream(args[i])) {
+        options.playlist = args[i++];
+      }
+      playlistAuto = options.playlist.empty() || options.playlist == "auto";
     } else if (arg == "--source") {
       if (!value(arg, &options.source)) return std::nullopt;
     } else if (arg == "--tags") {
@@ -171,14 +187,23 @@ std::optional<CliOptions> parseCommandLine(const std::vector<std::string>& args,
     return std::nullopt;
   }
   const bool writes = options.command == Command::Demux || options.command == Command::Rebuild;
-  if (!writes &&
-      (!options.select.empty() || !options.outputFolder.empty() || !options.playlist.empty())) {
+  if (!writes && (!options.select.empty() || !options.outputFolder.empty() ||
+                  !options.playlist.empty() || playlistAuto)) {
     *error = "--select, --output and --playlist belong to demux and rebuild";
     return std::nullopt;
   }
   if (options.command != Command::Xpl && (!options.source.empty() || options.tags)) {
     *error = "--source and --tags belong to xpl";
     return std::nullopt;
+  }
+  if (playlistAuto) {
+    options.playlist = discPlaylistPath(options.input);
+    if (options.playlist.empty()) {
+      *error = "--playlist: '" + options.input +
+               "' does not lie in an HVDVD_TS folder, so no disc playlist is beside it; name "
+               "the playlist file";
+      return std::nullopt;
+    }
   }
   if (options.command == Command::Rebuild && upperExtension(options.input) != ".EVO") {
     *error = "rebuild takes an .EVO file only: '" + options.input + "' is not one";

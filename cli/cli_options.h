@@ -14,7 +14,9 @@ struct CliOptions {
   Command command = Command::Help;
   std::string input;  ///< the program stream, or the playlist for xpl
   std::string outputFolder;
-  std::string playlist;             ///< --playlist: names and selects the streams before the run
+  /// --playlist: names and selects the streams before the run; a bare --playlist (or "auto")
+  /// is resolved here to the disc's playlist beside the input's HVDVD_TS folder.
+  std::string playlist;
   std::string source;               ///< xpl --source: the file whose title is shown
   bool tags = false;                ///< xpl --tags: also print the playlist's tag lines
   std::vector<std::string> select;  ///< slot names (v0, a03, s12) or labels; empty: all found

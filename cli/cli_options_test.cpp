@@ -61,6 +61,34 @@ TEST(CliOptions, UsageErrors) {
   EXPECT_EQ(parse({"--help"}, &error)->command, Command::Help);
 }
 
+TEST(CliOptions, PlaylistWithOrWithoutAValue) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string playlist;  // empty: a usage error
+  };
+  const Case cases[] = {
+      {{"demux", "/d/HVDVD_TS/F.EVO", "--playlist"}, "/d/ADV_OBJ/VPLST000.XPL"},
+      {{"demux", "/d/HVDVD_TS/F.EVO", "--playlist=auto"}, "/d/ADV_OBJ/VPLST000.XPL"},
+      {{"demux", "--playlist", "/d/HVDVD_TS/F.EVO"}, "/d/ADV_OBJ/VPLST000.XPL"},
+      {{"rebuild", "/d/HVDVD_TS/F.EVO", "--playlist", "--no-continue"}, "/d/ADV_OBJ/VPLST000.XPL"},
+      {{"demux", "/d/HVDVD_TS/F.EVO", "--playlist", "/p/V.XPL"}, "/p/V.XPL"},
+      {{"demux", "/d/HVDVD_TS/F.EVO", "--playlist=/p/V.XPL"}, "/p/V.XPL"},
+      {{"demux", "/d/VIDEO_TS/F.VOB", "--playlist"}, ""},  // no disc playlist beside it
+      {{"demux", "/d/hvdvd_ts/F.EVO", "--playlist"}, ""},  // the folder name is exact
+  };
+  for (const auto& c : cases) {
+    std::string error;
+    const auto options = parse(c.args, &error);
+    if (c.playlist.empty()) {
+      EXPECT_FALSE(options) << c.args[1];
+      EXPECT_NE(error.find("HVDVD_TS"), std::string::npos) << error;
+    } else {
+      ASSERT_TRUE(options) << error;
+      EXPECT_EQ(options->playlist, c.playlist);
+    }
+  }
+}
+
 TEST(CliSelection, SlotNamesAndLabels) {
   RunState state;
   resetSelection(state);

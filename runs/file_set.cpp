@@ -131,9 +131,57 @@ std::string streamLabelFor(Slot slot, int32_t id) {
   return codecLabel(id, slot.family) + "." + number;
 }
 
+namespace {
+
+// The folder next to `folder` when its last part is `from`: the same parent, then `to`.
+std::string siblingFolder(const std::string& folder, const std::string& from,
+                          const std::string& to) {
+  const std::string tail = from + static_cast<char>(std::filesystem::path::preferred_separator);
+  if (folder.size() < tail.size() ||
+      folder.compare(folder.size() - tail.size(), tail.size(), tail) != 0) {
+    return "";
+  }
+  return folder.substr(0, folder.size() - tail.size()) + to +
+         static_cast<char>(std::filesystem::path::preferred_separator);
+}
+
+}  // namespace
+
+std::string discPlaylistFolder(const std::string& sourceFolder) {
+  return siblingFolder(sourceFolder, "HVDVD_TS", "ADV_OBJ");
+}
+
+std::string discSourceFolder(const std::string& playlistFolder) {
+  return siblingFolder(playlistFolder, "ADV_OBJ", "HVDVD_TS");
+}
+
+std::string discPlaylistPath(const std::string& inputPath) {
+  const std::string folder = discPlaylistFolder(folderPart(inputPath));
+  return folder.empty() ? "" : folder + kPlaylistName;
+}
+
+std::string cleanNamePart(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    const bool unsafe = byte < 0x20 || byte == 0x7F || c == '/' || c == '\\';
+    const bool secondDot = c == '.' && !out.empty() && out.back() == '.';
+    out += unsafe || secondDot ? '_' : c;
+  }
+  if (out.size() > kMaxNamePart) {
+    size_t cut = kMaxNamePart;
+    // Never end inside a multi-byte sequence: back up to the byte that starts it.
+    while (cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80)
+      --cut;
+    out.resize(cut);
+  }
+  return out;
+}
+
 std::string streamFileName(const std::string& prefix, const std::string& label,
                            const std::string& extension) {
-  return prefix + "." + label + "." + extension;
+  return prefix + "." + cleanNamePart(label) + "." + cleanNamePart(extension);
 }
 
 }  // namespace korvell

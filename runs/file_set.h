@@ -28,6 +28,19 @@ std::string upperExtension(const std::string& path);
 /// exist in the same folder; nothing else is touched.
 std::string getsecond(const std::string& path);
 
+/// The name of an HD DVD's playlist file.
+inline constexpr const char* kPlaylistName = "VPLST000.XPL";
+
+/// The disc's folders: the program streams lie in HVDVD_TS, the playlist in ADV_OBJ beside
+/// it. For a folder (with its trailing platform separator) whose last part is exactly
+/// HVDVD_TS, the ADV_OBJ folder beside it (with its separator); empty for any other folder.
+std::string discPlaylistFolder(const std::string& sourceFolder);
+/// The reverse: for a folder whose last part is exactly ADV_OBJ, the HVDVD_TS folder beside it.
+std::string discSourceFolder(const std::string& playlistFolder);
+/// The playlist of the disc that holds the input file: ADV_OBJ/VPLST000.XPL beside the input's
+/// HVDVD_TS folder, or empty when the input does not lie in one.
+std::string discPlaylistPath(const std::string& inputPath);
+
 /// The file set of a run, formed at its start.
 struct FileSet {
   std::string firstPath;   ///< the chosen input
@@ -52,7 +65,18 @@ std::string SubLabel(int32_t id);
 /// (one digit for video, two for audio and subpicture): VC-1.stream.0, DD+.stream.03.
 std::string streamLabelFor(Slot slot, int32_t id);
 
-/// A stream file's name: prefix + "." + label + "." + extension.
+/// The longest file-name part that a label or an extension gives, in bytes.
+constexpr size_t kMaxNamePart = 100;
+
+/// Text from outside (a label from the playlist, an extension as typed) made fit to be one
+/// part of a file name inside the output folder: path separators, NUL and other control
+/// characters become "_", a "." that follows a "." becomes "_" (so no ".." remains), and the
+/// result is cut to kMaxNamePart bytes without splitting a UTF-8 sequence. Other bytes,
+/// non-ASCII ones included, stay as they are.
+std::string cleanNamePart(const std::string& text);
+
+/// A stream file's name: prefix + "." + label + "." + extension, the label and the extension
+/// cleaned by cleanNamePart, so the file lies in the prefix's folder whatever they hold.
 std::string streamFileName(const std::string& prefix, const std::string& label,
                            const std::string& extension);
 

@@ -113,5 +113,41 @@ TEST(FileSet, OutputNames) {
   EXPECT_EQ(SubLabel(-1), "No subpicture stream");
 }
 
+TEST(FileSet, NamePartsFromThePlaylistStayInsideTheFolder) {
+  struct Case {
+    std::string label;
+    std::string cleaned;
+  };
+  const std::string euro = "\xE2\x82\xAC";  // three bytes
+  const Case cases[] = {
+      {"DD+.6ch.stream.00.English", "DD+.6ch.stream.00.English"},
+      {"Eng/../../x", "Eng_.__.__x"},
+      {"..\\..\\evil", ".__.__evil"},
+      {std::string("a\0b\tc\x7F", 6), "a_b_c_"},
+      {"Fran\xC3\xA7"
+       "ais [x]",
+       "Fran\xC3\xA7"
+       "ais [x]"},
+      {std::string(99, 'a') + euro, std::string(99, 'a')},  // never half a character
+      {std::string(97, 'a') + euro + "b", std::string(97, 'a') + euro},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(cleanNamePart(c.label), c.cleaned) << c.label;
+    const fs::path name = streamFileName("/out/BASE", c.label, "mpa");
+    EXPECT_EQ(name.parent_path(), fs::path("/out")) << c.label;
+  }
+}
+
+TEST(FileSet, DiscFoldersBesideEachOther) {
+  EXPECT_EQ(discPlaylistFolder("/disc/HVDVD_TS/"), "/disc/ADV_OBJ/");
+  EXPECT_EQ(discSourceFolder("/disc/ADV_OBJ/"), "/disc/HVDVD_TS/");
+  EXPECT_EQ(discPlaylistFolder("HVDVD_TS/"), "ADV_OBJ/");
+  EXPECT_EQ(discPlaylistFolder("/disc/hvdvd_ts/"), "");
+  EXPECT_EQ(discPlaylistFolder("/disc/XHVDVD_TS/"), "/disc/XADV_OBJ/");  // the last 9 characters
+  EXPECT_EQ(discPlaylistFolder("/disc/HVDVD_TS"), "");
+  EXPECT_EQ(discPlaylistPath("/disc/HVDVD_TS/FEATURE_1.EVO"), "/disc/ADV_OBJ/VPLST000.XPL");
+  EXPECT_EQ(discPlaylistPath("FEATURE_1.EVO"), "");
+}
+
 }  // namespace
 }  // namespace korvell

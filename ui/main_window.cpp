@@ -45,10 +45,6 @@ std::string str(const QString& text) {
   return text.toStdString();
 }
 
-QString separator() {
-  return QString(QDir::separator());
-}
-
 }  // namespace
 
 int TfMain::slotOfBox(int box) {
@@ -100,9 +96,9 @@ void TfMain::EVOadj() {
   state_.baseName = CutExt(namePart(path));
   evoDir_ = qs(folderPart(path));
   eXPLfile->setText(QString::fromLatin1(kPlaylistName));
-  const QString discFolder = QStringLiteral("HVDVD_TS") + separator();
-  if (evoDir_.endsWith(discFolder, Qt::CaseSensitive)) {
-    xplDir_ = evoDir_.chopped(discFolder.size()) + QStringLiteral("ADV_OBJ") + separator();
+  const std::string playlistFolder = discPlaylistFolder(folderPart(path));
+  if (!playlistFolder.empty()) {
+    xplDir_ = qs(playlistFolder);
     xplName_ = QString::fromLatin1(kPlaylistName);
     eXPLfile->setText(xplDir_ + xplName_);
   }
@@ -114,10 +110,8 @@ void TfMain::XPLadj() {
   xplName_ = qs(namePart(path));
   xplDir_ = qs(folderPart(path));
   bReadXPL->setEnabled(!xplName_.isEmpty());
-  const QString playlistFolder = QStringLiteral("ADV_OBJ") + separator();
-  if (xplDir_.endsWith(playlistFolder, Qt::CaseSensitive)) {
-    evoDir_ = xplDir_.chopped(playlistFolder.size()) + QStringLiteral("HVDVD_TS") + separator();
-  }
+  const std::string sourceFolder = discSourceFolder(folderPart(path));
+  if (!sourceFolder.empty()) evoDir_ = qs(sourceFolder);
 }
 
 QString TfMain::chooseFile(const QString& title, const QString& folder, const QStringList& filters,

@@ -123,7 +123,6 @@ class TfMain : public QMainWindow, public RunHost {
   // The 40 stream boxes in one array: video 0..7, audio 8..23, subpicture 24..39.
   static constexpr int kFirstAudioBox = 8;
   static constexpr int kFirstSubBox = 24;
-  static constexpr const char* kPlaylistName = "VPLST000.XPL";
 
   void buildWindow();
   QWidget* buildStatusPage();
