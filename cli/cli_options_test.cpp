@@ -116,6 +116,22 @@ TEST(CliRendering, AnsiPlainAndMarkup) {
             "   Size = \033[1;38;2;0;0;255m720\033[0mx\033[1;38;2;0;0;255m576\033[0m");
 }
 
+TEST(CliProgress, ProgressLineComesBackAfterEachMessage) {
+  RunState state;
+  TerminalHost host(state, LineStyle::Plain, true);
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  host.status("Reading F.EVO ", 0);
+  host.status("4/8 Mbytes", 1);
+  host.log("[b]VC-1[/b] video stream 0 found!");
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "VC-1 video stream 0 found!\n");
+  const std::string line = "\rReading F.EVO   4/8 Mbytes\033[K";
+  // Drawn, cleared for the message, drawn again.
+  EXPECT_EQ(err.substr(err.size() - line.size()), line);
+  EXPECT_NE(err.find("\r\033[K"), std::string::npos);
+}
+
 TEST(CliInterrupt, CtrlCActsLikeCancelAtTheNextEventPoint) {
   // Runs last in this binary's order of declaration: the interrupt stays recorded.
   RunState state;

@@ -72,12 +72,14 @@ bool TerminalHost::interrupted() const {
 }
 
 void TerminalHost::log(std::string_view message) {
+  // The progress line gives way to the message and comes back under it.
+  const bool redraw = progressShown_;
   clearProgress();
   const std::string line = renderLine(message, style_);
   std::fwrite(line.data(), 1, line.size(), stdout);
   std::fputc('\n', stdout);
   std::fflush(stdout);
-  if (progressShown_) drawProgress();
+  if (redraw) drawProgress();
 }
 
 void TerminalHost::status(std::string_view text, int panel) {
