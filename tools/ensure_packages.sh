@@ -7,7 +7,9 @@ for p in "$@"; do
 done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq "${missing[@]}" >/dev/null
+  # As root apt-get runs as it is; otherwise through sudo.
+  sudo=()
+  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
 fi

@@ -6,6 +6,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -245,8 +246,8 @@ QWidget* TfMain::buildXplPage() {
   mXPL->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   mXPL->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   mXPL->setMinimumWidth(50);
-  QFont mono(QStringLiteral("Courier New"));
-  mono.setStyleHint(QFont::TypeWriter);
+  // The system's fixed-pitch font, whatever fontconfig maps it to, so the tag lines align.
+  QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
   mono.setPointSize(8);
   mXPL->setFont(mono);
   splXPL->addWidget(tvXPL);

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -136,7 +137,10 @@ class MainWindowTest : public QObject {
     auto* tree = child<QTreeWidget>(w, "tvXPL");
     QCOMPARE(tree->topLevelItemCount(), 4);
     QCOMPARE(tree->topLevelItem(3)->text(0), QStringLiteral("Chapter"));
-    QVERIFY(QFontInfo(child<QPlainTextEdit>(w, "mXPL")->font()).fixedPitch());
+    // The tag lines line up: narrow and wide letters take the same width.
+    const QFontMetrics metrics(child<QPlainTextEdit>(w, "mXPL")->font());
+    QCOMPARE(metrics.horizontalAdvance(QStringLiteral("iiiiiiiiii")),
+             metrics.horizontalAdvance(QStringLiteral("MMMMMMMMMM")));
 
     QCOMPARE(child<StatusPanel>(w, "StatusPanel0")->text(), QStringLiteral(" Ready"));
     QCOMPARE(child<StatusPanel>(w, "StatusPanel0")->panelWidth(), 40);
