@@ -1,5 +1,6 @@
 // File-set names over arbitrary paths: CutExt, the name parts, getsecond (in a scratch folder
-// that holds a few sets, and on the bare name) and the output names built from them.
+// that holds a few sets, and on the bare name) and the output names built from them; the
+// input as a playlist label always gives a stream file inside the output folder.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -47,5 +48,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FileSet set{inFolder, getsecond(inFolder), CutExt(namePart(inFolder))};
   const std::string prefix = outputPrefix(std::string(), set);
   streamFileName(prefix, streamLabelFor(Slot{Family::Audio, 3}, 0xC3), "ac3");
+
+  const std::string part = cleanNamePart(name);
+  if (part.size() > kMaxNamePart || part.find("..") != std::string::npos) std::abort();
+  for (char c : part) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F || c == '/' || c == '\\') std::abort();
+  }
+  // Cut at a character boundary: the byte after the part, if any, does not continue one.
+  if (part.size() < name.size() && part.size() == kMaxNamePart &&
+      (static_cast<unsigned char>(name[part.size()]) & 0xC0) == 0x80) {
+    std::abort();
+  }
+  const std::filesystem::path file = streamFileName("/out/BASE", name, name);
+  if (file.parent_path() != "/out") std::abort();
   return 0;
 }
