@@ -11,43 +11,43 @@
 
 namespace korvell {
 
-void analyse(StreamKind kind, const AnalyserCall& call, Console& console, RunState& state) {
+void analyse(Analyser analyser, const AnalyserCall& call, Console& console, RunState& state) {
   AnalyserOutput out{console, state.decimalSeparator};
-  switch (kind) {
-    case StreamKind::Mpeg2:
-    case StreamKind::H264:
-    case StreamKind::Vc1: {
+  switch (analyser) {
+    case Analyser::None:
+      break;
+    case Analyser::Mpeg2:
+    case Analyser::H264:
+    case Analyser::Vc1: {
       // Only the selectable video slots keep a frame rate; any other slot's rate is dropped.
       double unkept = 0;
       double& rate =
           call.slot >= 0 && call.slot < kVideoSlots ? state.frameRate[call.slot] : unkept;
-      if (kind == StreamKind::Mpeg2) {
+      if (analyser == Analyser::Mpeg2) {
         analyseMpeg2(call.window, call.pts, rate, out);
-      } else if (kind == StreamKind::H264) {
+      } else if (analyser == Analyser::H264) {
         analyseH264(call.window, rate, out);
       } else {
         analyseVc1(call.window, rate, out);
       }
       break;
     }
-    case StreamKind::Ac3:
-    case StreamKind::Eac3:
+    case Analyser::Ac3:
       analyseAc3(call.window, call.slot, out);
       break;
-    case StreamKind::Dts:
+    case Analyser::Dts:
       analyseDts(call.window, out);
       break;
-    case StreamKind::Lpcm:
+    case Analyser::Lpcm:
       analyseLpcm(call.window, out);
       break;
-    case StreamKind::AobLpcm:
+    case Analyser::AobLpcm:
       analyseAobLpcm(call.privateHeader, out);
       break;
-    case StreamKind::TrueHd:
-    case StreamKind::Mlp:
+    case Analyser::Mlp:
       analyseMlp(call.window, out);
       break;
-    case StreamKind::Subpicture:
+    case Analyser::Subpicture:
       analyseSubpicture(call.window, out);
       break;
   }

@@ -6,12 +6,9 @@
 
 #include "analysis/analyser.h"
 #include "engine/run_state.h"
+#include "engine/stream_kinds.h"
 
 namespace korvell {
-
-/// The stream kinds the walker tells apart; AC-3 and E-AC-3 share one analyser.
-/// AobLpcm is LPCM in a DVD-Audio file, whose private header says what the stream is.
-enum class StreamKind { Mpeg2, H264, Vc1, Ac3, Eac3, Dts, Lpcm, AobLpcm, TrueHd, Mlp, Subpicture };
 
 /// The packet values the walker hands to an analyser.
 struct AnalyserCall {
@@ -23,8 +20,9 @@ struct AnalyserCall {
   std::span<const uint8_t> privateHeader;
 };
 
-/// Runs the analyser of `kind` on the first payload piece of a stream. Video analysers record
+/// Runs `analyser` (the stream's, from the table of stream kinds) on the first payload piece
+/// of a stream. Video analysers record
 /// the stream's frame rate in state.frameRate[call.slot].
-void analyse(StreamKind kind, const AnalyserCall& call, Console& console, RunState& state);
+void analyse(Analyser analyser, const AnalyserCall& call, Console& console, RunState& state);
 
 }  // namespace korvell

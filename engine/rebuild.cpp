@@ -3,6 +3,7 @@
 #include <chrono>
 #include <optional>
 
+#include "engine/stream_kinds.h"
 #include "engine/walker.h"
 
 namespace korvell {
@@ -29,10 +30,6 @@ constexpr size_t kAudioBound = 23;
 constexpr size_t kVideoBound = 24;
 constexpr size_t kSystemHeaderMinLength = 6;  // header_length up to and including byte 24
 
-constexpr uint8_t kPrivateStream1 = 0xBD;
-constexpr uint8_t kExtendedStreamId = 0xFD;
-constexpr uint8_t kSystemHeader = 0xBB;
-
 // The PES flags that add fields before the PES extension (ESCR, ES rate, DSM trick mode,
 // additional copy info, CRC), and the extension flags that add fields before the P-STD
 // buffer (private data, pack header field, packet sequence counter). The fixed offsets only
@@ -44,15 +41,20 @@ constexpr uint8_t kExtension2Flag = 0x01;
 
 // Where the stream of a pack lies, when the fixed offsets find it.
 struct StreamField {
-  Family family;
+  const StreamKindInfo* kind;
   int slot;
-  size_t offset;     // the byte that holds the identifier
-  bool extensionId;  // a VC-1 stream_id_extension
+  size_t offset;  // the byte that holds the identifier
 };
+
+// A stream of a selectable slot of its family, found by the fixed offsets.
+std::optional<StreamField> selectableField(const StreamKindInfo* kind, uint8_t id, size_t offset) {
+  if (kind == nullptr || !kind->registered || !kind->selectable) return std::nullopt;
+  return StreamField{kind, slotOf(*kind, id), offset};
+}
 
 bool hasPackHeader(std::span<const uint8_t> pack) {
   return pack.size() >= 4 && pack[0] == 0x00 && pack[1] == 0x00 && pack[2] == 0x01 &&
-         pack[3] == 0xBA;
+         pack[3] == kPackStart;
 }
 
 // An MPEG-2 pack header without stuffing, followed by a start code at byte 14.
@@ -71,28 +73,16 @@ std::optional<size_t> packetEnd(std::span<const uint8_t> pack) {
   return end;
 }
 
-// The audio or subpicture substream at q, if it is of a kind the registry holds.
-std::optional<StreamField> substreamField(uint8_t q, size_t offset) {
-  if (q >= 0x80 && q <= 0x8F) return StreamField{Family::Audio, q & 7, offset, false};
-  if (q >= 0xB0 && q <= 0xB7) return StreamField{Family::Audio, q & 7, offset, false};
-  if (q >= 0xA0 && q <= 0xA7) return StreamField{Family::Audio, q & 0x0F, offset, false};
-  if (q >= 0xC0 && q <= 0xCF) return StreamField{Family::Audio, q & 0x0F, offset, false};
-  // Subpictures of slots 16 to 31 (0x30-0x3F, 0x70-0x7F) have no selectable slot.
-  if ((q >= 0x20 && q <= 0x2F) || (q >= 0x60 && q <= 0x6F)) {
-    return StreamField{Family::Subpicture, q & 0x1F, offset, false};
-  }
-  return std::nullopt;
-}
-
 // Finds the identifier byte of a pack's stream by the fixed offsets, checking that every
 // field the offsets pass over is what they assume. Nothing when the pack is not a stream of
 // a selectable kind or its layout differs.
 std::optional<StreamField> locateStream(std::span<const uint8_t> pack) {
   if (!startCodeAt14(pack)) return std::nullopt;
   const uint8_t streamId = pack[kStreamId];
-  if (streamId >= 0xE0 && streamId <= 0xE3) {
+  const StreamKindInfo* videoKind = findKind(IdSpace::StreamId, streamId);
+  if (videoKind != nullptr && videoKind->family == Family::Video) {
     if (!packetEnd(pack)) return std::nullopt;
-    return StreamField{Family::Video, streamId & 1, kStreamId, false};
+    return selectableField(videoKind, streamId, kStreamId);
   }
   if (streamId != kPrivateStream1 && streamId != kExtendedStreamId) return std::nullopt;
 
@@ -108,7 +98,9 @@ std::optional<StreamField> locateStream(std::span<const uint8_t> pack) {
   if (streamId == kPrivateStream1) {
     // The substream byte follows the PES header.
     if (headerEnd >= *end || headerEnd >= pack.size()) return std::nullopt;
-    return substreamField(pack[headerEnd], headerEnd);
+    // Subpictures of slots 16 to 31 have no selectable slot and stay as they are.
+    const uint8_t q = pack[headerEnd];
+    return selectableField(findKind(IdSpace::Substream, q), q, headerEnd);
   }
 
   // Extended stream id: PTS and DTS (forbidden: DTS alone), then the extension flag byte,
@@ -127,30 +119,7 @@ std::optional<StreamField> locateStream(std::span<const uint8_t> pack) {
   const size_t offset = extension2 + 1;
   if (offset >= headerEnd || (pack[extension2] & 0x7F) == 0) return std::nullopt;
   const uint8_t extension = pack[offset];
-  if (extension != 0x55 && extension != 0x56) return std::nullopt;
-  return StreamField{Family::Video, extension - 0x55, offset, true};
-}
-
-// The codec range an identifier lies in, so renumbering never changes a stream's codec.
-int codecRange(uint8_t id, bool extensionId) {
-  if (extensionId) return (id == 0x55 || id == 0x56) ? 1 : 0;
-  struct Range {
-    uint8_t first, last;
-  };
-  static constexpr Range kRanges[] = {{0xE0, 0xE1}, {0xE2, 0xE3}, {0x80, 0x87},
-                                      {0x88, 0x8F}, {0xA0, 0xA7}, {0xB0, 0xB7},
-                                      {0xC0, 0xCF}, {0x20, 0x2F}, {0x60, 0x6F}};
-  for (int i = 0; i < static_cast<int>(std::size(kRanges)); ++i) {
-    if (id >= kRanges[i].first && id <= kRanges[i].last) return i + 2;
-  }
-  return 0;
-}
-
-// The slot an identifier of a selectable kind maps to.
-int slotOf(Family family, uint8_t id, bool extensionId) {
-  if (family == Family::Video) return extensionId ? id - 0x55 : id & 1;
-  const auto field = substreamField(id, 0);
-  return field ? field->slot : -1;
+  return selectableField(findKind(IdSpace::Extension, extension), extension, offset);
 }
 
 int selectedStreams(const RunState& state, Family family, int slots) {
@@ -178,35 +147,21 @@ void rewriteSystemHeader(const RunState& state, std::span<uint8_t> pack) {
 
 }  // namespace
 
-uint8_t renumberedId(RunState& state, Family family, uint8_t id, bool extensionId) {
+uint8_t renumberedId(RunState& state, const StreamKindInfo& kind, uint8_t id) {
   if (state.newId[id] != 0xFF) return state.newId[id];
-  uint8_t* counter = nullptr;
-  int candidate = 0;
-  switch (family) {
-    case Family::Video:
-      counter = &state.nextVideo;
-      candidate = extensionId ? 0x55 + state.nextVideo : (id & 0xFE) | state.nextVideo;
-      break;
-    case Family::Audio:
-      counter = &state.nextAudio;
-      candidate = (id >= 0xC0 && id <= 0xCF ? id & 0xF0 : id & 0xF8) | state.nextAudio;
-      break;
-    case Family::Subpicture:
-      counter = &state.nextSub;
-      candidate = (id & 0xE0) | state.nextSub;
-      break;
-  }
+  uint8_t& counter = kind.family == Family::Video   ? state.nextVideo
+                     : kind.family == Family::Audio ? state.nextAudio
+                                                    : state.nextSub;
   // More kept streams than the codec can number (a ninth AC-3 number would be DTS, a ninth
   // DTS number would land in the slot of the first): the stream keeps its identifier rather
   // than change its codec or share a slot.
-  const auto newId = static_cast<uint8_t>(candidate);
-  if (candidate > 0xFE || codecRange(newId, extensionId) != codecRange(id, extensionId) ||
-      slotOf(family, newId, extensionId) != *counter) {
+  const int candidate = idOfSlot(kind, counter);
+  if (candidate < 0) {
     state.newId[id] = id;
     return id;
   }
-  state.newId[id] = newId;
-  ++*counter;
+  state.newId[id] = static_cast<uint8_t>(candidate);
+  ++counter;
   return state.newId[id];
 }
 
@@ -215,9 +170,9 @@ PackAction rebuildPack(RunState& state, std::span<uint8_t> pack) {
   rewriteSystemHeader(state, pack);
   const auto field = locateStream(pack);
   if (!field) return PackAction::Write;
-  const Slot slot{field->family, field->slot};
+  const Slot slot{field->kind->family, field->slot};
   if (state.registeredId(slot) != -1 && !state.isSelected(slot)) return PackAction::Drop;
-  pack[field->offset] = renumberedId(state, field->family, pack[field->offset], field->extensionId);
+  pack[field->offset] = renumberedId(state, *field->kind, pack[field->offset]);
   return PackAction::Write;
 }
 

@@ -8,6 +8,7 @@
 
 #include "engine/byte_io.h"
 #include "engine/run_state.h"
+#include "engine/stream_kinds.h"
 #include "report/console.h"
 
 namespace korvell {
@@ -39,10 +40,11 @@ enum class PackAction {
 /// hold a stream. No byte outside `pack` is read or written.
 PackAction rebuildPack(RunState& state, std::span<uint8_t> pack);
 
-/// The new identifier a kept stream gets, from the family counters (which it advances), or
-/// the old identifier when the family's rule would give an identifier of another codec (more
-/// kept streams than the codec can number). Identifiers already assigned come from newId.
-uint8_t renumberedId(RunState& state, Family family, uint8_t id, bool extensionId);
+/// The new identifier a kept stream of `kind` gets: the identifier of the slot its family's
+/// counter has reached, within the kind's range (the counter then advances), or the old
+/// identifier when the range has none for that slot (more kept streams than the codec can
+/// number). Identifiers already assigned come from newId.
+uint8_t renumberedId(RunState& state, const StreamKindInfo& kind, uint8_t id);
 
 /// How a rebuild pass ended. A cancel is a Complete pass with state.cancelled set.
 enum class RebuildEnd { Complete, ReadFailed, WriteFailed };

@@ -234,16 +234,17 @@ TEST(RebuildPack, SystemHeaderBoundsCountTheSelectedStreams) {
 TEST(RebuildPack, RenumberingNeverChangesACodecAndNeverHandsOut0xFF) {
   RunState state;
   state.nextAudio = 8;
-  EXPECT_EQ(renumberedId(state, Family::Audio, 0x83, false), 0x83);  // 0x88 would be DTS
+  EXPECT_EQ(renumberedId(state, *findKind(IdSpace::Substream, 0x83), 0x83),
+            0x83);  // 0x88 would be DTS
   EXPECT_EQ(state.nextAudio, 8);
-  EXPECT_EQ(renumberedId(state, Family::Audio, 0xC5, false), 0xC8);
-  EXPECT_EQ(renumberedId(state, Family::Audio, 0xC5, false), 0xC8);  // assigned once
+  EXPECT_EQ(renumberedId(state, *findKind(IdSpace::Substream, 0xC5), 0xC5), 0xC8);
+  EXPECT_EQ(renumberedId(state, *findKind(IdSpace::Substream, 0xC5), 0xC5), 0xC8);  // assigned once
   EXPECT_EQ(state.nextAudio, 9);
   state.nextVideo = 2;
-  EXPECT_EQ(renumberedId(state, Family::Video, 0x55, true), 0x55);
-  EXPECT_EQ(renumberedId(state, Family::Video, 0xE1, false), 0xE1);
+  EXPECT_EQ(renumberedId(state, *findKind(IdSpace::Extension, 0x55), 0x55), 0x55);
+  EXPECT_EQ(renumberedId(state, *findKind(IdSpace::StreamId, 0xE1), 0xE1), 0xE1);
   state.nextSub = 16;
-  EXPECT_EQ(renumberedId(state, Family::Subpicture, 0x2A, false), 0x2A);
+  EXPECT_EQ(renumberedId(state, *findKind(IdSpace::Substream, 0x2A), 0x2A), 0x2A);
 }
 
 TEST(RebuildPack, NoSubstreamEverGets0xFF) {

@@ -25,6 +25,9 @@ bool hasAobExtension(const std::string& path) {
   return ext == ".AOB";
 }
 
+// The substream bytes read before an audio substream's kind decides the rest of its header.
+constexpr int kSubstreamHeaderRead = 4;
+
 // A PTS or DTS field: 33 bits spread over five bytes with marker bits; bit 32 is dropped.
 uint32_t decodeStamp(uint64_t bytes) {
   const auto b = [bytes](int i) { return static_cast<uint32_t>(bytes >> (8 * (4 - i))) & 0xFF; };
@@ -82,8 +85,7 @@ void Walker::walkBlock(const uint8_t* block, size_t n) {
 bool Walker::searching() const {
   return lengthBytes_ == 0 && ps2Bytes_ <= 0 && dsiBytes_ <= 0 && fixedBytes_ <= 0 &&
          ptsBytes_ <= 0 && ptsDtsBytes_ <= 0 && extBytes_ <= 0 && pstdBytes_ <= 0 &&
-         ext2Bytes_ <= 0 && headerLeft_ <= 0 && subHeaderBytes_ <= 0 && lpcmSkip_ <= 0 &&
-         truehdSkip_ <= 0;
+         ext2Bytes_ <= 0 && headerLeft_ <= 0 && subHeaderBytes_ <= 0 && privateHeaderLeft_ <= 0;
 }
 
 size_t Walker::nextCandidate(const uint8_t* block, size_t i, size_t n) const {
@@ -141,13 +143,10 @@ void Walker::step(uint8_t byte) {
     if (--headerLeft_ == 0) endHeader();
   } else if (subHeaderBytes_ > 0) {
     substreamByte(byte);
-  } else if (lpcmSkip_ > 0 || truehdSkip_ > 0) {
+  } else if (privateHeaderLeft_ > 0) {
     --remaining_;
-    if (lpcmSkip_ > 0 && aobSource_ && aobHeaderKept_ < aobHeader_.size()) {
-      aobHeader_[aobHeaderKept_++] = byte;
-    }
-    int& counter = lpcmSkip_ > 0 ? lpcmSkip_ : truehdSkip_;
-    if (--counter == 0) startPayload(kRouteAudio);
+    if (aobHeaderKept_ < aobHeader_.size()) aobHeader_[aobHeaderKept_++] = byte;
+    if (--privateHeaderLeft_ == 0) startPayload(kRouteAudio);
   } else {
     classifyStartCode();
   }
@@ -155,28 +154,32 @@ void Walker::step(uint8_t byte) {
 
 void Walker::classifyStartCode() {
   Route route = kRouteNone;
-  const uint32_t code = sync_;
-  if (code >= 0x000001E0 && code <= 0x000001E3) {
-    videoKind_ = (code & 2) != 0 ? VideoKind::H264 : VideoKind::Mpeg2;
-    videoIndex_ = static_cast<int>(code & 1);
-    videoSub_ = static_cast<int>(code & 0xFF);
-    registerVideo(videoSub_);
-    route = kRouteVideo;
-  } else if (code == 0x000001FD) {
-    videoKind_ = VideoKind::Vc1;
-    route = kRouteVideo;
-  } else if (code >= 0x000001C0 && code <= 0x000001CF) {
-    route = kRouteMpegAudio;
-  } else if (code == 0x000001BC || code == 0x000001BE) {
-    route = kRouteSkipPacket;
-  } else if (code == 0x000001BD) {
-    route = kRoutePrivate1;
-  } else if (code == 0x000001BF) {
-    route = kRoutePrivate2;
+  if ((sync_ >> 8) == 0x000001) {
+    const auto streamId = static_cast<uint8_t>(sync_);
+    const StreamKindInfo* kind = findKind(IdSpace::StreamId, streamId);
+    if (kind != nullptr && kind->family == Family::Video) {
+      videoKind_ = kind;
+      videoIndex_ = slotOf(*kind, streamId);
+      videoSub_ = streamId;
+      registerVideo(videoSub_);
+      route = kRouteVideo;
+    } else if (kind != nullptr) {
+      route = kRouteMpegAudio;  // never registered
+    } else if (streamId == kExtendedStreamId) {
+      // VC-1 unless the stream_id_extension says otherwise (extensionByte).
+      videoKind_ = kindOfCodec(Codec::Vc1);
+      route = kRouteVideo;
+    } else if (streamId == kProgramStreamMap || streamId == kPadding) {
+      route = kRouteSkipPacket;
+    } else if (streamId == kPrivateStream1) {
+      route = kRoutePrivate1;
+    } else if (streamId == kPrivateStream2) {
+      route = kRoutePrivate2;
+    }
   }
   if (route != kRouteNone) {
     route_ = route;
-    streamId_ = static_cast<uint8_t>(code & 0xFF);
+    streamId_ = static_cast<uint8_t>(sync_);
     packetHasPts_ = false;
     lengthBytes_ = 2;
     return;
@@ -237,10 +240,12 @@ void Walker::extensionByte(uint8_t byte) {
     }
   } else if (--ext2Bytes_ == 0) {
     // Only the extended stream id packet names its stream in the second extension byte.
-    if (streamId_ == 0xFD) {
-      const int extension = byte & 0x7F;
-      if (extension == 0x55 || extension == 0x56) {
-        videoIndex_ = extension - 0x55;
+    if (streamId_ == kExtendedStreamId) {
+      const auto extension = static_cast<uint8_t>(byte & 0x7F);
+      const StreamKindInfo* kind = findKind(IdSpace::Extension, extension);
+      if (kind != nullptr) {
+        videoKind_ = kind;
+        videoIndex_ = slotOf(*kind, extension);
         videoSub_ = extension;
         registerVideo(extension);
       } else {
@@ -268,9 +273,11 @@ void Walker::substreamByte(uint8_t byte) {
   --remaining_;
   --subHeaderBytes_;
   if (subHeaderBytes_ == 3) {
-    const int family = byte & 0xE0;
-    if (family == 0x20 || family == 0x60) {
-      subIndex_ = byte & 0x1F;
+    // A subpicture's payload follows its substream byte at once.
+    const StreamKindInfo* kind = findKind(IdSpace::Substream, byte, aobSource_);
+    if (kind != nullptr && kind->family == Family::Subpicture) {
+      subKind_ = kind;
+      subIndex_ = slotOf(*kind, byte);
       subSub_ = byte;
       subHeaderBytes_ = 0;
       registerSubpicture(byte);
@@ -280,47 +287,30 @@ void Walker::substreamByte(uint8_t byte) {
   }
   if (subHeaderBytes_ > 0) return;
   const auto id = static_cast<uint8_t>(sync_ >> 24);
-  audioIndex_ = id & 0x0F;
-  if (id >= 0x80 && id <= 0x87) {
-    audioKind_ = AudioKind::Ac3;
-    audioIndex_ = id & 7;
-  } else if (id >= 0x88 && id <= 0x8F) {
-    audioKind_ = AudioKind::Dts;
-    audioIndex_ = id & 7;
-  } else if (id >= 0xC0 && id <= 0xCF) {
-    audioKind_ = AudioKind::Eac3;
-  } else if (id >= 0xA0 && id <= 0xA7) {
-    audioKind_ = AudioKind::Lpcm;
-  } else if (id >= 0xB0 && id <= 0xB7) {
-    audioKind_ = AudioKind::TrueHd;
-    audioIndex_ = id & 7;
-  } else {
+  const StreamKindInfo* kind = findKind(IdSpace::Substream, id, aobSource_);
+  if (kind == nullptr || kind->family != Family::Audio) {
     route_ = kRouteSkip;
     inPayload_ = remaining_ > 0;
     return;
   }
+  audioKind_ = kind;
+  audioIndex_ = slotOf(*kind, id);
   audioSub_ = id;
   registerAudio(id);
   pts_ = 0;
-  if (audioKind_ == AudioKind::Lpcm && aobSource_) {
-    // DVD-Audio: id, continuity counter, a 16-bit header length N, then N header bytes.
-    const int headerLength = static_cast<int>(sync_ & 0xFFFF);
-    aobHeaderKept_ = 0;
-    if (headerLength == 0) {
-      startPayload(kRouteAudio);
-    } else if (headerLength >= remaining_) {
-      // A header that fills or overruns its packet leaves no payload.
-      route_ = kRouteSkip;
-      skip_ = remaining_;
-    } else {
-      lpcmSkip_ = headerLength;
-    }
-  } else if (audioKind_ == AudioKind::Lpcm) {
-    lpcmSkip_ = 3;
-  } else if (audioKind_ == AudioKind::TrueHd) {
-    truehdSkip_ = 1;
-  } else {
+  aobHeaderKept_ = 0;
+  // Four header bytes are read; a header that gives its own length (DVD-Audio: id, continuity
+  // counter, a 16-bit length N, then N bytes) ends 4 + N bytes after the id.
+  const int headerLeft = kind->headerBytes == 0 ? static_cast<int>(sync_ & 0xFFFF)
+                                                : kind->headerBytes - kSubstreamHeaderRead;
+  if (headerLeft == 0) {
     startPayload(kRouteAudio);
+  } else if (headerLeft >= remaining_) {
+    // A header that fills or overruns its packet leaves no payload.
+    route_ = kRouteSkip;
+    skip_ = remaining_;
+  } else {
+    privateHeaderLeft_ = headerLeft;
   }
 }
 

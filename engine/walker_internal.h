@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "engine/frame_counter.h"
+#include "engine/stream_kinds.h"
 #include "engine/walker.h"
 
 namespace korvell {
@@ -24,9 +25,6 @@ enum Route : uint8_t {
   kRoutePrivate2 = 7,
   kRouteNone = 8,  // pass start
 };
-
-enum class VideoKind : uint8_t { Mpeg2 = 0, H264 = 1, Vc1 = 2 };
-enum class AudioKind : uint8_t { Ac3 = 0, Eac3 = 1, Dts = 2, Lpcm = 3, TrueHd = 4 };
 
 class Walker {
  public:
@@ -86,11 +84,10 @@ class Walker {
   int ext2Bytes_ = 0;
   uint8_t extFlags_ = 0;
   int subHeaderBytes_ = 0;
-  int lpcmSkip_ = 0;
+  int privateHeaderLeft_ = 0;  // audio substream header bytes after the first four
   // A DVD-Audio LPCM header: its first bytes after the length field, for the details.
   std::array<uint8_t, 16> aobHeader_{};
   size_t aobHeaderKept_ = 0;
-  int truehdSkip_ = 0;
   int32_t skip_ = 0;
   int ps2Bytes_ = 0;
   int dsiBytes_ = 0;
@@ -104,8 +101,10 @@ class Walker {
   uint32_t videoPts_ = 0;
   uint32_t audioPts_ = 0;
   uint32_t subPts_ = 0;
-  VideoKind videoKind_ = VideoKind::Mpeg2;
-  AudioKind audioKind_ = AudioKind::Ac3;
+  // The kind of the current packet's stream per family; null until a packet of it came.
+  const StreamKindInfo* videoKind_ = nullptr;
+  const StreamKindInfo* audioKind_ = nullptr;
+  const StreamKindInfo* subKind_ = nullptr;
   int videoIndex_ = -1;
   int audioIndex_ = -1;
   int subIndex_ = -1;

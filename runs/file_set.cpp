@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "engine/stream_kinds.h"
+
 namespace korvell {
 
 namespace {
@@ -103,26 +105,26 @@ std::string outputPrefix(const std::string& outputFolder, const FileSet& set) {
   return folder + set.baseName;
 }
 
+namespace {
+
+// The label follows the identifier alone: a DVD-Audio MLP stream (0xA1) is "LPCM.stream".
+std::string labelOf(Family family, int32_t id, const char* none) {
+  const StreamKindInfo* kind = registeredKind(family, id);
+  return kind != nullptr && kind->label != nullptr ? kind->label : none;
+}
+
+}  // namespace
+
 std::string VideoLabel(int32_t id) {
-  if (id == 0x55 || id == 0x56) return "VC-1.stream";
-  if (id == 0xE0 || id == 0xE1) return "MPEG-2.stream";
-  if (id == 0xE2 || id == 0xE3) return "H.264.stream";
-  return "No video stream";
+  return labelOf(Family::Video, id, "No video stream");
 }
 
 std::string AudioLabel(int32_t id) {
-  if (id >= 0x80 && id <= 0x87) return "DD.stream";
-  if (id >= 0x88 && id <= 0x8F) return "DTSHD.stream";
-  if (id >= 0xA0 && id <= 0xA7) return "LPCM.stream";
-  if (id >= 0xB0 && id <= 0xB7) return "MLP.stream";
-  if (id >= 0xC0 && id <= 0xCF) return "DD+.stream";
-  return "No audio stream";
+  return labelOf(Family::Audio, id, "No audio stream");
 }
 
 std::string SubLabel(int32_t id) {
-  if (id >= 0x20 && id <= 0x2F) return "Subpicture";
-  if (id >= 0x60 && id <= 0x6F) return "Ext.Subpicture";
-  return "No subpicture stream";
+  return labelOf(Family::Subpicture, id, "No subpicture stream");
 }
 
 std::string streamLabelFor(Slot slot, int32_t id) {

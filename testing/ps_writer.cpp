@@ -1,12 +1,13 @@
 #include "testing/ps_writer.h"
 
+#include "engine/stream_kinds.h"
+
 namespace korvell::testing {
 
 int substreamHeaderSize(uint8_t id) {
-  if ((id & 0xE0) == 0x20 || (id & 0xE0) == 0x60) return 1;
-  if (id >= 0xA0 && id <= 0xA7) return 7;
-  if (id >= 0xB0 && id <= 0xB7) return 5;
-  return 4;
+  // DVD-Video and HD DVD headers; an id no kind knows gets the four bytes of AC-3.
+  const StreamKindInfo* kind = findKind(IdSpace::Substream, id);
+  return kind != nullptr && kind->headerBytes > 0 ? kind->headerBytes : 4;
 }
 
 size_t pesHeaderSize(const PesFields& f) {
