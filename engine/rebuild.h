@@ -24,13 +24,9 @@ enum class PackAction {
 ///
 /// A pack that does not begin with 00 00 01 BA is dropped. A pack whose stream lies where
 /// the fixed offsets of an MPEG-2 pack look (no pack stuffing, a PES packet at byte 14 whose
-/// header fields lie inside the packet and the pack) is classified by its stream:
-///   - video stream_id 0xE0-0xE3 (slot id AND 1), VC-1 stream_id_extension 0x55-0x56
-///     (slot extension - 0x55);
-///   - private-stream-1 audio: AC-3 0x80-0x87, DTS 0x88-0x8F, TrueHD 0xB0-0xB7 (slot id AND
-///     7), LPCM 0xA0-0xA7, E-AC-3 0xC0-0xCF (slot id AND 0x0F);
-///   - private-stream-1 subpictures 0x20-0x2F and extended subpictures 0x60-0x6F (slot id
-///     AND 0x1F, 0 to 15).
+/// header fields lie inside the packet and the pack) is classified by its stream, by the
+/// table of stream kinds: video by stream_id or VC-1 stream_id_extension, audio and
+/// subpictures by substream id, each of a selectable slot (subpicture slots 16 to 31 are not).
 /// Such a pack is dropped when its slot holds a stream in the registry and the slot is not
 /// selected; otherwise it is kept and its identifier byte (and nothing else) becomes the
 /// stream's new identifier, assigned on first sight from the family's counter in
