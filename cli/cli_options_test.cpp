@@ -139,13 +139,13 @@ TEST(CliInterrupt, CtrlCActsLikeCancelAtTheNextEventPoint) {
   TerminalHost::installInterruptHandler();
   state.demuxing = true;
   host.processEvents();
-  EXPECT_FALSE(state.cancelled);
+  EXPECT_FALSE(state.stopRequested());
   std::raise(SIGINT);
   EXPECT_TRUE(host.interrupted());
   testing::internal::CaptureStdout();
   host.processEvents();
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "Cancelled.\n");
-  EXPECT_TRUE(state.cancelled);
+  EXPECT_EQ(state.stopReason, StopReason::UserCancel);
   std::signal(SIGINT, SIG_DFL);
 }
 

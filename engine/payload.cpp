@@ -8,7 +8,7 @@ void Walker::append(ByteSink* sink, const uint8_t* data, size_t length) {
   if (!sink->write(data, length) && state_.failedSink == nullptr) {
     // The run reports the failure; the pass ends at its next poll.
     state_.failedSink = sink;
-    state_.cancelled = true;
+    state_.requestStop(StopReason::WriteFailed);
   }
 }
 

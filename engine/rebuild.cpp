@@ -178,14 +178,14 @@ PackAction rebuildPack(RunState& state, std::span<uint8_t> pack) {
 
 RebuildEnd Rebuild(RunState& state, RunHost& host, ByteSink& out, const std::string& fileName) {
   state.demuxing = true;
-  state.cancelled = false;
+  state.stopReason = StopReason::None;
   host.setCancelEnabled(true);
   const auto started = std::chrono::steady_clock::now();
   ByteSource& source = *state.source;
   const uint64_t size = source.size();
   uint8_t* buffer = state.readBuffer.block();
   RebuildEnd end = RebuildEnd::Complete;
-  while (source.position() < size && !state.cancelled) {
+  while (source.position() < size && !state.stopRequested()) {
     // A file whose size is not a multiple of 2,048 ends in a short pack, which is decided by
     // the same rules within its own length and, when kept, written as it stands.
     const size_t n = source.read(buffer, kPackSize);

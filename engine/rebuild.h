@@ -42,13 +42,13 @@ PackAction rebuildPack(RunState& state, std::span<uint8_t> pack);
 /// number). Identifiers already assigned come from newId.
 uint8_t renumberedId(RunState& state, const StreamKindInfo& kind, uint8_t id);
 
-/// How a rebuild pass ended. A cancel is a Complete pass with state.cancelled set.
+/// How a rebuild pass ended. A stop (state.stopReason) is a Complete pass.
 enum class RebuildEnd { Complete, ReadFailed, WriteFailed };
 
 /// The pass over one file: reads state.source from its position to its end in packs of
 /// 2,048 bytes (into the start of state.readBuffer), decides each with rebuildPack and
-/// appends the kept ones to `out`. Sets state.demuxing, clears state.cancelled, enables
-/// Cancel for its duration and polls state.cancelled after each pack. Every 4 MiB of input
+/// appends the kept ones to `out`. Sets state.demuxing, clears state.stopReason, enables
+/// Cancel for its duration and polls state.stopRequested() after each pack. Every 4 MiB of input
 /// it shows "Rebuilding <fileName> <progress>" in status panel 1 and lets host process
 /// events. Stops at the first read failure (state.source->error() tells why) or write
 /// failure (out.error()). Never opens or closes a file; `out` stays open.

@@ -370,10 +370,10 @@ TEST(Rebuild, ProgressEvery4MiBAndCancelAfterThePackAtThatPoint) {
   RecordingHost host;
   host.onEvents = [&](int) {
     EXPECT_TRUE(host.cancelEnabled);
-    state.cancelled = true;
+    state.requestStop(StopReason::UserCancel);
   };
   EXPECT_EQ(Rebuild(state, host, out, "FEATURE_1.EVO"), RebuildEnd::Complete);
-  EXPECT_TRUE(state.cancelled);
+  EXPECT_EQ(state.stopReason, StopReason::UserCancel);
   EXPECT_EQ(host.eventPoints, 1);
   ASSERT_EQ(host.statusTexts[1].size(), 1u);
   EXPECT_EQ(

@@ -54,6 +54,15 @@ class ReadBuffer {
   std::vector<uint8_t> storage_;
 };
 
+/// Why a pass stopped early. Each pass starts with None.
+enum class StopReason : uint8_t {
+  None,
+  UserCancel,      ///< the Cancel command (or Ctrl-C)
+  FastCheckLimit,  ///< a fast scan passed its limit
+  WriteFailed,     ///< an output could not be written (RunState::failedSink tells which)
+  Closing,         ///< the window is closing
+};
+
 struct RunState {
   RunState();
 
@@ -104,8 +113,17 @@ struct RunState {
   uint32_t firstPtsMin = 0xFFFFFFFF;
 
   // Run flags.
-  bool cancelled = false;
+  /// Why the running pass is to stop before the end of its file, None while it goes on.
+  /// Polled by the walker before each block read and by the rebuild pass after each pack;
+  /// read by the runs after a pass (no second file, no frame counts, which message).
+  StopReason stopReason = StopReason::None;
   bool demuxing = false;
+  /// Asks the running pass to stop at its next poll. The first reason stays: a Cancel after a
+  /// failed write is still a failed write.
+  void requestStop(StopReason reason) {
+    if (stopReason == StopReason::None) stopReason = reason;
+  }
+  bool stopRequested() const { return stopReason != StopReason::None; }
 
   // Rebuild renumbering state.
   std::array<uint8_t, 256> newId{};

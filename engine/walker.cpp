@@ -345,7 +345,7 @@ void Walker::payloadPiece(const uint8_t* block, size_t start, size_t length) {
 }
 
 bool demux(RunState& state, RunHost& host, WalkMode mode) {
-  state.cancelled = false;
+  state.stopReason = StopReason::None;
   state.demuxing = mode == WalkMode::Demux;
   state.failedSink = nullptr;
   host.setCancelEnabled(true);
@@ -358,7 +358,7 @@ bool demux(RunState& state, RunHost& host, WalkMode mode) {
   const uint64_t startPosition = source.position();
   bool readOk = true;
   size_t n = 0;
-  while (source.position() < size && !state.cancelled) {
+  while (source.position() < size && !state.stopRequested()) {
     state.readBuffer.keepTail(n);
     n = source.read(state.readBuffer.block(), kReadBlock);
     if (n == 0) {
@@ -373,7 +373,7 @@ bool demux(RunState& state, RunHost& host, WalkMode mode) {
       host.processEvents();
     }
     if (mode == WalkMode::Scan && state.FastCheck && position > kFastCheckLimit) {
-      state.cancelled = true;
+      state.requestStop(StopReason::FastCheckLimit);
     }
     if (position % kRepaintInterval == 0) host.repaint();
     if (mode == WalkMode::Scan && startPosition == 0 && position == kReadBlock) {
@@ -381,7 +381,7 @@ bool demux(RunState& state, RunHost& host, WalkMode mode) {
     }
     walker.walkBlock(state.readBuffer.block(), n);
   }
-  if (state.cancelled) state.frameCount.fill(0);
+  if (state.stopRequested()) state.frameCount.fill(0);
   host.setCancelEnabled(false);
   return readOk;
 }

@@ -20,7 +20,7 @@ constexpr uint64_t kFastCheckLimit = 300000000;  // a fast scan stops past this 
 /// Walks state.source from its position to its end in blocks of kReadBlock bytes, shifting
 /// every byte through a start-code register; classifies each PES packet to a stream slot and
 /// hands its payload, as spans, to the scan report or the sinks. Resets the registry first,
-/// polls state.cancelled before each block read, and lets host process events every 4 MiB.
+/// polls state.stopRequested() before each block read, and lets host process events every 4 MiB.
 /// Never opens or closes a file. A failed sink write stops the pass at the next poll and is
 /// left in state.failedSink. Returns false when the source could not be read (its error()
 /// tells why); malformed data is never an error, it only misleads the walk until the next

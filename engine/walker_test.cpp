@@ -323,7 +323,7 @@ TEST(Walker, FastCheckStopsAfterTheBlockThatPassesTheLimit) {
   state.Details = false;
   ASSERT_TRUE(demux(state, host, WalkMode::Scan));
   EXPECT_EQ(source.position(), 1145u * kReadBlock);  // 300,154,880 bytes
-  EXPECT_TRUE(state.cancelled);
+  EXPECT_EQ(state.stopReason, StopReason::FastCheckLimit);
   EXPECT_EQ(state.frameCount[0], 0);
   EXPECT_EQ(host.eventPoints, 71);  // every 4 MiB up to 71 x 4 MiB
 }
@@ -334,7 +334,7 @@ TEST(Walker, CancelAtAnEventPointStopsThePassAndZeroesFrameCounts) {
   RecordingHost host;
   host.onEvents = [&](int point) {
     EXPECT_GT(state.frameCount[0], 0);
-    if (point == 2) state.cancelled = true;
+    if (point == 2) state.requestStop(StopReason::UserCancel);
   };
   state.source = &source;
   ASSERT_TRUE(demux(state, host, WalkMode::Scan));

@@ -22,7 +22,7 @@ RunOutcome rebuildFile(RunState& state, RunHost& host, ByteSink& out, const std:
     case RebuildEnd::Complete:
       break;
   }
-  return state.cancelled ? RunOutcome::Cancelled : RunOutcome::Done;
+  return state.stopRequested() ? RunOutcome::Cancelled : RunOutcome::Done;
 }
 
 RunOutcome rebuildSet(RunState& state, RunHost& host, const FileSet& set,

@@ -15,7 +15,7 @@ namespace korvell {
 std::string rebuiltFileName(const std::string& outputFolder, const FileSet& set);
 
 /// Creates the rebuilt file anew (replacing an earlier one), runs the rebuild pass over the
-/// chosen file and, while state.Continue is on and the pass was not cancelled, over the
+/// chosen file and, while state.Continue is on and the pass was not stopped, over the
 /// second file of its set into the same output, then closes every file, also after a cancel
 /// or a failure. Relies on the registry and selection of the last Read run; renumbering
 /// starts afresh at each run and carries over from the first file to the second. A finished

@@ -616,7 +616,7 @@ TEST_F(LargeSet, CancelDuringTheFollowOnDemuxOfARead) {
 
 TEST_F(LargeSet, ACancelLeftOverFromAnEndedRunDoesNotStopTheNext) {
   read();
-  state_.cancelled = true;
+  state_.requestStop(StopReason::UserCancel);
   EXPECT_EQ(demuxRun(state_, host_, settingsFor(first_.string())), RunOutcome::Done);
   EXPECT_TRUE(logged(host_, "Continue on BIG_2.EVO"));
 }

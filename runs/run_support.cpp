@@ -56,7 +56,7 @@ RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set,
   bool readOk = demux(state, host, mode);
   std::string readPath = set.firstPath;
   // A failed sink write stops the pass as a cancel does: no second file then either.
-  if (readOk && state.Continue && !state.cancelled && !set.secondFile.empty()) {
+  if (readOk && state.Continue && !state.stopRequested() && !set.secondFile.empty()) {
     state.source = nullptr;
     source = openInput(set.secondFile, host);
     if (!source) return RunOutcome::OpenFailed;
@@ -72,7 +72,7 @@ RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set,
     reportReadFailure(readPath, *source, host);
     return RunOutcome::ReadFailed;
   }
-  return state.cancelled ? RunOutcome::Cancelled : RunOutcome::Done;
+  return state.stopRequested() ? RunOutcome::Cancelled : RunOutcome::Done;
 }
 
 std::string fileSizeLine(uint64_t bytes) {
@@ -96,11 +96,11 @@ std::string frameTime(int32_t count, double rate) {
 
 void requestCancel(RunState& state, RunHost& host) {
   if (!state.demuxing) {
-    state.cancelled = true;
+    state.requestStop(StopReason::UserCancel);
     return;
   }
   if (host.ask("Are you sure to stop demuxing?")) {
-    state.cancelled = true;
+    state.requestStop(StopReason::UserCancel);
     host.log("Cancelled.");
   }
 }

@@ -202,17 +202,17 @@ TEST_F(RunsTest, CancelAsksDuringDemuxOnly) {
   RecordingHost host;
   state_.demuxing = false;
   requestCancel(state_, host);
-  EXPECT_TRUE(state_.cancelled);
+  EXPECT_EQ(state_.stopReason, StopReason::UserCancel);
   EXPECT_TRUE(host.questions.empty());
-  state_.cancelled = false;
+  state_.stopReason = StopReason::None;
   state_.demuxing = true;
   host.answer = false;
   requestCancel(state_, host);
-  EXPECT_FALSE(state_.cancelled);
+  EXPECT_FALSE(state_.stopRequested());
   EXPECT_TRUE(host.lines.empty());
   host.answer = true;
   requestCancel(state_, host);
-  EXPECT_TRUE(state_.cancelled);
+  EXPECT_EQ(state_.stopReason, StopReason::UserCancel);
   EXPECT_EQ(host.questions.back(), "Are you sure to stop demuxing?");
   EXPECT_EQ(host.lines.back(), "Cancelled.");
 }

@@ -315,7 +315,7 @@ void TfMain::closeEvent(QCloseEvent* event) {
   if (busy_) {
     // Stop the run (and with closing() any follow-on run); the run closes its files, and the
     // window closes once it has returned.
-    state_.cancelled = true;
+    state_.requestStop(StopReason::Closing);
     closePending_ = true;
     event->ignore();
     return;
