@@ -46,6 +46,7 @@ bool scanAndSelect(RunState& state, RunHost& host, const std::string& name, Byte
   TitleSelection selection = selectTitle(scanner.lines(), out->tables, titleBaseName);
   out->lines = std::move(selection.lines);
   out->titleFound = selection.found;
+  out->chapters = std::move(selection.chapters);
   if (selection.found) {
     out->tree = std::move(selection.tree);
     for (const PlaylistStream& stream : selection.streams) {

@@ -31,6 +31,10 @@ struct PlaylistResult {
   std::array<bool, kSelectableSlots> enabled{};
   /// Whether the last reading selected a title.
   bool titleFound = false;
+  /// The chapters of the selected title (see titleChapters): empty when the reading selected
+  /// no title or the title lists none. Left as they were, like the lines, when the playlist
+  /// could not be opened or read.
+  std::vector<Chapter> chapters;
 };
 
 /// Reads the playlist at `playlistPath` and selects the title that plays the file whose base

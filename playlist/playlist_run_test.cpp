@@ -124,6 +124,23 @@ TEST(ReadPlaylist, PlaylistWithoutTheBaseNameKeepsTheTreeAndResetsTheBoxes) {
   EXPECT_EQ(host.lines.back(), "");
 }
 
+TEST(ReadPlaylist, ChaptersFollowTheSelectedTitle) {
+  constexpr int64_t kSecond = 1'000'000'000;
+  RunState state;
+  RecordingHost host;
+  PlaylistResult result;
+  readPlaylist(state, host, kSample, "FEATURE_1", &result);
+  EXPECT_EQ(result.chapters, (std::vector<Chapter>{{0, "Opening", "en"},
+                                                   {40 * kSecond, "The Crossing", "en"},
+                                                   {80 * kSecond, "Closing", "en"}}));
+  // A missing file leaves them; a reading that selects no title empties them.
+  readPlaylist(state, host, std::string(KORVELL_SOURCE_DIR) + "/testdata/NO_SUCH.XPL", "FEATURE_1",
+               &result);
+  EXPECT_EQ(result.chapters.size(), 3u);
+  readPlaylist(state, host, kSample, "FEATURE_1_FEATURE_2", &result);
+  EXPECT_TRUE(result.chapters.empty());
+}
+
 TEST(ReadPlaylist, FileThatCannotBeOpened) {
   RunState state;
   RecordingHost host;

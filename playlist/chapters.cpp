@@ -1,0 +1,279 @@
+#include "playlist/chapters.h"
+
+#include <algorithm>
+#include <array>
+
+#include "playlist/display_text.h"
+#include "playlist/xpl_attribute.h"
+
+namespace korvell {
+namespace {
+
+constexpr int kDefaultFrameRate = 60;
+constexpr int kMaxFrameRate = 1000;
+constexpr size_t kMaxFieldDigits = 9;  // a field of nine digits fits in an int64 with room
+constexpr int64_t kNsPerSecond = 1'000'000'000;
+
+bool isBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+bool isAsciiLetter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && upperAscii(a) == upperAscii(b);
+}
+
+// A tag line without its indentation, split into whether it closes ("</"), the tag name and
+// the text after the name.
+struct TagParts {
+  bool closing = false;
+  std::string_view name;
+  std::string_view rest;
+};
+
+std::optional<TagParts> splitTag(std::string_view line) {
+  size_t i = 0;
+  while (i < line.size() && isBlank(line[i]))
+    ++i;
+  if (i == line.size() || line[i] != '<') return std::nullopt;
+  ++i;
+  TagParts parts;
+  if (i < line.size() && line[i] == '/') {
+    parts.closing = true;
+    ++i;
+  }
+  const size_t start = i;
+  while (i < line.size() && !isBlank(line[i]) && line[i] != '>' && line[i] != '/')
+    ++i;
+  parts.name = line.substr(start, i - start);
+  parts.rest = line.substr(i);
+  return parts;
+}
+
+bool isOpeningTag(std::string_view line, std::string_view name) {
+  const auto parts = splitTag(line);
+  return parts && !parts->closing && equalsIgnoringCase(parts->name, name);
+}
+
+bool isClosingTag(std::string_view line, std::string_view name) {
+  const auto parts = splitTag(line);
+  return parts && parts->closing && equalsIgnoringCase(parts->name, name);
+}
+
+// The value of the attribute named `name` in a tag line, reading the attributes one after
+// the other: name, optional blanks, "=", optional blanks, a value in double or single
+// quotes. Nothing when the attribute is absent or the attributes before it are malformed.
+std::optional<std::string_view> wholeAttribute(std::string_view line, std::string_view name) {
+  const auto parts = splitTag(line);
+  if (!parts) return std::nullopt;
+  const std::string_view tag = parts->rest;
+  size_t i = 0;
+  for (;;) {
+    while (i < tag.size() && isBlank(tag[i]))
+      ++i;
+    if (i == tag.size() || tag[i] == '>' || tag[i] == '/' || tag[i] == '?') return std::nullopt;
+    const size_t start = i;
+    while (i < tag.size() && !isBlank(tag[i]) && tag[i] != '=' && tag[i] != '>')
+      ++i;
+    const std::string_view attrName = tag.substr(start, i - start);
+    while (i < tag.size() && isBlank(tag[i]))
+      ++i;
+    if (i == tag.size() || tag[i] != '=') return std::nullopt;
+    ++i;
+    while (i < tag.size() && isBlank(tag[i]))
+      ++i;
+    if (i == tag.size() || (tag[i] != '"' && tag[i] != '\'')) return std::nullopt;
+    const size_t close = tag.find(tag[i], i + 1);
+    if (close == std::string_view::npos) return std::nullopt;
+    if (equalsIgnoringCase(attrName, name)) return tag.substr(i + 1, close - i - 1);
+    i = close + 1;
+  }
+}
+
+// A language code as a chapter keeps it: two or three ASCII letters, lower-cased.
+std::string chapterLanguage(std::optional<std::string_view> value) {
+  if (!value || value->size() < 2 || value->size() > 3) return {};
+  std::string language;
+  for (const char c : *value) {
+    if (!isAsciiLetter(c)) return {};
+    language += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  }
+  return language;
+}
+
+// `text` as valid UTF-8 with each control character (U+0000..U+001F, U+007F..U+009F) as a
+// blank.
+std::string oneLineText(std::string_view text) {
+  const std::string utf8 = displayUtf8(text);
+  std::string out;
+  out.reserve(utf8.size());
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    const auto b = static_cast<unsigned char>(utf8[i]);
+    if (b < 0x20 || b == 0x7F) {
+      out += ' ';
+    } else if (b == 0xC2 && i + 1 < utf8.size() &&
+               static_cast<unsigned char>(utf8[i + 1]) <= 0x9F) {
+      // U+0080..U+009F: valid UTF-8 puts a continuation byte (0x80..0xBF) after 0xC2.
+      out += ' ';
+      ++i;
+    } else {
+      out += utf8[i];
+    }
+  }
+  return out;
+}
+
+std::string xmlText(std::string_view text) {
+  std::string out;
+  for (const char c : oneLineText(text)) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+// `n` in decimal with at least `width` digits.
+std::string padded(uint64_t n, size_t width) {
+  std::string digits = std::to_string(n);
+  if (digits.size() < width) digits.insert(0, width - digits.size(), '0');
+  return digits;
+}
+
+// `units` (each 1/unitsPerSecond of a second, unitsPerSecond being 10^fractionDigits) as
+// HH:MM:SS and a fraction of `fractionDigits` digits.
+std::string clockTime(uint64_t units, uint64_t unitsPerSecond, size_t fractionDigits) {
+  const uint64_t seconds = units / unitsPerSecond;
+  return padded(seconds / 3600, 2) + ":" + padded(seconds / 60 % 60, 2) + ":" +
+         padded(seconds % 60, 2) + "." + padded(units % unitsPerSecond, fractionDigits);
+}
+
+uint64_t nonNegative(int64_t ns) {
+  return ns < 0 ? 0 : static_cast<uint64_t>(ns);
+}
+
+}  // namespace
+
+int timeBaseFrameRate(std::string_view timeBase) {
+  int rate = 0;
+  for (size_t i = 0; i < timeBase.size() && isDigit(timeBase[i]); ++i) {
+    rate = rate * 10 + (timeBase[i] - '0');
+    if (rate > kMaxFrameRate) return kDefaultFrameRate;
+  }
+  return rate == 0 ? kDefaultFrameRate : rate;
+}
+
+std::optional<int64_t> titleTimeNs(std::string_view time, int frameRate) {
+  if (frameRate < 1 || frameRate > kMaxFrameRate) return std::nullopt;
+  std::array<int64_t, 4> fields{};
+  size_t field = 0;
+  size_t digits = 0;
+  for (const char c : time) {
+    if (c == ':') {
+      if (digits == 0 || ++field == fields.size()) return std::nullopt;
+      digits = 0;
+    } else if (isDigit(c) && digits < kMaxFieldDigits) {
+      fields[field] = fields[field] * 10 + (c - '0');
+      ++digits;
+    } else {
+      return std::nullopt;
+    }
+  }
+  if (field != fields.size() - 1 || digits == 0) return std::nullopt;
+  const auto [hours, minutes, seconds, frames] = fields;
+  if (hours > 99 || minutes > 59 || seconds > 59 || frames >= frameRate) return std::nullopt;
+  const int64_t wholeSeconds = (hours * 60 + minutes) * 60 + seconds;
+  // frames * 2e9 stays below 2e12: no overflow in the rounding.
+  const int64_t frameNs = (frames * 2 * kNsPerSecond + frameRate) / (2 * int64_t{frameRate});
+  return wholeSeconds * kNsPerSecond + frameNs;
+}
+
+std::vector<Chapter> titleChapters(const std::vector<std::string>& lines, size_t first,
+                                   size_t last) {
+  std::vector<Chapter> chapters;
+  if (lines.empty() || first > last || first >= lines.size()) return chapters;
+  last = std::min(last, lines.size() - 1);
+
+  int frameRate = kDefaultFrameRate;
+  std::string defaultLanguage;
+  for (size_t i = first; i > 0; --i) {
+    const std::string& line = lines[i - 1];
+    if (isClosingTag(line, "TitleSet")) break;
+    if (isOpeningTag(line, "TitleSet")) {
+      frameRate = timeBaseFrameRate(wholeAttribute(line, "timeBase").value_or(""));
+      defaultLanguage = chapterLanguage(wholeAttribute(line, "defaultLanguage"));
+      break;
+    }
+  }
+
+  for (size_t i = first; i <= last; ++i) {
+    const std::string& line = lines[i];
+    if (!isOpeningTag(line, "Chapter")) continue;
+    const auto begin = wholeAttribute(line, "titleTimeBegin");
+    const std::optional<int64_t> start = begin ? titleTimeNs(*begin, frameRate) : std::nullopt;
+    if (!start) continue;
+    Chapter chapter;
+    chapter.startNs = *start;
+    chapter.name = std::string(wholeAttribute(line, "displayName").value_or(""));
+    chapter.language = chapterLanguage(wholeAttribute(line, "language"));
+    if (chapter.language.empty()) chapter.language = defaultLanguage;
+    chapters.push_back(std::move(chapter));
+  }
+  return chapters;
+}
+
+std::string simpleChapterText(const std::vector<Chapter>& chapters) {
+  std::string text;
+  for (size_t i = 0; i < chapters.size(); ++i) {
+    const std::string key = "CHAPTER" + padded(i + 1, 2);
+    // Half a millisecond added in unsigned arithmetic cannot overflow an int64 start.
+    const uint64_t ms = (nonNegative(chapters[i].startNs) + 500'000) / 1'000'000;
+    text += key + "=" + clockTime(ms, 1000, 3) + "\n";
+    text += key + "NAME=" + oneLineText(chapters[i].name) + "\n";
+  }
+  return text;
+}
+
+std::string matroskaChapterXml(const std::vector<Chapter>& chapters) {
+  std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Chapters>\n";
+  if (!chapters.empty()) {
+    xml += "  <EditionEntry>\n";
+    for (const Chapter& chapter : chapters) {
+      xml += "    <ChapterAtom>\n";
+      xml += "      <ChapterTimeStart>" + clockTime(nonNegative(chapter.startNs), kNsPerSecond, 9) +
+             "</ChapterTimeStart>\n";
+      xml += "      <ChapterDisplay>\n";
+      xml += "        <ChapterString>" + xmlText(chapter.name) + "</ChapterString>\n";
+      if (!chapter.language.empty()) {
+        xml += "        <ChapterLanguage>" + xmlText(chapter.language) + "</ChapterLanguage>\n";
+      }
+      xml += "      </ChapterDisplay>\n";
+      xml += "    </ChapterAtom>\n";
+    }
+    xml += "  </EditionEntry>\n";
+  }
+  xml += "</Chapters>\n";
+  return xml;
+}
+
+}  // namespace korvell

@@ -1,0 +1,70 @@
+// The chapters of a selected title, and the two chapter files a muxer takes: the simple
+// "CHAPTERnn=" text and Matroska chapter XML. Pure functions on the playlist's tag lines.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korvell {
+
+/// One chapter of a title.
+struct Chapter {
+  int64_t startNs = 0;   ///< start from the title's beginning, in nanoseconds
+  std::string name;      ///< the displayName bytes as in the file (see displayUtf8)
+  std::string language;  ///< two or three lower-case ASCII letters, empty when unknown
+  bool operator==(const Chapter&) const = default;
+};
+
+/// The frames per second that a timeBase attribute value ("60Hz", "50fps", "24") counts: the
+/// number its value starts with. 60 when the value is empty, does not start with a digit, or
+/// its number is 0 or above 1000.
+int timeBaseFrameRate(std::string_view timeBase);
+
+/// A title time "HH:MM:SS:FF" in nanoseconds, FF counting frames at `frameRate` (1..1000)
+/// and rounded to the nearest nanosecond (half up). Each of the four fields is one to nine
+/// ASCII digits, with HH at most 99, MM and SS at most 59 and FF below `frameRate`; anything
+/// else (a missing or extra field, blanks, signs, other characters, a frame rate outside
+/// 1..1000) gives nothing. The result is below 100 hours, so it never overflows.
+std::optional<int64_t> titleTimeNs(std::string_view time, int frameRate);
+
+/// The chapters of the title whose element is lines[first..last] (both included) of the
+/// tag lines `lines` (as XplScanner makes them), in playlist order.
+///
+/// Each line whose tag is named Chapter is a chapter: its start from the titleTimeBegin
+/// attribute, its name from displayName, and its language from its own language attribute,
+/// or else the defaultLanguage attribute of the enclosing title set. The frame rate comes
+/// from the timeBase attribute of that title set (timeBaseFrameRate; 60 when there is no
+/// title set). The enclosing title set is the nearest TitleSet tag line above `first`, when
+/// no closing TitleSet tag line lies between. Tag and attribute names ignore ASCII case and
+/// are matched whole, attribute by attribute (so timeBaseDivisor is not timeBase, and a
+/// value that holds `name="..."` is no attribute). A language is kept, lower-cased, when it
+/// is two or three ASCII letters, and is empty otherwise.
+///
+/// A chapter whose titleTimeBegin is missing or malformed (see titleTimeNs) is skipped; the
+/// others keep their order, also when their times are out of order. Indices past the end
+/// of `lines` are cut to it; nothing is returned when first > last.
+std::vector<Chapter> titleChapters(const std::vector<std::string>& lines, size_t first,
+                                   size_t last);
+
+/// The simple chapter text: for chapter n (from 1, at least two digits: 01, ..., 99, 100)
+/// the lines "CHAPTERnn=HH:MM:SS.mmm" and "CHAPTERnnNAME=name", each ended by "\n". The time
+/// is rounded to the nearest millisecond (half up), a negative start counts as 0, and HH
+/// takes more than two digits past 99 hours. The name is made valid UTF-8 as displayUtf8
+/// does, and each control character (U+0000..U+001F, U+007F..U+009F) becomes a blank, so a
+/// name is always one line. The language is not written. Empty text for no chapters.
+std::string simpleChapterText(const std::vector<Chapter>& chapters);
+
+/// Matroska chapter XML: an XML declaration, then <Chapters> with one <EditionEntry> holding
+/// one <ChapterAtom> per chapter, each with <ChapterTimeStart>HH:MM:SS.nnnnnnnnn</...> and a
+/// <ChapterDisplay> of <ChapterString>name</...> and, when the language is not empty,
+/// <ChapterLanguage>language</...>. Names and languages are made valid UTF-8 as displayUtf8
+/// does, control characters become blanks (XML allows none of them), and &, <, > and " are
+/// written as entity references. A negative start counts as 0. For no chapters the text is
+/// the declaration and an empty <Chapters> element (an EditionEntry needs an atom).
+std::string matroskaChapterXml(const std::vector<Chapter>& chapters);
+
+}  // namespace korvell
