@@ -1,5 +1,6 @@
 #include "cli/cli_options.h"
 
+#include "runs/command_rules.h"
 #include "runs/file_set.h"
 
 namespace korvell::cli {
@@ -205,7 +206,7 @@ std::optional<CliOptions> parseCommandLine(const std::vector<std::string>& args,
       return std::nullopt;
     }
   }
-  if (options.command == Command::Rebuild && upperExtension(options.input) != ".EVO") {
+  if (options.command == Command::Rebuild && !rebuildTakes(options.input)) {
     *error = "rebuild takes an .EVO file only: '" + options.input + "' is not one";
     return std::nullopt;
   }

@@ -54,18 +54,24 @@ int TfMain::slotOfBox(int box) {
   return slotNumber({Family::Subpicture, box - kFirstSubBox});
 }
 
-bool TfMain::sourceIsEvo() const {
-  return upperExtension(str(eEVOfile->text())) == ".EVO";
+bool TfMain::anyBoxChecked() const {
+  return std::any_of(streamBoxes_.begin(), streamBoxes_.end(),
+                     [](const QCheckBox* box) { return box->isChecked(); });
+}
+
+void TfMain::showCommands() {
+  const std::pair<QWidget*, Command> commands[] = {
+      {bReadEVO, Command::ReadEvo}, {bReadXPL, Command::ReadXpl}, {bDemux, Command::Demux},
+      {bRebuild, Command::Rebuild}, {bbEVO, Command::BrowseEvo},  {bbXPL, Command::BrowseXpl}};
+  for (const auto& [widget, command] : commands)
+    widget->setEnabled(rules_.enabled(command));
 }
 
 void TfMain::cbVideoClick() {
   // While a run is under way its own end decides the commands; a box changed at a 4 MiB
-  // point must not re-enable Demux in the middle of it.
-  if (running_) return;
-  const bool any = std::any_of(streamBoxes_.begin(), streamBoxes_.end(),
-                               [](const QCheckBox* box) { return box->isChecked(); });
-  bDemux->setEnabled(any);
-  if (sourceIsEvo()) bRebuild->setEnabled(any);
+  // point does not re-enable Demux in the middle of it.
+  rules_.selectionChanged(anyBoxChecked(), str(eEVOfile->text()));
+  showCommands();
 }
 
 void TfMain::Resetcbs() {
@@ -92,7 +98,7 @@ void TfMain::setSourcePath(const QString& path) {
 
 void TfMain::EVOadj() {
   const std::string path = str(eEVOfile->text());
-  bReadEVO->setEnabled(!path.empty());
+  rules_.setEnabled(Command::ReadEvo, !path.empty());
   state_.baseName = CutExt(namePart(path));
   evoDir_ = qs(folderPart(path));
   eXPLfile->setText(QString::fromLatin1(kPlaylistName));
@@ -102,14 +108,16 @@ void TfMain::EVOadj() {
     xplName_ = QString::fromLatin1(kPlaylistName);
     eXPLfile->setText(xplDir_ + xplName_);
   }
-  if (!xplName_.isEmpty()) bReadXPL->setEnabled(true);
+  if (!xplName_.isEmpty()) rules_.setEnabled(Command::ReadXpl, true);
+  showCommands();
 }
 
 void TfMain::XPLadj() {
   const std::string path = str(eXPLfile->text());
   xplName_ = qs(namePart(path));
   xplDir_ = qs(folderPart(path));
-  bReadXPL->setEnabled(!xplName_.isEmpty());
+  rules_.setEnabled(Command::ReadXpl, !xplName_.isEmpty());
+  showCommands();
   const std::string sourceFolder = discSourceFolder(folderPart(path));
   if (!sourceFolder.empty()) evoDir_ = qs(sourceFolder);
 }
@@ -201,7 +209,7 @@ void TfMain::bDemuxClick() {
 }
 
 void TfMain::bRebuildClick() {
-  if (busy_ || eEVOfile->text().isEmpty() || !sourceIsEvo()) return;
+  if (busy_ || eEVOfile->text().isEmpty() || !rebuildTakes(str(eEVOfile->text()))) return;
   runGuarded([this] { rebuildRun(state_, *this, runSettings()); });
 }
 
@@ -443,53 +451,15 @@ bool TfMain::ask(std::string_view question) {
 }
 
 void TfMain::runStarting(RunKind kind) {
-  running_ = true;
-  switch (kind) {
-    case RunKind::Read:
-      readXplWasEnabled_ = bReadXPL->isEnabled();
-      for (QWidget* command :
-           std::initializer_list<QWidget*>{bReadEVO, bReadXPL, bDemux, bRebuild, bbEVO, bbXPL}) {
-        command->setEnabled(false);
-      }
-      PageControl->setCurrentWidget(tsStatus);
-      break;
-    case RunKind::Demux:
-    case RunKind::Rebuild:
-      bDemux->setEnabled(false);
-      bRebuild->setEnabled(false);
-      PageControl->setCurrentWidget(tsStatus);
-      break;
-    case RunKind::Playlist:
-      readEvoWasEnabled_ = bReadEVO->isEnabled();
-      for (QWidget* command : std::initializer_list<QWidget*>{bReadXPL, bReadEVO, bbEVO, bbXPL}) {
-        command->setEnabled(false);
-      }
-      PageControl->setCurrentWidget(tsXPL);
-      break;
-  }
+  rules_.runStarting(kind);
+  showCommands();
+  PageControl->setCurrentWidget(kind == RunKind::Playlist ? tsXPL : tsStatus);
 }
 
 void TfMain::runFinished(RunKind kind) {
-  running_ = false;
-  switch (kind) {
-    case RunKind::Read:
-      bReadEVO->setEnabled(true);
-      bbEVO->setEnabled(true);
-      bbXPL->setEnabled(true);
-      bReadXPL->setEnabled(readXplWasEnabled_);
-      break;
-    case RunKind::Demux:
-    case RunKind::Rebuild:
-      break;
-    case RunKind::Playlist:
-      bReadXPL->setEnabled(true);
-      bbEVO->setEnabled(true);
-      bbXPL->setEnabled(true);
-      bReadEVO->setEnabled(readEvoWasEnabled_);
-      break;
-  }
   // Demux follows the selection, and Rebuild too for an .EVO input (a .VOB never enables it).
-  cbVideoClick();
+  rules_.runFinished(kind, anyBoxChecked(), str(eEVOfile->text()));
+  showCommands();
 }
 
 }  // namespace korvell

@@ -12,6 +12,7 @@
 #include "engine/run_state.h"
 #include "playlist/playlist_run.h"
 #include "report/console.h"
+#include "runs/command_rules.h"
 #include "runs/run_settings.h"
 #include "ui/settings_store.h"
 
@@ -142,18 +143,18 @@ class TfMain : public QMainWindow, public RunHost {
   void runGuarded(const std::function<void()>& run);
   QString chooseFile(const QString& title, const QString& folder, const QStringList& filters,
                      const QString& fileName);
-  bool sourceIsEvo() const;
+  bool anyBoxChecked() const;
+  /// Shows the enabled state of the commands that rules_ holds.
+  void showCommands();
   /// The selectable slot number of stream box `box`, or -1 for cbVideo2..7.
   static int slotOfBox(int box);
 
   RunState& state_;
   PlaylistResult playlist_;  // the tables and tree carry over from one reading to the next
   bool busy_ = false;        // a run started by the window has not returned yet
-  bool running_ = false;     // between a run's runStarting and its runFinished
+  CommandRules rules_;       // which commands are enabled
   bool closePending_ = false;
   bool activated_ = false;
-  bool readXplWasEnabled_ = false;
-  bool readEvoWasEnabled_ = false;
   int treeWidth_ = 96;
   QString evoDir_;
   QString xplDir_;

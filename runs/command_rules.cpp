@@ -1,0 +1,69 @@
+#include "runs/command_rules.h"
+
+#include <initializer_list>
+
+#include "runs/file_set.h"
+
+namespace korvell {
+
+bool rebuildTakes(const std::string& inputPath) {
+  return upperExtension(inputPath) == ".EVO";
+}
+
+CommandRules::CommandRules() {
+  setEnabled(Command::BrowseEvo, true);
+  setEnabled(Command::BrowseXpl, true);
+}
+
+void CommandRules::runStarting(RunKind kind) {
+  running_ = true;
+  const auto disable = [this](std::initializer_list<Command> commands) {
+    for (Command command : commands)
+      setEnabled(command, false);
+  };
+  switch (kind) {
+    case RunKind::Read:
+      readXplWasEnabled_ = enabled(Command::ReadXpl);
+      disable({Command::ReadEvo, Command::ReadXpl, Command::Demux, Command::Rebuild,
+               Command::BrowseEvo, Command::BrowseXpl});
+      break;
+    case RunKind::Demux:
+    case RunKind::Rebuild:
+      disable({Command::Demux, Command::Rebuild});
+      break;
+    case RunKind::Playlist:
+      readEvoWasEnabled_ = enabled(Command::ReadEvo);
+      disable({Command::ReadXpl, Command::ReadEvo, Command::BrowseEvo, Command::BrowseXpl});
+      break;
+  }
+}
+
+void CommandRules::runFinished(RunKind kind, bool anySelected, const std::string& inputPath) {
+  running_ = false;
+  switch (kind) {
+    case RunKind::Read:
+      setEnabled(Command::ReadEvo, true);
+      setEnabled(Command::BrowseEvo, true);
+      setEnabled(Command::BrowseXpl, true);
+      setEnabled(Command::ReadXpl, readXplWasEnabled_);
+      break;
+    case RunKind::Demux:
+    case RunKind::Rebuild:
+      break;
+    case RunKind::Playlist:
+      setEnabled(Command::ReadXpl, true);
+      setEnabled(Command::BrowseEvo, true);
+      setEnabled(Command::BrowseXpl, true);
+      setEnabled(Command::ReadEvo, readEvoWasEnabled_);
+      break;
+  }
+  selectionChanged(anySelected, inputPath);
+}
+
+void CommandRules::selectionChanged(bool anySelected, const std::string& inputPath) {
+  if (running_) return;
+  setEnabled(Command::Demux, anySelected);
+  if (rebuildTakes(inputPath)) setEnabled(Command::Rebuild, anySelected);
+}
+
+}  // namespace korvell

@@ -1,0 +1,53 @@
+// Which commands of a front end are enabled, as the runs start and end and the selection
+// changes. Qt-free, so the rules are tested without a window; the window shows them.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+
+#include "report/console.h"
+
+namespace korvell {
+
+/// The commands whose enabled state follows the runs.
+enum class Command : size_t { ReadEvo, ReadXpl, Demux, Rebuild, BrowseEvo, BrowseXpl };
+inline constexpr size_t kCommandCount = 6;
+
+/// Rebuild takes an HD DVD program stream only: an input whose extension, upper-cased, is
+/// ".EVO".
+bool rebuildTakes(const std::string& inputPath);
+
+class CommandRules {
+ public:
+  /// Every command starts disabled; the front end enables Read EVO and Read XPL as paths are
+  /// chosen (setEnabled) and the browse commands at once.
+  CommandRules();
+
+  bool enabled(Command command) const { return enabled_[static_cast<size_t>(command)]; }
+  void setEnabled(Command command, bool on) { enabled_[static_cast<size_t>(command)] = on; }
+  /// Whether a run is under way (between runStarting and runFinished).
+  bool running() const { return running_; }
+
+  /// A run begins. Read disables every command (Read XPL's state is remembered); Demux and
+  /// Rebuild disable themselves; the playlist reader disables Read XPL, Read EVO (whose state
+  /// is remembered) and both browse commands.
+  void runStarting(RunKind kind);
+
+  /// A run has ended: what it disabled comes back (the remembered states as they were), then
+  /// Demux and Rebuild follow the selection as selectionChanged says.
+  void runFinished(RunKind kind, bool anySelected, const std::string& inputPath);
+
+  /// A stream box changed: Demux is enabled exactly when a box is checked, and Rebuild too
+  /// for an .EVO input (for any other input Rebuild keeps its state). While a run is under way
+  /// nothing changes: its end decides.
+  void selectionChanged(bool anySelected, const std::string& inputPath);
+
+ private:
+  std::array<bool, kCommandCount> enabled_{};
+  bool running_ = false;
+  bool readXplWasEnabled_ = false;
+  bool readEvoWasEnabled_ = false;
+};
+
+}  // namespace korvell

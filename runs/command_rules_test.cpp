@@ -1,0 +1,73 @@
+#include "runs/command_rules.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace korvell {
+namespace {
+
+// The six commands as a string, enabled ones in capitals: "EXDRbb" = Read EVO, Read XPL,
+// Demux, Rebuild on, both browse commands off.
+std::string shown(const CommandRules& rules) {
+  const char letters[] = {'e', 'x', 'd', 'r', 'b', 'b'};
+  std::string out;
+  for (size_t i = 0; i < kCommandCount; ++i) {
+    const char c = letters[i];
+    out += rules.enabled(static_cast<Command>(i)) ? static_cast<char>(c - 'a' + 'A') : c;
+  }
+  return out;
+}
+
+TEST(CommandRules, RunsDisableWhatTheirKindDisablesAndGiveItBack) {
+  struct Case {
+    RunKind kind;
+    bool readXplBefore;
+    const char* during;
+    bool anySelected;
+    const char* input;
+    const char* after;
+  };
+  const Case cases[] = {
+      {RunKind::Read, true, "exdrbb", true, "/d/F.EVO", "EXDRBB"},
+      {RunKind::Read, false, "exdrbb", true, "/d/F.EVO", "ExDRBB"},  // Read XPL as before
+      {RunKind::Read, true, "exdrbb", false, "/d/F.EVO", "EXdrBB"},  // nothing found
+      {RunKind::Read, true, "exdrbb", true, "/d/V.VOB", "EXDrBB"},   // a .VOB never rebuilds
+      {RunKind::Demux, true, "EXdrBB", true, "/d/F.evo", "EXDRBB"},
+      {RunKind::Rebuild, true, "EXdrBB", false, "/d/F.EVO", "EXdrBB"},
+      {RunKind::Playlist, true, "exDRbb", true, "/d/F.EVO", "EXDRBB"},
+  };
+  for (const auto& c : cases) {
+    CommandRules rules;
+    rules.setEnabled(Command::ReadEvo, true);
+    rules.setEnabled(Command::ReadXpl, c.readXplBefore);
+    rules.selectionChanged(true, "/d/F.EVO");
+    rules.runStarting(c.kind);
+    EXPECT_TRUE(rules.running());
+    EXPECT_EQ(shown(rules), c.during) << static_cast<int>(c.kind);
+    rules.runFinished(c.kind, c.anySelected, c.input);
+    EXPECT_FALSE(rules.running());
+    EXPECT_EQ(shown(rules), c.after) << static_cast<int>(c.kind) << " " << c.input;
+  }
+}
+
+TEST(CommandRules, ABoxChangedDuringARunWaitsForItsEnd) {
+  CommandRules rules;
+  rules.runStarting(RunKind::Demux);
+  rules.selectionChanged(true, "/d/F.EVO");  // at a 4 MiB point
+  EXPECT_FALSE(rules.enabled(Command::Demux));
+  rules.runFinished(RunKind::Demux, true, "/d/F.EVO");
+  EXPECT_TRUE(rules.enabled(Command::Demux));
+  EXPECT_TRUE(rules.enabled(Command::Rebuild));
+}
+
+TEST(CommandRules, RebuildTakesAnEvoInputOnly) {
+  EXPECT_TRUE(rebuildTakes("/d/HVDVD_TS/FEATURE_1.EVO"));
+  EXPECT_TRUE(rebuildTakes("feature_1.evo"));
+  EXPECT_FALSE(rebuildTakes("/d/VIDEO_TS/VTS_01_1.VOB"));
+  EXPECT_FALSE(rebuildTakes("/d/AUDIO_TS/ATS_01_1.AOB"));
+  EXPECT_FALSE(rebuildTakes("/d/EVO"));
+}
+
+}  // namespace
+}  // namespace korvell
