@@ -9,6 +9,7 @@
 
 #include "report/markup.h"
 #include "testing/sample_disc.h"
+#include "testing/temp_folder.h"
 #include "testing/test_files.h"
 
 namespace korvell {
@@ -23,18 +24,15 @@ testing::CommandResult runCli(const std::string& arguments) {
 class CliEndToEnd : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() /
-            ("korvell_cli_" +
-             std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(root_);
+    root_ = folder_.path();
     std::string error;
     ASSERT_TRUE(testing::writeSampleDisc(root_.string(), testdata(), 0, &error)) << error;
     feature1_ = (root_ / "HVDVD_TS" / "FEATURE_1.EVO").string();
     fs::create_directories(root_ / "out");
   }
-  void TearDown() override { fs::remove_all(root_); }
   static std::string testdata() { return std::string(KORVELL_SOURCE_DIR) + "/testdata"; }
 
+  testing::TempFolder folder_;
   fs::path root_;
   std::string feature1_;
 };

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "testing/ps_writer.h"
+#include "testing/temp_folder.h"
 #include "testing/test_files.h"
 
 namespace korvell {
@@ -26,14 +27,9 @@ testing::CommandResult run(const std::string& commandLine) {
 
 class CliRealStreams : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/korvell_real_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(root_); }
   static std::string cli() { return KORVELL_CLI; }
-  fs::path root_;
+  testing::TempFolder folder_;
+  const fs::path root_ = folder_.path();
 };
 
 size_t countPattern(const std::vector<uint8_t>& bytes, const std::vector<uint8_t>& pattern) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "testing/sample_disc.h"
+#include "testing/temp_folder.h"
 #include "testing/test_files.h"
 
 namespace korvell {
@@ -28,10 +29,7 @@ std::string quoted(const fs::path& path) {
 class CliRobustness : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() /
-            ("korvell_clirob_" +
-             std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(root_);
+    root_ = folder_.path();
     std::string error;
     ASSERT_TRUE(testing::writeSampleDisc(root_.string(),
                                          std::string(KORVELL_SOURCE_DIR) + "/testdata", 0, &error))
@@ -40,8 +38,8 @@ class CliRobustness : public ::testing::Test {
     out_ = root_ / "out";
     fs::create_directories(out_);
   }
-  void TearDown() override { fs::remove_all(root_); }
 
+  testing::TempFolder folder_;
   fs::path root_, feature1_, out_;
 };
 

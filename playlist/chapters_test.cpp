@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "playlist/title_select.h"
+#include "testing/temp_folder.h"
 #include "testing/test_files.h"
 
 namespace korvell {
@@ -296,9 +297,8 @@ TEST(ChapterFiles, RoundTripThroughTheMatroskaTools) {
   if (testing::runCommand("command -v mkvmerge && command -v mkvextract").status != 0)
     GTEST_SKIP() << "mkvmerge is not installed: chapter round trip skipped";
   namespace fs = std::filesystem;
-  const fs::path dir = fs::temp_directory_path() / ("korvell_chapters_" + std::to_string(getpid()));
-  fs::remove_all(dir);
-  fs::create_directories(dir);
+  const testing::TempFolder folder;
+  const fs::path dir = folder.path();
   const std::string video = kTestdata + "/mpeg2_pal_25.m2v";
 
   // The sample's chapters, one at a frame that is no whole millisecond, and names to escape.

@@ -5,31 +5,25 @@
 #include <filesystem>
 #include <fstream>
 
+#include "testing/temp_folder.h"
+
 namespace korvell {
 namespace {
 
 namespace fs = std::filesystem;
 
+// A scratch folder with files made on request.
 class TempFolder {
  public:
-  TempFolder() {
-    path_ =
-        fs::temp_directory_path() /
-        ("korvell_fileset_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-         "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(path_);
-    fs::create_directories(path_);
-  }
-  ~TempFolder() { fs::remove_all(path_); }
   std::string file(const std::string& name, bool create = true) const {
-    const auto p = path_ / name;
+    const auto p = folder_ / name;
     if (create) std::ofstream(p) << "x";
     return p.string();
   }
-  std::string str() const { return path_.string(); }
+  std::string str() const { return folder_.path().string(); }
 
  private:
-  fs::path path_;
+  testing::TempFolder folder_;
 };
 
 TEST(FileSet, CutExt) {

@@ -15,6 +15,7 @@
 #include "testing/ps_writer.h"
 #include "testing/recording_host.h"
 #include "testing/sample_disc.h"
+#include "testing/temp_folder.h"
 #include "testing/test_files.h"
 
 namespace korvell {
@@ -36,10 +37,7 @@ std::vector<uint8_t> payload(size_t n, uint8_t seed) {
 class RebuildRunTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("korvell_rebuild_" +
-            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir_);
+    dir_ = folder_.path();
     fs::create_directories(dir_ / "out");
     inputSize_ = 0;
     for (int file = 0; file < 2; ++file) {
@@ -61,7 +59,6 @@ class RebuildRunTest : public ::testing::Test {
     state_.Details = false;
     output_ = dir_ / "out" / "FEATURE_1_FEATURE_2.rebuilt.EVO";
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   void readAndUncheck() {
     ASSERT_EQ(readRun(state_, host_, settings_), RunOutcome::Done);
@@ -70,6 +67,7 @@ class RebuildRunTest : public ::testing::Test {
   }
 
   int rounds_ = 4;
+  testing::TempFolder folder_;
   fs::path dir_;
   fs::path output_;
   uint64_t inputSize_ = 0;
@@ -227,8 +225,8 @@ TEST_F(RebuildRunTest, AutoRebuildFollowsTheReadRun) {
 // The sample disc, with one audio and one subpicture stream removed, checked by the two
 // external readers when they are installed.
 TEST(RebuildSampleDisc, ExternalReadersSeeTheKeptStreams) {
-  const fs::path root = fs::temp_directory_path() / "korvell_rebuild_disc";
-  fs::remove_all(root);
+  const testing::TempFolder folder;
+  const fs::path root = folder.path();
   std::string error;
   ASSERT_TRUE(testing::writeSampleDisc(root.string(), KORVELL_SOURCE_DIR "/testdata", 0, &error))
       << error;

@@ -30,6 +30,7 @@
 #include "testing/ps_writer.h"
 #include "testing/recording_host.h"
 #include "testing/sample_disc.h"
+#include "testing/temp_folder.h"
 
 namespace korvell {
 namespace {
@@ -76,10 +77,7 @@ std::string testdata() {
 class Robustness : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() /
-            ("korvell_rob_" +
-             std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(root_);
+    root_ = folder_.path();
     fs::create_directories(root_ / "out");
     descriptors_ = openDescriptors();
   }
@@ -104,6 +102,7 @@ class Robustness : public ::testing::Test {
     return settings;
   }
 
+  testing::TempFolder folder_;
   fs::path root_;
   size_t descriptors_ = 0;
   RunState state_;

@@ -9,6 +9,7 @@
 #include "runs/run_support.h"
 #include "testing/ps_writer.h"
 #include "testing/recording_host.h"
+#include "testing/temp_folder.h"
 #include "testing/test_files.h"
 
 namespace korvell {
@@ -29,10 +30,7 @@ std::vector<uint8_t> bytesOf(size_t n, uint8_t seed) {
 class RunsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("korvell_runs_" +
-            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir_);
+    dir_ = folder_.path();
     fs::create_directories(dir_ / "out");
     std::vector<uint8_t> video = {0, 0, 1, 0, 0x11, 0x22, 0, 0, 1, 0, 0x33};
     video.resize(500, 0x77);
@@ -56,8 +54,8 @@ class RunsTest : public ::testing::Test {
     settings_.outputFolder = (dir_ / "out").string();
     state_.Details = false;
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
+  testing::TempFolder folder_;
   fs::path dir_;
   RunState state_;
   RecordingHost host_;
