@@ -22,6 +22,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "korvell_version.h"
 #include "ui/console_view.h"
 #include "ui/logo.h"
 #include "ui/status_panel.h"
