@@ -30,7 +30,7 @@ std::optional<Command> commandNamed(const std::string& name) {
   return std::nullopt;
 }
 
-// Which subcommands take an option, as bits of kOptionLines.
+// Bits naming the subcommands whose help lists an option line.
 constexpr unsigned kRead = 1, kDemux = 2, kRebuild = 4, kXpl = 8;
 constexpr unsigned kReads = kRead | kDemux | kRebuild;  // the options of the Read run
 constexpr unsigned kWrites = kDemux | kRebuild;
