@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need, builds, and runs every test: the release build
 # with the window, then the whole suite again under AddressSanitizer and
-# UndefinedBehaviorSanitizer, then a short run of every fuzz target.
+# UndefinedBehaviorSanitizer, then the Debian package (where this machine lets packages be
+# installed), then a short run of every fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -20,6 +21,15 @@ cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKORVELL_BUILD_G
 cmake --build build/sanitize -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build/sanitize -j "$jobs" --output-on-failure
+
+# The Debian package of the release build: built, linted, installed, used and removed.
+if command -v apt-get >/dev/null && command -v dpkg >/dev/null &&
+  { [ "$(id -u)" -eq 0 ] || sudo -n true 2>/dev/null; }; then
+  tools/ensure_packages.sh lintian desktop-file-utils appstream man-db dpkg-dev file
+  packaging/test_package.sh build/release
+else
+  echo "Package test skipped: installing a package needs apt-get, dpkg and root or passwordless sudo"
+fi
 
 # Fuzz smoke: every libFuzzer target for a few seconds, built with clang (AddressSanitizer,
 # UndefinedBehaviorSanitizer) in a folder of its own. New inputs go to a scratch folder, so

@@ -1,5 +1,6 @@
 #include "cli/cli_options.h"
 
+#include "korvell_version.h"
 #include "runs/command_rules.h"
 #include "runs/file_set.h"
 
@@ -27,46 +28,144 @@ bool isProgramStream(const std::string& path) {
   return extension == ".EVO" || extension == ".VOB" || extension == ".AOB";
 }
 
+std::optional<Command> commandNamed(const std::string& name) {
+  if (name == "read") return Command::Read;
+  if (name == "demux") return Command::Demux;
+  if (name == "rebuild") return Command::Rebuild;
+  if (name == "xpl") return Command::Xpl;
+  return std::nullopt;
+}
+
+// Bits naming the subcommands whose help lists an option line.
+constexpr unsigned kRead = 1, kDemux = 2, kRebuild = 4, kXpl = 8;
+constexpr unsigned kReads = kRead | kDemux | kRebuild;  // the options of the Read run
+constexpr unsigned kWrites = kDemux | kRebuild;
+
+struct OptionLine {
+  unsigned commands;
+  const char* text;  // the help lines of the option, each ending in a line feed
+};
+
+constexpr OptionLine kOptionLines[] = {
+    {kWrites, "  -o, --output DIR     output folder (default: the input file's folder)\n"},
+    {kWrites,
+     "  --playlist [XPL|auto]\n"
+     "                       read the playlist after the Read run: its labels name the\n"
+     "                       files and its streams are the ones selected; without XPL or\n"
+     "                       with auto, ADV_OBJ/VPLST000.XPL beside the input's HVDVD_TS\n"
+     "                       folder\n"},
+    {kWrites,
+     "  --select LIST        streams to keep, comma-separated: slot names v0, v1,\n"
+     "                       a00..a15, s00..s15 or labels such as DD+.stream.03\n"
+     "                       (default: every stream found)\n"},
+    {kXpl, "  --source FILE        the file whose title is shown\n"},
+    {kXpl, "  --tags               also print the playlist's tag lines\n"},
+    {kReads, "  --no-continue        do not continue with the second file of the set\n"},
+    {kReads, "  --no-fast-check      read the whole file, not only its first ~300 MB\n"},
+    {kReads, "  --no-count-frames    do not count video frames\n"},
+    {kReads, "  --no-details         do not decode the streams' headers\n"},
+    {kDemux, "  --video-ext EXT      extension of video stream files (default mpv)\n"},
+    {kDemux, "  --audio-ext EXT      extension of audio stream files (default mpa)\n"},
+    {kDemux, "  --sub-ext EXT        extension of subpicture stream files (default sup)\n"},
+    {kReads | kXpl,
+     "  --color=WHEN         auto, always or never: bold and colours on a terminal\n"},
+    {kReads | kXpl,
+     "  --markup             print the console's raw markup lines (\"[[\" stands for \"[\")\n"},
+    {kReads | kXpl, "  -h, --help           this text\n"},
+};
+
+std::string optionLines(unsigned commands) {
+  std::string text = "Options:\n";
+  for (const OptionLine& line : kOptionLines)
+    if ((line.commands & commands) != 0) text += line.text;
+  return text;
+}
+
+const char* const kExitStatus =
+    "Exit status: 0 done, 1 a file could not be opened, created, read or written,\n"
+    "2 usage error, 130 stopped by Ctrl-C.\n";
+
+const char* const kCtrlC =
+    "Ctrl-C stops a run as the Cancel button does; the run closes its files.\n";
+
 }  // namespace
 
 std::string usageText() {
-  return "Usage: korvell-cli read FILE [options]\n"
-         "       korvell-cli demux FILE [-o DIR] [--select LIST] [--playlist [XPL]] [options]\n"
-         "       korvell-cli rebuild FILE.EVO [-o DIR] [--select LIST] [--playlist [XPL]] "
-         "[options]\n"
-         "       korvell-cli xpl PLAYLIST [--source FILE] [--tags]\n"
-         "\n"
-         "Reports every elementary stream of an HD DVD .EVO, DVD .VOB or DVD-Audio .AOB file\n"
-         "(read), writes the chosen streams to files of their own (demux), or writes a copy\n"
-         "of an .EVO without the other streams, the kept ones renumbered (rebuild). All three\n"
-         "carry on with the second file of a set (FEATURE_1.EVO, then FEATURE_2.EVO).\n"
-         "xpl shows the title of an HD DVD playlist (VPLST000.XPL) that plays --source and\n"
-         "the stream labels it gives; --playlist does the same before a demux or rebuild, so\n"
-         "the output files carry the playlist's names.\n"
-         "\n"
-         "Options:\n"
-         "  -o, --output DIR     output folder (default: the input file's folder)\n"
-         "  --playlist [XPL]     read the playlist after the Read run: its labels name the\n"
-         "                       files and its streams are the ones selected; without XPL\n"
-         "                       (or with auto) the disc's ADV_OBJ/VPLST000.XPL beside the\n"
-         "                       input's HVDVD_TS folder\n"
-         "  --select LIST        streams to keep, comma-separated: slot names v0, v1,\n"
-         "                       a00..a15, s00..s15 or labels such as DD+.stream.03\n"
-         "                       (default: every stream found)\n"
-         "  --no-continue        do not continue with the second file of the set\n"
-         "  --no-fast-check      read the whole file, not only its first ~300 MB\n"
-         "  --no-count-frames    do not count video frames\n"
-         "  --no-details         do not decode the streams' headers\n"
-         "  --video-ext EXT      extension of video stream files (default mpv)\n"
-         "  --audio-ext EXT      extension of audio stream files (default mpa)\n"
-         "  --sub-ext EXT        extension of subpicture stream files (default sup)\n"
-         "  --color=WHEN         auto, always or never: bold and colours on a terminal\n"
-         "  --markup             print the console's raw markup lines (\"[[\" stands for \"[\")\n"
-         "  -h, --help           this text\n"
-         "\n"
-         "Ctrl-C stops a run as the Cancel button does; the run closes its files.\n"
-         "Exit status: 0 done, 1 a file could not be opened, created, read or written,\n"
-         "2 usage error, 130 stopped by Ctrl-C.\n";
+  return std::string(
+             "Usage: korvell-cli read FILE [options]\n"
+             "       korvell-cli demux FILE [-o DIR] [--select LIST] [--playlist [XPL|auto]] "
+             "[options]\n"
+             "       korvell-cli rebuild FILE.EVO [-o DIR] [--select LIST] [--playlist [XPL|auto]] "
+             "[options]\n"
+             "       korvell-cli xpl PLAYLIST [--source FILE] [--tags]\n"
+             "       korvell-cli help [SUBCOMMAND]\n"
+             "       korvell-cli SUBCOMMAND --help\n"
+             "       korvell-cli --version\n"
+             "\n"
+             "Reports every elementary stream of an HD DVD .EVO, DVD .VOB or DVD-Audio .AOB file\n"
+             "(read), writes the chosen streams to files of their own (demux), or writes a copy\n"
+             "of an .EVO without the other streams, the kept ones renumbered (rebuild). All three\n"
+             "carry on with the second file of a set (FEATURE_1.EVO, then FEATURE_2.EVO).\n"
+             "xpl shows the title of an HD DVD playlist (VPLST000.XPL) that plays --source and\n"
+             "the stream labels it gives; --playlist does the same before a demux or rebuild, so\n"
+             "the output files carry the playlist's names.\n"
+             "\n") +
+         optionLines(kReads | kXpl) + "  --version            the version of korvell-cli\n\n" +
+         kCtrlC + kExitStatus;
+}
+
+std::string helpText(Command topic) {
+  std::string text;
+  unsigned commands = 0;
+  switch (topic) {
+    case Command::Read:
+      commands = kRead;
+      text =
+          "Usage: korvell-cli read FILE [options]\n"
+          "\n"
+          "Reports every elementary stream of FILE, an HD DVD .EVO, DVD .VOB or DVD-Audio\n"
+          ".AOB file: its first time stamp and its decoded headers, the navigation packet's\n"
+          "VOB number and duration, and the video frame count. Carries on with the second\n"
+          "file of a set (FEATURE_1.EVO, then FEATURE_2.EVO).\n";
+      break;
+    case Command::Demux:
+      commands = kDemux;
+      text =
+          "Usage: korvell-cli demux FILE [-o DIR] [--select LIST] [--playlist [XPL|auto]] "
+          "[options]\n"
+          "\n"
+          "Reads FILE as read does, then writes every stream found, or the selected ones, to\n"
+          "DIR/BASE.LABEL.EXT, for example FEATURE_1_FEATURE_2.DD+.stream.00.mpa.\n"
+          "Subpictures are written as .sup records.\n";
+      break;
+    case Command::Rebuild:
+      commands = kRebuild;
+      text =
+          "Usage: korvell-cli rebuild FILE.EVO [-o DIR] [--select LIST] "
+          "[--playlist [XPL|auto]] [options]\n"
+          "\n"
+          "Reads FILE.EVO as read does, then writes DIR/BASE.rebuilt.EVO with only the kept\n"
+          "streams, renumbered from 0 within each family.\n";
+      break;
+    case Command::Xpl:
+      commands = kXpl;
+      text =
+          "Usage: korvell-cli xpl PLAYLIST [--source FILE] [--tags] [options]\n"
+          "\n"
+          "Shows, as a tree, the title of the HD DVD playlist PLAYLIST (VPLST000.XPL) that\n"
+          "plays --source, and the stream labels it gives.\n";
+      break;
+    case Command::Help:
+    case Command::Version:
+      return usageText();
+  }
+  text += "\n" + optionLines(commands) + "\n";
+  if (commands != kXpl) text += kCtrlC;
+  return text + kExitStatus;
+}
+
+std::string versionText() {
+  return "korvell-cli " KORVELL_VERSION "\n";
 }
 
 std::optional<CliOptions> parseCommandLine(const std::vector<std::string>& args,
@@ -79,18 +178,27 @@ std::optional<CliOptions> parseCommandLine(const std::vector<std::string>& args,
   }
   size_t i = 0;
   const std::string& command = args[i++];
-  if (command == "-h" || command == "--help" || command == "help") {
+  if (command == "--version") {
+    options.command = Command::Version;
+    return options;
+  }
+  if (command == "-h" || command == "--help") {
     options.command = Command::Help;
     return options;
   }
-  if (command == "read") {
-    options.command = Command::Read;
-  } else if (command == "demux") {
-    options.command = Command::Demux;
-  } else if (command == "rebuild") {
-    options.command = Command::Rebuild;
-  } else if (command == "xpl") {
-    options.command = Command::Xpl;
+  if (command == "help") {
+    options.command = Command::Help;
+    if (args.size() == 1) return options;
+    const std::optional<Command> topic = commandNamed(args[1]);
+    if (!topic || args.size() > 2) {
+      *error = args.size() > 2 ? "help takes one subcommand" : "unknown command '" + args[1] + "'";
+      return std::nullopt;
+    }
+    options.helpTopic = *topic;
+    return options;
+  }
+  if (const std::optional<Command> named = commandNamed(command)) {
+    options.command = *named;
   } else {
     *error = "unknown command '" + command + "'";
     return std::nullopt;
@@ -114,6 +222,7 @@ std::optional<CliOptions> parseCommandLine(const std::vector<std::string>& args,
   while (i < args.size()) {
     const std::string arg = args[i++];
     if (arg == "-h" || arg == "--help") {
+      options.helpTopic = options.command;
       options.command = Command::Help;
       return options;
     }

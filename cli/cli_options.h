@@ -7,12 +7,13 @@
 
 namespace korvell::cli {
 
-enum class Command { Read, Demux, Rebuild, Xpl, Help };
+enum class Command { Read, Demux, Rebuild, Xpl, Help, Version };
 enum class ColourMode { Auto, Always, Never };
 
 struct CliOptions {
   Command command = Command::Help;
-  std::string input;  ///< the program stream, or the playlist for xpl
+  Command helpTopic = Command::Help;  ///< help SUBCOMMAND, SUBCOMMAND --help; Help: the overview
+  std::string input;                  ///< the program stream, or the playlist for xpl
   std::string outputFolder;
   /// --playlist: names and selects the streams before the run; a bare --playlist (or "auto")
   /// is resolved here to the disc's playlist beside the input's HVDVD_TS folder.
@@ -35,7 +36,14 @@ struct CliOptions {
 std::optional<CliOptions> parseCommandLine(const std::vector<std::string>& args,
                                            std::string* error);
 
-/// The text of --help.
+/// The text of --help: every subcommand and every option.
 std::string usageText();
+
+/// The text of help SUBCOMMAND and SUBCOMMAND --help: that subcommand's synopsis and options;
+/// usageText() for Command::Help.
+std::string helpText(Command topic);
+
+/// The text of --version.
+std::string versionText();
 
 }  // namespace korvell::cli

@@ -30,8 +30,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "korvell-cli: %s\n\n%s", error.c_str(), usageText().c_str());
     return kExitUsage;
   }
-  if (options->command == Command::Help) {
-    std::fputs(usageText().c_str(), stdout);
+  if (options->command == Command::Help || options->command == Command::Version) {
+    const std::string text =
+        options->command == Command::Version ? versionText() : helpText(options->helpTopic);
+    std::fputs(text.c_str(), stdout);
     return kExitDone;
   }
   const bool colourTerminal = isatty(STDOUT_FILENO) != 0;

@@ -23,6 +23,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "korvell_version.h"
 #include "runs/file_set.h"
 #include "ui/console_view.h"
 #include "ui/logo.h"

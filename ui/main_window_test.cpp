@@ -27,6 +27,7 @@
 #include <QTreeWidget>
 
 #include "engine/run_state.h"
+#include "korvell_version.h"
 #include "runs/read_run.h"
 #include "testing/recording_host.h"
 #include "testing/sample_disc.h"

@@ -1,0 +1,138 @@
+// The help, version and manual page texts of korvell-cli against the options the parser takes.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "cli/cli_options.h"
+
+namespace korvell::cli {
+namespace {
+
+// The option names at the start of the help's option lines: "  -o, --output DIR" gives -o and
+// --output, "  --color=WHEN" gives --color.
+std::set<std::string> listedOptions(const std::string& help) {
+  std::set<std::string> names;
+  static const std::regex line(R"(\n  (-[a-z], )?(--[a-z-]+))");
+  for (auto it = std::sregex_iterator(help.begin(), help.end(), line); it != std::sregex_iterator();
+       ++it) {
+    if ((*it)[1].matched) names.insert((*it)[1].str().substr(0, 2));
+    names.insert((*it)[2].str());
+  }
+  return names;
+}
+
+TEST(CliHelp, HelpAndVersionForms) {
+  struct Case {
+    std::vector<std::string> args;
+    Command command;
+    Command topic;
+  };
+  const Case cases[] = {
+      {{"--version"}, Command::Version, Command::Help},
+      {{"help"}, Command::Help, Command::Help},
+      {{"-h"}, Command::Help, Command::Help},
+      {{"--help", "read"}, Command::Help, Command::Help},
+      {{"help", "read"}, Command::Help, Command::Read},
+      {{"help", "demux"}, Command::Help, Command::Demux},
+      {{"help", "rebuild"}, Command::Help, Command::Rebuild},
+      {{"help", "xpl"}, Command::Help, Command::Xpl},
+      {{"read", "--help"}, Command::Help, Command::Read},
+      {{"demux", "F.EVO", "-o", "/out", "-h"}, Command::Help, Command::Demux},
+      {{"rebuild", "-h", "NOT_AN.VOB"}, Command::Help, Command::Rebuild},  // help comes first
+      {{"xpl", "--help"}, Command::Help, Command::Xpl},
+  };
+  for (const Case& c : cases) {
+    std::string error;
+    const auto options = parseCommandLine(c.args, &error);
+    ASSERT_TRUE(options) << c.args[0] << ": " << error;
+    EXPECT_EQ(options->command, c.command) << c.args[0];
+    EXPECT_EQ(options->helpTopic, c.topic) << c.args[0];
+  }
+  const std::vector<std::vector<std::string>> bad = {
+      {"help", "play"}, {"help", "read", "demux"}, {"help", "--version"}, {"read", "--version"}};
+  for (const auto& args : bad) {
+    std::string error;
+    EXPECT_FALSE(parseCommandLine(args, &error)) << args[1];
+    EXPECT_FALSE(error.empty());
+  }
+}
+
+TEST(CliHelp, EachSubcommandListsTheOptionsItTakes) {
+  // Which subcommands' help lists an option, and the arguments that use it.
+  struct Case {
+    std::vector<std::string> args;
+    std::set<std::string> listedBy;
+  };
+  const std::set<std::string> all = {"read", "demux", "rebuild", "xpl"};
+  const std::set<std::string> reads = {"read", "demux", "rebuild"};
+  const std::set<std::string> writes = {"demux", "rebuild"};
+  const Case cases[] = {
+      {{"-o", "/out"}, writes},
+      {{"--output", "/out"}, writes},
+      {{"--playlist", "V.XPL"}, writes},
+      {{"--select", "v0"}, writes},
+      {{"--source", "F.EVO"}, {"xpl"}},
+      {{"--tags"}, {"xpl"}},
+      {{"--no-continue"}, reads},
+      {{"--no-fast-check"}, reads},
+      {{"--no-count-frames"}, reads},
+      {{"--no-details"}, reads},
+      {{"--video-ext", "vc1"}, {"demux"}},
+      {{"--audio-ext", "ac3"}, {"demux"}},
+      {{"--sub-ext", "sup"}, {"demux"}},
+      {{"--color=never"}, all},
+      {{"--markup"}, all},
+  };
+  const std::pair<const char*, Command> commands[] = {{"read", Command::Read},
+                                                      {"demux", Command::Demux},
+                                                      {"rebuild", Command::Rebuild},
+                                                      {"xpl", Command::Xpl}};
+  for (const auto& [name, command] : commands) {
+    const std::set<std::string> listed = listedOptions(helpText(command));
+    std::set<std::string> expected = {"-h", "--help"};
+    for (const Case& c : cases) {
+      const std::string option = c.args[0].substr(0, c.args[0].find('='));
+      if (!c.listedBy.contains(name)) continue;
+      expected.insert(option);
+      std::vector<std::string> args = {name, "F.EVO"};
+      args.insert(args.end(), c.args.begin(), c.args.end());
+      std::string error;
+      EXPECT_TRUE(parseCommandLine(args, &error)) << name << " " << option << ": " << error;
+    }
+    EXPECT_EQ(listed, expected) << name;
+    EXPECT_TRUE(helpText(command).starts_with(std::string("Usage: korvell-cli ") + name + " "))
+        << name;
+  }
+  // The overview lists every option of every subcommand, and --version.
+  std::set<std::string> every = {"-h", "--help", "--version"};
+  for (const Case& c : cases)
+    every.insert(c.args[0].substr(0, c.args[0].find('=')));
+  EXPECT_EQ(listedOptions(usageText()), every);
+  EXPECT_EQ(helpText(Command::Help), usageText());
+}
+
+TEST(CliHelp, TheManualPageNamesTheOptionsOfTheHelp) {
+  std::ifstream file(std::string(KORVELL_SOURCE_DIR) + "/packaging/korvell-cli.1");
+  ASSERT_TRUE(file) << "no manual page";
+  const std::string page{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  // Long options in roff are written with escaped hyphens: \-\-no\-details.
+  std::set<std::string> named;
+  static const std::regex option(R"(\\-\\-([a-z]+(\\-[a-z]+)*))");
+  for (auto it = std::sregex_iterator(page.begin(), page.end(), option);
+       it != std::sregex_iterator(); ++it)
+    named.insert("--" + std::regex_replace((*it)[1].str(), std::regex(R"(\\-)"), "-"));
+  std::set<std::string> listed;
+  for (const std::string& name : listedOptions(usageText()))
+    if (name.starts_with("--")) listed.insert(name);
+  EXPECT_EQ(named, listed);
+  for (const char* section : {".SH SYNOPSIS", ".SH OPTIONS", ".SH EXIT STATUS", ".SH EXAMPLES"})
+    EXPECT_NE(page.find(section), std::string::npos) << section;
+}
+
+}  // namespace
+}  // namespace korvell::cli

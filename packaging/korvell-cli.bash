@@ -1,0 +1,90 @@
+# Bash completion of korvell-cli: subcommands, each subcommand's options, and files of the
+# kinds each place takes (.EVO, .VOB and .AOB program streams, .XPL playlists, folders).
+
+# Adds the folders and the files whose extension matches the extglob alternatives $1
+# (for example '[eE][vV][oO]|[vV][oO][bB]') that start with $2.
+_korvell_cli_files() {
+  local pattern=$1 cur=$2 had_extglob=0 IFS=$'\n'
+  shopt -q extglob && had_extglob=1
+  shopt -s extglob
+  compopt -o filenames 2>/dev/null
+  COMPREPLY+=($(compgen -d -- "$cur"))
+  COMPREPLY+=($(compgen -f -X "!*.@($pattern)" -- "$cur"))
+  ((had_extglob)) || shopt -u extglob
+}
+
+_korvell_cli() {
+  local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
+  local streams='[eE][vV][oO]|[vV][oO][bB]|[aA][oO][bB]'
+  local evo='[eE][vV][oO]' xpl='[xX][pP][lL]'
+  local colours='auto always never'
+  COMPREPLY=()
+
+  if ((COMP_CWORD == 1)); then
+    COMPREPLY=($(compgen -W 'read demux rebuild xpl help --help --version' -- "$cur"))
+    return
+  fi
+  local command=${COMP_WORDS[1]}
+
+  # --color=WHEN, split at '=' or not, as COMP_WORDBREAKS has it.
+  if [[ $prev == --color && $cur == = ]]; then
+    COMPREPLY=($colours)
+    return
+  fi
+  if [[ $prev == = && ${COMP_WORDS[COMP_CWORD - 2]} == --color ]]; then
+    COMPREPLY=($(compgen -W "$colours" -- "$cur"))
+    return
+  fi
+  if [[ $cur == --color=* ]]; then
+    COMPREPLY=($(compgen -P --color= -W "$colours" -- "${cur#--color=}"))
+    return
+  fi
+
+  local reads='--no-continue --no-fast-check --no-count-frames --no-details
+               --color=auto --color=always --color=never --markup -h --help'
+  local writes='-o --output --select --playlist'
+  local options
+  case $command in
+    read) options=$reads ;;
+    demux) options="$writes $reads --video-ext --audio-ext --sub-ext" ;;
+    rebuild) options="$writes $reads" ;;
+    xpl) options='--source --tags --color=auto --color=always --color=never --markup -h --help' ;;
+    help)
+      ((COMP_CWORD == 2)) && COMPREPLY=($(compgen -W 'read demux rebuild xpl' -- "$cur"))
+      return
+      ;;
+    *) return ;;
+  esac
+
+  case $prev in
+    -o | --output)
+      compopt -o filenames 2>/dev/null
+      COMPREPLY=($(compgen -d -- "$cur"))
+      return
+      ;;
+    --playlist)
+      COMPREPLY=($(compgen -W auto -- "$cur"))
+      _korvell_cli_files "$xpl" "$cur"
+      return
+      ;;
+    --source)
+      _korvell_cli_files "$streams" "$cur"
+      return
+      ;;
+    --select | --video-ext | --audio-ext | --sub-ext)
+      return
+      ;;
+  esac
+
+  if [[ $cur == -* ]]; then
+    COMPREPLY=($(compgen -W "$options" -- "$cur"))
+    return
+  fi
+  case $command in
+    rebuild) _korvell_cli_files "$evo" "$cur" ;;
+    xpl) _korvell_cli_files "$xpl" "$cur" ;;
+    *) _korvell_cli_files "$streams" "$cur" ;;
+  esac
+}
+
+complete -F _korvell_cli korvell-cli

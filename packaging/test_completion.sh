@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Checks the bash completion of korvell-cli: what it offers in each place, on a folder of
+# files of every kind, and that each subcommand's options are those its help lists.
+# usage: test_completion.sh COMPLETION_FILE KORVELL_CLI
+set -uo pipefail
+completion=$(realpath "$1")
+cli=$(realpath "$2")
+# shellcheck source=korvell-cli.bash
+source "$completion"
+
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+cd "$scratch" || exit 1
+mkdir sub
+touch A.EVO b.evo C.VOB d.aob E.XPL f.xpl notes.txt "space name.EVO" FEATURE.evo.txt
+
+failures=0
+
+# Completes the words of $1 (split at spaces; a trailing space starts an empty word) and
+# prints the offers sorted, one a line.
+offers() {
+  local line=$1
+  read -r -a COMP_WORDS <<<"$line"
+  [[ $line == *' ' ]] && COMP_WORDS+=("")
+  COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+  COMPREPLY=()
+  _korvell_cli 2>/dev/null
+  printf '%s\n' "${COMPREPLY[@]}" | sed '/^$/d' | LC_ALL=C sort -u
+}
+
+expect() {
+  local line=$1 expected=$2 got
+  got=$(offers "$line" | paste -sd'|')
+  if [[ $got != "$expected" ]]; then
+    echo "FAIL: '$line' offers '$got', expected '$expected'"
+    failures=$((failures + 1))
+  fi
+}
+
+streams='A.EVO|C.VOB|b.evo|d.aob|space name.EVO|sub'
+expect 'korvell-cli ' '--help|--version|demux|help|read|rebuild|xpl'
+expect 'korvell-cli re' 'read|rebuild'
+expect 'korvell-cli read ' "$streams"
+expect 'korvell-cli demux --no-details ' "$streams"
+expect 'korvell-cli rebuild ' 'A.EVO|b.evo|space name.EVO|sub'
+expect 'korvell-cli xpl ' 'E.XPL|f.xpl|sub'
+expect 'korvell-cli xpl E.XPL --source ' "$streams"
+expect 'korvell-cli demux A.EVO --playlist ' 'E.XPL|auto|f.xpl|sub'
+expect 'korvell-cli demux A.EVO --playlist a' 'auto'
+expect 'korvell-cli rebuild A.EVO -o ' 'sub'
+expect 'korvell-cli demux A.EVO --output s' 'sub'
+expect 'korvell-cli demux A.EVO --select ' ''
+expect 'korvell-cli read --no-c' '--no-continue|--no-count-frames'
+expect 'korvell-cli read --s' ''
+expect 'korvell-cli demux A.EVO --s' '--select|--sub-ext'
+expect 'korvell-cli rebuild A.EVO --s' '--select'
+expect 'korvell-cli xpl E.XPL --s' '--source'
+expect 'korvell-cli read --color = ' 'always|auto|never'
+expect 'korvell-cli read --color = n' 'never'
+expect 'korvell-cli read --color=a' '--color=always|--color=auto'
+expect 'korvell-cli help ' 'demux|read|rebuild|xpl'
+expect 'korvell-cli help x' 'xpl'
+expect 'korvell-cli frobnicate ' ''
+
+# Each subcommand offers exactly the options its help lists (--color=WHEN as --color).
+for command in read demux rebuild xpl; do
+  listed=$("$cli" help "$command" | grep -oE '^  (-[a-z], )?--[a-z-]+' | tr -d ' ' | tr ',' '\n' |
+    LC_ALL=C sort -u | paste -sd'|')
+  offered=$(offers "korvell-cli $command -" | sed 's/=.*//' | LC_ALL=C sort -u | paste -sd'|')
+  if [[ -z $listed || $listed != "$offered" ]]; then
+    echo "FAIL: $command help lists '$listed', completion offers '$offered'"
+    failures=$((failures + 1))
+  fi
+done
+
+if ((failures > 0)); then
+  echo "$failures completion checks failed"
+  exit 1
+fi
+echo "completion checks passed"
