@@ -1,6 +1,8 @@
 #include "engine/run_state.h"
 
 #include <algorithm>
+#include <cmath>
+#include <utility>
 
 namespace korvell {
 
@@ -56,6 +58,30 @@ void RunState::resetRegistry() {
 void RunState::resetRenumbering() {
   newId.fill(0xFF);
   nextVideo = nextAudio = nextSub = 0;
+}
+
+StreamTimes& RunState::times(Family family, int slot) {
+  return const_cast<StreamTimes&>(std::as_const(*this).times(family, slot));
+}
+
+const StreamTimes& RunState::times(Family family, int slot) const {
+  switch (family) {
+    case Family::Video:
+      return videoTimes[static_cast<size_t>(slot)];
+    case Family::Audio:
+      return audioTimes[static_cast<size_t>(slot)];
+    case Family::Subpicture:
+      break;
+  }
+  return subTimes[static_cast<size_t>(slot)];
+}
+
+std::optional<int32_t> RunState::delayMs(Family family, int slot) const {
+  const std::optional<uint32_t> video = videoTimes[0].firstPts;
+  const std::optional<uint32_t> own = times(family, slot).firstPts;
+  if (!video || !own) return std::nullopt;
+  const auto ticks = static_cast<int32_t>(*own - *video);
+  return static_cast<int32_t>(std::lround(ticks / 90.0));
 }
 
 int32_t RunState::registeredId(Slot slot) const {

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,15 @@ class ReadBuffer {
 
  private:
   std::vector<uint8_t> storage_;
+};
+
+/// The time stamps of one stream in the last Read run: the first PTS (the one its report
+/// prints, taken from the first file of the set that has the stream) and the last PTS of any
+/// of its packets in the set. Empty until the stream is seen.
+struct StreamTimes {
+  std::optional<uint32_t> firstPts;
+  std::optional<uint32_t> lastPts;
+  bool operator==(const StreamTimes&) const = default;
 };
 
 /// Why a pass stopped early. Each pass starts with None.
@@ -105,6 +115,18 @@ struct RunState {
   std::string sourcePath;
   std::string baseName;
   ReadBuffer readBuffer;
+
+  // The time stamps of each registry slot in the last Read run, reset when it starts.
+  std::array<StreamTimes, 16> videoTimes{};
+  std::array<StreamTimes, 16> audioTimes{};
+  std::array<StreamTimes, kSubTableSlots> subTimes{};
+  void resetTimes() { videoTimes = {}, audioTimes = {}, subTimes = {}; }
+  StreamTimes& times(Family family, int slot);
+  const StreamTimes& times(Family family, int slot) const;
+  /// A stream's delay against video stream 0, from the first PTS of each, in milliseconds
+  /// rounded to the nearest (the tick difference as 32-bit unsigned arithmetic, taken as
+  /// signed). Empty without a first PTS of video stream 0 or of the stream itself.
+  std::optional<int32_t> delayMs(Family family, int slot) const;
 
   // Values handed from one pass to the next.
   std::array<int32_t, kVideoSlots> frameCount{};

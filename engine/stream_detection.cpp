@@ -59,6 +59,22 @@ void Walker::countFrames(const uint8_t* piece, size_t length) {
       countStartCodes(piece, length, videoKind_->frameCode, frameCarry_[videoIndex_]));
 }
 
+Slot Walker::currentSlot() const {
+  switch (route_) {
+    case kRouteVideo:
+      return {Family::Video, videoIndex_};
+    case kRouteAudio:
+      return {Family::Audio, audioIndex_};
+    default:
+      return {Family::Subpicture, subIndex_};
+  }
+}
+
+void Walker::recordLastPts() {
+  const Slot slot = currentSlot();
+  state_.times(slot.family, slot.index).lastPts = packetPts_;
+}
+
 void Walker::firstPiece(const uint8_t* block, size_t start, size_t length) {
   bool* shown = nullptr;
   uint32_t firstPts = 0;
@@ -90,6 +106,9 @@ void Walker::firstPiece(const uint8_t* block, size_t start, size_t length) {
   }
   if (*shown) return;
   *shown = true;
+  // The first file of a set that has the stream gives its first PTS.
+  std::optional<uint32_t>& recorded = state_.times(currentSlot().family, slot).firstPts;
+  if (!recorded) recorded = firstPts;
   // The earliest audio or video PTS is what the demux rebases subpicture times on, so it is
   // taken whether or not the details are shown.
   if (route_ != kRouteSubpicture) state_.firstPtsMin = std::min(state_.firstPtsMin, firstPts);

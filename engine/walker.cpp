@@ -206,6 +206,7 @@ void Walker::ptsByte(uint8_t byte) {
   if (counter == (withDts ? 5 : 0)) {
     pts_ = decodeStamp(stampBytes_);
     packetHasPts_ = true;
+    packetPts_ = pts_;
     if (withDts) videoPts_ = pts_;
   } else if (withDts && counter == 0) {
     dts_ = decodeStamp(stampBytes_);
@@ -338,6 +339,7 @@ void Walker::payloadPiece(const uint8_t* block, size_t start, size_t length) {
   const uint8_t* piece = block + start;
   if (route_ == kRouteVideo && state_.CountFrames) countFrames(piece, length);
   if (mode_ == WalkMode::Scan) {
+    if (packetHasPts_) recordLastPts();
     firstPiece(block, start, length);
   } else {
     writePiece(piece, length);

@@ -56,6 +56,10 @@ class Walker {
   /// on, prints the first PTS and substream id and runs the stream's analyser.
   void firstPiece(const uint8_t* block, size_t start, size_t length);
   void countFrames(const uint8_t* piece, size_t length);
+  /// The current packet's stream and slot, by its route.
+  Slot currentSlot() const;
+  /// Scan mode: the current packet's PTS is its stream's last so far.
+  void recordLastPts();
 
   // payload.cpp: the demux writes.
   void writePiece(const uint8_t* piece, size_t length);
@@ -96,6 +100,7 @@ class Walker {
 
   uint8_t streamId_ = 0;       // stream_id of the current packet
   bool packetHasPts_ = false;  // the current packet's own header carried a PTS
+  uint32_t packetPts_ = 0;     // that PTS (pts_ itself is consumed by some streams)
   uint32_t pts_ = 0;
   uint32_t dts_ = 0;
   uint32_t videoPts_ = 0;

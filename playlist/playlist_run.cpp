@@ -1,6 +1,6 @@
 #include "playlist/playlist_run.h"
-#include "report/markup.h"
 
+#include "report/markup.h"
 #include "runs/run_support.h"
 
 #include <memory>

@@ -1,11 +1,14 @@
 #include "runs/demux_run.h"
-#include "report/markup.h"
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/walker.h"
+#include "playlist/chapters.h"
+#include "report/markup.h"
 #include "runs/file_set.h"
 #include "runs/run_support.h"
 
@@ -35,6 +38,28 @@ ByteSink*& sinkOf(RunState& state, Slot slot) {
       break;
   }
   return state.subOut[slot.index];
+}
+
+// The label part of a stream file's name: the slot's label, and for audio and subpictures
+// with delay names on " DELAY <n>ms", the convention muxing front ends read delays from.
+std::string fileLabel(const RunState& state, const RunSettings& settings, Slot slot, int number) {
+  const std::string& label = state.streamLabel[number];
+  if (!settings.delayNames || slot.family == Family::Video) return label;
+  const std::optional<int32_t> delay = state.delayMs(slot.family, slot.index);
+  return delay ? label + " DELAY " + std::to_string(*delay) + "ms" : label;
+}
+
+// A small output written whole: "Creating <path>", or the failure's message.
+RunOutcome writeTextFile(const std::string& path, const std::string& text, const FileSet& set,
+                         RunHost& host) {
+  std::unique_ptr<FileSink> sink = createOutput(path, set.firstPath, set.secondFile, host);
+  if (!sink) return RunOutcome::CreateFailed;
+  host.log("Creating " + escapeMarkup(path));
+  if (!sink->write(reinterpret_cast<const uint8_t*>(text.data()), text.size()) || !sink->close()) {
+    reportWriteFailure(*sink, host);
+    return RunOutcome::WriteFailed;
+  }
+  return RunOutcome::Done;
 }
 
 // The sinks of one run: attached to the run state while open, detached and closed together.
@@ -88,12 +113,22 @@ RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, const Run
   for (int number = 0; number < kSelectableSlots; ++number) {
     if (!state.selected[number]) continue;
     const Slot slot = slotAt(number);
-    const std::string name =
-        streamFileName(prefix, state.streamLabel[number], extensionOf(slot.family, settings));
+    const std::string name = streamFileName(prefix, fileLabel(state, settings, slot, number),
+                                            extensionOf(slot.family, settings));
     auto sink = createOutput(name, set.firstPath, set.secondFile, host);
     if (!sink) return RunOutcome::CreateFailed;
     sinks.add(slot, std::move(sink));
     host.log("Creating " + escapeMarkup(name));
+  }
+
+  if (settings.writeChapters && !settings.chapters.empty()) {
+    const std::pair<const char*, std::string> files[] = {
+        {".chapters.txt", simpleChapterText(settings.chapters)},
+        {".chapters.xml", matroskaChapterXml(settings.chapters)}};
+    for (const auto& [suffix, text] : files) {
+      const RunOutcome written = writeTextFile(prefix + suffix, text, set, host);
+      if (written != RunOutcome::Done) return written;
+    }
   }
 
   host.status("Demuxing " + namePart(set.firstPath), 0);

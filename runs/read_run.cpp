@@ -1,11 +1,11 @@
 #include "runs/read_run.h"
-#include "report/markup.h"
 
 #include <cmath>
 #include <memory>
 #include <string>
 
 #include "engine/walker.h"
+#include "report/markup.h"
 #include "runs/demux_run.h"
 #include "runs/file_set.h"
 #include "runs/rebuild_run.h"
@@ -64,6 +64,7 @@ RunOutcome readRun(RunState& state, RunHost& host, const RunSettings& settings) 
   host.selectionChanged();
   state.frameCount.fill(0);
   state.firstPtsMin = 0xFFFFFFFF;
+  state.resetTimes();
   state.sourcePath = settings.inputPath;
   const FileSet set = prepareFileSet(settings.inputPath, state.Continue);
   state.baseName = set.baseName;

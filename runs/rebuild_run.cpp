@@ -1,10 +1,10 @@
 #include "runs/rebuild_run.h"
-#include "report/markup.h"
 
 #include <memory>
 #include <string>
 
 #include "engine/rebuild.h"
+#include "report/markup.h"
 #include "runs/run_support.h"
 
 namespace korvell {

@@ -2,6 +2,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "playlist/chapters.h"
 
 namespace korvell {
 
@@ -17,6 +20,13 @@ struct RunSettings {
   std::string subExt = "sup";
   bool autoClear = false;
   FollowOn followOn = FollowOn::None;
+  /// Demux: audio and subpicture files are named "PREFIX.LABEL DELAY <n>ms.EXT", n being the
+  /// stream's delay against video stream 0 in the last Read run (no suffix without one).
+  bool delayNames = false;
+  /// Demux: the chapters of the title the last playlist reading selected. When there are any
+  /// and writeChapters is on, the run also writes PREFIX.chapters.txt and PREFIX.chapters.xml.
+  std::vector<Chapter> chapters;
+  bool writeChapters = true;
 };
 
 /// How a run ended. Everything but Done and Cancelled is a failure that the run has reported

@@ -1,9 +1,9 @@
 #include "runs/run_support.h"
-#include "report/markup.h"
 
 #include <filesystem>
 #include <system_error>
 
+#include "report/markup.h"
 #include "report/text_format.h"
 
 namespace korvell {

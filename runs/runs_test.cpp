@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -194,6 +197,59 @@ TEST_F(RunsTest, AnOutputNameThatIsTheInputIsRefused) {
   RecordingHost host;
   EXPECT_EQ(demuxRun(state_, host, settings_), RunOutcome::CreateFailed);
   EXPECT_EQ(testing::readFileBytes(dir_ / "FEATURE_1.EVO"), before);
+}
+
+TEST_F(RunsTest, ReadRunKeepsTimesAndDemuxNamesFilesWithDelaysAndWritesChapters) {
+  ASSERT_EQ(readRun(state_, host_, settings_), RunOutcome::Done);
+  // Video from 1000, AC-3 from 900, the subpicture from 4000; the last packets are in the
+  // second file.
+  EXPECT_EQ(state_.videoTimes[0], (StreamTimes{1000, 16000}));
+  EXPECT_EQ(state_.audioTimes[0], (StreamTimes{900, 15900}));
+  EXPECT_EQ(state_.subTimes[0], (StreamTimes{4000, 19000}));
+  settings_.delayNames = true;
+  settings_.chapters = {{0, "Opening", "en"}, {40'000'000'000, "Middle", ""}};
+  ASSERT_EQ(demuxRun(state_, host_, settings_), RunOutcome::Done);
+  const fs::path out = dir_ / "out";
+  EXPECT_TRUE(testing::readFileBytes(out / "FEATURE_1_FEATURE_2.MPEG-2.stream.0.mpv") ==
+              expectedVideo_);
+  EXPECT_TRUE(testing::readFileBytes(out / "FEATURE_1_FEATURE_2.DD.stream.00 DELAY -1ms.mpa") ==
+              expectedAudio_);
+  EXPECT_TRUE(fs::exists(out / "FEATURE_1_FEATURE_2.Subpicture.00 DELAY 33ms.sup"));
+  const auto text = testing::readFileBytes(out / "FEATURE_1_FEATURE_2.chapters.txt");
+  EXPECT_EQ(std::string(text.begin(), text.end()), simpleChapterText(settings_.chapters));
+  EXPECT_TRUE(fs::exists(out / "FEATURE_1_FEATURE_2.chapters.xml"));
+  const std::string created = "Creating " + (out / "FEATURE_1_FEATURE_2.chapters.xml").string();
+  EXPECT_NE(std::find(host_.lines.begin(), host_.lines.end(), created), host_.lines.end());
+
+  // Without a playlist's chapters, or with the option off, no chapter file is written.
+  fs::remove(out / "FEATURE_1_FEATURE_2.chapters.txt");
+  settings_.writeChapters = false;
+  ASSERT_EQ(demuxRun(state_, host_, settings_), RunOutcome::Done);
+  EXPECT_FALSE(fs::exists(out / "FEATURE_1_FEATURE_2.chapters.txt"));
+}
+
+TEST(StreamDelay, AgainstVideoStreamZeroInRoundedMilliseconds) {
+  struct Case {
+    std::optional<uint32_t> video;
+    std::optional<uint32_t> audio;
+    std::optional<int32_t> delay;
+  };
+  const Case cases[] = {
+      {90000, 87300, -30},
+      {90000, 90000, 0},
+      {90000, 90045, 1},  // ties away
+      {90000, 89955, -1},
+      {90000, 90044, 0},
+      {0xFFFFFF00u, 0x100, 6},  // wraps
+      {std::nullopt, 90000, std::nullopt},
+      {90000, std::nullopt, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    RunState state;
+    state.videoTimes[0].firstPts = c.video;
+    state.audioTimes[3].firstPts = c.audio;
+    EXPECT_EQ(state.delayMs(Family::Audio, 3), c.delay);
+  }
 }
 
 TEST_F(RunsTest, CancelAsksDuringDemuxOnly) {
