@@ -181,6 +181,10 @@ RunSettings TfMain::runSettings() const {
   settings.audioExt = str(eAudioExt->text());
   settings.subExt = str(eSubExt->text());
   settings.autoClear = cbAutoClear->isChecked();
+  settings.delayNames = cbDelayNames->isChecked();
+  settings.writeChapters = cbChapters->isChecked();
+  // The chapters of the title the last Read XPL chose.
+  settings.chapters = playlist_.chapters;
   settings.followOn = rbAutoDemux->isChecked()     ? FollowOn::Demux
                       : rbAutoRebuild->isChecked() ? FollowOn::Rebuild
                                                    : FollowOn::None;
@@ -360,6 +364,8 @@ Settings TfMain::settingsFromWidgets() const {
   s.autoDemux = rbAutoDemux->isChecked();
   s.autoRebuild = rbAutoRebuild->isChecked();
   s.autoClear = cbAutoClear->isChecked();
+  s.delayNames = cbDelayNames->isChecked();
+  s.writeChapters = cbChapters->isChecked();
   return s;
 }
 
@@ -403,6 +409,8 @@ void TfMain::widgetsFromSettings(const Settings& s) {
     rbNoAuto->setChecked(true);
   }
   if (s.autoClear) cbAutoClear->setChecked(*s.autoClear);
+  if (s.delayNames) cbDelayNames->setChecked(*s.delayNames);
+  if (s.writeChapters) cbChapters->setChecked(*s.writeChapters);
 }
 
 void TfMain::RegRead() {

@@ -190,6 +190,8 @@ class TfMain : public QMainWindow, public RunHost {
   QCheckBox* cbCountFr = nullptr;
   QCheckBox* cbDetails = nullptr;
   QCheckBox* cbAutoRead = nullptr;
+  QCheckBox* cbDelayNames = nullptr;
+  QCheckBox* cbChapters = nullptr;
   QWidget* commandRow_ = nullptr;
   QPushButton* bDemux = nullptr;
   QLabel* imLogo = nullptr;

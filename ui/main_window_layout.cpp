@@ -331,7 +331,17 @@ QWidget* TfMain::buildOptionsPage() {
                         QStringLiteral("Detailed information about streams"), gbOptions);
   cbAutoRead = optionBox(QStringLiteral("cbAutoRead"), QStringLiteral("Auto read"),
                          QStringLiteral("Read the file automatically after browse"), gbOptions);
-  for (QCheckBox* box : {cbContinue, cbFastCheck, cbCountFr, cbDetails, cbAutoRead}) {
+  cbDelayNames = optionBox(
+      QStringLiteral("cbDelayNames"), QStringLiteral("Delay in file names"),
+      QStringLiteral("Audio and subpicture files are named with their delay against the video, "
+                     "as muxing tools read it"),
+      gbOptions);
+  cbDelayNames->setChecked(false);
+  cbChapters = optionBox(
+      QStringLiteral("cbChapters"), QStringLiteral("Write chapters"),
+      QStringLiteral("Demux also writes the chapters of the title that Read XPL chose"), gbOptions);
+  for (QCheckBox* box :
+       {cbContinue, cbFastCheck, cbCountFr, cbDetails, cbAutoRead, cbDelayNames, cbChapters}) {
     checks->addWidget(box);
   }
   lower->addWidget(gbOptions, 1);

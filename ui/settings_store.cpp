@@ -82,6 +82,8 @@ Settings SettingsStore::load() {
   readBool(store, "AutoDemux", s.autoDemux);
   readBool(store, "AutoRebuild", s.autoRebuild);
   readBool(store, "AutoClear", s.autoClear);
+  readBool(store, "DelayNames", s.delayNames);
+  readBool(store, "WriteChapters", s.writeChapters);
   return s;
 }
 
@@ -108,6 +110,8 @@ void SettingsStore::save(const Settings& s, const QDateTime& now) {
   writeBool(store, "AutoDemux", s.autoDemux);
   writeBool(store, "AutoRebuild", s.autoRebuild);
   writeBool(store, "AutoClear", s.autoClear);
+  writeBool(store, "DelayNames", s.delayNames);
+  writeBool(store, "WriteChapters", s.writeChapters);
   const QString install = QStringLiteral("Install");
   if (!store.contains(install)) {
     const double days = daysSince1899(now);

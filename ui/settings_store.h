@@ -33,6 +33,8 @@ struct Settings {
   std::optional<bool> autoDemux;
   std::optional<bool> autoRebuild;
   std::optional<bool> autoClear;
+  std::optional<bool> delayNames;
+  std::optional<bool> writeChapters;
   bool operator==(const Settings&) const = default;
 };
 
@@ -54,7 +56,8 @@ class SettingsStore {
 
   /// Writes the present fields in this order: WindowState, Top, Left, Width, Height,
   /// TreeWidth, AudioExt, VideoExt, SubExt, Workdir, EVOdir, XPLdir, Continue, FastCheck,
-  /// CountFrames, Details, AutoRead, AutoDemux, AutoRebuild, AutoClear; then, if the store
+  /// CountFrames, Details, AutoRead, AutoDemux, AutoRebuild, AutoClear, DelayNames,
+  /// WriteChapters; then, if the store
   /// has no "Install" value yet, writes `now` there as an 8-byte binary value holding the
   /// 64-bit float of days since 30 December 1899 (time of day as the fraction).
   static void save(const Settings& settings, const QDateTime& now = QDateTime::currentDateTime());
