@@ -1,6 +1,14 @@
 #include "engine/byte_io.h"
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -35,10 +43,18 @@ std::unique_ptr<FileSource> FileSource::open(const std::string& path, std::strin
 }
 
 FileSource::~FileSource() {
+  unmap();
   std::fclose(file_);
 }
 
 size_t FileSource::read(uint8_t* dst, size_t n) {
+  if (seekNeeded_) {
+    seekNeeded_ = false;
+    if (fseeko(file_, static_cast<off_t>(position_), SEEK_SET) != 0) {
+      error_ = systemReason(errno);
+      return 0;
+    }
+  }
   const size_t got = std::fread(dst, 1, n, file_);
   if (got < n && std::ferror(file_)) {
     error_ = systemReason(errno);
@@ -53,6 +69,73 @@ size_t FileSource::read(uint8_t* dst, size_t n) {
   }
   position_ += got;
   return got;
+}
+
+void FileSource::unmap() {
+  if (map_ != nullptr) munmap(map_, mapLength_);
+  map_ = nullptr;
+  mapLength_ = 0;
+}
+
+size_t FileSource::available(size_t n) {
+  struct stat info {};
+  if (fstat(fileno(file_), &info) != 0) {
+    error_ = systemReason(errno);
+    return 0;
+  }
+  const auto now = static_cast<uint64_t>(info.st_size);
+  if (now <= position_) {
+    error_ = "The file became shorter while it was read: it ended at byte " +
+             std::to_string(position_) + " of " + std::to_string(size_) + ".";
+    return 0;
+  }
+  return static_cast<size_t>(std::min<uint64_t>({n, size_ - position_, now - position_}));
+}
+
+bool FileSource::mapWindow(uint64_t from) {
+  unmap();
+  static const auto page = static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
+  const uint64_t start = from / page * page;
+  const auto length = static_cast<size_t>(std::min<uint64_t>(kWindow, size_ - start));
+  void* map =
+      mmap(nullptr, length, PROT_READ, MAP_SHARED, fileno(file_), static_cast<off_t>(start));
+  if (map == MAP_FAILED) return false;
+  map_ = static_cast<uint8_t*>(map);
+  mapStart_ = start;
+  mapLength_ = length;
+  // Read the window in now, in large requests, instead of one page fault at a time; the
+  // advice is only advice, so its failure changes nothing.
+  madvise(map, length, MADV_SEQUENTIAL);
+#ifdef MADV_POPULATE_READ
+  madvise(map, length, MADV_POPULATE_READ);
+#endif
+  return true;
+}
+
+const uint8_t* FileSource::view(size_t n, size_t* got, uint8_t* fallback) {
+  if (mappingOff_ || n > kWindow / 2) {
+    *got = read(fallback, n);
+    return fallback;
+  }
+  if (position_ >= size_) {
+    *got = 0;
+    return fallback;
+  }
+  // The size now, not at opening: a byte of a mapping past the file's end must never be read.
+  const size_t length = available(n);
+  *got = length;
+  if (length == 0) return fallback;
+  if (map_ == nullptr || position_ < mapStart_ || position_ + length > mapStart_ + mapLength_) {
+    if (!mapWindow(position_)) {
+      mappingOff_ = true;  // not a file the system maps: read it
+      *got = read(fallback, n);
+      return fallback;
+    }
+  }
+  const uint8_t* at = map_ + (position_ - mapStart_);
+  position_ += length;
+  seekNeeded_ = true;
+  return at;
 }
 
 FileSink::FileSink(std::FILE* file, std::string path)
@@ -82,11 +165,41 @@ bool FileSink::fail() {
   return false;
 }
 
+bool FileSink::writeAll(iovec* vectors, size_t count) {
+  const int fd = fileno(file_);
+  size_t first = 0;
+  while (first < count) {
+    if (vectors[first].iov_len == 0) {
+      ++first;
+      continue;
+    }
+    errno = 0;
+    const ssize_t written =
+        ::writev(fd, vectors + first, static_cast<int>(std::min<size_t>(count - first, IOV_MAX)));
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return fail();
+    }
+    if (written == 0) return fail();
+    // Step over what was written; a vector written in part goes on from its remainder.
+    auto left = static_cast<size_t>(written);
+    while (first < count && left >= vectors[first].iov_len) {
+      left -= vectors[first].iov_len;
+      ++first;
+    }
+    if (left > 0) {
+      vectors[first].iov_base = static_cast<uint8_t*>(vectors[first].iov_base) + left;
+      vectors[first].iov_len -= left;
+    }
+  }
+  return true;
+}
+
 bool FileSink::flush() {
   if (!error_.empty()) return false;
   if (used_ > 0) {
-    errno = 0;
-    if (std::fwrite(buffer_.data(), 1, used_, file_) != used_) return fail();
+    iovec whole{buffer_.data(), used_};
+    if (!writeAll(&whole, 1)) return false;
     used_ = 0;
   }
   return true;
@@ -94,22 +207,42 @@ bool FileSink::flush() {
 
 bool FileSink::write(const uint8_t* data, size_t n) {
   if (!error_.empty() || file_ == nullptr) return false;
-  if (used_ + n > buffer_.size()) {
-    if (!flush()) return false;
-    if (n >= buffer_.size()) {
-      errno = 0;
-      if (std::fwrite(data, 1, n, file_) != n) return fail();
-      return true;
-    }
+  if (n < kDirect && used_ + n <= buffer_.size()) {
+    std::memcpy(buffer_.data() + used_, data, n);
+    used_ += n;
+    return true;
   }
-  std::memcpy(buffer_.data() + used_, data, n);
-  used_ += n;
-  return true;
+  const ByteRange piece{data, n};
+  return writeMany({&piece, 1});
+}
+
+bool FileSink::writeMany(std::span<const ByteRange> pieces) {
+  if (!error_.empty() || file_ == nullptr) return false;
+  size_t total = 0;
+  for (const ByteRange& piece : pieces)
+    total += piece.size;
+  if (total < kDirect && used_ + total <= buffer_.size()) {
+    // Small pieces are gathered in the buffer.
+    for (const ByteRange& piece : pieces) {
+      std::memcpy(buffer_.data() + used_, piece.data, piece.size);
+      used_ += piece.size;
+    }
+    return true;
+  }
+  // The buffer's bytes, then the pieces from where they are, in one gathered write.
+  vectors_.clear();
+  if (used_ > 0) vectors_.push_back({buffer_.data(), used_});
+  for (const ByteRange& piece : pieces) {
+    vectors_.push_back({const_cast<uint8_t*>(piece.data), piece.size});
+  }
+  used_ = 0;
+  return writeAll(vectors_.data(), vectors_.size());
 }
 
 bool FileSink::close() {
   if (file_ == nullptr) return error_.empty();
   flush();
+  vectors_ = {};
   errno = 0;
   if (std::fclose(file_) != 0) fail();
   file_ = nullptr;
