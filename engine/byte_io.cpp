@@ -1,10 +1,6 @@
 #include "engine/byte_io.h"
 
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
 #include <sys/uio.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -43,18 +39,10 @@ std::unique_ptr<FileSource> FileSource::open(const std::string& path, std::strin
 }
 
 FileSource::~FileSource() {
-  unmap();
   std::fclose(file_);
 }
 
 size_t FileSource::read(uint8_t* dst, size_t n) {
-  if (seekNeeded_) {
-    seekNeeded_ = false;
-    if (fseeko(file_, static_cast<off_t>(position_), SEEK_SET) != 0) {
-      error_ = systemReason(errno);
-      return 0;
-    }
-  }
   const size_t got = std::fread(dst, 1, n, file_);
   if (got < n && std::ferror(file_)) {
     error_ = systemReason(errno);
@@ -69,73 +57,6 @@ size_t FileSource::read(uint8_t* dst, size_t n) {
   }
   position_ += got;
   return got;
-}
-
-void FileSource::unmap() {
-  if (map_ != nullptr) munmap(map_, mapLength_);
-  map_ = nullptr;
-  mapLength_ = 0;
-}
-
-size_t FileSource::available(size_t n) {
-  struct stat info {};
-  if (fstat(fileno(file_), &info) != 0) {
-    error_ = systemReason(errno);
-    return 0;
-  }
-  const auto now = static_cast<uint64_t>(info.st_size);
-  if (now <= position_) {
-    error_ = "The file became shorter while it was read: it ended at byte " +
-             std::to_string(position_) + " of " + std::to_string(size_) + ".";
-    return 0;
-  }
-  return static_cast<size_t>(std::min<uint64_t>({n, size_ - position_, now - position_}));
-}
-
-bool FileSource::mapWindow(uint64_t from) {
-  unmap();
-  static const auto page = static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
-  const uint64_t start = from / page * page;
-  const auto length = static_cast<size_t>(std::min<uint64_t>(kWindow, size_ - start));
-  void* map =
-      mmap(nullptr, length, PROT_READ, MAP_SHARED, fileno(file_), static_cast<off_t>(start));
-  if (map == MAP_FAILED) return false;
-  map_ = static_cast<uint8_t*>(map);
-  mapStart_ = start;
-  mapLength_ = length;
-  // Read the window in now, in large requests, instead of one page fault at a time; the
-  // advice is only advice, so its failure changes nothing.
-  madvise(map, length, MADV_SEQUENTIAL);
-#ifdef MADV_POPULATE_READ
-  madvise(map, length, MADV_POPULATE_READ);
-#endif
-  return true;
-}
-
-const uint8_t* FileSource::view(size_t n, size_t* got, uint8_t* fallback) {
-  if (mappingOff_ || n > kWindow / 2) {
-    *got = read(fallback, n);
-    return fallback;
-  }
-  if (position_ >= size_) {
-    *got = 0;
-    return fallback;
-  }
-  // The size now, not at opening: a byte of a mapping past the file's end must never be read.
-  const size_t length = available(n);
-  *got = length;
-  if (length == 0) return fallback;
-  if (map_ == nullptr || position_ < mapStart_ || position_ + length > mapStart_ + mapLength_) {
-    if (!mapWindow(position_)) {
-      mappingOff_ = true;  // not a file the system maps: read it
-      *got = read(fallback, n);
-      return fallback;
-    }
-  }
-  const uint8_t* at = map_ + (position_ - mapStart_);
-  position_ += length;
-  seekNeeded_ = true;
-  return at;
 }
 
 FileSink::FileSink(std::FILE* file, std::string path)

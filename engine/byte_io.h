@@ -25,13 +25,6 @@ class ByteSource {
   virtual uint64_t position() const = 0;
   /// The system's reason for the last failure, empty if none.
   virtual const std::string& error() const = 0;
-  /// Reads up to n bytes as read does, but may hand them over where they already are in
-  /// memory instead of copying them into `fallback` (which has room for n bytes). Returns
-  /// where the *got bytes are; they stay valid until the next call of read or view.
-  virtual const uint8_t* view(size_t n, size_t* got, uint8_t* fallback) {
-    *got = read(fallback, n);
-    return fallback;
-  }
 };
 
 /// A run of bytes in memory.
@@ -64,41 +57,22 @@ class ByteSink {
 
 /// A read-only input file. Other programs may go on reading and writing it. Its size is
 /// taken when it is opened; a file that ends before that size is a read error.
-///
-/// view() maps a window of the file (kWindow bytes, sliding forward and unmapped behind)
-/// instead of copying, when the system can map the file; its pages are read ahead and the
-/// file's current size is checked at every call, so that a file cut short ends as it does
-/// for read() and no byte past its end is touched.
 class FileSource final : public ByteSource {
  public:
-  static constexpr size_t kWindow = 4 * 1024 * 1024;
   /// Opens path for reading; on failure returns null and sets *reason to the system's text.
   static std::unique_ptr<FileSource> open(const std::string& path, std::string* reason);
   ~FileSource() override;
   size_t read(uint8_t* dst, size_t n) override;
-  const uint8_t* view(size_t n, size_t* got, uint8_t* fallback) override;
   uint64_t size() const override { return size_; }
   uint64_t position() const override { return position_; }
   const std::string& error() const override { return error_; }
-  /// Off: view() copies as read() does (for comparing the two paths).
-  void setMapping(bool on) { mappingOff_ = !on; }
 
  private:
   FileSource(std::FILE* file, uint64_t size) : file_(file), size_(size) {}
-  /// The bytes the file holds from position_ on, up to n; 0 with error_ set when it holds
-  /// none although it should.
-  size_t available(size_t n);
-  bool mapWindow(uint64_t from);
-  void unmap();
   std::FILE* file_;
   uint64_t size_;
   uint64_t position_ = 0;
   std::string error_;
-  uint8_t* map_ = nullptr;
-  uint64_t mapStart_ = 0;
-  size_t mapLength_ = 0;
-  bool mappingOff_ = false;
-  bool seekNeeded_ = false;  // view() moved position_ without the stream's offset
 };
 
 /// An output file, created anew (an existing file is replaced), written through a buffer of
