@@ -439,7 +439,8 @@ check_targets() {  # check_targets TAG LABEL
   echo "## Microbenchmarks"
   echo
   echo "\`$build/bench/korvell_bench\` (walker over in-memory streams of 32 MiB, frame counter"
-  echo "over 4 MiB of sample video in 2,018-byte pieces):"
+  echo "over 4 MiB of sample video in 2,018-byte pieces, rebuild pass and plain copy of a 64 MiB"
+  echo "sample file to a file):"
   echo
   echo '```'
   "$build/bench/korvell_bench" --benchmark_min_time=0.2 2>/dev/null | grep -E '^(BM_|Benchmark|-)'
