@@ -129,7 +129,7 @@ bool FileSink::flush() {
 bool FileSink::write(const uint8_t* data, size_t n) {
   if (!error_.empty() || file_ == nullptr) return false;
   if (n < kDirect && used_ + n <= buffer_.size()) {
-    std::memcpy(buffer_.data() + used_, data, n);
+    if (n > 0) std::memcpy(buffer_.data() + used_, data, n);
     used_ += n;
     return true;
   }
@@ -145,6 +145,7 @@ bool FileSink::writeMany(std::span<const ByteRange> pieces) {
   if (total < kDirect && used_ + total <= buffer_.size()) {
     // Small pieces are gathered in the buffer.
     for (const ByteRange& piece : pieces) {
+      if (piece.size == 0) continue;  // an empty piece may have no address at all
       std::memcpy(buffer_.data() + used_, piece.data, piece.size);
       used_ += piece.size;
     }
