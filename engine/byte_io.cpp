@@ -1,6 +1,10 @@
 #include "engine/byte_io.h"
 
+#include <sys/uio.h>
+
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -82,11 +86,41 @@ bool FileSink::fail() {
   return false;
 }
 
+bool FileSink::writeAll(iovec* vectors, size_t count) {
+  const int fd = fileno(file_);
+  size_t first = 0;
+  while (first < count) {
+    if (vectors[first].iov_len == 0) {
+      ++first;
+      continue;
+    }
+    errno = 0;
+    const ssize_t written =
+        ::writev(fd, vectors + first, static_cast<int>(std::min<size_t>(count - first, IOV_MAX)));
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return fail();
+    }
+    if (written == 0) return fail();
+    // Step over what was written; a vector written in part goes on from its remainder.
+    auto left = static_cast<size_t>(written);
+    while (first < count && left >= vectors[first].iov_len) {
+      left -= vectors[first].iov_len;
+      ++first;
+    }
+    if (left > 0) {
+      vectors[first].iov_base = static_cast<uint8_t*>(vectors[first].iov_base) + left;
+      vectors[first].iov_len -= left;
+    }
+  }
+  return true;
+}
+
 bool FileSink::flush() {
   if (!error_.empty()) return false;
   if (used_ > 0) {
-    errno = 0;
-    if (std::fwrite(buffer_.data(), 1, used_, file_) != used_) return fail();
+    iovec whole{buffer_.data(), used_};
+    if (!writeAll(&whole, 1)) return false;
     used_ = 0;
   }
   return true;
@@ -94,22 +128,43 @@ bool FileSink::flush() {
 
 bool FileSink::write(const uint8_t* data, size_t n) {
   if (!error_.empty() || file_ == nullptr) return false;
-  if (used_ + n > buffer_.size()) {
-    if (!flush()) return false;
-    if (n >= buffer_.size()) {
-      errno = 0;
-      if (std::fwrite(data, 1, n, file_) != n) return fail();
-      return true;
-    }
+  if (n < kDirect && used_ + n <= buffer_.size()) {
+    if (n > 0) std::memcpy(buffer_.data() + used_, data, n);
+    used_ += n;
+    return true;
   }
-  std::memcpy(buffer_.data() + used_, data, n);
-  used_ += n;
-  return true;
+  const ByteRange piece{data, n};
+  return writeMany({&piece, 1});
+}
+
+bool FileSink::writeMany(std::span<const ByteRange> pieces) {
+  if (!error_.empty() || file_ == nullptr) return false;
+  size_t total = 0;
+  for (const ByteRange& piece : pieces)
+    total += piece.size;
+  if (total < kDirect && used_ + total <= buffer_.size()) {
+    // Small pieces are gathered in the buffer.
+    for (const ByteRange& piece : pieces) {
+      if (piece.size == 0) continue;  // an empty piece may have no address at all
+      std::memcpy(buffer_.data() + used_, piece.data, piece.size);
+      used_ += piece.size;
+    }
+    return true;
+  }
+  // The buffer's bytes, then the pieces from where they are, in one gathered write.
+  vectors_.clear();
+  if (used_ > 0) vectors_.push_back({buffer_.data(), used_});
+  for (const ByteRange& piece : pieces) {
+    vectors_.push_back({const_cast<uint8_t*>(piece.data), piece.size});
+  }
+  used_ = 0;
+  return writeAll(vectors_.data(), vectors_.size());
 }
 
 bool FileSink::close() {
   if (file_ == nullptr) return error_.empty();
   flush();
+  vectors_ = {};
   errno = 0;
   if (std::fclose(file_) != 0) fail();
   file_ = nullptr;

@@ -6,8 +6,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
+
+struct iovec;
 
 namespace korvell {
 
@@ -24,12 +27,26 @@ class ByteSource {
   virtual const std::string& error() const = 0;
 };
 
+/// A run of bytes in memory.
+struct ByteRange {
+  const uint8_t* data;
+  size_t size;
+};
+
 /// An append-only output.
 class ByteSink {
  public:
   virtual ~ByteSink() = default;
   /// Appends n bytes; false once any write has failed (later writes do nothing).
   virtual bool write(const uint8_t* data, size_t n) = 0;
+  /// Appends the pieces in order, as that many writes would; the bytes need to stay valid
+  /// only for the call.
+  virtual bool writeMany(std::span<const ByteRange> pieces) {
+    for (const ByteRange& piece : pieces) {
+      if (!write(piece.data, piece.size)) return false;
+    }
+    return true;
+  }
   /// Writes out what is buffered and closes; false if that or an earlier write failed.
   virtual bool close() = 0;
   /// The path shown in messages.
@@ -59,14 +76,18 @@ class FileSource final : public ByteSource {
 };
 
 /// An output file, created anew (an existing file is replaced), written through a buffer of
-/// its own so that the walker's small pieces cost no system call each.
+/// its own so that the walker's small pieces cost no system call each. Pieces that add up to
+/// kDirect bytes or more, or do not fit the buffer, go to the file from where they are, in
+/// one gathered write together with what the buffer holds.
 class FileSink final : public ByteSink {
  public:
   static constexpr size_t kBufferSize = 256 * 1024;
+  static constexpr size_t kDirect = 64 * 1024;
   /// Creates path; on failure returns null and sets *reason to the system's text.
   static std::unique_ptr<FileSink> create(const std::string& path, std::string* reason);
   ~FileSink() override;
   bool write(const uint8_t* data, size_t n) override;
+  bool writeMany(std::span<const ByteRange> pieces) override;
   bool close() override;
   const std::string& path() const override { return path_; }
   const std::string& error() const override { return error_; }
@@ -75,10 +96,13 @@ class FileSink final : public ByteSink {
   FileSink(std::FILE* file, std::string path);
   bool flush();
   bool fail();
+  /// Writes every byte of the vectors (which it may change), going on after short writes.
+  bool writeAll(iovec* vectors, size_t count);
   std::FILE* file_;
   std::string path_;
   std::vector<uint8_t> buffer_;
   size_t used_ = 0;
+  std::vector<iovec> vectors_;
   std::string error_;
 };
 

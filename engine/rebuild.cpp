@@ -1,7 +1,9 @@
 #include "engine/rebuild.h"
 
+#include <algorithm>
 #include <chrono>
 #include <optional>
+#include <vector>
 
 #include "engine/stream_kinds.h"
 #include "engine/walker.h"
@@ -145,6 +147,11 @@ void rewriteSystemHeader(const RunState& state, std::span<uint8_t> pack) {
   pack[kAudioBound] = static_cast<uint8_t>((pack[kAudioBound] & 0x03) | audio << 2);
 }
 
+RebuildEnd finishRebuild(RunHost& host, RebuildEnd end) {
+  host.setCancelEnabled(false);
+  return end;
+}
+
 }  // namespace
 
 uint8_t renumberedId(RunState& state, const StreamKindInfo& kind, uint8_t id) {
@@ -184,30 +191,50 @@ RebuildEnd Rebuild(RunState& state, RunHost& host, ByteSink& out, const std::str
   ByteSource& source = *state.source;
   const uint64_t size = source.size();
   uint8_t* buffer = state.readBuffer.block();
+  // The kept packs of a block, as runs of adjacent packs, written together at its end.
+  std::vector<ByteRange> kept;
+  kept.reserve(kReadBlock / kPackSize);
   RebuildEnd end = RebuildEnd::Complete;
-  while (source.position() < size && !state.stopRequested()) {
-    // A file whose size is not a multiple of 2,048 ends in a short pack, which is decided by
-    // the same rules within its own length and, when kept, written as it stands.
-    const size_t n = source.read(buffer, kPackSize);
-    if (n == 0) {
-      if (!source.error().empty()) end = RebuildEnd::ReadFailed;
-      break;  // an error, or a file that shrank under us
+  bool atEnd = false;
+  while (!atEnd && source.position() < size && !state.stopRequested()) {
+    // A whole block unless the input ends first; a file whose size is not a multiple of
+    // 2,048 ends in a short pack, which is decided by the same rules within its own length
+    // and, when kept, written as it stands.
+    uint64_t position = source.position();
+    size_t n = 0;
+    while (n < kReadBlock) {
+      const size_t got = source.read(buffer + n, kReadBlock - n);
+      if (got == 0) {
+        // An error (after the packs before it are written), or a file that shrank under us.
+        if (!source.error().empty()) end = RebuildEnd::ReadFailed;
+        atEnd = true;
+        break;
+      }
+      n += got;
     }
-    const uint64_t position = source.position();
-    if (position % kProgressInterval == 0) {
-      const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
-      host.status("Rebuilding " + fileName + " " + progressText(position, size, elapsed.count()),
-                  1);
-      host.processEvents();
+    kept.clear();
+    for (size_t at = 0; at < n && !state.stopRequested();) {
+      const size_t length = std::min(kPackSize, n - at);
+      position += length;
+      if (position % kProgressInterval == 0) {
+        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
+        host.status("Rebuilding " + fileName + " " + progressText(position, size, elapsed.count()),
+                    1);
+        host.processEvents();
+      }
+      uint8_t* pack = buffer + at;
+      if (rebuildPack(state, {pack, length}) == PackAction::Write) {
+        if (!kept.empty() && kept.back().data + kept.back().size == pack) {
+          kept.back().size += length;
+        } else {
+          kept.push_back({pack, length});
+        }
+      }
+      at += length;
     }
-    const std::span<uint8_t> pack(buffer, n);
-    if (rebuildPack(state, pack) == PackAction::Write && !out.write(buffer, n)) {
-      end = RebuildEnd::WriteFailed;
-      break;
-    }
+    if (!kept.empty() && !out.writeMany(kept)) return finishRebuild(host, RebuildEnd::WriteFailed);
   }
-  host.setCancelEnabled(false);
-  return end;
+  return finishRebuild(host, end);
 }
 
 }  // namespace korvell

@@ -45,13 +45,17 @@ uint8_t renumberedId(RunState& state, const StreamKindInfo& kind, uint8_t id);
 /// How a rebuild pass ended. A stop (state.stopReason) is a Complete pass.
 enum class RebuildEnd { Complete, ReadFailed, WriteFailed };
 
-/// The pass over one file: reads state.source from its position to its end in packs of
-/// 2,048 bytes (into the start of state.readBuffer), decides each with rebuildPack and
-/// appends the kept ones to `out`. Sets state.demuxing, clears state.stopReason, enables
-/// Cancel for its duration and polls state.stopRequested() after each pack. Every 4 MiB of input
-/// it shows "Rebuilding <fileName> <progress>" in status panel 1 and lets host process
-/// events. Stops at the first read failure (state.source->error() tells why) or write
-/// failure (out.error()). Never opens or closes a file; `out` stays open.
+/// The pass over one file: reads state.source from its position to its end in blocks of
+/// kReadBlock bytes (into state.readBuffer), decides each 2,048-byte pack of a block in place
+/// with rebuildPack and appends the kept ones to `out`, the adjacent ones of a block in one
+/// piece and all of a block's pieces in one writeMany. Sets state.demuxing, clears
+/// state.stopReason, enables Cancel for its duration and polls state.stopRequested() after each
+/// pack: the packs of the block after the one at which it is set are not written. Each time
+/// the input position after a pack is a multiple of 4 MiB it shows "Rebuilding <fileName>
+/// <progress>" in status panel 1 and lets host process events before that pack is decided.
+/// Stops at the first read failure (state.source->error() tells why; the packs read before
+/// it are written) or write failure (out.error()). Never opens or closes a file; `out` stays
+/// open.
 RebuildEnd Rebuild(RunState& state, RunHost& host, ByteSink& out, const std::string& fileName);
 
 }  // namespace korvell

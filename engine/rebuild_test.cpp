@@ -416,9 +416,116 @@ TEST(Rebuild, AShortLastPackFollowsTheSameRulesWithinItsLength) {
   }
 }
 
+// A source that hands out at most `chunk` bytes per read, as a pipe or a slow disk may.
+class ChunkedSource : public ByteSource {
+ public:
+  ChunkedSource(const std::vector<uint8_t>& bytes, size_t chunk) : inner_(bytes), chunk_(chunk) {}
+  size_t read(uint8_t* dst, size_t n) override { return inner_.read(dst, std::min(n, chunk_)); }
+  uint64_t size() const override { return inner_.size(); }
+  uint64_t position() const override { return inner_.position(); }
+  const std::string& error() const override { return inner_.error(); }
+
+ private:
+  MemorySource inner_;
+  size_t chunk_;
+};
+
+// The pass as the rules define it: every 2,048 bytes from `from` on (the last piece shorter)
+// decided on its own, the kept ones appended.
+std::vector<uint8_t> packByPack(RunState state, std::vector<uint8_t> bytes, size_t from = 0) {
+  std::vector<uint8_t> out;
+  for (size_t at = from; at < bytes.size(); at += kPackSize) {
+    const size_t length = std::min(kPackSize, bytes.size() - at);
+    if (rebuildPack(state, {bytes.data() + at, length}) == PackAction::Write) {
+      out.insert(out.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                 bytes.begin() + static_cast<std::ptrdiff_t>(at + length));
+    }
+  }
+  return out;
+}
+
+// The streams of sampleProgram registered, TrueHD 0xB1 and subpicture 0x20 clear: the kept
+// packs come in runs broken by dropped ones.
+RunState partlySelected() {
+  RunState state;
+  state.videoIds[0] = 0x55;
+  state.audioIds[0] = 0xC0;
+  state.audioIds[1] = 0xB1;
+  state.audioIds[2] = 0x8A;
+  state.subIds[0] = 0x20;
+  state.subIds[1] = 0x21;
+  for (const Slot slot : {Slot{Family::Video, 0}, Slot{Family::Audio, 0}, Slot{Family::Audio, 2},
+                          Slot{Family::Subpicture, 1}}) {
+    state.selected[slotNumber(slot)] = true;
+  }
+  return state;
+}
+
+TEST(Rebuild, BlocksGiveTheBytesOfAPackByPackPassForAnySizeAndReadPattern) {
+  const std::vector<uint8_t> program = sampleProgram(80);  // 640 packs, 5 blocks
+  struct Case {
+    size_t size;   // bytes of the input
+    size_t chunk;  // the most a read hands out
+  };
+  const Case cases[] = {
+      {3 * kReadBlock, kReadBlock},                    // whole blocks
+      {3 * kReadBlock + 1000, kReadBlock},             // a short last pack in a block of its own
+      {2 * kReadBlock + 5 * kPackSize + 29, 1 << 20},  // short pack ending a part block
+      {program.size() - 2047, 1000},                   // reads that split packs
+      {4 * kReadBlock + 3, 3 * kPackSize + 1},         // 3 bytes past the last block
+      {kPackSize - 1, kReadBlock},                     // one short pack only
+  };
+  for (const Case& c : cases) {
+    ASSERT_LE(c.size, program.size());
+    const std::vector<uint8_t> bytes(program.begin(),
+                                     program.begin() + static_cast<std::ptrdiff_t>(c.size));
+    RunState state = partlySelected();
+    const std::vector<uint8_t> expected = packByPack(state, bytes);
+    ChunkedSource input(bytes, c.chunk);
+    state.source = &input;
+    MemorySink out;
+    RecordingHost host;
+    EXPECT_EQ(Rebuild(state, host, out, "X"), RebuildEnd::Complete) << c.size;
+    EXPECT_EQ(input.position(), c.size);
+    EXPECT_EQ(out.bytes().size(), expected.size()) << c.size << " " << c.chunk;
+    EXPECT_TRUE(out.bytes() == expected) << c.size << " " << c.chunk;
+    if (c.size > kPackSize) {
+      EXPECT_LT(expected.size(), bytes.size());  // packs were dropped
+    }
+  }
+}
+
+TEST(Rebuild, ACancelInTheMiddleOfABlockKeepsThePackItCameAfterAndNoneBehindIt) {
+  // The source starts 10 packs in, so the 4 MiB point lies inside a block.
+  const std::vector<uint8_t> source = sampleProgram(600);
+  constexpr size_t kStart = 10 * kPackSize;
+  RunState state = partlySelected();
+  MemorySource input(source);
+  std::vector<uint8_t> skipped(kStart);
+  ASSERT_EQ(input.read(skipped.data(), kStart), kStart);
+  state.source = &input;
+  MemorySink out;
+  RecordingHost host;
+  host.onEvents = [&](int) { state.requestStop(StopReason::UserCancel); };
+  EXPECT_EQ(Rebuild(state, host, out, "X"), RebuildEnd::Complete);
+  EXPECT_EQ(state.stopReason, StopReason::UserCancel);
+  EXPECT_EQ(host.eventPoints, 1);
+  EXPECT_FALSE(host.cancelEnabled);
+  // Everything up to and including the pack that ends at 4 MiB, decided pack by pack.
+  const std::vector<uint8_t> upTo4MiB(source.begin(), source.begin() + 4 * 1048576);
+  const std::vector<uint8_t> expected = packByPack(partlySelected(), upTo4MiB, kStart);
+  EXPECT_EQ(out.bytes().size(), expected.size());
+  EXPECT_TRUE(out.bytes() == expected);
+  EXPECT_EQ(input.position(), kStart + 16 * kReadBlock);  // the block it was in was read
+}
+
 class FailingSink : public ByteSink {
  public:
-  bool write(const uint8_t*, size_t) override { return false; }
+  bool write(const uint8_t*, size_t) override {
+    ++writes;
+    return false;
+  }
+  int writes = 0;
   bool close() override { return false; }
   const std::string& path() const override { return path_; }
   const std::string& error() const override { return path_; }
@@ -439,14 +546,16 @@ class FailingSource : public ByteSource {
 };
 
 TEST(Rebuild, ReadAndWriteFailuresEndThePass) {
-  const std::vector<uint8_t> source = sampleProgram(1);
+  const std::vector<uint8_t> source = sampleProgram(100);  // 800 packs, several blocks
   RunState state;
   RecordingHost host;
   MemorySource input(source);
   state.source = &input;
   FailingSink full;
   EXPECT_EQ(Rebuild(state, host, full, "X"), RebuildEnd::WriteFailed);
-  EXPECT_EQ(input.position(), kPackSize);
+  // The kept packs of a block are written at its end: the pass stops after the first block.
+  EXPECT_EQ(input.position(), kReadBlock);
+  EXPECT_EQ(full.writes, 1);
   FailingSource broken;
   state.source = &broken;
   MemorySink out;

@@ -82,12 +82,6 @@ void Walker::walkBlock(const uint8_t* block, size_t n) {
   }
 }
 
-bool Walker::searching() const {
-  return lengthBytes_ == 0 && ps2Bytes_ <= 0 && dsiBytes_ <= 0 && fixedBytes_ <= 0 &&
-         ptsBytes_ <= 0 && ptsDtsBytes_ <= 0 && extBytes_ <= 0 && pstdBytes_ <= 0 &&
-         ext2Bytes_ <= 0 && headerLeft_ <= 0 && subHeaderBytes_ <= 0 && privateHeaderLeft_ <= 0;
-}
-
 size_t Walker::nextCandidate(const uint8_t* block, size_t i, size_t n) const {
   // Every start code the walker knows begins 00 00 01, so the first byte that can complete
   // one follows those three. The bytes before i are the low bytes of the register.

@@ -1,0 +1,103 @@
+// The rebuild pass alone, file to file, against a plain copy of the same file in blocks of
+// 256 KiB through the same source and sink: the pass's cost over the copy the system makes.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/rebuild.h"
+#include "engine/walker.h"
+#include "testing/null_host.h"
+#include "testing/sample_disc.h"
+
+namespace korvell {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr uint64_t kFileSize = 64 * 1048576;
+
+const fs::path& folder() {
+  static const fs::path dir = fs::temp_directory_path() / "korvell_rebuild_bench";
+  return dir;
+}
+
+// The HD DVD sample title of kFileSize bytes on disk, or an empty path.
+const fs::path& sampleFile() {
+  static const fs::path path = [] {
+    std::string error;
+    if (!testing::writeSampleDisc(folder().string(), std::string(KORVELL_SOURCE_DIR) + "/testdata",
+                                  kFileSize, &error)) {
+      return fs::path();
+    }
+    return folder() / "HVDVD_TS" / "FEATURE_1.EVO";
+  }();
+  return path;
+}
+
+void BM_RebuildPass_File(benchmark::State& bench) {
+  const fs::path& input = sampleFile();
+  if (input.empty()) {
+    bench.SkipWithError("sample file could not be written");
+    return;
+  }
+  testing::NullHost host;
+  RunState state;
+  std::string reason;
+  {
+    auto source = FileSource::open(input.string(), &reason);
+    state.source = source.get();
+    demux(state, host, WalkMode::Scan);
+  }
+  // Every stream but the last audio and the last subpicture stream, as the comparison does.
+  int lastAudio = -1, lastSub = -1;
+  for (int number = 0; number < kSelectableSlots; ++number) {
+    const Slot slot = slotAt(number);
+    if (state.registeredId(slot) == -1) continue;
+    state.selected[number] = true;
+    if (slot.family == Family::Audio) lastAudio = number;
+    if (slot.family == Family::Subpicture) lastSub = number;
+  }
+  if (lastAudio >= 0) state.selected[lastAudio] = false;
+  if (lastSub >= 0) state.selected[lastSub] = false;
+  uint64_t bytes = 0;
+  for (auto _ : bench) {
+    state.resetRenumbering();
+    auto source = FileSource::open(input.string(), &reason);
+    auto out = FileSink::create((folder() / "rebuilt.EVO").string(), &reason);
+    state.source = source.get();
+    benchmark::DoNotOptimize(Rebuild(state, host, *out, "FEATURE_1.EVO"));
+    out->close();
+    bytes += source->size();
+  }
+  bench.SetBytesProcessed(static_cast<int64_t>(bytes));
+}
+
+void BM_CopyFile(benchmark::State& bench) {
+  const fs::path& input = sampleFile();
+  if (input.empty()) {
+    bench.SkipWithError("sample file could not be written");
+    return;
+  }
+  std::string reason;
+  std::vector<uint8_t> block(kReadBlock);
+  uint64_t bytes = 0;
+  for (auto _ : bench) {
+    auto source = FileSource::open(input.string(), &reason);
+    auto out = FileSink::create((folder() / "copy.EVO").string(), &reason);
+    while (const size_t n = source->read(block.data(), block.size()))
+      out->write(block.data(), n);
+    out->close();
+    bytes += source->size();
+  }
+  bench.SetBytesProcessed(static_cast<int64_t>(bytes));
+}
+
+BENCHMARK(BM_RebuildPass_File)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_CopyFile)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+}  // namespace korvell

@@ -1,0 +1,97 @@
+#include "engine/byte_io.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "testing/test_files.h"
+
+namespace korvell {
+namespace {
+
+namespace fs = std::filesystem;
+
+// One step of a write sequence: a write() of one piece, or a writeMany() of `count` pieces,
+// each `size` bytes.
+struct Step {
+  bool many;
+  size_t count;
+  size_t size;
+};
+
+struct SequenceCase {
+  const char* name;
+  std::vector<Step> steps;
+};
+
+// Sizes around the sink's buffer (256 KiB) and its direct-write threshold (64 KiB), and
+// gathered writes of more pieces than one system call takes (1,024).
+const SequenceCase kSequences[] = {
+    {"small pieces only", {{false, 1, 100}, {true, 300, 2000}, {false, 1, 7}}},
+    {"small then large", {{true, 10, 2018}, {false, 1, 300000}, {false, 1, 5}}},
+    {"large piece into an empty buffer", {{false, 1, FileSink::kBufferSize}}},
+    {"just below and at the threshold",
+     {{false, 1, FileSink::kDirect - 1}, {false, 1, FileSink::kDirect}, {false, 1, 1}}},
+    {"buffer filled exactly, then one byte",
+     {{true, 4, FileSink::kBufferSize / 4 - 1}, {false, 1, 4}, {false, 1, 1}}},
+    {"many pieces past the threshold", {{true, 3000, 100}, {false, 1, 10}}},
+    {"many pieces mixed with large", {{true, 1500, 2000}, {true, 2, 500000}, {true, 5, 0}}},
+    {"empty pieces", {{false, 1, 0}, {true, 3, 0}, {false, 1, 3}}},
+};
+
+TEST(FileSink, MixedSmallAndLargePiecesGiveTheBytesInOrder) {
+  const fs::path dir = fs::temp_directory_path() / "korvell_byte_io_test";
+  fs::create_directories(dir);
+  for (const SequenceCase& c : kSequences) {
+    std::string reason;
+    const fs::path path = dir / "out.bin";
+    auto sink = FileSink::create(path.string(), &reason);
+    ASSERT_TRUE(sink) << reason;
+    MemorySink expected;
+    uint8_t next = 1;
+    for (const Step& step : c.steps) {
+      // Each piece its own bytes, so a piece out of order or written twice shows.
+      std::vector<std::vector<uint8_t>> pieces(step.count, std::vector<uint8_t>(step.size));
+      std::vector<ByteRange> ranges;
+      for (auto& piece : pieces) {
+        for (size_t i = 0; i < piece.size(); ++i)
+          piece[i] = static_cast<uint8_t>(next + i % 251);
+        next = static_cast<uint8_t>(next * 5 + 3);
+        ranges.push_back({piece.data(), piece.size()});
+        expected.write(piece.data(), piece.size());
+      }
+      if (step.many) {
+        ASSERT_TRUE(sink->writeMany(ranges)) << c.name;
+      } else {
+        ASSERT_TRUE(sink->write(ranges[0].data, ranges[0].size)) << c.name;
+      }
+      // The pieces may be reused once the call returns.
+      for (auto& piece : pieces)
+        std::fill(piece.begin(), piece.end(), uint8_t{0xEE});
+    }
+    ASSERT_TRUE(sink->close()) << c.name;
+    const std::vector<uint8_t> written = testing::readFileBytes(path);
+    EXPECT_EQ(written.size(), expected.bytes().size()) << c.name;
+    EXPECT_TRUE(written == expected.bytes()) << c.name;
+  }
+  fs::remove_all(dir);
+}
+
+TEST(FileSink, AFailedWriteIsReportedAndLaterWritesDoNothing) {
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  std::string reason;
+  auto sink = FileSink::create("/dev/full", &reason);
+  ASSERT_TRUE(sink) << reason;
+  const std::vector<uint8_t> small(100, 1), large(FileSink::kDirect, 2);
+  EXPECT_TRUE(sink->write(small.data(), small.size()));  // buffered
+  const ByteRange pieces[] = {{large.data(), large.size()}, {small.data(), small.size()}};
+  EXPECT_FALSE(sink->writeMany(pieces));
+  EXPECT_EQ(sink->error(), systemReason(ENOSPC));
+  EXPECT_FALSE(sink->write(small.data(), small.size()));
+  EXPECT_FALSE(sink->close());
+}
+
+}  // namespace
+}  // namespace korvell
