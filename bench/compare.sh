@@ -63,6 +63,8 @@ install_package() {
   command -v apt-get >/dev/null || return 1
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$1" >/dev/null 2>&1
 }
+# The microbenchmarks build against Google Benchmark.
+"$root/tools/ensure_packages.sh" libbenchmark-dev cmake ninja-build g++
 [ -x /usr/bin/time ] || install_package time || { echo "GNU time is missing" >&2; exit 1; }
 have_ffmpeg=1
 have_mkvmerge=1
