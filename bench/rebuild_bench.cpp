@@ -46,9 +46,9 @@ void BM_RebuildPass_File(benchmark::State& bench) {
   }
   testing::NullHost host;
   RunState state;
-  std::string reason;
   {
-    auto source = FileSource::open(input.string(), &reason);
+    std::unique_ptr<FileSource> source;
+    FileSource::open(input.string(), &source);
     state.source = source.get();
     demux(state, host, WalkMode::Scan);
   }
@@ -66,8 +66,10 @@ void BM_RebuildPass_File(benchmark::State& bench) {
   uint64_t bytes = 0;
   for (auto _ : bench) {
     state.resetRenumbering();
-    auto source = FileSource::open(input.string(), &reason);
-    auto out = FileSink::create((folder() / "rebuilt.EVO").string(), &reason);
+    std::unique_ptr<FileSource> source;
+    std::unique_ptr<FileSink> out;
+    FileSource::open(input.string(), &source);
+    FileSink::create((folder() / "rebuilt.EVO").string(), &out);
     state.source = source.get();
     benchmark::DoNotOptimize(Rebuild(state, host, *out, "FEATURE_1.EVO"));
     out->close();
@@ -82,13 +84,15 @@ void BM_CopyFile(benchmark::State& bench) {
     bench.SkipWithError("sample file could not be written");
     return;
   }
-  std::string reason;
   std::vector<uint8_t> block(kReadBlock);
   uint64_t bytes = 0;
   for (auto _ : bench) {
-    auto source = FileSource::open(input.string(), &reason);
-    auto out = FileSink::create((folder() / "copy.EVO").string(), &reason);
-    while (const size_t n = source->read(block.data(), block.size()))
+    std::unique_ptr<FileSource> source;
+    std::unique_ptr<FileSink> out;
+    FileSource::open(input.string(), &source);
+    FileSink::create((folder() / "copy.EVO").string(), &out);
+    size_t n = 0;
+    while (source->read(block.data(), block.size(), n).ok() && n > 0)
       out->write(block.data(), n);
     out->close();
     bytes += source->size();

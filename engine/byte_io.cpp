@@ -15,78 +15,82 @@ std::string systemReason(int errorNumber) {
   return std::strerror(errorNumber);
 }
 
-std::unique_ptr<FileSource> FileSource::open(const std::string& path, std::string* reason) {
+std::string shrunkReason(uint64_t position, uint64_t size) {
+  return "The file became shorter while it was read: it ended at byte " + std::to_string(position) +
+         " of " + std::to_string(size) + ".";
+}
+
+Status FileSource::open(const std::string& path, std::unique_ptr<FileSource>* source) {
+  const auto failed = [](std::string reason) {
+    return Status::failure(Status::Code::OpenFailed, std::move(reason));
+  };
   std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) {
-    *reason = systemReason(EISDIR);
-    return nullptr;
-  }
+  if (std::filesystem::is_directory(path, ec)) return failed(systemReason(EISDIR));
   std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) {
-    *reason = systemReason(errno);
-    return nullptr;
-  }
+  if (file == nullptr) return failed(systemReason(errno));
   // Reads are whole blocks straight into the caller's buffer; stdio's own buffer would only
   // add a copy.
   std::setvbuf(file, nullptr, _IONBF, 0);
   const auto size = std::filesystem::file_size(path, ec);
   if (ec) {
-    *reason = ec.message();
     std::fclose(file);
-    return nullptr;
+    return failed(ec.message());
   }
-  return std::unique_ptr<FileSource>(new FileSource(file, size));
+  source->reset(new FileSource(file, size));
+  return {};
 }
 
 FileSource::~FileSource() {
   std::fclose(file_);
 }
 
-size_t FileSource::read(uint8_t* dst, size_t n) {
-  const size_t got = std::fread(dst, 1, n, file_);
-  if (got < n && std::ferror(file_)) {
-    error_ = systemReason(errno);
-    return 0;
+Status FileSource::read(uint8_t* dst, size_t n, size_t& got) {
+  got = 0;
+  if (!status_.ok()) return status_;
+  const size_t read = std::fread(dst, 1, n, file_);
+  if (read < n && std::ferror(file_)) {
+    status_ = Status::failure(Status::Code::ReadFailed, systemReason(errno));
+    return status_;
   }
-  if (got == 0 && n > 0 && position_ < size_) {
+  if (read == 0 && n > 0 && position_ < size_) {
     // The file was cut while it was being read: what is missing would silently be missing
     // from every output too.
-    error_ = "The file became shorter while it was read: it ended at byte " +
-             std::to_string(position_) + " of " + std::to_string(size_) + ".";
-    return 0;
+    status_ = Status::failure(Status::Code::ReadFailed, shrunkReason(position_, size_));
+    return status_;
   }
-  position_ += got;
-  return got;
+  position_ += read;
+  got = read;
+  return {};
 }
 
 FileSink::FileSink(std::FILE* file, std::string path)
     : file_(file), path_(std::move(path)), buffer_(kBufferSize) {}
 
-std::unique_ptr<FileSink> FileSink::create(const std::string& path, std::string* reason) {
+Status FileSink::create(const std::string& path, std::unique_ptr<FileSink>* sink) {
+  const auto failed = [](std::string reason) {
+    return Status::failure(Status::Code::CreateFailed, std::move(reason));
+  };
   std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) {
-    *reason = systemReason(EISDIR);
-    return nullptr;
-  }
+  if (std::filesystem::is_directory(path, ec)) return failed(systemReason(EISDIR));
   std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) {
-    *reason = systemReason(errno);
-    return nullptr;
-  }
+  if (file == nullptr) return failed(systemReason(errno));
   std::setvbuf(file, nullptr, _IONBF, 0);
-  return std::unique_ptr<FileSink>(new FileSink(file, path));
+  sink->reset(new FileSink(file, path));
+  return {};
 }
 
 FileSink::~FileSink() {
   close();
 }
 
-bool FileSink::fail() {
-  if (error_.empty()) error_ = systemReason(errno != 0 ? errno : EIO);
-  return false;
+Status FileSink::fail() {
+  if (status_.ok()) {
+    status_ = Status::failure(Status::Code::WriteFailed, systemReason(errno != 0 ? errno : EIO));
+  }
+  return status_;
 }
 
-bool FileSink::writeAll(iovec* vectors, size_t count) {
+Status FileSink::writeAll(iovec* vectors, size_t count) {
   const int fd = fileno(file_);
   size_t first = 0;
   while (first < count) {
@@ -113,32 +117,32 @@ bool FileSink::writeAll(iovec* vectors, size_t count) {
       vectors[first].iov_len -= left;
     }
   }
-  return true;
+  return {};
 }
 
-bool FileSink::flush() {
-  if (!error_.empty()) return false;
+Status FileSink::flush() {
+  if (!status_.ok()) return status_;
   if (used_ > 0) {
     iovec whole{buffer_.data(), used_};
-    if (!writeAll(&whole, 1)) return false;
+    if (Status written = writeAll(&whole, 1); !written.ok()) return written;
     used_ = 0;
   }
-  return true;
+  return {};
 }
 
-bool FileSink::write(const uint8_t* data, size_t n) {
-  if (!error_.empty() || file_ == nullptr) return false;
+Status FileSink::write(const uint8_t* data, size_t n) {
+  if (!status_.ok() || file_ == nullptr) return status_;
   if (n < kDirect && used_ + n <= buffer_.size()) {
     if (n > 0) std::memcpy(buffer_.data() + used_, data, n);
     used_ += n;
-    return true;
+    return {};
   }
   const ByteRange piece{data, n};
   return writeMany({&piece, 1});
 }
 
-bool FileSink::writeMany(std::span<const ByteRange> pieces) {
-  if (!error_.empty() || file_ == nullptr) return false;
+Status FileSink::writeMany(std::span<const ByteRange> pieces) {
+  if (!status_.ok() || file_ == nullptr) return status_;
   size_t total = 0;
   for (const ByteRange& piece : pieces)
     total += piece.size;
@@ -149,7 +153,7 @@ bool FileSink::writeMany(std::span<const ByteRange> pieces) {
       std::memcpy(buffer_.data() + used_, piece.data, piece.size);
       used_ += piece.size;
     }
-    return true;
+    return {};
   }
   // The buffer's bytes, then the pieces from where they are, in one gathered write.
   vectors_.clear();
@@ -161,26 +165,26 @@ bool FileSink::writeMany(std::span<const ByteRange> pieces) {
   return writeAll(vectors_.data(), vectors_.size());
 }
 
-bool FileSink::close() {
-  if (file_ == nullptr) return error_.empty();
+Status FileSink::close() {
+  if (file_ == nullptr) return status_;
   flush();
   vectors_ = {};
   errno = 0;
   if (std::fclose(file_) != 0) fail();
   file_ = nullptr;
-  return error_.empty();
+  return status_;
 }
 
-size_t MemorySource::read(uint8_t* dst, size_t n) {
-  const size_t got = std::min(n, size_ - position_);
+Status MemorySource::read(uint8_t* dst, size_t n, size_t& got) {
+  got = std::min(n, size_ - position_);
   if (got > 0) std::memcpy(dst, data_ + position_, got);
   position_ += got;
-  return got;
+  return {};
 }
 
-bool MemorySink::write(const uint8_t* data, size_t n) {
+Status MemorySink::write(const uint8_t* data, size_t n) {
   bytes_.insert(bytes_.end(), data, data + n);
-  return true;
+  return {};
 }
 
 }  // namespace korvell

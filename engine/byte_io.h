@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/status.h"
+
 struct iovec;
 
 namespace korvell {
@@ -18,13 +20,14 @@ namespace korvell {
 class ByteSource {
  public:
   virtual ~ByteSource() = default;
-  /// Reads up to n bytes into dst; returns the count, 0 at the end. On a read error returns
-  /// 0 and error() tells why.
-  virtual size_t read(uint8_t* dst, size_t n) = 0;
+  /// Reads up to n bytes into dst and sets `got` to their count, 0 at the end. A failure
+  /// (a read error, or a file that ends before its size) returns a ReadFailed status, the
+  /// same that status() gives from then on, with `got` 0.
+  virtual Status read(uint8_t* dst, size_t n, size_t& got) = 0;
   virtual uint64_t size() const = 0;
   virtual uint64_t position() const = 0;
-  /// The system's reason for the last failure, empty if none.
-  virtual const std::string& error() const = 0;
+  /// The first failure, Ok while there was none.
+  virtual const Status& status() const = 0;
 };
 
 /// A run of bytes in memory.
@@ -37,42 +40,44 @@ struct ByteRange {
 class ByteSink {
  public:
   virtual ~ByteSink() = default;
-  /// Appends n bytes; false once any write has failed (later writes do nothing).
-  virtual bool write(const uint8_t* data, size_t n) = 0;
+  /// Appends n bytes. Once a write has failed, every later one does nothing and returns
+  /// that first failure (WriteFailed), as status() does.
+  virtual Status write(const uint8_t* data, size_t n) = 0;
   /// Appends the pieces in order, as that many writes would; the bytes need to stay valid
   /// only for the call.
-  virtual bool writeMany(std::span<const ByteRange> pieces) {
+  virtual Status writeMany(std::span<const ByteRange> pieces) {
     for (const ByteRange& piece : pieces) {
-      if (!write(piece.data, piece.size)) return false;
+      if (Status written = write(piece.data, piece.size); !written.ok()) return written;
     }
-    return true;
+    return {};
   }
-  /// Writes out what is buffered and closes; false if that or an earlier write failed.
-  virtual bool close() = 0;
+  /// Writes out what is buffered and closes; the first failure of that or of a write.
+  virtual Status close() = 0;
   /// The path shown in messages.
   virtual const std::string& path() const = 0;
-  /// The system's reason for the first failure, empty if none.
-  virtual const std::string& error() const = 0;
+  /// The first failure, Ok while there was none.
+  virtual const Status& status() const = 0;
 };
 
 /// A read-only input file. Other programs may go on reading and writing it. Its size is
 /// taken when it is opened; a file that ends before that size is a read error.
 class FileSource final : public ByteSource {
  public:
-  /// Opens path for reading; on failure returns null and sets *reason to the system's text.
-  static std::unique_ptr<FileSource> open(const std::string& path, std::string* reason);
+  /// Opens path for reading into *source; an OpenFailed status with the system's reason when
+  /// it cannot (a folder cannot be opened either).
+  static Status open(const std::string& path, std::unique_ptr<FileSource>* source);
   ~FileSource() override;
-  size_t read(uint8_t* dst, size_t n) override;
+  Status read(uint8_t* dst, size_t n, size_t& got) override;
   uint64_t size() const override { return size_; }
   uint64_t position() const override { return position_; }
-  const std::string& error() const override { return error_; }
+  const Status& status() const override { return status_; }
 
  private:
   FileSource(std::FILE* file, uint64_t size) : file_(file), size_(size) {}
   std::FILE* file_;
   uint64_t size_;
   uint64_t position_ = 0;
-  std::string error_;
+  Status status_;
 };
 
 /// An output file, created anew (an existing file is replaced), written through a buffer of
@@ -83,27 +88,28 @@ class FileSink final : public ByteSink {
  public:
   static constexpr size_t kBufferSize = 256 * 1024;
   static constexpr size_t kDirect = 64 * 1024;
-  /// Creates path; on failure returns null and sets *reason to the system's text.
-  static std::unique_ptr<FileSink> create(const std::string& path, std::string* reason);
+  /// Creates path anew into *sink; a CreateFailed status with the system's reason when it
+  /// cannot (a folder cannot be created over either).
+  static Status create(const std::string& path, std::unique_ptr<FileSink>* sink);
   ~FileSink() override;
-  bool write(const uint8_t* data, size_t n) override;
-  bool writeMany(std::span<const ByteRange> pieces) override;
-  bool close() override;
+  Status write(const uint8_t* data, size_t n) override;
+  Status writeMany(std::span<const ByteRange> pieces) override;
+  Status close() override;
   const std::string& path() const override { return path_; }
-  const std::string& error() const override { return error_; }
+  const Status& status() const override { return status_; }
 
  private:
   FileSink(std::FILE* file, std::string path);
-  bool flush();
-  bool fail();
+  Status flush();
+  Status fail();
   /// Writes every byte of the vectors (which it may change), going on after short writes.
-  bool writeAll(iovec* vectors, size_t count);
+  Status writeAll(iovec* vectors, size_t count);
   std::FILE* file_;
   std::string path_;
   std::vector<uint8_t> buffer_;
   size_t used_ = 0;
   std::vector<iovec> vectors_;
-  std::string error_;
+  Status status_;
 };
 
 /// An input held in memory (tests, fuzzing, benchmarks). The bytes must outlive the source.
@@ -112,35 +118,38 @@ class MemorySource final : public ByteSource {
   MemorySource(const uint8_t* data, size_t size) : data_(data), size_(size) {}
   explicit MemorySource(const std::vector<uint8_t>& bytes)
       : MemorySource(bytes.data(), bytes.size()) {}
-  size_t read(uint8_t* dst, size_t n) override;
+  Status read(uint8_t* dst, size_t n, size_t& got) override;
   uint64_t size() const override { return size_; }
   uint64_t position() const override { return position_; }
-  const std::string& error() const override { return error_; }
+  const Status& status() const override { return status_; }
 
  private:
   const uint8_t* data_;
   size_t size_;
   size_t position_ = 0;
-  std::string error_;
+  Status status_;
 };
 
 /// An output collected in memory (tests, fuzzing).
 class MemorySink final : public ByteSink {
  public:
   explicit MemorySink(std::string path = "memory") : path_(std::move(path)) {}
-  bool write(const uint8_t* data, size_t n) override;
-  bool close() override { return true; }
+  Status write(const uint8_t* data, size_t n) override;
+  Status close() override { return status_; }
   const std::string& path() const override { return path_; }
-  const std::string& error() const override { return error_; }
+  const Status& status() const override { return status_; }
   const std::vector<uint8_t>& bytes() const { return bytes_; }
 
  private:
   std::string path_;
   std::vector<uint8_t> bytes_;
-  std::string error_;
+  Status status_;
 };
 
 /// The system's text for errno (for example "No such file or directory").
 std::string systemReason(int errorNumber);
+
+/// The reason of a file that ends before the size it had when it was opened.
+std::string shrunkReason(uint64_t position, uint64_t size);
 
 }  // namespace korvell

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "testing/temp_folder.h"
 #include "testing/test_files.h"
 
 namespace korvell {
@@ -42,13 +43,12 @@ const SequenceCase kSequences[] = {
 };
 
 TEST(FileSink, MixedSmallAndLargePiecesGiveTheBytesInOrder) {
-  const fs::path dir = fs::temp_directory_path() / "korvell_byte_io_test";
-  fs::create_directories(dir);
+  const testing::TempFolder dir;
   for (const SequenceCase& c : kSequences) {
-    std::string reason;
     const fs::path path = dir / "out.bin";
-    auto sink = FileSink::create(path.string(), &reason);
-    ASSERT_TRUE(sink) << reason;
+    std::unique_ptr<FileSink> sink;
+    const Status created = FileSink::create(path.string(), &sink);
+    ASSERT_TRUE(created.ok()) << created.reason();
     MemorySink expected;
     uint8_t next = 1;
     for (const Step& step : c.steps) {
@@ -63,34 +63,33 @@ TEST(FileSink, MixedSmallAndLargePiecesGiveTheBytesInOrder) {
         expected.write(piece.data(), piece.size());
       }
       if (step.many) {
-        ASSERT_TRUE(sink->writeMany(ranges)) << c.name;
+        ASSERT_TRUE(sink->writeMany(ranges).ok()) << c.name;
       } else {
-        ASSERT_TRUE(sink->write(ranges[0].data, ranges[0].size)) << c.name;
+        ASSERT_TRUE(sink->write(ranges[0].data, ranges[0].size).ok()) << c.name;
       }
       // The pieces may be reused once the call returns.
       for (auto& piece : pieces)
         std::fill(piece.begin(), piece.end(), uint8_t{0xEE});
     }
-    ASSERT_TRUE(sink->close()) << c.name;
+    ASSERT_TRUE(sink->close().ok()) << c.name;
     const std::vector<uint8_t> written = testing::readFileBytes(path);
     EXPECT_EQ(written.size(), expected.bytes().size()) << c.name;
     EXPECT_TRUE(written == expected.bytes()) << c.name;
   }
-  fs::remove_all(dir);
 }
 
 TEST(FileSink, AFailedWriteIsReportedAndLaterWritesDoNothing) {
   if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-  std::string reason;
-  auto sink = FileSink::create("/dev/full", &reason);
-  ASSERT_TRUE(sink) << reason;
+  std::unique_ptr<FileSink> sink;
+  ASSERT_TRUE(FileSink::create("/dev/full", &sink).ok());
   const std::vector<uint8_t> small(100, 1), large(FileSink::kDirect, 2);
-  EXPECT_TRUE(sink->write(small.data(), small.size()));  // buffered
+  EXPECT_TRUE(sink->write(small.data(), small.size()).ok());  // buffered
   const ByteRange pieces[] = {{large.data(), large.size()}, {small.data(), small.size()}};
-  EXPECT_FALSE(sink->writeMany(pieces));
-  EXPECT_EQ(sink->error(), systemReason(ENOSPC));
-  EXPECT_FALSE(sink->write(small.data(), small.size()));
-  EXPECT_FALSE(sink->close());
+  const Status full = Status::failure(Status::Code::WriteFailed, systemReason(ENOSPC));
+  EXPECT_EQ(sink->writeMany(pieces), full);
+  EXPECT_EQ(sink->status(), full);
+  EXPECT_EQ(sink->write(small.data(), small.size()), full);
+  EXPECT_EQ(sink->close(), full);
 }
 
 }  // namespace

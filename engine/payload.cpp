@@ -5,7 +5,7 @@ namespace korvell {
 
 void Walker::append(ByteSink* sink, const uint8_t* data, size_t length) {
   if (sink == nullptr) return;
-  if (!sink->write(data, length) && state_.failedSink == nullptr) {
+  if (!sink->write(data, length).ok() && state_.failedSink == nullptr) {
     // The run reports the failure; the pass ends at its next poll.
     state_.failedSink = sink;
     state_.requestStop(StopReason::WriteFailed);

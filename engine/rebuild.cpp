@@ -147,7 +147,7 @@ void rewriteSystemHeader(const RunState& state, std::span<uint8_t> pack) {
   pack[kAudioBound] = static_cast<uint8_t>((pack[kAudioBound] & 0x03) | audio << 2);
 }
 
-RebuildEnd finishRebuild(RunHost& host, RebuildEnd end) {
+Status finishRebuild(RunHost& host, Status end) {
   host.setCancelEnabled(false);
   return end;
 }
@@ -183,7 +183,7 @@ PackAction rebuildPack(RunState& state, std::span<uint8_t> pack) {
   return PackAction::Write;
 }
 
-RebuildEnd Rebuild(RunState& state, RunHost& host, ByteSink& out, const std::string& fileName) {
+Status Rebuild(RunState& state, RunHost& host, ByteSink& out, const std::string& fileName) {
   state.demuxing = true;
   state.stopReason = StopReason::None;
   host.setCancelEnabled(true);
@@ -194,7 +194,7 @@ RebuildEnd Rebuild(RunState& state, RunHost& host, ByteSink& out, const std::str
   // The kept packs of a block, as runs of adjacent packs, written together at its end.
   std::vector<ByteRange> kept;
   kept.reserve(kReadBlock / kPackSize);
-  RebuildEnd end = RebuildEnd::Complete;
+  Status end;
   bool atEnd = false;
   while (!atEnd && source.position() < size && !state.stopRequested()) {
     // A whole block unless the input ends first; a file whose size is not a multiple of
@@ -203,10 +203,10 @@ RebuildEnd Rebuild(RunState& state, RunHost& host, ByteSink& out, const std::str
     uint64_t position = source.position();
     size_t n = 0;
     while (n < kReadBlock) {
-      const size_t got = source.read(buffer + n, kReadBlock - n);
+      size_t got = 0;
+      end = source.read(buffer + n, kReadBlock - n, got);
       if (got == 0) {
         // An error (after the packs before it are written), or a file that shrank under us.
-        if (!source.error().empty()) end = RebuildEnd::ReadFailed;
         atEnd = true;
         break;
       }
@@ -232,7 +232,9 @@ RebuildEnd Rebuild(RunState& state, RunHost& host, ByteSink& out, const std::str
       }
       at += length;
     }
-    if (!kept.empty() && !out.writeMany(kept)) return finishRebuild(host, RebuildEnd::WriteFailed);
+    if (!kept.empty()) {
+      if (Status written = out.writeMany(kept); !written.ok()) return finishRebuild(host, written);
+    }
   }
   return finishRebuild(host, end);
 }

@@ -42,9 +42,6 @@ PackAction rebuildPack(RunState& state, std::span<uint8_t> pack);
 /// number). Identifiers already assigned come from newId.
 uint8_t renumberedId(RunState& state, const StreamKindInfo& kind, uint8_t id);
 
-/// How a rebuild pass ended. A stop (state.stopReason) is a Complete pass.
-enum class RebuildEnd { Complete, ReadFailed, WriteFailed };
-
 /// The pass over one file: reads state.source from its position to its end in blocks of
 /// kReadBlock bytes (into state.readBuffer), decides each 2,048-byte pack of a block in place
 /// with rebuildPack and appends the kept ones to `out`, the adjacent ones of a block in one
@@ -53,9 +50,9 @@ enum class RebuildEnd { Complete, ReadFailed, WriteFailed };
 /// pack: the packs of the block after the one at which it is set are not written. Each time
 /// the input position after a pack is a multiple of 4 MiB it shows "Rebuilding <fileName>
 /// <progress>" in status panel 1 and lets host process events before that pack is decided.
-/// Stops at the first read failure (state.source->error() tells why; the packs read before
-/// it are written) or write failure (out.error()). Never opens or closes a file; `out` stays
-/// open.
-RebuildEnd Rebuild(RunState& state, RunHost& host, ByteSink& out, const std::string& fileName);
+/// Stops at the first read failure (the packs read before it are written) or write failure
+/// and returns it; Ok for a pass that reached the end or was stopped (state.stopReason).
+/// Never opens or closes a file; `out` stays open.
+Status Rebuild(RunState& state, RunHost& host, ByteSink& out, const std::string& fileName);
 
 }  // namespace korvell

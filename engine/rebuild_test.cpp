@@ -297,7 +297,7 @@ struct Walk {
     RecordingHost host;
     MemorySource scan(bytes);
     state.source = &scan;
-    EXPECT_TRUE(demux(state, host, WalkMode::Scan));
+    EXPECT_TRUE(demux(state, host, WalkMode::Scan).ok());
     for (int number = 0; number < kSelectableSlots; ++number) {
       const Slot slot = slotAt(number);
       if (state.registeredId(slot) == -1) continue;
@@ -311,7 +311,7 @@ struct Walk {
     const auto registry = std::make_tuple(state.videoIds, state.audioIds, state.subIds);
     MemorySource again(bytes);
     state.source = &again;
-    EXPECT_TRUE(demux(state, host, WalkMode::Demux));
+    EXPECT_TRUE(demux(state, host, WalkMode::Demux).ok());
     state.source = nullptr;
     EXPECT_EQ(registry, std::make_tuple(state.videoIds, state.audioIds, state.subIds));
   }
@@ -329,7 +329,7 @@ TEST(Rebuild, KeptStreamsAreRenumberedAndDemuxToTheSameBytes) {
   state.source = &input;
   MemorySink out;
   RecordingHost host;
-  EXPECT_EQ(Rebuild(state, host, out, "X.EVO"), RebuildEnd::Complete);
+  EXPECT_TRUE(Rebuild(state, host, out, "X.EVO").ok());
   EXPECT_TRUE(state.demuxing);
   EXPECT_FALSE(host.cancelEnabled);
 
@@ -372,7 +372,7 @@ TEST(Rebuild, ProgressEvery4MiBAndCancelAfterThePackAtThatPoint) {
     EXPECT_TRUE(host.cancelEnabled);
     state.requestStop(StopReason::UserCancel);
   };
-  EXPECT_EQ(Rebuild(state, host, out, "FEATURE_1.EVO"), RebuildEnd::Complete);
+  EXPECT_TRUE(Rebuild(state, host, out, "FEATURE_1.EVO").ok());
   EXPECT_EQ(state.stopReason, StopReason::UserCancel);
   EXPECT_EQ(host.eventPoints, 1);
   ASSERT_EQ(host.statusTexts[1].size(), 1u);
@@ -408,7 +408,7 @@ TEST(Rebuild, AShortLastPackFollowsTheSameRulesWithinItsLength) {
     state.resetRenumbering();
     MemorySink out;
     RecordingHost host;
-    EXPECT_EQ(Rebuild(state, host, out, "X"), RebuildEnd::Complete);
+    EXPECT_TRUE(Rebuild(state, host, out, "X").ok());
     ASSERT_EQ(out.bytes().size(), c.pack * kPackSize + c.written) << c.pack << " " << c.length;
     const auto tail = static_cast<std::ptrdiff_t>(c.written);
     EXPECT_TRUE(std::equal(out.bytes().end() - tail, out.bytes().end(),
@@ -420,10 +420,12 @@ TEST(Rebuild, AShortLastPackFollowsTheSameRulesWithinItsLength) {
 class ChunkedSource : public ByteSource {
  public:
   ChunkedSource(const std::vector<uint8_t>& bytes, size_t chunk) : inner_(bytes), chunk_(chunk) {}
-  size_t read(uint8_t* dst, size_t n) override { return inner_.read(dst, std::min(n, chunk_)); }
+  Status read(uint8_t* dst, size_t n, size_t& got) override {
+    return inner_.read(dst, std::min(n, chunk_), got);
+  }
   uint64_t size() const override { return inner_.size(); }
   uint64_t position() const override { return inner_.position(); }
-  const std::string& error() const override { return inner_.error(); }
+  const Status& status() const override { return inner_.status(); }
 
  private:
   MemorySource inner_;
@@ -485,7 +487,7 @@ TEST(Rebuild, BlocksGiveTheBytesOfAPackByPackPassForAnySizeAndReadPattern) {
     state.source = &input;
     MemorySink out;
     RecordingHost host;
-    EXPECT_EQ(Rebuild(state, host, out, "X"), RebuildEnd::Complete) << c.size;
+    EXPECT_TRUE(Rebuild(state, host, out, "X").ok()) << c.size;
     EXPECT_EQ(input.position(), c.size);
     EXPECT_EQ(out.bytes().size(), expected.size()) << c.size << " " << c.chunk;
     EXPECT_TRUE(out.bytes() == expected) << c.size << " " << c.chunk;
@@ -502,12 +504,14 @@ TEST(Rebuild, ACancelInTheMiddleOfABlockKeepsThePackItCameAfterAndNoneBehindIt) 
   RunState state = partlySelected();
   MemorySource input(source);
   std::vector<uint8_t> skipped(kStart);
-  ASSERT_EQ(input.read(skipped.data(), kStart), kStart);
+  size_t got = 0;
+  ASSERT_TRUE(input.read(skipped.data(), kStart, got).ok());
+  ASSERT_EQ(got, kStart);
   state.source = &input;
   MemorySink out;
   RecordingHost host;
   host.onEvents = [&](int) { state.requestStop(StopReason::UserCancel); };
-  EXPECT_EQ(Rebuild(state, host, out, "X"), RebuildEnd::Complete);
+  EXPECT_TRUE(Rebuild(state, host, out, "X").ok());
   EXPECT_EQ(state.stopReason, StopReason::UserCancel);
   EXPECT_EQ(host.eventPoints, 1);
   EXPECT_FALSE(host.cancelEnabled);
@@ -521,28 +525,32 @@ TEST(Rebuild, ACancelInTheMiddleOfABlockKeepsThePackItCameAfterAndNoneBehindIt) 
 
 class FailingSink : public ByteSink {
  public:
-  bool write(const uint8_t*, size_t) override {
+  Status write(const uint8_t*, size_t) override {
     ++writes;
-    return false;
+    return status_;
   }
   int writes = 0;
-  bool close() override { return false; }
+  Status close() override { return status_; }
   const std::string& path() const override { return path_; }
-  const std::string& error() const override { return path_; }
+  const Status& status() const override { return status_; }
 
  private:
   std::string path_ = "full";
+  Status status_ = Status::failure(Status::Code::WriteFailed, "No space left on device");
 };
 
 class FailingSource : public ByteSource {
  public:
-  size_t read(uint8_t*, size_t) override { return 0; }
+  Status read(uint8_t*, size_t, size_t& got) override {
+    got = 0;
+    return status_;
+  }
   uint64_t size() const override { return 4096; }
   uint64_t position() const override { return 0; }
-  const std::string& error() const override { return error_; }
+  const Status& status() const override { return status_; }
 
  private:
-  std::string error_ = "Input/output error";
+  Status status_ = Status::failure(Status::Code::ReadFailed, "Input/output error");
 };
 
 TEST(Rebuild, ReadAndWriteFailuresEndThePass) {
@@ -552,14 +560,14 @@ TEST(Rebuild, ReadAndWriteFailuresEndThePass) {
   MemorySource input(source);
   state.source = &input;
   FailingSink full;
-  EXPECT_EQ(Rebuild(state, host, full, "X"), RebuildEnd::WriteFailed);
+  EXPECT_EQ(Rebuild(state, host, full, "X"), full.status());
   // The kept packs of a block are written at its end: the pass stops after the first block.
   EXPECT_EQ(input.position(), kReadBlock);
   EXPECT_EQ(full.writes, 1);
   FailingSource broken;
   state.source = &broken;
   MemorySink out;
-  EXPECT_EQ(Rebuild(state, host, out, "X"), RebuildEnd::ReadFailed);
+  EXPECT_EQ(Rebuild(state, host, out, "X"), broken.status());
   EXPECT_FALSE(host.cancelEnabled);
 }
 

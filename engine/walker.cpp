@@ -340,7 +340,7 @@ void Walker::payloadPiece(const uint8_t* block, size_t start, size_t length) {
   }
 }
 
-bool demux(RunState& state, RunHost& host, WalkMode mode) {
+Status demux(RunState& state, RunHost& host, WalkMode mode) {
   state.stopReason = StopReason::None;
   state.demuxing = mode == WalkMode::Demux;
   state.failedSink = nullptr;
@@ -352,15 +352,12 @@ bool demux(RunState& state, RunHost& host, WalkMode mode) {
   ByteSource& source = *state.source;
   const uint64_t size = source.size();
   const uint64_t startPosition = source.position();
-  bool readOk = true;
+  Status read;
   size_t n = 0;
   while (source.position() < size && !state.stopRequested()) {
     state.readBuffer.keepTail(n);
-    n = source.read(state.readBuffer.block(), kReadBlock);
-    if (n == 0) {
-      readOk = source.error().empty();  // an error, or a file that shrank under us
-      break;
-    }
+    read = source.read(state.readBuffer.block(), kReadBlock, n);
+    if (n == 0) break;  // an error, or a file that shrank under us
     state.readBuffer.clearAfter(n);
     const uint64_t position = source.position();
     if (position % kProgressInterval == 0) {
@@ -379,7 +376,7 @@ bool demux(RunState& state, RunHost& host, WalkMode mode) {
   }
   if (state.stopRequested()) state.frameCount.fill(0);
   host.setCancelEnabled(false);
-  return readOk;
+  return read;
 }
 
 }  // namespace korvell

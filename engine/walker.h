@@ -21,11 +21,11 @@ constexpr uint64_t kFastCheckLimit = 300000000;  // a fast scan stops past this 
 /// every byte through a start-code register; classifies each PES packet to a stream slot and
 /// hands its payload, as spans, to the scan report or the sinks. Resets the registry first,
 /// polls state.stopRequested() before each block read, and lets host process events every 4 MiB.
-/// Never opens or closes a file. A failed sink write stops the pass at the next poll and is
-/// left in state.failedSink. Returns false when the source could not be read (its error()
-/// tells why); malformed data is never an error, it only misleads the walk until the next
-/// start code.
-bool demux(RunState& state, RunHost& host, WalkMode mode);
+/// Never opens or closes a file. A failed sink write stops the pass at the next poll
+/// (StopReason::WriteFailed) and is left in state.failedSink. Returns the source's failure
+/// when it could not be read to its end, Ok otherwise; malformed data is never an error, it
+/// only misleads the walk until the next start code.
+Status demux(RunState& state, RunHost& host, WalkMode mode);
 
 /// The progress text of a pass: "12/345 Mbytes, Remaining time: 0:01:02".
 std::string progressText(uint64_t position, uint64_t size, double elapsedSeconds);

@@ -40,8 +40,7 @@ class Walker {
   bool searching() const {
     return lengthBytes_ == 0 && ps2Bytes_ <= 0 && dsiBytes_ <= 0 && fixedBytes_ <= 0 &&
            ptsBytes_ <= 0 && ptsDtsBytes_ <= 0 && extBytes_ <= 0 && pstdBytes_ <= 0 &&
-           ext2Bytes_ <= 0 && headerLeft_ <= 0 && subHeaderBytes_ <= 0 &&
-           privateHeaderLeft_ <= 0;
+           ext2Bytes_ <= 0 && headerLeft_ <= 0 && subHeaderBytes_ <= 0 && privateHeaderLeft_ <= 0;
   }
   /// The first index from i on whose three preceding bytes are 00 00 01, or n.
   size_t nextCandidate(const uint8_t* block, size_t i, size_t n) const;

@@ -35,7 +35,7 @@ struct Pass {
   void run(const std::vector<uint8_t>& bytes, WalkMode mode) {
     MemorySource source(bytes);
     state.source = &source;
-    ok = demux(state, host, mode);
+    ok = demux(state, host, mode).ok();
     state.source = nullptr;
   }
   bool logged(const std::string& line) const {
@@ -289,22 +289,22 @@ TEST(Walker, SystemHeaderSentence) {
 class RepeatingSource : public ByteSource {
  public:
   RepeatingSource(std::vector<uint8_t> pack, uint64_t size) : pack_(std::move(pack)), size_(size) {}
-  size_t read(uint8_t* dst, size_t n) override {
-    const size_t got = static_cast<size_t>(std::min<uint64_t>(n, size_ - position_));
+  Status read(uint8_t* dst, size_t n, size_t& got) override {
+    got = static_cast<size_t>(std::min<uint64_t>(n, size_ - position_));
     for (size_t i = 0; i < got; ++i)
       dst[i] = pack_[(position_ + i) % pack_.size()];
     position_ += got;
-    return got;
+    return {};
   }
   uint64_t size() const override { return size_; }
   uint64_t position() const override { return position_; }
-  const std::string& error() const override { return error_; }
+  const Status& status() const override { return status_; }
 
  private:
   std::vector<uint8_t> pack_;
   uint64_t size_;
   uint64_t position_ = 0;
-  std::string error_;
+  Status status_;
 };
 
 std::vector<uint8_t> framePack() {
@@ -321,7 +321,7 @@ TEST(Walker, FastCheckStopsAfterTheBlockThatPassesTheLimit) {
   RecordingHost host;
   state.source = &source;
   state.Details = false;
-  ASSERT_TRUE(demux(state, host, WalkMode::Scan));
+  ASSERT_TRUE(demux(state, host, WalkMode::Scan).ok());
   EXPECT_EQ(source.position(), 1145u * kReadBlock);  // 300,154,880 bytes
   EXPECT_EQ(state.stopReason, StopReason::FastCheckLimit);
   EXPECT_EQ(state.frameCount[0], 0);
@@ -337,7 +337,7 @@ TEST(Walker, CancelAtAnEventPointStopsThePassAndZeroesFrameCounts) {
     if (point == 2) state.requestStop(StopReason::UserCancel);
   };
   state.source = &source;
-  ASSERT_TRUE(demux(state, host, WalkMode::Scan));
+  ASSERT_TRUE(demux(state, host, WalkMode::Scan).ok());
   EXPECT_EQ(source.position(), 8 * kMib);
   EXPECT_EQ(state.frameCount[0], 0);
   EXPECT_FALSE(host.cancelEnabled);
@@ -359,7 +359,7 @@ TEST(Walker, FrameCountsAndLiveSelectionInDemuxMode) {
     }
   };
   state.source = &source;
-  ASSERT_TRUE(demux(state, host, WalkMode::Demux));
+  ASSERT_TRUE(demux(state, host, WalkMode::Demux).ok());
   EXPECT_EQ(sink.bytes().size(), writtenAtFirstPoint);
   // The first event point comes after the read of the block that ends at 4 MiB and before
   // that block is walked; one frame per pack is counted until then.

@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::QuietHost host;
   MemorySource scanSource(file, fileSize);
   state.source = &scanSource;
-  if (!demux(state, host, WalkMode::Scan)) std::abort();
+  if (!demux(state, host, WalkMode::Scan).ok()) std::abort();
 
   for (int i = 0; i < kSelectableSlots; ++i) {
     state.selected[static_cast<size_t>(i)] = (data[i / 8] >> (i % 8) & 1) != 0;

@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   state.source = &source;
   fuzz::QuietHost host;
 #if KORVELL_FUZZ_MODE == 0
-  if (!demux(state, host, WalkMode::Scan)) std::abort();  // a memory source never fails
+  if (!demux(state, host, WalkMode::Scan).ok()) std::abort();  // a memory source never fails
 #else
   std::array<MemorySink, kSelectableSlots> sinks;
   state.selected.fill(true);
@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (slot.family == Family::Audio) state.audioOut[static_cast<size_t>(slot.index)] = sink;
     if (slot.family == Family::Subpicture) state.subOut[static_cast<size_t>(slot.index)] = sink;
   }
-  if (!demux(state, host, WalkMode::Demux)) std::abort();
+  if (!demux(state, host, WalkMode::Demux).ok()) std::abort();
   // Payload only ever comes out of the input, so no stream can be longer than it.
   for (const MemorySink& sink : sinks) {
     if (sink.bytes().size() > size) std::abort();

@@ -31,10 +31,10 @@ bool scanAndSelect(RunState& state, RunHost& host, const std::string& name, Byte
   XplScanner scanner(out->tables);
   std::vector<uint8_t> block(kPlaylistReadBlock);
   while (source.position() < size) {
-    const size_t got = source.read(block.data(), block.size());
-    if (got == 0 && !source.error().empty()) {
+    size_t got = 0;
+    if (const Status read = source.read(block.data(), block.size(), got); !read.ok()) {
       // A title chosen from part of the playlist could be the wrong one.
-      reportReadFailure(name, source, host);
+      reportFailure(name, read, host);
       return false;
     }
     if (got == 0) break;
@@ -77,11 +77,11 @@ bool readPlaylistFrom(RunState& state, RunHost& host, const std::string& name, B
 }
 
 bool readPlaylist(RunState& state, RunHost& host, const std::string& playlistPath,
-                  const std::string& titleBaseName, PlaylistResult* out) {
+                  const std::string& titleBaseName, PlaylistResult* out, FileSystem& files) {
   host.runStarting(RunKind::Playlist);
   resetBoxes(state, out);
   host.selectionChanged();
-  const std::unique_ptr<FileSource> source = openInput(playlistPath, host);
+  const std::unique_ptr<ByteSource> source = openInput(files, playlistPath, host);
   const bool ok =
       source != nullptr && scanAndSelect(state, host, playlistPath, *source, titleBaseName, out);
   finish(host);

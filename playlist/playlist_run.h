@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/byte_io.h"
+#include "engine/file_system.h"
 #include "engine/run_state.h"
 #include "playlist/title_select.h"
 #include "playlist/xpl_scan.h"
@@ -57,7 +58,8 @@ struct PlaylistResult {
 /// reset. `out` must not be null.
 /// Returns false when the playlist could not be opened or read.
 bool readPlaylist(RunState& state, RunHost& host, const std::string& playlistPath,
-                  const std::string& titleBaseName, PlaylistResult* out);
+                  const std::string& titleBaseName, PlaylistResult* out,
+                  FileSystem& files = realFileSystem());
 
 /// readPlaylist on an open source (tests, and callers that hold the bytes already). `name` is
 /// the path shown in the messages; the source is read from its position to its end. Returns

@@ -181,25 +181,25 @@ TEST(ReadPlaylist, TagSplitOverTwoReadBlocksIsCollectedWhole) {
 class FailingSource final : public ByteSource {
  public:
   FailingSource(std::string bytes, size_t good) : bytes_(std::move(bytes)), good_(good) {}
-  size_t read(uint8_t* dst, size_t n) override {
-    const size_t got = std::min(n, good_ - position_);
+  Status read(uint8_t* dst, size_t n, size_t& got) override {
+    got = std::min(n, good_ - position_);
     if (got == 0) {
-      error_ = systemReason(EIO);
-      return 0;
+      status_ = Status::failure(Status::Code::ReadFailed, systemReason(EIO));
+      return status_;
     }
     std::copy_n(bytes_.data() + position_, got, dst);
     position_ += got;
-    return got;
+    return {};
   }
   uint64_t size() const override { return bytes_.size(); }
   uint64_t position() const override { return position_; }
-  const std::string& error() const override { return error_; }
+  const Status& status() const override { return status_; }
 
  private:
   std::string bytes_;
   size_t good_;
   size_t position_ = 0;
-  std::string error_;
+  Status status_;
 };
 
 TEST(ReadPlaylist, AReadFailureSelectsNoTitleAndReportsNoDone) {

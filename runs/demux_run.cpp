@@ -50,13 +50,14 @@ std::string fileLabel(const RunState& state, const RunSettings& settings, Slot s
 }
 
 // A small output written whole: "Creating <path>", or the failure's message.
-RunOutcome writeTextFile(const std::string& path, const std::string& text, const FileSet& set,
-                         RunHost& host) {
-  std::unique_ptr<FileSink> sink = createOutput(path, set.firstPath, set.secondFile, host);
+RunOutcome writeTextFile(FileSystem& files, const std::string& path, const std::string& text,
+                         const FileSet& set, RunHost& host) {
+  std::unique_ptr<ByteSink> sink = createOutput(files, path, set.firstPath, set.secondFile, host);
   if (!sink) return RunOutcome::CreateFailed;
   host.log("Creating " + escapeMarkup(path));
-  if (!sink->write(reinterpret_cast<const uint8_t*>(text.data()), text.size()) || !sink->close()) {
-    reportWriteFailure(*sink, host);
+  sink->write(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+  if (const Status closed = sink->close(); !closed.ok()) {
+    reportFailure(path, closed, host);
     return RunOutcome::WriteFailed;
   }
   return RunOutcome::Done;
@@ -67,7 +68,7 @@ class SinkSet {
  public:
   explicit SinkSet(RunState& state) : state_(state) {}
   ~SinkSet() { closeAll(); }
-  void add(Slot slot, std::unique_ptr<FileSink> sink) {
+  void add(Slot slot, std::unique_ptr<ByteSink> sink) {
     sinkOf(state_, slot) = sink.get();
     sinks_.push_back({slot, std::move(sink)});
   }
@@ -76,14 +77,14 @@ class SinkSet {
     const ByteSink* failedSink = state_.failedSink;
     for (auto& [slot, sink] : sinks_) {
       sinkOf(state_, slot) = nullptr;
-      if (!sink->close() && failedSink == nullptr) failedSink = sink.get();
+      if (!sink->close().ok() && failedSink == nullptr) failedSink = sink.get();
     }
     return failedSink;
   }
 
  private:
   RunState& state_;
-  std::vector<std::pair<Slot, std::unique_ptr<FileSink>>> sinks_;
+  std::vector<std::pair<Slot, std::unique_ptr<ByteSink>>> sinks_;
 };
 
 void logFrameLines(const RunState& state, Console& console) {
@@ -105,7 +106,8 @@ RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, const Run
                    SinkSet& sinks) {
   host.log("Opening file " + escapeMarkup(namePart(set.firstPath)));
   host.status("Opening", 0);
-  std::unique_ptr<FileSource> source = openInput(set.firstPath, host);
+  FileSystem& files = *settings.files;
+  std::unique_ptr<ByteSource> source = openInput(files, set.firstPath, host);
   if (!source) return RunOutcome::OpenFailed;
   host.log(fileSizeLine(source->size()));
 
@@ -115,24 +117,24 @@ RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, const Run
     const Slot slot = slotAt(number);
     const std::string name = streamFileName(prefix, fileLabel(state, settings, slot, number),
                                             extensionOf(slot.family, settings));
-    auto sink = createOutput(name, set.firstPath, set.secondFile, host);
+    auto sink = createOutput(files, name, set.firstPath, set.secondFile, host);
     if (!sink) return RunOutcome::CreateFailed;
     sinks.add(slot, std::move(sink));
     host.log("Creating " + escapeMarkup(name));
   }
 
   if (settings.writeChapters && !settings.chapters.empty()) {
-    const std::pair<const char*, std::string> files[] = {
+    const std::pair<const char*, std::string> chapterFiles[] = {
         {".chapters.txt", simpleChapterText(settings.chapters)},
         {".chapters.xml", matroskaChapterXml(settings.chapters)}};
-    for (const auto& [suffix, text] : files) {
-      const RunOutcome written = writeTextFile(prefix + suffix, text, set, host);
+    for (const auto& [suffix, text] : chapterFiles) {
+      const RunOutcome written = writeTextFile(files, prefix + suffix, text, set, host);
       if (written != RunOutcome::Done) return written;
     }
   }
 
   host.status("Demuxing " + namePart(set.firstPath), 0);
-  return walkSet(state, host, set, std::move(source), WalkMode::Demux, "Demuxing");
+  return walkSet(state, host, set, files, std::move(source), WalkMode::Demux, "Demuxing");
 }
 
 }  // namespace
@@ -141,13 +143,13 @@ RunOutcome demuxRun(RunState& state, RunHost& host, const RunSettings& settings)
   host.runStarting(RunKind::Demux);
   state.frameCount.fill(0);
   state.sourcePath = settings.inputPath;
-  const FileSet set = prepareFileSet(settings.inputPath, state.Continue);
+  const FileSet set = prepareFileSet(settings.inputPath, state.Continue, *settings.files);
   state.baseName = set.baseName;
 
   SinkSet sinks(state);
   RunOutcome outcome = walkSet(state, host, set, settings, sinks);
   if (const ByteSink* failedSink = sinks.closeAll(); failedSink != nullptr) {
-    reportWriteFailure(*failedSink, host);
+    reportFailure(failedSink->path(), failedSink->status(), host);
     if (!failed(outcome)) outcome = RunOutcome::WriteFailed;
   }
   state.failedSink = nullptr;

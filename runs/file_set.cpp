@@ -69,7 +69,7 @@ std::string upperExtension(const std::string& path) {
   return ext;
 }
 
-std::string getsecond(const std::string& path) {
+std::string getsecond(const std::string& path, const FileSystem& files) {
   const std::string folder = folderPart(path);
   const std::string name = namePart(path);
   const size_t underscore = name.find('_');
@@ -83,16 +83,15 @@ std::string getsecond(const std::string& path) {
     return {};
   }
   const std::string candidatePath = folder + candidate;
-  std::error_code ec;
-  return std::filesystem::is_regular_file(candidatePath, ec) ? candidatePath : std::string();
+  return files.isFile(candidatePath) ? candidatePath : std::string();
 }
 
-FileSet prepareFileSet(const std::string& inputPath, bool continueOn) {
+FileSet prepareFileSet(const std::string& inputPath, bool continueOn, const FileSystem& files) {
   FileSet set;
   set.firstPath = inputPath;
   set.baseName = CutExt(namePart(inputPath));
   if (continueOn) {
-    set.secondFile = getsecond(inputPath);
+    set.secondFile = getsecond(inputPath, files);
     if (!set.secondFile.empty()) set.baseName += "_" + CutExt(namePart(set.secondFile));
   }
   return set;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/file_system.h"
 #include "engine/run_state.h"
 
 namespace korvell {
@@ -26,7 +27,7 @@ std::string upperExtension(const std::string& path);
 /// name only: the digit after it (0 to 8) is advanced by one, or else the digit before it;
 /// FEATURE_1.EVO gives FEATURE_2.EVO, PART1_A.EVO gives PART2_A.EVO. The candidate must
 /// exist in the same folder; nothing else is touched.
-std::string getsecond(const std::string& path);
+std::string getsecond(const std::string& path, const FileSystem& files = realFileSystem());
 
 /// The name of an HD DVD's playlist file.
 inline constexpr const char* kPlaylistName = "VPLST000.XPL";
@@ -49,7 +50,8 @@ struct FileSet {
 };
 
 /// Forms the set of the chosen input; looks for a second file only when continueOn is set.
-FileSet prepareFileSet(const std::string& inputPath, bool continueOn);
+FileSet prepareFileSet(const std::string& inputPath, bool continueOn,
+                       const FileSystem& files = realFileSystem());
 
 /// The common beginning of every output name: the output folder, a separator and the base
 /// name. An empty folder means the input file's own folder.

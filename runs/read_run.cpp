@@ -45,14 +45,14 @@ void logFrameReport(RunState& state, Console& console) {
 }
 
 // The scan of the set, from "Opening file" on. Returns how it ended; the sources are closed.
-RunOutcome scanSet(RunState& state, RunHost& host, const FileSet& set) {
+RunOutcome scanSet(RunState& state, RunHost& host, const FileSet& set, FileSystem& files) {
   const std::string firstName = namePart(set.firstPath);
   host.log("Opening file [b]" + escapeMarkup(firstName) + "[/b]");
-  std::unique_ptr<FileSource> source = openInput(set.firstPath, host);
+  std::unique_ptr<ByteSource> source = openInput(files, set.firstPath, host);
   if (!source) return RunOutcome::OpenFailed;
   host.status("Reading " + firstName + " ", 0);
   host.log(fileSizeLine(source->size()));
-  return walkSet(state, host, set, std::move(source), WalkMode::Scan, "Reading");
+  return walkSet(state, host, set, files, std::move(source), WalkMode::Scan, "Reading");
 }
 
 }  // namespace
@@ -66,10 +66,10 @@ RunOutcome readRun(RunState& state, RunHost& host, const RunSettings& settings) 
   state.firstPtsMin = 0xFFFFFFFF;
   state.resetTimes();
   state.sourcePath = settings.inputPath;
-  const FileSet set = prepareFileSet(settings.inputPath, state.Continue);
+  const FileSet set = prepareFileSet(settings.inputPath, state.Continue, *settings.files);
   state.baseName = set.baseName;
 
-  const RunOutcome outcome = scanSet(state, host, set);
+  const RunOutcome outcome = scanSet(state, host, set, *settings.files);
   if (failed(outcome)) {
     showReady(host);
     host.runFinished(RunKind::Read);

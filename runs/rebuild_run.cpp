@@ -13,27 +13,25 @@ namespace {
 
 // Runs the pass over the current source and turns its end into the run's outcome.
 RunOutcome rebuildFile(RunState& state, RunHost& host, ByteSink& out, const std::string& path) {
-  switch (Rebuild(state, host, out, namePart(path))) {
-    case RebuildEnd::ReadFailed:
-      reportReadFailure(path, *state.source, host);
-      return RunOutcome::ReadFailed;
-    case RebuildEnd::WriteFailed:
-      return RunOutcome::WriteFailed;
-    case RebuildEnd::Complete:
-      break;
+  const Status pass = Rebuild(state, host, out, namePart(path));
+  if (pass.code() == Status::Code::ReadFailed) {
+    reportFailure(path, pass, host);
+    return RunOutcome::ReadFailed;
   }
+  // A write failure is reported once, when the output is closed.
+  if (!pass.ok()) return RunOutcome::WriteFailed;
   return state.stopRequested() ? RunOutcome::Cancelled : RunOutcome::Done;
 }
 
-RunOutcome rebuildSet(RunState& state, RunHost& host, const FileSet& set,
-                      const std::string& outputPath, std::unique_ptr<FileSink>& out) {
+RunOutcome rebuildSet(RunState& state, RunHost& host, const FileSet& set, FileSystem& files,
+                      const std::string& outputPath, std::unique_ptr<ByteSink>& out) {
   const std::string firstName = namePart(set.firstPath);
   host.log("Opening file " + escapeMarkup(firstName));
   host.status("Opening", 0);
-  std::unique_ptr<FileSource> source = openInput(set.firstPath, host);
+  std::unique_ptr<ByteSource> source = openInput(files, set.firstPath, host);
   if (!source) return RunOutcome::OpenFailed;
   host.log(fileSizeLine(source->size()));
-  out = createOutput(outputPath, set.firstPath, set.secondFile, host);
+  out = createOutput(files, outputPath, set.firstPath, set.secondFile, host);
   if (!out) return RunOutcome::CreateFailed;
   host.log("Creating " + escapeMarkup(outputPath));
 
@@ -43,7 +41,7 @@ RunOutcome rebuildSet(RunState& state, RunHost& host, const FileSet& set,
   state.source = nullptr;
   if (outcome == RunOutcome::Done && state.Continue && !set.secondFile.empty()) {
     source.reset();
-    source = openInput(set.secondFile, host);
+    source = openInput(files, set.secondFile, host);
     if (!source) return RunOutcome::OpenFailed;
     const std::string secondName = namePart(set.secondFile);
     host.log("Continue on " + escapeMarkup(secondName));
@@ -65,16 +63,16 @@ RunOutcome rebuildRun(RunState& state, RunHost& host, const RunSettings& setting
   host.runStarting(RunKind::Rebuild);
   state.resetRenumbering();
   state.sourcePath = settings.inputPath;
-  const FileSet set = prepareFileSet(settings.inputPath, state.Continue);
+  const FileSet set = prepareFileSet(settings.inputPath, state.Continue, *settings.files);
   state.baseName = set.baseName;
 
-  std::unique_ptr<FileSink> out;
-  RunOutcome outcome =
-      rebuildSet(state, host, set, rebuiltFileName(settings.outputFolder, set), out);
+  std::unique_ptr<ByteSink> out;
+  RunOutcome outcome = rebuildSet(state, host, set, *settings.files,
+                                  rebuiltFileName(settings.outputFolder, set), out);
   // The output is closed whatever happened; a failed write or final flush is reported once.
-  const bool closed = !out || out->close();
-  if (outcome == RunOutcome::WriteFailed || (!closed && !failed(outcome))) {
-    reportWriteFailure(*out, host);
+  const Status closed = out ? out->close() : Status();
+  if (outcome == RunOutcome::WriteFailed || (!closed.ok() && !failed(outcome))) {
+    reportFailure(out->path(), out->status(), host);
     outcome = RunOutcome::WriteFailed;
   }
   // A cancelled rebuild ends like a finished one: its partial output stays on disk.

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/file_system.h"
 #include "playlist/chapters.h"
 
 namespace korvell {
@@ -27,6 +28,8 @@ struct RunSettings {
   /// and writeChapters is on, the run also writes PREFIX.chapters.txt and PREFIX.chapters.xml.
   std::vector<Chapter> chapters;
   bool writeChapters = true;
+  /// Where the run opens and creates its files.
+  FileSystem* files = &realFileSystem();
 };
 
 /// How a run ended. Everything but Done and Cancelled is a failure that the run has reported

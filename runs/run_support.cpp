@@ -8,68 +8,72 @@
 
 namespace korvell {
 
-namespace {
-
-bool sameFile(const std::string& a, const std::string& b) {
-  if (b.empty()) return false;
-  std::error_code ec;
-  return std::filesystem::equivalent(a, b, ec);
+void reportFailure(const std::string& path, const Status& status, Console& console) {
+  const char* verb = nullptr;
+  switch (status.code()) {
+    case Status::Code::Ok:
+      return;
+    case Status::Code::OpenFailed:
+      verb = "open";
+      break;
+    case Status::Code::CreateFailed:
+      verb = "create";
+      break;
+    case Status::Code::ReadFailed:
+      verb = "read";
+      break;
+    case Status::Code::WriteFailed:
+      verb = "write";
+      break;
+  }
+  console.log(std::string("Cannot ") + verb + " file \"" + escapeMarkup(path) + "\". " +
+              escapeMarkup(status.reason()));
 }
 
-}  // namespace
-
-std::unique_ptr<FileSource> openInput(const std::string& path, Console& console) {
-  std::string reason;
-  auto source = FileSource::open(path, &reason);
-  if (!source)
-    console.log("Cannot open file \"" + escapeMarkup(path) + "\". " + escapeMarkup(reason));
-  return source;
+std::unique_ptr<ByteSource> openInput(FileSystem& files, const std::string& path,
+                                      Console& console) {
+  std::unique_ptr<ByteSource> source;
+  const Status opened = files.openForReading(path, &source);
+  reportFailure(path, opened, console);
+  return opened.ok() ? std::move(source) : nullptr;
 }
 
-std::unique_ptr<FileSink> createOutput(const std::string& path, const std::string& firstInput,
+std::unique_ptr<ByteSink> createOutput(FileSystem& files, const std::string& path,
+                                       const std::string& firstInput,
                                        const std::string& secondInput, Console& console) {
-  if (sameFile(path, firstInput) || sameFile(path, secondInput)) {
-    console.log("Cannot create file \"" + escapeMarkup(path) +
-                "\". It is an input file of this run.");
+  if (files.sameFile(path, firstInput) || files.sameFile(path, secondInput)) {
+    reportFailure(path,
+                  Status::failure(Status::Code::CreateFailed, "It is an input file of this run."),
+                  console);
     return nullptr;
   }
-  std::string reason;
-  auto sink = FileSink::create(path, &reason);
-  if (!sink)
-    console.log("Cannot create file \"" + escapeMarkup(path) + "\". " + escapeMarkup(reason));
-  return sink;
+  std::unique_ptr<ByteSink> sink;
+  const Status created = files.create(path, &sink);
+  reportFailure(path, created, console);
+  return created.ok() ? std::move(sink) : nullptr;
 }
 
-void reportWriteFailure(const ByteSink& sink, Console& console) {
-  console.log("Cannot write file \"" + escapeMarkup(sink.path()) + "\". " +
-              escapeMarkup(sink.error()));
-}
-
-void reportReadFailure(const std::string& path, const ByteSource& source, Console& console) {
-  console.log("Cannot read file \"" + escapeMarkup(path) + "\". " + escapeMarkup(source.error()));
-}
-
-RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set,
-                   std::unique_ptr<FileSource> first, WalkMode mode, const std::string& verb) {
-  std::unique_ptr<FileSource> source = std::move(first);
+RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, FileSystem& files,
+                   std::unique_ptr<ByteSource> first, WalkMode mode, const std::string& verb) {
+  std::unique_ptr<ByteSource> source = std::move(first);
   state.source = source.get();
-  bool readOk = demux(state, host, mode);
+  Status read = demux(state, host, mode);
   std::string readPath = set.firstPath;
   // A failed sink write stops the pass as a cancel does: no second file then either.
-  if (readOk && state.Continue && !state.stopRequested() && !set.secondFile.empty()) {
+  if (read.ok() && state.Continue && !state.stopRequested() && !set.secondFile.empty()) {
     state.source = nullptr;
-    source = openInput(set.secondFile, host);
+    source = openInput(files, set.secondFile, host);
     if (!source) return RunOutcome::OpenFailed;
     const std::string secondName = namePart(set.secondFile);
     host.log("Continue on " + escapeMarkup(secondName));
     host.status(verb + " " + secondName, 0);
     state.source = source.get();
-    readOk = demux(state, host, mode);
+    read = demux(state, host, mode);
     readPath = set.secondFile;
   }
   state.source = nullptr;
-  if (!readOk) {
-    reportReadFailure(readPath, *source, host);
+  if (!read.ok()) {
+    reportFailure(readPath, read, host);
     return RunOutcome::ReadFailed;
   }
   return state.stopRequested() ? RunOutcome::Cancelled : RunOutcome::Done;

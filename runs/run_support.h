@@ -6,7 +6,9 @@
 #include <string>
 
 #include "engine/byte_io.h"
+#include "engine/file_system.h"
 #include "engine/run_state.h"
+#include "engine/status.h"
 #include "engine/walker.h"
 #include "report/console.h"
 #include "runs/file_set.h"
@@ -14,26 +16,26 @@
 
 namespace korvell {
 
-/// Opens an input; on failure logs "Cannot open file "<path>". <reason>" and returns null.
-std::unique_ptr<FileSource> openInput(const std::string& path, Console& console);
+/// The console message of a failure: "Cannot open file "<path>". <reason>", or create, read
+/// or write by the status's code. Nothing for an Ok status.
+void reportFailure(const std::string& path, const Status& status, Console& console);
 
-/// Creates an output; on failure logs "Cannot create file "<path>". <reason>" and returns
-/// null. Refuses a path that is one of the run's inputs, so a run never truncates its input.
-std::unique_ptr<FileSink> createOutput(const std::string& path, const std::string& firstInput,
+/// Opens an input; on failure reports it and returns null.
+std::unique_ptr<ByteSource> openInput(FileSystem& files, const std::string& path, Console& console);
+
+/// Creates an output; on failure reports it and returns null. Refuses a path that is one of
+/// the run's inputs ("Cannot create file "<path>". It is an input file of this run."), so a
+/// run never truncates its input.
+std::unique_ptr<ByteSink> createOutput(FileSystem& files, const std::string& path,
+                                       const std::string& firstInput,
                                        const std::string& secondInput, Console& console);
-
-/// Logs "Cannot write file "<path>". <reason>" for a sink whose write or close failed.
-void reportWriteFailure(const ByteSink& sink, Console& console);
-
-/// Logs "Cannot read file "<path>". <reason>".
-void reportReadFailure(const std::string& path, const ByteSource& source, Console& console);
 
 /// Walks the open first file of the set (the caller has shown its status) and then, while
 /// state.Continue is on and the pass was not stopped, the second file: "Continue on <name>",
 /// status panel 0 `verb` + " " + name, and a second pass in the same mode. Closes the
 /// sources. Returns Done, Cancelled, or OpenFailed / ReadFailed after logging the failure.
-RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set,
-                   std::unique_ptr<FileSource> first, WalkMode mode, const std::string& verb);
+RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, FileSystem& files,
+                   std::unique_ptr<ByteSource> first, WalkMode mode, const std::string& verb);
 
 /// "File size: 123 Mbytes."
 std::string fileSizeLine(uint64_t bytes);

@@ -1,0 +1,45 @@
+#include "engine/file_system.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace korvell {
+
+namespace {
+
+class RealFileSystem final : public FileSystem {
+ public:
+  Status openForReading(const std::string& path, std::unique_ptr<ByteSource>* source) override {
+    std::unique_ptr<FileSource> file;
+    Status opened = FileSource::open(path, &file);
+    *source = std::move(file);
+    return opened;
+  }
+
+  Status create(const std::string& path, std::unique_ptr<ByteSink>* sink) override {
+    std::unique_ptr<FileSink> file;
+    Status created = FileSink::create(path, &file);
+    *sink = std::move(file);
+    return created;
+  }
+
+  bool isFile(const std::string& path) const override {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(path, ec);
+  }
+
+  bool sameFile(const std::string& a, const std::string& b) const override {
+    if (a.empty() || b.empty()) return false;
+    std::error_code ec;
+    return std::filesystem::equivalent(a, b, ec);
+  }
+};
+
+}  // namespace
+
+FileSystem& realFileSystem() {
+  static RealFileSystem files;
+  return files;
+}
+
+}  // namespace korvell

@@ -1,0 +1,35 @@
+// The runs reach files only through a FileSystem, so tests can give them files in memory that
+// fail where a disk would (a full disk, an unreadable file, a file cut while it is read).
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "engine/byte_io.h"
+#include "engine/status.h"
+
+namespace korvell {
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  /// Opens path for reading into *source, which the caller then owns; an OpenFailed status
+  /// with the reason when it cannot.
+  virtual Status openForReading(const std::string& path, std::unique_ptr<ByteSource>* source) = 0;
+
+  /// Creates path anew (an existing file is replaced) into *sink, which the caller owns and
+  /// closes; a CreateFailed status with the reason when it cannot.
+  virtual Status create(const std::string& path, std::unique_ptr<ByteSink>* sink) = 0;
+
+  /// Whether path is an ordinary file (not a folder).
+  virtual bool isFile(const std::string& path) const = 0;
+
+  /// Whether two paths name the same file (through links too); false when either is missing.
+  virtual bool sameFile(const std::string& a, const std::string& b) const = 0;
+};
+
+/// The files of the machine: FileSource and FileSink.
+FileSystem& realFileSystem();
+
+}  // namespace korvell
