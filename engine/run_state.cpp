@@ -60,6 +60,18 @@ void RunState::resetRenumbering() {
   nextVideo = nextAudio = nextSub = 0;
 }
 
+ByteSink*& RunState::sinkOf(Slot slot) {
+  switch (slot.family) {
+    case Family::Video:
+      return videoOut[static_cast<size_t>(slot.index)];
+    case Family::Audio:
+      return audioOut[static_cast<size_t>(slot.index)];
+    case Family::Subpicture:
+      break;
+  }
+  return subOut[static_cast<size_t>(slot.index)];
+}
+
 StreamTimes& RunState::times(Family family, int slot) {
   return const_cast<StreamTimes&>(std::as_const(*this).times(family, slot));
 }

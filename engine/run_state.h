@@ -106,6 +106,8 @@ struct RunState {
   std::array<ByteSink*, kVideoSlots> videoOut{};
   std::array<ByteSink*, kAudioSlots> audioOut{};
   std::array<ByteSink*, kSubSlots> subOut{};
+  /// The sink of a selectable slot (videoOut, audioOut or subOut).
+  ByteSink*& sinkOf(Slot slot);
   /// The first sink whose write failed during the pass; the pass stops at its next poll.
   ByteSink* failedSink = nullptr;
 

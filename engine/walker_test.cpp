@@ -388,13 +388,9 @@ TEST(Walker, DamagedInputNeverCrashesOrHangs) {
     for (WalkMode mode : {WalkMode::Scan, WalkMode::Demux}) {
       Pass pass;
       pass.state.selected.fill(true);
-      MemorySink sinks[34];
-      for (int s = 0; s < 2; ++s)
-        pass.state.videoOut[s] = &sinks[s];
-      for (int s = 0; s < 16; ++s)
-        pass.state.audioOut[s] = &sinks[2 + s];
-      for (int s = 0; s < 16; ++s)
-        pass.state.subOut[s] = &sinks[18 + s];
+      MemorySink sinks[kSelectableSlots];
+      for (int s = 0; s < kSelectableSlots; ++s)
+        pass.state.sinkOf(slotAt(s)) = &sinks[s];
       pass.run(input, mode);
       EXPECT_TRUE(pass.ok);
       size_t written = 0;

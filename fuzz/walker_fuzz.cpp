@@ -30,11 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::array<MemorySink, kSelectableSlots> sinks;
   state.selected.fill(true);
   for (int i = 0; i < kSelectableSlots; ++i) {
-    const Slot slot = slotAt(i);
-    ByteSink* sink = &sinks[static_cast<size_t>(i)];
-    if (slot.family == Family::Video) state.videoOut[static_cast<size_t>(slot.index)] = sink;
-    if (slot.family == Family::Audio) state.audioOut[static_cast<size_t>(slot.index)] = sink;
-    if (slot.family == Family::Subpicture) state.subOut[static_cast<size_t>(slot.index)] = sink;
+    state.sinkOf(slotAt(i)) = &sinks[static_cast<size_t>(i)];
   }
   if (!demux(state, host, WalkMode::Demux).ok()) std::abort();
   // Payload only ever comes out of the input, so no stream can be longer than it.

@@ -28,18 +28,6 @@ const std::string& extensionOf(Family family, const RunSettings& settings) {
   return settings.subExt;
 }
 
-ByteSink*& sinkOf(RunState& state, Slot slot) {
-  switch (slot.family) {
-    case Family::Video:
-      return state.videoOut[slot.index];
-    case Family::Audio:
-      return state.audioOut[slot.index];
-    case Family::Subpicture:
-      break;
-  }
-  return state.subOut[slot.index];
-}
-
 // The label part of a stream file's name: the slot's label, and for audio and subpictures
 // with delay names on " DELAY <n>ms", the convention muxing front ends read delays from.
 std::string fileLabel(const RunState& state, const RunSettings& settings, Slot slot, int number) {
@@ -69,14 +57,14 @@ class SinkSet {
   explicit SinkSet(RunState& state) : state_(state) {}
   ~SinkSet() { closeAll(); }
   void add(Slot slot, std::unique_ptr<ByteSink> sink) {
-    sinkOf(state_, slot) = sink.get();
+    state_.sinkOf(slot) = sink.get();
     sinks_.push_back({slot, std::move(sink)});
   }
   /// Closes every sink; returns the first that failed (a write or the final flush), or null.
   const ByteSink* closeAll() {
     const ByteSink* failedSink = state_.failedSink;
     for (auto& [slot, sink] : sinks_) {
-      sinkOf(state_, slot) = nullptr;
+      state_.sinkOf(slot) = nullptr;
       if (!sink->close().ok() && failedSink == nullptr) failedSink = sink.get();
     }
     return failedSink;
