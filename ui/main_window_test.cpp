@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontMetrics>
@@ -322,6 +323,39 @@ class MainWindowTest : public QObject {
     QCOMPARE(again.audioIds[1], 0x89);  // DTS moved up into the dropped stream's place
     QCOMPARE(again.audioIds[2], -1);
     QCOMPARE(again.subIds[1], -1);
+  }
+
+  void readXplThenDemuxWritesChaptersAndDelayNames() {
+    const QString disc = dir_.path() + QStringLiteral("/sample");
+    const QString out = dir_.path() + QStringLiteral("/out");
+    std::string error;
+    QVERIFY2(testing::writeSampleDisc(disc.toStdString(), kTestdata, 0, &error), error.c_str());
+    QVERIFY(QDir().mkpath(out));
+    RunState state;
+    TfMain w(state);
+    w.show();
+    child<QLineEdit>(w, "eWorkdir")->setText(out);
+    QVERIFY(!box(w, "cbDelayNames")->isChecked());  // off until the user wants it
+    QVERIFY(box(w, "cbChapters")->isChecked());
+    box(w, "cbDelayNames")->click();
+    uitest::dropPaths(&w, {disc + QStringLiteral("/HVDVD_TS/FEATURE_1.EVO")});
+    button(w, "bReadXPL")->click();
+    button(w, "bDemux")->click();
+    QVERIFY(consoleText(w).contains(QStringLiteral("Done.")));
+
+    QFile simple(out + QStringLiteral("/FEATURE_1_FEATURE_2.chapters.txt"));
+    QVERIFY(simple.open(QIODevice::ReadOnly));
+    const QString chapters = QString::fromUtf8(simple.readAll());
+    QVERIFY(
+        chapters.contains(QStringLiteral("CHAPTER02=00:00:40.000\nCHAPTER02NAME=The Crossing")));
+    QVERIFY(QFileInfo::exists(out + QStringLiteral("/FEATURE_1_FEATURE_2.chapters.xml")));
+    // Audio and subpicture files carry their delay, video does not.
+    const QStringList names = QDir(out).entryList(QDir::Files);
+    const QRegularExpression delayed(QStringLiteral(
+        R"(^FEATURE_1_FEATURE_2\.DD\+\.6ch\.stream\.00\.English DELAY -?\d+ms\.mpa$)"));
+    QVERIFY2(!names.filter(delayed).isEmpty(), qPrintable(names.join(QLatin1Char('|'))));
+    QVERIFY(names.contains(QStringLiteral("FEATURE_1_FEATURE_2.VC-1.stream.0.mpv")));
+    QCOMPARE(names.filter(QStringLiteral(" DELAY ")).size(), 5);  // 3 audio, 2 subpicture
   }
 
   void aReadRunOfTheSampleDiscFillsTheBoxesAndADemuxWritesThem() {
