@@ -118,6 +118,7 @@ RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, const Run
     auto sink = createOutput(name, set.firstPath, set.secondFile, host);
     if (!sink) return RunOutcome::CreateFailed;
     sinks.add(slot, std::move(sink));
+    state.written.streams[number] = name;
     host.log("Creating " + escapeMarkup(name));
   }
 
@@ -128,6 +129,7 @@ RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, const Run
     for (const auto& [suffix, text] : files) {
       const RunOutcome written = writeTextFile(prefix + suffix, text, set, host);
       if (written != RunOutcome::Done) return written;
+      state.written.others.push_back(prefix + suffix);
     }
   }
 
@@ -143,6 +145,8 @@ RunOutcome demuxRun(RunState& state, RunHost& host, const RunSettings& settings)
   state.sourcePath = settings.inputPath;
   const FileSet set = prepareFileSet(settings.inputPath, state.Continue);
   state.baseName = set.baseName;
+  state.secondFile = set.secondFile;
+  state.written = {};
 
   SinkSet sinks(state);
   RunOutcome outcome = walkSet(state, host, set, settings, sinks);

@@ -35,6 +35,7 @@ RunOutcome rebuildSet(RunState& state, RunHost& host, const FileSet& set,
   host.log(fileSizeLine(source->size()));
   out = createOutput(outputPath, set.firstPath, set.secondFile, host);
   if (!out) return RunOutcome::CreateFailed;
+  state.written.others.push_back(outputPath);
   host.log("Creating " + escapeMarkup(outputPath));
 
   host.status("Rebuilding " + firstName, 0);
@@ -67,6 +68,8 @@ RunOutcome rebuildRun(RunState& state, RunHost& host, const RunSettings& setting
   state.sourcePath = settings.inputPath;
   const FileSet set = prepareFileSet(settings.inputPath, state.Continue);
   state.baseName = set.baseName;
+  state.secondFile = set.secondFile;
+  state.written = {};
 
   std::unique_ptr<FileSink> out;
   RunOutcome outcome =

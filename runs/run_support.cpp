@@ -53,7 +53,11 @@ RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set,
                    std::unique_ptr<FileSource> first, WalkMode mode, const std::string& verb) {
   std::unique_ptr<FileSource> source = std::move(first);
   state.source = source.get();
+  if (mode == WalkMode::Scan) state.scannedFiles.push_back({set.firstPath, source->size()});
   bool readOk = demux(state, host, mode);
+  if (mode == WalkMode::Scan) {
+    state.scannedFiles.back().fastCheckStopped = state.stopReason == StopReason::FastCheckLimit;
+  }
   std::string readPath = set.firstPath;
   // A failed sink write stops the pass as a cancel does: no second file then either.
   if (readOk && state.Continue && !state.stopRequested() && !set.secondFile.empty()) {
@@ -64,7 +68,11 @@ RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set,
     host.log("Continue on " + escapeMarkup(secondName));
     host.status(verb + " " + secondName, 0);
     state.source = source.get();
+    if (mode == WalkMode::Scan) state.scannedFiles.push_back({set.secondFile, source->size()});
     readOk = demux(state, host, mode);
+    if (mode == WalkMode::Scan) {
+      state.scannedFiles.back().fastCheckStopped = state.stopReason == StopReason::FastCheckLimit;
+    }
     readPath = set.secondFile;
   }
   state.source = nullptr;
