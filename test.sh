@@ -8,7 +8,7 @@ cd "$(dirname "$0")"
 
 # The window tests run offscreen and again under Xvfb (xvfb, xauth) with a fixed-pitch font
 # (fonts-dejavu-core); ffmpeg is the oracle; clang builds the fuzz targets.
-tools/ensure_packages.sh cmake ninja-build g++ libgtest-dev libgmock-dev qt6-base-dev \
+tools/ensure_packages.sh cmake ninja-build g++ libgtest-dev libgmock-dev nlohmann-json3-dev qt6-base-dev \
   libjpeg-dev xvfb xauth fonts-dejavu-core ffmpeg clang libclang-rt-14-dev
 
 jobs=$(nproc)
