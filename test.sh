@@ -7,9 +7,11 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 # The window tests run offscreen and again under Xvfb (xvfb, xauth) with a fixed-pitch font
-# (fonts-dejavu-core); ffmpeg and mkvtoolnix are the oracles; clang builds the fuzz targets.
-tools/ensure_packages.sh cmake ninja-build g++ libgtest-dev libgmock-dev qt6-base-dev \
-  libjpeg-dev xvfb xauth fonts-dejavu-core ffmpeg mkvtoolnix clang libclang-rt-14-dev
+# (fonts-dejavu-core); ffmpeg and mkvtoolnix are the oracles; clang builds the fuzz targets;
+# nlohmann-json writes the command line's JSON report.
+tools/ensure_packages.sh cmake ninja-build g++ libgtest-dev libgmock-dev nlohmann-json3-dev \
+  qt6-base-dev libjpeg-dev xvfb xauth fonts-dejavu-core ffmpeg mkvtoolnix clang \
+  libclang-rt-14-dev
 
 jobs=$(nproc)
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVELL_BUILD_GUI=ON

@@ -34,6 +34,9 @@ struct Header {
   uint32_t bsmod = 0;
 };
 
+// Full-bandwidth channels by acmod.
+constexpr std::array<int, 8> kChannels = {2, 1, 2, 3, 3, 4, 4, 5};
+
 bool isEnhanced(uint32_t bsid) {
   return bsid > 10 && bsid <= 16;
 }
@@ -45,10 +48,18 @@ void print(const Header& h, int slot, AnalyserOutput& out) {
       "   Transmission bitrate = [bl]" + std::to_string(h.bitrate / 1000) + "[/bl] kbit/s";
   const std::string arrangement =
       std::string("   Channel arrangement = [bl]") + kChannelMode[h.acmod] + "[/bl], bsid = ";
+  out.integer("sample_rate", h.rate);
+  out.integer("bit_rate", h.bitrate);
+  out.integer("channels", kChannels[h.acmod] + static_cast<int>(h.lfeon));
+  out.text("channel_mode", kChannelMode[h.acmod]);
+  out.integer("lfe", h.lfeon);
+  out.integer("bsid", h.bsid);
   if (isEnhanced(h.bsid)) {
     out.console.log("   Stream " + std::to_string(slot) + " is [b]Dolby Digital Plus[/b]");
     out.console.log("   frame size = " + std::to_string((h.frmsiz + 1) * 2) +
                     " bytes, number of blocks per frame = " + std::to_string(h.blocks));
+    out.integer("frame_size", (h.frmsiz + 1) * 2);
+    out.integer("blocks_per_frame", h.blocks);
     out.console.log(rateLine);
     out.console.log(bitrateLine);
     out.console.log(arrangement + std::to_string(h.bsid));
@@ -59,6 +70,7 @@ void print(const Header& h, int slot, AnalyserOutput& out) {
     out.console.log(rateLine);
     out.console.log(bitrateLine);
     out.console.log(arrangement + std::to_string(h.bsid) + ", bsmod =" + std::to_string(h.bsmod));
+    out.integer("bsmod", h.bsmod);
   }
 }
 

@@ -11,8 +11,9 @@
 
 namespace korvell {
 
-void analyse(Analyser analyser, const AnalyserCall& call, Console& console, RunState& state) {
-  AnalyserOutput out{console, state.decimalSeparator};
+void analyse(Analyser analyser, const AnalyserCall& call, Console& console, RunState& state,
+             FieldSink* fields) {
+  AnalyserOutput out{console, state.decimalSeparator, fields};
   switch (analyser) {
     case Analyser::None:
       break;

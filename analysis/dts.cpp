@@ -61,6 +61,18 @@ constexpr std::array<const char*, 8> kPcmResolution = {"[bl]16[/bl] bits",
                                                        "[bl]24[/bl] bits",
                                                        ""};
 
+// The same tables as numbers: Hz by SFREQ, bit/s by RATE (0: none), channels by AMODE and
+// bits per sample by PCMR (0: none).
+constexpr std::array<int, 16> kSampleRateHz = {0, 8000, 16000, 32000, 0,     0, 11025, 22050, 44100,
+                                               0, 0,    12000, 24000, 48000, 0, 0};
+constexpr std::array<int, 32> kBitRateBits = {
+    32000,   56000,   64000,   96000,   112000,  128000,  192000,  224000,
+    256000,  320000,  384000,  448000,  512000,  576000,  640000,  768000,
+    960000,  1024000, 1152000, 1280000, 1344000, 1408000, 1411200, 1472000,
+    1536000, 1920000, 2048000, 3072000, 3840000, 0,       0,       0};
+constexpr std::array<int, 16> kChannelCount = {1, 2, 2, 2, 2, 3, 3, 4, 4, 5, 6, 6, 6, 7, 8, 8};
+constexpr std::array<int, 8> kBitsPerSample = {16, 16, 20, 20, 0, 24, 24, 0};
+
 // Reads header fields while they lie inside the window; once one does not, every later read
 // fails without touching the reader.
 class FieldReader {
@@ -94,7 +106,8 @@ std::string revisionSuffix(uint32_t vernum) {
 
 // Decodes the core frame header after the sync word, which ends just before bits.pos().
 // Returns false when a field ran past the window.
-bool reportCoreHeader(BitReader& bits, size_t windowEnd, Console& console) {
+bool reportCoreHeader(BitReader& bits, size_t windowEnd, AnalyserOutput& out) {
+  Console& console = out.console;
   FieldReader f(bits, windowEnd);
   bits.start(bits.pos());
   uint32_t v = 0;
@@ -111,10 +124,15 @@ bool reportCoreHeader(BitReader& bits, size_t windowEnd, Console& console) {
   if (!f.read(6, v)) return false;
   console.log(std::string("   Channel arrangement = [bl]") +
               (v < kChannelArrangement.size() ? kChannelArrangement[v] : "User defined") + "[/bl]");
+  out.text("channel_mode",
+           v < kChannelArrangement.size() ? kChannelArrangement[v] : "user defined");
+  if (v < kChannelCount.size()) out.integer("channels", kChannelCount[v]);
   if (!f.read(4, v)) return false;
   console.log(std::string("   Sampling frequency = [bl]") + kSampleRate[v] + "[/bl] kHz");
+  if (kSampleRateHz[v] > 0) out.integer("sample_rate", kSampleRateHz[v]);
   if (!f.read(5, v)) return false;
   console.log(std::string("   Transmission bitrate = [bl]") + kBitRate[v] + "[/bl] kbit/s");
+  if (kBitRateBits[v] > 0) out.integer("bit_rate", kBitRateBits[v]);
   if (!f.skip(5)) return false;  // MIX, DYNF, TIMEF, AUXF, HDCD
   if (!f.read(3, extAudioId)) return false;
   if (!f.read(1, v)) return false;
@@ -122,6 +140,7 @@ bool reportCoreHeader(BitReader& bits, size_t windowEnd, Console& console) {
   if (!f.skip(1)) return false;  // ASPF
   if (!f.read(2, v)) return false;
   console.log(std::string("   LFE channel = ") + kLfe[v]);
+  if (v < 3) out.integer("lfe", v == 0 ? 0 : 1);
   if (!f.skip(1)) return false;  // HFLAG
   if (cpf == 1) {
     if (!f.read(16, v)) return false;
@@ -133,6 +152,7 @@ bool reportCoreHeader(BitReader& bits, size_t windowEnd, Console& console) {
   if (!f.skip(2)) return false;  // CHIST
   if (!f.read(3, v)) return false;
   console.log(std::string("   Source PCM resolution = ") + kPcmResolution[v]);
+  if (kBitsPerSample[v] > 0) out.integer("bits_per_sample", kBitsPerSample[v]);
   return true;
 }
 
@@ -146,11 +166,13 @@ void analyseDts(const AnalyserWindow& w, AnalyserOutput& out) {
   while (bits.pos() + 1 < windowEnd) {
     const uint32_t acc = bits.shiftInByte();
     if (acc == kCoreSync) {
-      if (!reportCoreHeader(bits, windowEnd, out.console)) return;
+      if (!reportCoreHeader(bits, windowEnd, out)) return;
     } else if (acc == kChannelExtensionSync) {
       out.console.log("   Channel extension found");
+      out.integer("channel_extension", 1);
     } else if (acc == kFrequencyExtensionSync) {
       out.console.log("   Frequency extensiond found ([bl]96[/bl] kHz)");
+      out.integer("frequency_extension", 1);
     }
   }
 }

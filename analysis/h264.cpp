@@ -56,6 +56,7 @@ void analyseH264(const AnalyserWindow& window, double& frameRate, AnalyserOutput
       --audLeft;
       if (!iSeen && (byte >> 5) == kPrimaryPicTypeI) {
         out.console.log("   " + std::to_string(audCount) + " frames before first I-frame");
+        out.integer("frames_before_i_frame", audCount);
         iSeen = true;
       }
       ++audCount;
@@ -66,14 +67,20 @@ void analyseH264(const AnalyserWindow& window, double& frameRate, AnalyserOutput
       --spsLeft;
       if (spsLeft == 3) {
         out.console.log(profileName(byte));
+        out.integer("profile_idc", byte);
+        std::string_view profile = profileName(byte).substr(3);  // "High Profile"
+        profile.remove_suffix(std::string_view(" Profile").size());
+        out.text("profile", profile);
       } else if (spsLeft == 2) {
         set3 = (byte & 0x10) != 0;
       } else if (spsLeft == 1) {
         if (byte == kLevel1b && set3) {
           out.console.log("   Level = 1b");
+          out.text("level", "1b");
         } else {
-          out.console.log("   Level = " + std::to_string(byte / 10) + "." +
-                          std::to_string(byte % 10));
+          const std::string level = std::to_string(byte / 10) + "." + std::to_string(byte % 10);
+          out.console.log("   Level = " + level);
+          out.text("level", level);
         }
       }
     }

@@ -41,6 +41,7 @@ constexpr std::array<std::string_view, 5> kAspectRatios{
     "   Aspect ratio = [bl]2.21:1[/bl]",
 };
 constexpr std::string_view kReservedAspectRatio = "   Aspect ratio = reserved";
+constexpr std::array<std::string_view, 5> kAspectNames{"forbidden", "1:1", "4:3", "16:9", "2.21:1"};
 
 // The sequence header after its start code: horizontal_size 12 bits, vertical_size 12,
 // aspect_ratio_information 4, frame_rate_code 4, bit_rate_value 18, marker, vbv 10, ...
@@ -48,17 +49,23 @@ constexpr std::string_view kReservedAspectRatio = "   Aspect ratio = reserved";
 void reportSequenceHeaderByte(int left, uint32_t acc, double& frameRate, AnalyserOutput& out) {
   const uint8_t byte = acc & 0xFF;
   if (left == 4) {
+    out.integer("width", (acc >> 12) & 0xFFF);
+    out.integer("height", acc & 0xFFF);
     out.console.log("   size = [bl]" + std::to_string((acc >> 12) & 0xFFF) + "[/bl]x[bl]" +
                     std::to_string(acc & 0xFFF) + "[/bl]");
   } else if (left == 3) {
     const unsigned aspect = byte >> 4;
     out.console.log(aspect < kAspectRatios.size() ? kAspectRatios[aspect] : kReservedAspectRatio);
+    out.text("aspect_ratio", aspect < kAspectNames.size() ? kAspectNames[aspect] : "reserved");
     const unsigned code = byte & 0x0F;
     const FrameRate& rate = code < kFrameRates.size() ? kFrameRates[code] : kReservedFrameRate;
     out.console.log(rate.line);
+    // A forbidden or reserved code has no rate; the 1.0 kept for the frame report is none.
+    if (code > 0 && code < kFrameRates.size()) out.real("frame_rate", rate.rate);
     frameRate = rate.rate;
   } else if (left == 0) {
     const uint64_t bitRateValue = (acc >> 6) & 0x3FFFF;  // in units of 400 bit/s
+    out.integer("bit_rate", static_cast<int64_t>(bitRateValue * 400));
     out.console.log("  Sequence header bitrate = [bl]" + std::to_string(bitRateValue * 400 / 1000) +
                     "[/bl] kbps");
   }
@@ -91,6 +98,7 @@ void analyseMpeg2(const AnalyserWindow& window, uint32_t pts, double& frameRate,
         out.console.log("   Sequence Header found");
         out.console.log("   " + std::to_string(picturesBefore) +
                         " frames before first Sequence Header");
+        out.integer("frames_before_sequence_header", picturesBefore);
         seqSeen = true;
         ptsLeft = 2;
       }
@@ -127,6 +135,7 @@ void analyseMpeg2(const AnalyserWindow& window, uint32_t pts, double& frameRate,
       // progressive_sequence is bit 3 of the sequence extension's second byte.
       if (--seqExtLeft == 0 && !seqExtDone) {
         out.console.log("   Progressive Sequence = " + std::to_string((byte >> 3) & 0x1));
+        out.integer("progressive_sequence", (byte >> 3) & 0x1);
         seqExtDone = true;
       }
     }

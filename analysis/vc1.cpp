@@ -37,6 +37,11 @@ constexpr std::array<std::string_view, 16> kAspectRatios{
     "",
 };
 
+// The sample aspect ratios by ASPECT_RATIO, as a number pair.
+constexpr std::array<std::string_view, 16> kAspectNames{
+    "unspecified", "1:1",   "12:11", "10:11", "16:11", "40:33",  "24:11",    "20:11",
+    "32:11",       "80:33", "18:11", "15:11", "64:33", "160:99", "reserved", "explicit"};
+
 // FRAMERATENR 1..7 and FRAMERATEDR 1..2; 0 is forbidden, larger values reserved.
 constexpr std::array<uint32_t, 7> kRateNumerators{24000, 25000, 30000, 50000, 60000, 48000, 72000};
 constexpr std::array<uint32_t, 2> kRateDenominators{1000, 1001};
@@ -62,11 +67,20 @@ struct Parser {
     const uint8_t byte = acc & 0xFF;
     if (seqLeft == 5) {
       log((byte >> 6) == kAdvancedProfile ? "   Advanced Profile" : "   Reserved Profile");
+      out.text("profile", (byte >> 6) == kAdvancedProfile ? "Advanced" : "reserved");
       const unsigned level = (byte >> 3) & 0x7;
       log(level > kMaxLevel ? "   Level = Reserved" : "   Level = " + std::to_string(level));
-      log(((byte >> 1) & 0x3) == kChroma420 ? "   Chroma Format = 4:2:0"
-                                            : "   Chroma Format = Reserved");
+      if (level > kMaxLevel) {
+        out.text("level", "reserved");
+      } else {
+        out.integer("level", level);
+      }
+      const bool chroma420 = ((byte >> 1) & 0x3) == kChroma420;
+      log(chroma420 ? "   Chroma Format = 4:2:0" : "   Chroma Format = Reserved");
+      out.text("chroma_format", chroma420 ? "4:2:0" : "reserved");
     } else if (seqLeft == 1) {
+      out.integer("width", ((acc >> 12) & 0xFFF) * 2 + 2);
+      out.integer("height", (acc & 0xFFF) * 2 + 2);
       log("   Size = [bl]" + std::to_string(((acc >> 12) & 0xFFF) * 2 + 2) + "[/bl]x[bl]" +
           std::to_string((acc & 0xFFF) * 2 + 2) + "[/bl]");
     } else if (seqLeft == 0) {
@@ -82,11 +96,14 @@ struct Parser {
     if (rateDone) return;
     if (dispLeft == 2) {
       log("   Display Horizontal size = " + std::to_string(((acc >> 3) & 0x3FFF) + 1));
+      out.integer("display_width", ((acc >> 3) & 0x3FFF) + 1);
     } else if (dispLeft == 0) {
       log("   Display Vertical size = " + std::to_string(((acc >> 5) & 0x3FFF) + 1));
+      out.integer("display_height", ((acc >> 5) & 0x3FFF) + 1);
       if (acc & 0x10) {
         aspLeft = 1;
         log("   Aspect ratio = " + std::string(kAspectRatios[acc & 0xF]));
+        out.text("sample_aspect_ratio", kAspectNames[acc & 0xF]);
       }
     }
   }
@@ -98,6 +115,7 @@ struct Parser {
     if (acc & (1u << 22)) {
       const double rate = (((acc >> 6) & 0xFFFF) + 1) / 32.0;
       log("   Frame Rate =" + realText(rate, out.decimalSeparator));
+      out.real("frame_rate", rate);
       frameRate = rate;
       rateDone = true;
       return;
@@ -116,6 +134,8 @@ struct Parser {
       const double rate = static_cast<double>(numerator) / denominator;
       log("   Frame Rate = [bl]" + realText(std::round(rate * 1000) / 1000, out.decimalSeparator) +
           "[/bl] (" + std::to_string(numerator) + "/" + std::to_string(denominator) + ")");
+      out.real("frame_rate", rate);
+      out.text("r_frame_rate", std::to_string(numerator) + "/" + std::to_string(denominator));
       frameRate = rate;
       rateDone = true;
     }

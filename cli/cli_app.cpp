@@ -2,13 +2,18 @@
 
 #include <array>
 #include <cstdio>
+#include <memory>
 
+#include "cli/json_report.h"
+#include "playlist/chapters.h"
 #include "playlist/display_text.h"
 #include "playlist/playlist_run.h"
 #include "runs/demux_run.h"
 #include "runs/file_set.h"
 #include "runs/read_run.h"
 #include "runs/rebuild_run.h"
+#include "runs/run_report.h"
+#include "runs/run_support.h"
 
 namespace korvell::cli {
 
@@ -37,6 +42,8 @@ RunSettings settingsOf(const CliOptions& options) {
   settings.videoExt = options.videoExt;
   settings.audioExt = options.audioExt;
   settings.subExt = options.subExt;
+  settings.delayNames = options.delayNames;
+  settings.writeChapters = options.writeChapters;
   return settings;
 }
 
@@ -57,19 +64,55 @@ void printTree(const std::vector<PlaylistNode>& nodes, int depth) {
   }
 }
 
-// The slot name of the command line: v0, a03, s12.
-std::string slotName(Slot slot) {
-  std::string number = std::to_string(slot.index);
-  if (slot.family == Family::Video) return "v" + number;
-  if (number.size() < 2) number = "0" + number;
-  return (slot.family == Family::Audio ? "a" : "s") + number;
+void printError(const std::string& message) {
+  std::fprintf(stderr, "korvell-cli: %s\n", message.c_str());
+}
+
+// With --json the console lines are kept, not printed: a failure's message, the last line
+// the run logged, goes to stderr.
+int failedStatus(const CliOptions& options, const TerminalHost& host) {
+  if (options.json && !host.lastLine().empty()) printError(host.lastLine());
+  return kExitFileError;
+}
+
+// xpl --chapters FILE: the selected title's chapters in the chosen format.
+bool writeChapterFile(const CliOptions& options, const PlaylistResult& result) {
+  if (!result.titleFound) {
+    printError("--chapters: no title selected" +
+               std::string(options.source.empty() ? ": name the file it plays with --source"
+                                                  : " plays " + options.source));
+    return false;
+  }
+  const std::string text = options.chaptersFormat == ChapterFormat::Xml
+                               ? matroskaChapterXml(result.chapters)
+                               : simpleChapterText(result.chapters);
+  std::unique_ptr<ByteSink> sink;
+  Status written = realFileSystem().create(options.chaptersFile, &sink);
+  if (written.ok()) {
+    sink->write(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    written = sink->close();
+  }
+  if (written.ok()) return true;
+  printError("cannot write file \"" + options.chaptersFile + "\". " + written.reason());
+  return false;
 }
 
 // The playlist on its own: the title that plays --source, as a tree, and the labels.
 int showPlaylist(const CliOptions& options, RunState& state, TerminalHost& host) {
   PlaylistResult result;
   const std::string baseName = options.source.empty() ? "" : CutExt(namePart(options.source));
-  if (!readPlaylist(state, host, options.input, baseName, &result)) return kExitFileError;
+  if (options.json) host.keepLines();
+  if (!readPlaylist(state, host, options.input, baseName, &result)) {
+    return failedStatus(options, host);
+  }
+  if (!options.chaptersFile.empty() && !writeChapterFile(options, result)) return kExitFileError;
+  if (options.json) {
+    std::fputs(
+        jsonText(playlistJson(options.input, options.source, result, state, options.chaptersFile))
+            .c_str(),
+        stdout);
+    return kExitDone;
+  }
   if (options.tags) {
     for (const auto& line : result.lines)
       printLine(displayUtf8(line));
@@ -82,7 +125,7 @@ int showPlaylist(const CliOptions& options, RunState& state, TerminalHost& host)
   printTree(result.tree.roots, 0);
   for (int number = 0; number < kSelectableSlots; ++number) {
     if (result.enabled[number]) {
-      printLine(slotName(slotAt(number)) + " " + displayUtf8(state.streamLabel[number]));
+      printLine(boxName(slotAt(number)) + " " + displayUtf8(state.streamLabel[number]));
     }
   }
   return kExitDone;
@@ -116,27 +159,41 @@ int runCommand(const CliOptions& options, RunState& state, TerminalHost& host) {
   state.FastCheck = options.fastCheck;
   state.CountFrames = options.countFrames;
   state.Details = options.details;
-  const RunSettings settings = settingsOf(options);
+  RunSettings settings = settingsOf(options);
+  if (options.json) host.keepLines();
+  const char* const command = options.command == Command::Read    ? "read"
+                              : options.command == Command::Demux ? "demux"
+                                                                  : "rebuild";
+  // The document of the run that ended last, after a run that did not fail.
+  const auto finish = [&](RunOutcome outcome) {
+    if (failed(outcome)) return failedStatus(options, host);
+    if (options.json) {
+      const std::string text = jsonText(runReportJson(
+          buildRunReport(state), command, outcome == RunOutcome::Done ? "done" : "cancelled"));
+      std::fputs(text.c_str(), stdout);
+    }
+    return exitStatus(outcome, host);
+  };
 
   const RunOutcome read = readRun(state, host, settings);
   if (options.command == Command::Read || failed(read) || host.interrupted()) {
-    return exitStatus(read, host);
+    return finish(read);
   }
   if (!options.playlist.empty()) {
     // As the window's Read XPL: the title of the chosen file itself, not of the whole set.
     PlaylistResult playlist;
     if (!readPlaylist(state, host, options.playlist, CutExt(namePart(options.input)), &playlist)) {
-      return kExitFileError;
+      return failedStatus(options, host);
     }
+    settings.chapters = playlist.chapters;
   }
   std::string error;
   if (!applySelection(options.select, state, &error)) {
-    std::fprintf(stderr, "korvell-cli: %s\n", error.c_str());
+    printError(error);
     return kExitUsage;
   }
-  const RunOutcome outcome = options.command == Command::Rebuild ? rebuildRun(state, host, settings)
-                                                                 : demuxRun(state, host, settings);
-  return exitStatus(outcome, host);
+  return finish(options.command == Command::Rebuild ? rebuildRun(state, host, settings)
+                                                    : demuxRun(state, host, settings));
 }
 
 }  // namespace korvell::cli

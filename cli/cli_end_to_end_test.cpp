@@ -104,8 +104,9 @@ TEST_F(CliEndToEnd, PlaylistShowsTheTitleAndNamesTheDemuxedFiles) {
   EXPECT_NE(result.output.find("a01 MLP.6ch.stream.01.English\n"), std::string::npos);
 
   const std::string out = (root_ / "out").string();
+  // --no-chapters: only the two stream files, no chapter files of the title.
   result = runCli("demux " + feature1_ + " --playlist " + playlist + " -o " + out +
-                  " --select DD+.6ch.stream.00.English,s01");
+                  " --select DD+.6ch.stream.00.English,s01 --no-chapters");
   ASSERT_EQ(result.status, 0) << result.output;
   EXPECT_TRUE(fs::exists(root_ / "out" / "FEATURE_1_FEATURE_2.DD+.6ch.stream.00.English.mpa"));
   EXPECT_TRUE(fs::exists(root_ / "out" / "FEATURE_1_FEATURE_2.8bitRLE.stream.01.French.sup"));
@@ -223,7 +224,10 @@ TEST_F(CliEndToEnd, DiscPlaylistFoundByItselfAndItsNamesStayInTheOutputFolder) {
         << entry.path();
     if (folder == out) ++files;
   }
-  EXPECT_EQ(files, 6u);
+  // Six streams and, as the chapters are on by default, the title's two chapter files.
+  EXPECT_TRUE(fs::exists(out / "FEATURE_1_FEATURE_2.chapters.txt"));
+  EXPECT_TRUE(fs::exists(out / "FEATURE_1_FEATURE_2.chapters.xml"));
+  EXPECT_EQ(files, 8u);
 }
 
 }  // namespace

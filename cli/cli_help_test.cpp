@@ -87,6 +87,13 @@ TEST(CliHelp, EachSubcommandListsTheOptionsItTakes) {
       {{"--sub-ext", "sup"}, {"demux"}},
       {{"--color=never"}, all},
       {{"--markup"}, all},
+      {{"--json"}, all},
+      {{"--delay-names"}, {"demux"}},
+      {{"--chapters"}, {"demux"}},
+      {{"--no-chapters"}, {"demux"}},
+      {{"--chapters", "C.txt"}, {"xpl"}},
+      {{"--chapters", "C.xml", "--chapters-format", "xml"}, {"xpl"}},
+      {{"--chapters-format", "simple", "--chapters", "C.txt"}, {"xpl"}},
   };
   const std::pair<const char*, Command> commands[] = {{"read", Command::Read},
                                                       {"demux", Command::Demux},

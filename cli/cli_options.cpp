@@ -64,6 +64,17 @@ constexpr OptionLine kOptionLines[] = {
     {kReads, "  --no-fast-check      read the whole file, not only its first ~300 MB\n"},
     {kReads, "  --no-count-frames    do not count video frames\n"},
     {kReads, "  --no-details         do not decode the streams' headers\n"},
+    {kDemux,
+     "  --delay-names        name audio and subpicture files \"LABEL DELAY <n>ms\", n being\n"
+     "                       the stream's delay against video stream 0, as muxers read it\n"},
+    {kDemux,
+     "  --chapters           with --playlist, also write the title's chapters as\n"
+     "                       BASE.chapters.txt and BASE.chapters.xml (the default)\n"},
+    {kDemux, "  --no-chapters        do not write the chapter files\n"},
+    {kXpl, "  --chapters FILE      write the chapters of the title that plays --source to FILE\n"},
+    {kXpl,
+     "  --chapters-format F  simple (CHAPTERnn= lines, the default) or xml (Matroska\n"
+     "                       chapters)\n"},
     {kDemux, "  --video-ext EXT      extension of video stream files (default mpv)\n"},
     {kDemux, "  --audio-ext EXT      extension of audio stream files (default mpa)\n"},
     {kDemux, "  --sub-ext EXT        extension of subpicture stream files (default sup)\n"},
@@ -71,6 +82,9 @@ constexpr OptionLine kOptionLines[] = {
      "  --color=WHEN         auto, always or never: bold and colours on a terminal\n"},
     {kReads | kXpl,
      "  --markup             print the console's raw markup lines (\"[[\" stands for \"[\")\n"},
+    {kReads | kXpl,
+     "  --json               print one JSON document on standard output instead of the\n"
+     "                       report lines\n"},
     {kReads | kXpl, "  -h, --help           this text\n"},
 };
 
@@ -97,7 +111,7 @@ std::string usageText() {
              "[options]\n"
              "       korvell-cli rebuild FILE.EVO [-o DIR] [--select LIST] [--playlist [XPL|auto]] "
              "[options]\n"
-             "       korvell-cli xpl PLAYLIST [--source FILE] [--tags]\n"
+             "       korvell-cli xpl PLAYLIST [--source FILE] [--tags] [--chapters FILE]\n"
              "       korvell-cli help [SUBCOMMAND]\n"
              "       korvell-cli SUBCOMMAND --help\n"
              "       korvell-cli --version\n"
@@ -136,7 +150,8 @@ std::string helpText(Command topic) {
           "\n"
           "Reads FILE as read does, then writes every stream found, or the selected ones, to\n"
           "DIR/BASE.LABEL.EXT, for example FEATURE_1_FEATURE_2.DD+.stream.00.mpa.\n"
-          "Subpictures are written as .sup records.\n";
+          "Subpictures are written as .sup records. With --playlist the title's chapters are\n"
+          "written beside them, unless --no-chapters.\n";
       break;
     case Command::Rebuild:
       commands = kRebuild;
@@ -150,10 +165,10 @@ std::string helpText(Command topic) {
     case Command::Xpl:
       commands = kXpl;
       text =
-          "Usage: korvell-cli xpl PLAYLIST [--source FILE] [--tags] [options]\n"
+          "Usage: korvell-cli xpl PLAYLIST [--source FILE] [--tags] [--chapters FILE] [options]\n"
           "\n"
           "Shows, as a tree, the title of the HD DVD playlist PLAYLIST (VPLST000.XPL) that\n"
-          "plays --source, and the stream labels it gives.\n";
+          "plays --source, and the stream labels it gives; --chapters writes its chapters.\n";
       break;
     case Command::Help:
     case Command::Version:
@@ -172,6 +187,8 @@ std::optional<CliOptions> parseCommandLine(const std::vector<std::string>& args,
                                            std::string* error) {
   CliOptions options;
   bool playlistAuto = false;
+  bool demuxOnly = false;    // --delay-names, --chapters, --no-chapters
+  bool formatGiven = false;  // --chapters-format
   if (args.empty()) {
     *error = "no command given";
     return std::nullopt;
@@ -250,6 +267,28 @@ std::optional<CliOptions> parseCommandLine(const std::vector<std::string>& args,
       if (!value(arg, &options.source)) return std::nullopt;
     } else if (arg == "--tags") {
       options.tags = true;
+    } else if (arg == "--json") {
+      options.json = true;
+    } else if (arg == "--delay-names") {
+      options.delayNames = true;
+      demuxOnly = true;
+    } else if (arg == "--chapters" && options.command == Command::Xpl) {
+      if (!value(arg, &options.chaptersFile)) return std::nullopt;
+    } else if (arg == "--chapters" || arg == "--no-chapters") {
+      options.writeChapters = arg == "--chapters";
+      demuxOnly = true;
+    } else if (arg == "--chapters-format") {
+      std::string format;
+      if (!value(arg, &format)) return std::nullopt;
+      if (format == "simple") {
+        options.chaptersFormat = ChapterFormat::Simple;
+      } else if (format == "xml") {
+        options.chaptersFormat = ChapterFormat::Xml;
+      } else {
+        *error = "--chapters-format takes simple or xml";
+        return std::nullopt;
+      }
+      formatGiven = true;
     } else if (arg == "--no-continue") {
       options.continueOn = false;
     } else if (arg == "--no-fast-check") {
@@ -304,6 +343,14 @@ std::optional<CliOptions> parseCommandLine(const std::vector<std::string>& args,
   }
   if (options.command != Command::Xpl && (!options.source.empty() || options.tags)) {
     *error = "--source and --tags belong to xpl";
+    return std::nullopt;
+  }
+  if (demuxOnly && options.command != Command::Demux) {
+    *error = "--delay-names, --chapters and --no-chapters belong to demux";
+    return std::nullopt;
+  }
+  if (formatGiven && options.chaptersFile.empty()) {
+    *error = "--chapters-format needs xpl --chapters FILE";
     return std::nullopt;
   }
   if (playlistAuto) {

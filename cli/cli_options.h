@@ -9,6 +9,7 @@ namespace korvell::cli {
 
 enum class Command { Read, Demux, Rebuild, Xpl, Help, Version };
 enum class ColourMode { Auto, Always, Never };
+enum class ChapterFormat { Simple, Xml };
 
 struct CliOptions {
   Command command = Command::Help;
@@ -30,6 +31,11 @@ struct CliOptions {
   std::string subExt = "sup";
   ColourMode colour = ColourMode::Auto;
   bool markup = false;
+  bool json = false;          ///< --json: one JSON document on stdout instead of the lines
+  bool delayNames = false;    ///< demux --delay-names
+  bool writeChapters = true;  ///< demux --chapters / --no-chapters
+  std::string chaptersFile;   ///< xpl --chapters FILE
+  ChapterFormat chaptersFormat = ChapterFormat::Simple;  ///< xpl --chapters-format
 };
 
 /// Parses argv[1..]; on a usage error returns nothing and sets *error.

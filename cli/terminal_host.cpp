@@ -72,6 +72,10 @@ bool TerminalHost::interrupted() const {
 }
 
 void TerminalHost::log(std::string_view message) {
+  if (keepLines_) {
+    if (!message.empty()) lastLine_ = stripMarkup(message);
+    return;
+  }
   // The progress line gives way to the message and comes back under it.
   const bool redraw = progressShown_;
   clearProgress();

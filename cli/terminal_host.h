@@ -37,6 +37,11 @@ class TerminalHost : public RunHost {
   void selectionChanged() override {}
   void runFinished(RunKind) override { clearProgress(); }
 
+  /// Keeps each console line instead of printing it (--json: stdout holds the document).
+  void keepLines() { keepLines_ = true; }
+  /// The last console line kept since keepLines(), markup removed; empty when none.
+  const std::string& lastLine() const { return lastLine_; }
+
   /// Whether the user pressed Ctrl-C during this process.
   bool interrupted() const;
 
@@ -53,6 +58,8 @@ class TerminalHost : public RunHost {
   bool progress_;
   bool progressShown_ = false;
   bool cancelRequested_ = false;
+  bool keepLines_ = false;
+  std::string lastLine_;
   std::string panels_[2];
 };
 

@@ -22,7 +22,9 @@ struct AnalyserCall {
 
 /// Runs `analyser` (the stream's, from the table of stream kinds) on the first payload piece
 /// of a stream. Video analysers record
-/// the stream's frame rate in state.frameRate[call.slot].
-void analyse(Analyser analyser, const AnalyserCall& call, Console& console, RunState& state);
+/// the stream's frame rate in state.frameRate[call.slot]. The analyser's named values go to
+/// `fields` when it is not null.
+void analyse(Analyser analyser, const AnalyserCall& call, Console& console, RunState& state,
+             FieldSink* fields = nullptr);
 
 }  // namespace korvell

@@ -88,6 +88,32 @@ const StreamTimes& RunState::times(Family family, int slot) const {
   return subTimes[static_cast<size_t>(slot)];
 }
 
+StreamDetails& RunState::details(Family family, int slot) {
+  return const_cast<StreamDetails&>(std::as_const(*this).details(family, slot));
+}
+
+const StreamDetails& RunState::details(Family family, int slot) const {
+  switch (family) {
+    case Family::Video:
+      return videoDetails[static_cast<size_t>(slot)];
+    case Family::Audio:
+      return audioDetails[static_cast<size_t>(slot)];
+    case Family::Subpicture:
+      break;
+  }
+  return subDetails[static_cast<size_t>(slot)];
+}
+
+void StreamDetails::set(std::string_view name, std::variant<int64_t, double, std::string> value) {
+  for (DetailField& field : fields) {
+    if (field.name == name) {
+      field.value = std::move(value);
+      return;
+    }
+  }
+  fields.push_back({std::string(name), std::move(value)});
+}
+
 std::optional<int32_t> RunState::delayMs(Family family, int slot) const {
   const std::optional<uint32_t> video = videoTimes[0].firstPts;
   const std::optional<uint32_t> own = times(family, slot).firstPts;

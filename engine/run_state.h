@@ -8,6 +8,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <variant>
 #include <vector>
 
 #include "engine/byte_io.h"
@@ -62,6 +64,57 @@ struct StreamTimes {
   std::optional<uint32_t> firstPts;
   std::optional<uint32_t> lastPts;
   bool operator==(const StreamTimes&) const = default;
+};
+
+/// One named value an analyser decoded from a stream's first payload piece.
+struct DetailField {
+  std::string name;
+  std::variant<int64_t, double, std::string> value;
+  bool operator==(const DetailField&) const = default;
+};
+
+/// What the analyser of one stream reported in the last Read run: its lines as printed and its
+/// named values in the order it gave them (a name given twice keeps its first place and its
+/// last value). From the first file of the set that has the stream; empty with Details off.
+struct StreamDetails {
+  int32_t id = -1;  ///< the registry identifier the stream had (kept also with Details off)
+  bool recorded = false;
+  std::vector<std::string> lines;  ///< markup included
+  std::vector<DetailField> fields;
+  void set(std::string_view name, std::variant<int64_t, double, std::string> value);
+  bool operator==(const StreamDetails&) const = default;
+};
+
+/// The system header bounds of a file: its bytes 23 and 24 after a 14-byte pack header.
+struct SystemHeaderBounds {
+  int videoBound = 0;
+  int audioBound = 0;
+};
+
+/// The first navigation packet of a file: its VOB number and the presentation times of its
+/// first and last video frame (90 kHz ticks).
+struct NavigationValues {
+  uint32_t vobNumber = 0;
+  uint32_t firstPtm = 0;
+  uint32_t lastPtm = 0;
+  std::optional<double> durationSeconds;  ///< set with the last PTM
+};
+
+/// One file a Read run walked: its path and size, and what its first block's system header
+/// and its first navigation packet say.
+struct ScannedFile {
+  std::string path;
+  uint64_t size = 0;
+  bool fastCheckStopped = false;  ///< the fast check stopped the walk before the file's end
+  std::optional<SystemHeaderBounds> systemHeader;
+  std::optional<NavigationValues> navigation;
+};
+
+/// What the last Demux or Rebuild run created: the stream files by slot number and the other
+/// files (chapters, a rebuilt program stream) in order.
+struct WrittenFiles {
+  std::array<std::string, kSelectableSlots> streams{};
+  std::vector<std::string> others;
 };
 
 /// Why a pass stopped early. Each pass starts with None.
@@ -122,13 +175,30 @@ struct RunState {
   std::array<StreamTimes, 16> videoTimes{};
   std::array<StreamTimes, 16> audioTimes{};
   std::array<StreamTimes, kSubTableSlots> subTimes{};
-  void resetTimes() { videoTimes = {}, audioTimes = {}, subTimes = {}; }
+  void resetTimes() {
+    videoTimes = {}, audioTimes = {}, subTimes = {};
+    videoDetails = {}, audioDetails = {}, subDetails = {};
+    scannedFiles.clear();
+  }
   StreamTimes& times(Family family, int slot);
   const StreamTimes& times(Family family, int slot) const;
   /// A stream's delay against video stream 0, from the first PTS of each, in milliseconds
   /// rounded to the nearest (the tick difference as 32-bit unsigned arithmetic, taken as
   /// signed). Empty without a first PTS of video stream 0 or of the stream itself.
   std::optional<int32_t> delayMs(Family family, int slot) const;
+
+  // The analysers' reports of each registry slot in the last Read run, reset with the times.
+  std::array<StreamDetails, 16> videoDetails{};
+  std::array<StreamDetails, 16> audioDetails{};
+  std::array<StreamDetails, kSubTableSlots> subDetails{};
+  StreamDetails& details(Family family, int slot);
+  const StreamDetails& details(Family family, int slot) const;
+  /// Each file walked by the last Read run, in order; reset with the times.
+  std::vector<ScannedFile> scannedFiles;
+  /// The files the last Demux or Rebuild run created.
+  WrittenFiles written;
+  /// The second file of the last run's set, or empty.
+  std::string secondFile;
 
   // Values handed from one pass to the next.
   std::array<int32_t, kVideoSlots> frameCount{};

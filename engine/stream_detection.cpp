@@ -5,6 +5,7 @@
 #include "engine/analyser_dispatch.h"
 #include "engine/frame_counter.h"
 #include "engine/walker_internal.h"
+#include "report/markup.h"
 #include "report/text_format.h"
 
 namespace korvell {
@@ -14,6 +15,27 @@ namespace {
 void reportFound(RunHost& host, const StreamKindInfo& kind, int slot) {
   host.log(std::string(kind.foundPrefix) + std::to_string(slot) + " found!");
 }
+
+// An analyser's console and field sink: each line goes on to the host and is kept, with each
+// named value, in the stream's details.
+class DetailRecorder final : public Console, public FieldSink {
+ public:
+  DetailRecorder(Console& host, StreamDetails& details) : host_(host), details_(details) {}
+  void log(std::string_view message) override {
+    host_.log(message);
+    details_.lines.emplace_back(message);
+  }
+  void status(std::string_view text, int panel) override { host_.status(text, panel); }
+  void integerField(std::string_view name, int64_t value) override { details_.set(name, value); }
+  void realField(std::string_view name, double value) override { details_.set(name, value); }
+  void textField(std::string_view name, std::string_view value) override {
+    details_.set(name, std::string(value));
+  }
+
+ private:
+  Console& host_;
+  StreamDetails& details_;
+};
 
 }  // namespace
 
@@ -48,6 +70,7 @@ void Walker::reportSystemHeader(const uint8_t* block) {
   if (block[16] != 0x01 || block[17] != 0xBB) return;
   const int videoBound = block[24] & 0x1F;
   const int audioBound = block[23] >> 2;
+  if (file_ != nullptr) file_->systemHeader = SystemHeaderBounds{videoBound, audioBound};
   host_.log("It contains " + std::to_string(videoBound) + " video stream" +
             (videoBound > 1 ? "s" : "") + " and " + std::to_string(audioBound) + " audio stream" +
             (audioBound > 1 ? "s." : "."));
@@ -112,6 +135,8 @@ void Walker::firstPiece(const uint8_t* block, size_t start, size_t length) {
   // The earliest audio or video PTS is what the demux rebases subpicture times on, so it is
   // taken whether or not the details are shown.
   if (route_ != kRouteSubpicture) state_.firstPtsMin = std::min(state_.firstPtsMin, firstPts);
+  StreamDetails& details = state_.details(currentSlot().family, slot);
+  if (details.id == -1) details.id = id;
   if (!state_.Details) return;
   host_.log("   First PTS = [re]" + hexText(firstPts, 8) + "[/re]");
   host_.log("   Substream id = " + hexText(static_cast<uint32_t>(id), 2));
@@ -120,7 +145,14 @@ void Walker::firstPiece(const uint8_t* block, size_t start, size_t length) {
                     dts_,
                     slot,
                     {aobHeader_.data(), aobHeaderKept_}};
-  analyse(kind->analyser, call, host_, state_);
+  // The first file of a set that has the stream gives its details too.
+  if (details.recorded) {
+    analyse(kind->analyser, call, host_, state_);
+    return;
+  }
+  details.recorded = true;
+  DetailRecorder recorder(host_, details);
+  analyse(kind->analyser, call, recorder, state_, &recorder);
 }
 
 }  // namespace korvell

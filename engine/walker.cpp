@@ -47,7 +47,12 @@ std::string progressText(uint64_t position, uint64_t size, double elapsedSeconds
 }
 
 Walker::Walker(RunState& state, RunHost& host, WalkMode mode)
-    : state_(state), host_(host), mode_(mode), aobSource_(hasAobExtension(state.sourcePath)) {}
+    : state_(state),
+      host_(host),
+      mode_(mode),
+      file_(mode == WalkMode::Scan && !state.scannedFiles.empty() ? &state.scannedFiles.back()
+                                                                  : nullptr),
+      aobSource_(hasAobExtension(state.sourcePath)) {}
 
 void Walker::walkBlock(const uint8_t* block, size_t n) {
   size_t i = 0;
@@ -312,14 +317,22 @@ void Walker::substreamByte(uint8_t byte) {
 void Walker::navigationByte() {
   if (dsiBytes_ == 24) {
     // Bytes 24 and 25 of the navigation data: the upper half of the last four read.
+    if (file_ != nullptr && !file_->navigation) {
+      file_->navigation = NavigationValues{sync_ >> 16, 0, 0, std::nullopt};
+    }
     host_.log("VOB number = " + std::to_string(sync_ >> 16));
   } else if (dsiBytes_ == 4) {
     firstPtm_ = sync_;
+    if (file_ != nullptr && file_->navigation) file_->navigation->firstPtm = firstPtm_;
     host_.log("PTM of first video frame = [re]" + hexText(firstPtm_, 8) + "[/re]");
   } else if (dsiBytes_ == 0) {
     const uint32_t lastPtm = sync_;
     host_.log("PTM of last video frame = " + hexText(lastPtm, 8));
     state_.duration = static_cast<double>(lastPtm - firstPtm_) / 90000.0;
+    if (file_ != nullptr && file_->navigation && !file_->navigation->durationSeconds) {
+      file_->navigation->lastPtm = lastPtm;
+      file_->navigation->durationSeconds = state_.duration;
+    }
     host_.log("Duration = [b]" + clockText(state_.duration, true) + "[/b]");
     firstDsi_ = false;
     skip_ = remaining_;

@@ -74,6 +74,9 @@ class Walker {
   RunState& state_;
   RunHost& host_;
   const WalkMode mode_;
+  /// Scan mode: the record of the file being walked (the last of state.scannedFiles, which
+  /// the caller adds), or null.
+  ScannedFile* const file_;
   const bool aobSource_;
 
   uint32_t sync_ = 0;

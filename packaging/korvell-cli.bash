@@ -41,14 +41,16 @@ _korvell_cli() {
   fi
 
   local reads='--no-continue --no-fast-check --no-count-frames --no-details
-               --color=auto --color=always --color=never --markup -h --help'
+               --color=auto --color=always --color=never --markup --json -h --help'
   local writes='-o --output --select --playlist'
   local options
   case $command in
     read) options=$reads ;;
-    demux) options="$writes $reads --video-ext --audio-ext --sub-ext" ;;
+    demux) options="$writes $reads --video-ext --audio-ext --sub-ext --delay-names --chapters
+                    --no-chapters" ;;
     rebuild) options="$writes $reads" ;;
-    xpl) options='--source --tags --color=auto --color=always --color=never --markup -h --help' ;;
+    xpl) options='--source --tags --chapters --chapters-format --color=auto --color=always
+                  --color=never --markup --json -h --help' ;;
     help)
       ((COMP_CWORD == 2)) && COMPREPLY=($(compgen -W 'read demux rebuild xpl' -- "$cur"))
       return
@@ -73,6 +75,18 @@ _korvell_cli() {
       ;;
     --select | --video-ext | --audio-ext | --sub-ext)
       return
+      ;;
+    --chapters-format)
+      COMPREPLY=($(compgen -W 'simple xml' -- "$cur"))
+      return
+      ;;
+    --chapters)
+      # xpl takes the file to write; for demux --chapters is a switch.
+      if [[ $command == xpl ]]; then
+        compopt -o filenames 2>/dev/null
+        COMPREPLY=($(compgen -f -- "$cur"))
+        return
+      fi
       ;;
   esac
 

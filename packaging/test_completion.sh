@@ -61,6 +61,11 @@ expect 'korvell-cli read --color=a' '--color=always|--color=auto'
 expect 'korvell-cli help ' 'demux|read|rebuild|xpl'
 expect 'korvell-cli help x' 'xpl'
 expect 'korvell-cli frobnicate ' ''
+expect 'korvell-cli xpl E.XPL --chapters-format ' 'simple|xml'
+expect 'korvell-cli xpl E.XPL --chapters n' 'notes.txt'
+expect 'korvell-cli demux --chapters ' "$streams"
+expect 'korvell-cli demux A.EVO --no-ch' '--no-chapters'
+expect 'korvell-cli rebuild A.EVO --j' '--json'
 
 # Each subcommand offers exactly the options its help lists (--color=WHEN as --color).
 for command in read demux rebuild xpl; do

@@ -108,6 +108,7 @@ RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, const Run
     auto sink = createOutput(files, name, set.firstPath, set.secondFile, host);
     if (!sink) return RunOutcome::CreateFailed;
     sinks.add(slot, std::move(sink));
+    state.written.streams[number] = name;
     host.log("Creating " + escapeMarkup(name));
   }
 
@@ -118,6 +119,7 @@ RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, const Run
     for (const auto& [suffix, text] : chapterFiles) {
       const RunOutcome written = writeTextFile(files, prefix + suffix, text, set, host);
       if (written != RunOutcome::Done) return written;
+      state.written.others.push_back(prefix + suffix);
     }
   }
 
@@ -133,6 +135,8 @@ RunOutcome demuxRun(RunState& state, RunHost& host, const RunSettings& settings)
   state.sourcePath = settings.inputPath;
   const FileSet set = prepareFileSet(settings.inputPath, state.Continue, *settings.files);
   state.baseName = set.baseName;
+  state.secondFile = set.secondFile;
+  state.written = {};
 
   SinkSet sinks(state);
   RunOutcome outcome = walkSet(state, host, set, settings, sinks);

@@ -68,6 +68,7 @@ RunOutcome readRun(RunState& state, RunHost& host, const RunSettings& settings) 
   state.sourcePath = settings.inputPath;
   const FileSet set = prepareFileSet(settings.inputPath, state.Continue, *settings.files);
   state.baseName = set.baseName;
+  state.secondFile = set.secondFile;
 
   const RunOutcome outcome = scanSet(state, host, set, *settings.files);
   if (failed(outcome)) {

@@ -33,6 +33,7 @@ RunOutcome rebuildSet(RunState& state, RunHost& host, const FileSet& set, FileSy
   host.log(fileSizeLine(source->size()));
   out = createOutput(files, outputPath, set.firstPath, set.secondFile, host);
   if (!out) return RunOutcome::CreateFailed;
+  state.written.others.push_back(outputPath);
   host.log("Creating " + escapeMarkup(outputPath));
 
   host.status("Rebuilding " + firstName, 0);
@@ -65,6 +66,8 @@ RunOutcome rebuildRun(RunState& state, RunHost& host, const RunSettings& setting
   state.sourcePath = settings.inputPath;
   const FileSet set = prepareFileSet(settings.inputPath, state.Continue, *settings.files);
   state.baseName = set.baseName;
+  state.secondFile = set.secondFile;
+  state.written = {};
 
   std::unique_ptr<ByteSink> out;
   RunOutcome outcome = rebuildSet(state, host, set, *settings.files,

@@ -57,7 +57,11 @@ RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, FileSyste
                    std::unique_ptr<ByteSource> first, WalkMode mode, const std::string& verb) {
   std::unique_ptr<ByteSource> source = std::move(first);
   state.source = source.get();
+  if (mode == WalkMode::Scan) state.scannedFiles.push_back({set.firstPath, source->size()});
   Status read = demux(state, host, mode);
+  if (mode == WalkMode::Scan) {
+    state.scannedFiles.back().fastCheckStopped = state.stopReason == StopReason::FastCheckLimit;
+  }
   std::string readPath = set.firstPath;
   // A failed sink write stops the pass as a cancel does: no second file then either.
   if (read.ok() && state.Continue && !state.stopRequested() && !set.secondFile.empty()) {
@@ -68,7 +72,11 @@ RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, FileSyste
     host.log("Continue on " + escapeMarkup(secondName));
     host.status(verb + " " + secondName, 0);
     state.source = source.get();
+    if (mode == WalkMode::Scan) state.scannedFiles.push_back({set.secondFile, source->size()});
     read = demux(state, host, mode);
+    if (mode == WalkMode::Scan) {
+      state.scannedFiles.back().fastCheckStopped = state.stopReason == StopReason::FastCheckLimit;
+    }
     readPath = set.secondFile;
   }
   state.source = nullptr;

@@ -1,0 +1,348 @@
+// korvell-cli --json: the document parses, stands alone on stdout, and says what the console
+// report of the same run says; it stays valid JSON for damaged and random inputs.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <nlohmann/json.hpp>
+#include <random>
+#include <regex>
+
+#include "cli/json_report.h"
+#include "playlist/chapters.h"
+#include "report/text_format.h"
+#include "runs/read_run.h"
+#include "runs/run_report.h"
+#include "testing/null_host.h"
+#include "testing/sample_disc.h"
+#include "testing/temp_folder.h"
+#include "testing/test_files.h"
+
+namespace korvell {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+struct Split {
+  int status = -1;
+  std::string out;  // stdout
+  std::string err;  // stderr
+};
+
+std::string fileText(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class CliJson : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = folder_.path();
+    std::string error;
+    ASSERT_TRUE(testing::writeSampleDisc(root_.string(), testdata(), 0, &error)) << error;
+    feature1_ = (root_ / "HVDVD_TS" / "FEATURE_1.EVO").string();
+    playlist_ = (root_ / "ADV_OBJ" / "VPLST000.XPL").string();
+    fs::create_directories(root_ / "out");
+  }
+  static std::string testdata() { return std::string(KORVELL_SOURCE_DIR) + "/testdata"; }
+
+  // Runs korvell-cli with stdout and stderr apart.
+  Split run(const std::string& arguments) {
+    const fs::path err = root_ / "stderr.txt";
+    const testing::CommandResult result = testing::runCommand(
+        "(" + std::string(KORVELL_CLI) + " " + arguments + " 2>" + err.string() + ")");
+    return {result.status, result.output, fileText(err)};
+  }
+
+  testing::TempFolder folder_;
+  fs::path root_;
+  std::string feature1_;
+  std::string playlist_;
+};
+
+// Every stream of the document against the console of the same run: its "found!" line, the
+// first PTS and substream id lines, and its detail lines in the order printed.
+void expectConsoleAgrees(const json& doc, const std::string& console) {
+  ASSERT_TRUE(doc["streams"].is_array());
+  for (const json& stream : doc["streams"]) {
+    const std::string family = stream["family"];
+    const int slot = stream["slot"];
+    const std::string what = family + " " + std::to_string(slot);
+    const std::string found = (family == "subpicture" ? "stream " : family + " stream ") +
+                              std::to_string(slot) + " found!";
+    EXPECT_NE(console.find(found), std::string::npos) << what;
+    const json& id =
+        stream["substream_id"].is_null() ? stream["stream_id"] : stream["substream_id"];
+    const std::string idText = id.get<std::string>().substr(2);
+    const std::string pts = hexText(stream["first_pts"].get<uint32_t>(), 8);
+    const size_t at = console.find("First PTS = " + pts + "\n   Substream id = " + idText + "\n");
+    ASSERT_NE(at, std::string::npos) << what << " PTS " << pts << " id " << idText;
+    size_t from = at;
+    for (const json& line : stream["detail_lines"]) {
+      const size_t next = console.find(line.get<std::string>() + "\n", from);
+      EXPECT_NE(next, std::string::npos) << what << ": " << line;
+      if (next != std::string::npos) from = next;
+    }
+  }
+  for (const json& frames : doc["frames"]) {
+    const std::string stream = " in video stream " + std::to_string(frames["slot"].get<int>());
+    if (frames["counted"].is_number() && frames["counted"].get<int>() > 0) {
+      EXPECT_NE(console.find(std::to_string(frames["counted"].get<int>()) + " counted frames"),
+                std::string::npos);
+    }
+    if (frames["calculated"].is_number()) {
+      EXPECT_NE(console.find(std::to_string(frames["calculated"].get<long long>()) +
+                             " calculated frames."),
+                std::string::npos);
+    }
+  }
+}
+
+TEST_F(CliJson, ReadDocumentMatchesTheConsoleOfTheSameRun) {
+  const Split text = run("read --color=never " + feature1_);
+  const Split doc = run("read --json " + feature1_);
+  ASSERT_EQ(text.status, 0) << text.err;
+  ASSERT_EQ(doc.status, 0) << doc.err;
+  const json parsed = json::parse(doc.out);  // throws, failing the test, unless valid
+  EXPECT_EQ(parsed["command"], "read");
+  EXPECT_EQ(parsed["outcome"], "done");
+  ASSERT_EQ(parsed["files"].size(), 2u);
+  EXPECT_EQ(parsed["system_header"], json({{"video_bound", 1}, {"audio_bound", 3}}));
+  EXPECT_EQ(parsed["navigation"]["vob_number"], 1);
+  // The six streams of the sample disc with their identifiers as the table has them.
+  struct Expected {
+    const char* box;
+    const char* streamId;
+    const char* substreamId;
+    const char* codec;
+  };
+  const Expected expected[] = {
+      {"v0", "0xFD", "0x55", "vc1"},           {"a00", "0xBD", "0xC0", "eac3"},
+      {"a01", "0xBD", "0xB1", "truehd"},       {"a02", "0xBD", "0x8A", "dts"},
+      {"s00", "0xBD", "0x20", "dvd_subtitle"}, {"s01", "0xBD", "0x21", "dvd_subtitle"}};
+  ASSERT_EQ(parsed["streams"].size(), std::size(expected));
+  for (size_t i = 0; i < std::size(expected); ++i) {
+    const json& stream = parsed["streams"][i];
+    EXPECT_EQ(stream["box"], expected[i].box);
+    EXPECT_EQ(stream["stream_id"], expected[i].streamId) << expected[i].box;
+    EXPECT_EQ(stream["substream_id"], expected[i].substreamId) << expected[i].box;
+    EXPECT_EQ(stream["codec_name"], expected[i].codec) << expected[i].box;
+    EXPECT_TRUE(stream["last_pts"].is_number()) << expected[i].box;
+    EXPECT_GE(stream["last_pts"].get<int64_t>(), stream["first_pts"].get<int64_t>());
+  }
+  const json& video = parsed["streams"][0]["details"];
+  EXPECT_EQ(video["width"], 1920);
+  EXPECT_EQ(video["height"], 1080);
+  EXPECT_NEAR(video["frame_rate"].get<double>(), 24000.0 / 1001.0, 1e-9);
+  EXPECT_EQ(parsed["streams"][1]["details"]["sample_rate"], 48000);
+  EXPECT_EQ(parsed["streams"][1]["details"]["channels"], 6);
+  EXPECT_TRUE(parsed["streams"][3]["details"].contains("bit_rate"));
+  ASSERT_EQ(parsed["frames"].size(), 1u);
+  expectConsoleAgrees(parsed, text.out);
+}
+
+TEST_F(CliJson, EverySubcommandPrintsOneDocumentAndNothingElse) {
+  const std::string out = (root_ / "out").string();
+  struct Case {
+    std::string args;
+    const char* command;
+  };
+  const Case cases[] = {
+      {"read --json --no-details " + feature1_, "read"},
+      {"read --json --no-count-frames --no-continue " + feature1_, "read"},
+      {"demux --json " + feature1_ + " -o " + out + " --playlist " + playlist_ + " --delay-names",
+       "demux"},
+      {"rebuild --json " + feature1_ + " -o " + out + " --select v0,a00", "rebuild"},
+      {"xpl --json " + playlist_ + " --source " + feature1_, "xpl"},
+      {"xpl --json " + playlist_, "xpl"},
+  };
+  for (const Case& c : cases) {
+    const Split result = run(c.args);
+    ASSERT_EQ(result.status, 0) << c.args << "\n" << result.err;
+    json doc;
+    ASSERT_NO_THROW(doc = json::parse(result.out)) << c.args << "\n" << result.out;
+    EXPECT_EQ(doc["command"], c.command) << c.args;
+    EXPECT_TRUE(result.err.empty()) << c.args << ": " << result.err;
+  }
+}
+
+TEST_F(CliJson, DemuxNamesTheFilesItWroteAndTheyHoldTheStreams) {
+  const std::string out = (root_ / "out").string();
+  const Split result = run("demux --json " + feature1_ + " -o " + out);
+  ASSERT_EQ(result.status, 0) << result.err;
+  const json doc = json::parse(result.out);
+  const auto streams = testing::sampleDiscStreams(testdata());
+  ASSERT_EQ(doc["streams"].size(), streams.size());
+  for (size_t i = 0; i < streams.size(); ++i) {
+    const json& file = doc["streams"][i]["file"];
+    ASSERT_TRUE(file.is_string()) << i;
+    EXPECT_EQ(fs::path(file.get<std::string>()).filename().string(),
+              "FEATURE_1_FEATURE_2." + streams[i].label + "." + streams[i].extension);
+    EXPECT_TRUE(testing::readFileBytes(file.get<std::string>()) == streams[i].bytes) << file;
+  }
+}
+
+TEST_F(CliJson, FailuresGoToStderrWithTheUsualStatus) {
+  struct Case {
+    std::string args;
+    int status;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"read --json " + (root_ / "NONE.EVO").string(), 1, "Cannot open file"},
+      {"demux --json " + feature1_ + " --playlist " + (root_ / "NONE.XPL").string(), 1,
+       "Cannot open file"},
+      {"demux --json " + feature1_ + " --select a09", 2, "no stream 'a09'"},
+      {"xpl --json " + (root_ / "NONE.XPL").string(), 1, "Cannot open file"},
+      {"xpl " + playlist_ + " --chapters " + (root_ / "c.txt").string(), 1, "no title selected"},
+      {"xpl " + playlist_ + " --source " + feature1_ + " --chapters " +
+           (root_ / "no" / "such" / "c.txt").string(),
+       1, "cannot write file"},
+      {"read --delay-names " + feature1_, 2, ""},
+      {"xpl " + playlist_ + " --chapters-format xml", 2, ""},
+  };
+  for (const Case& c : cases) {
+    const Split result = run(c.args);
+    EXPECT_EQ(result.status, c.status) << c.args;
+    // With --json a failure prints no document, and no console line either.
+    if (c.status == 1 && c.args.find("--json") != std::string::npos) {
+      EXPECT_TRUE(result.out.empty()) << c.args << ": " << result.out;
+    }
+    EXPECT_NE(result.err.find(c.message), std::string::npos) << c.args << ": " << result.err;
+  }
+  EXPECT_FALSE(fs::exists(root_ / "c.txt"));
+}
+
+TEST_F(CliJson, XplWritesTheTitlesChaptersInEitherFormat) {
+  for (const char* format : {"simple", "xml"}) {
+    const fs::path file = root_ / (std::string("chapters.") + format);
+    const Split result = run("xpl --json " + playlist_ + " --source " + feature1_ + " --chapters " +
+                             file.string() + " --chapters-format " + format);
+    ASSERT_EQ(result.status, 0) << result.err;
+    const json doc = json::parse(result.out);
+    EXPECT_EQ(doc["title"]["name"], "Feature Presentation");
+    EXPECT_EQ(doc["title"]["duration_s"], 120.0);
+    ASSERT_EQ(doc["chapters"].size(), 3u);
+    std::vector<Chapter> chapters;
+    for (const json& chapter : doc["chapters"]) {
+      chapters.push_back({static_cast<int64_t>(chapter["start_s"].get<double>() * 1e9),
+                          chapter["name"].get<std::string>(), chapter["language"]});
+    }
+    EXPECT_EQ(doc["chapters"][1]["start"], "00:00:40.000");
+    EXPECT_EQ(fileText(file), std::string(format) == "xml" ? matroskaChapterXml(chapters)
+                                                           : simpleChapterText(chapters));
+  }
+}
+
+TEST(ChapterClock, RoundsHalfUpAndClampsNegatives) {
+  EXPECT_EQ(cli::chapterClock(-5), "00:00:00.000");
+  EXPECT_EQ(cli::chapterClock(499999), "00:00:00.000");
+  EXPECT_EQ(cli::chapterClock(500000), "00:00:00.001");
+  EXPECT_EQ(cli::chapterClock(3723004000000), "01:02:03.004");
+  EXPECT_EQ(cli::chapterClock(int64_t{100} * 3600 * 1000000000), "100:00:00.000");
+}
+
+// Random and damaged program streams, read in process: the document is built and dumped
+// without an exception, parses back, and each stream's identifiers are those of its family.
+TEST(JsonProperty, DamagedAndRandomInputsGiveValidDocuments) {
+  testing::TempFolder folder;
+  std::string error;
+  ASSERT_TRUE(testing::writeSampleDisc(folder.path().string(),
+                                       std::string(KORVELL_SOURCE_DIR) + "/testdata", 0, &error));
+  const fs::path evo = folder.path() / "HVDVD_TS" / "FEATURE_1.EVO";
+  const std::vector<uint8_t> original = testing::readFileBytes(evo);
+  std::mt19937 random(20240607);
+  for (int round = 0; round < 40; ++round) {
+    std::vector<uint8_t> bytes = original;
+    if (round % 4 == 3) {
+      bytes.resize(random() % 40000);
+      for (auto& b : bytes)
+        b = static_cast<uint8_t>(random());
+    } else {
+      const int flips = 1 + static_cast<int>(random() % 400);
+      for (int i = 0; i < flips; ++i)
+        bytes[random() % bytes.size()] = static_cast<uint8_t>(random());
+      if (round % 4 == 1) bytes.resize(random() % bytes.size());
+    }
+    const fs::path damaged = folder.path() / ("D" + std::to_string(round) + ".EVO");
+    testing::writeFileBytes(damaged, bytes);
+    RunState state;
+    testing::NullHost host;
+    RunSettings settings;
+    settings.inputPath = damaged.string();
+    ASSERT_FALSE(failed(readRun(state, host, settings)));
+    std::string text;
+    ASSERT_NO_THROW(text =
+                        cli::jsonText(cli::runReportJson(buildRunReport(state), "read", "done")));
+    json doc;
+    ASSERT_NO_THROW(doc = json::parse(text)) << round;
+    for (const json& stream : doc["streams"]) {
+      const std::string family = stream["family"];
+      const std::string id = stream["stream_id"];
+      if (family == "video") {
+        EXPECT_TRUE(id == "0xFD" || id.starts_with("0xE")) << id;
+      } else {
+        EXPECT_EQ(id, "0xBD") << round;
+      }
+      EXPECT_EQ(stream["box"].is_null(), family == "subpicture" && stream["slot"] >= 16);
+    }
+  }
+}
+
+// Labels and chapter names with bytes that are not UTF-8 come out as valid UTF-8.
+TEST_F(CliJson, InvalidUtf8InThePlaylistStillGivesValidJson) {
+  std::string text = fileText(playlist_);
+  const std::string from = "displayName=\"Opening\"";
+  ASSERT_NE(text.find(from), std::string::npos);
+  text.replace(text.find(from), from.size(), "displayName=\"Op\xff\xfe\xc3ning\"");
+  const std::string english = "description=\"English\"";
+  ASSERT_NE(text.find(english), std::string::npos);
+  text.replace(text.find(english), english.size(), "description=\"Eng\x80\xc0lish\"");
+  testing::writeFileBytes(playlist_, std::vector<uint8_t>(text.begin(), text.end()));
+  const Split result = run("xpl --json " + playlist_ + " --source " + feature1_);
+  ASSERT_EQ(result.status, 0) << result.err;
+  json doc;
+  ASSERT_NO_THROW(doc = json::parse(result.out)) << result.out;
+  EXPECT_NE(doc["chapters"][0]["name"].get<std::string>().find("Op"), std::string::npos);
+  const Split demux = run("demux --json " + feature1_ + " -o " + (root_ / "out").string() +
+                          " --playlist " + playlist_);
+  ASSERT_EQ(demux.status, 0) << demux.err;
+  ASSERT_NO_THROW(doc = json::parse(demux.out)) << demux.out;
+  EXPECT_EQ(doc["written_files"].size(), 2u);
+}
+
+// A DVD VOB that ffmpeg wrote: MPEG-2 (stream_id 0xE0, no substream id), AC-3 0x80 and the
+// rest, against the console of the same run.
+TEST_F(CliJson, FfmpegDvdVobAgreesWithTheConsole) {
+  if (std::system("ffmpeg -version >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "ffmpeg is not installed: DVD VOB JSON check skipped";
+  }
+  const fs::path vob = root_ / "VTS_01_1.VOB";
+  const testing::CommandResult made =
+      testing::runCommand(std::string(KORVELL_SOURCE_DIR) + "/testdata/make_dvd_vob.sh " +
+                          vob.string() + " " + feature1_);
+  ASSERT_EQ(made.status, 0) << made.output;
+  const Split text = run("read --color=never --no-fast-check " + vob.string());
+  const Split doc = run("read --json --no-fast-check " + vob.string());
+  ASSERT_EQ(doc.status, 0) << doc.err;
+  const json parsed = json::parse(doc.out);
+  ASSERT_FALSE(parsed["streams"].empty());
+  const json& video = parsed["streams"][0];
+  EXPECT_EQ(video["stream_id"], "0xE0");
+  EXPECT_TRUE(video["substream_id"].is_null());
+  EXPECT_EQ(video["codec_name"], "mpeg2video");
+  EXPECT_EQ(video["details"]["width"], 720);
+  EXPECT_EQ(video["details"]["height"], 576);
+  EXPECT_EQ(video["details"]["frame_rate"], 25.0);
+  EXPECT_EQ(parsed["streams"][1]["substream_id"], "0x80");
+  EXPECT_EQ(parsed["streams"][1]["details"]["sample_rate"], 48000);
+  EXPECT_EQ(parsed["streams"][1]["details"]["bit_rate"], 448000);
+  expectConsoleAgrees(parsed, text.out);
+}
+
+}  // namespace
+}  // namespace korvell

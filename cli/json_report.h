@@ -1,0 +1,34 @@
+// The --json documents of korvell-cli, written from the core's structured records.
+#pragma once
+
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "engine/run_state.h"
+#include "playlist/playlist_run.h"
+#include "runs/run_report.h"
+
+namespace korvell::cli {
+
+/// The document of a read, demux or rebuild run: `command` is the subcommand's name and
+/// `outcome` how its last run ended ("done", "cancelled").
+nlohmann::ordered_json runReportJson(const RunReport& report, const std::string& command,
+                             const std::string& outcome);
+
+/// The document of xpl: the playlist, the title that plays `source` (or null), its tracks
+/// with their labels and its chapters; `chaptersFile` when --chapters wrote one.
+nlohmann::ordered_json playlistJson(const std::string& playlist, const std::string& source,
+                            const PlaylistResult& result, const RunState& state,
+                            const std::string& chaptersFile);
+
+/// "0xBD": two upper-case hex digits.
+std::string hexId(uint8_t id);
+
+/// A start in nanoseconds as HH:MM:SS.mmm (rounded to the millisecond, half up; below 0 is 0).
+std::string chapterClock(int64_t startNs);
+
+/// The document as text: two-blank indentation, invalid UTF-8 replaced, a final line feed.
+std::string jsonText(const nlohmann::ordered_json& document);
+
+}  // namespace korvell::cli

@@ -1,0 +1,123 @@
+#include "runs/run_report.h"
+
+#include <cmath>
+
+#include "engine/stream_kinds.h"
+#include "report/markup.h"
+#include "runs/file_set.h"
+
+namespace korvell {
+
+namespace {
+
+int tableSlots(Family family) {
+  return family == Family::Subpicture ? kSubTableSlots : 16;
+}
+
+int32_t registryId(const RunState& state, Family family, int slot) {
+  switch (family) {
+    case Family::Video:
+      return state.videoIds[static_cast<size_t>(slot)];
+    case Family::Audio:
+      return state.audioIds[static_cast<size_t>(slot)];
+    case Family::Subpicture:
+      break;
+  }
+  return state.subIds[static_cast<size_t>(slot)];
+}
+
+bool hasBox(Family family, int slot, const StreamKindInfo& kind) {
+  switch (family) {
+    case Family::Video:
+      return slot < kVideoSlots;
+    case Family::Audio:
+      return slot < kAudioSlots;
+    case Family::Subpicture:
+      break;
+  }
+  return kind.selectable && slot < kSubSlots;
+}
+
+}  // namespace
+
+std::string boxName(Slot slot) {
+  std::string number = std::to_string(slot.index);
+  if (slot.family == Family::Video) return "v" + number;
+  if (number.size() < 2) number = "0" + number;
+  return (slot.family == Family::Audio ? "a" : "s") + number;
+}
+
+RunReport buildRunReport(const RunState& state) {
+  RunReport report;
+  report.files = state.scannedFiles;
+  report.baseName = state.baseName;
+  report.secondFile = state.secondFile;
+  for (const ScannedFile& file : state.scannedFiles)
+    report.fastCheckStopped = report.fastCheckStopped || file.fastCheckStopped;
+  if (!state.scannedFiles.empty()) {
+    report.systemHeader = state.scannedFiles.front().systemHeader;
+    report.navigation = state.scannedFiles.front().navigation;
+  }
+  const bool audioObject = upperExtension(state.sourcePath) == ".AOB";
+
+  for (const Family family : {Family::Video, Family::Audio, Family::Subpicture}) {
+    for (int slot = 0; slot < tableSlots(family); ++slot) {
+      const StreamDetails& details = state.details(family, slot);
+      const int32_t id = details.id != -1 ? details.id : registryId(state, family, slot);
+      const StreamKindInfo* kind = registeredKind(family, id, audioObject);
+      if (kind == nullptr) continue;
+      ReportStream stream;
+      stream.family = family;
+      stream.slot = slot;
+      const auto byte = static_cast<uint8_t>(id);
+      switch (kind->space) {
+        case IdSpace::StreamId:
+          stream.streamId = byte;
+          break;
+        case IdSpace::Extension:
+          stream.streamId = kExtendedStreamId;
+          stream.substreamId = byte;
+          break;
+        case IdSpace::Substream:
+          stream.streamId = kPrivateStream1;
+          stream.substreamId = byte;
+          break;
+      }
+      stream.codecName = kind->codecName;
+      if (hasBox(family, slot, *kind)) {
+        const int number = slotNumber({family, slot});
+        stream.box = boxName({family, slot});
+        stream.label = state.streamLabel[static_cast<size_t>(number)];
+        stream.selected = state.selected[static_cast<size_t>(number)];
+        stream.file = state.written.streams[static_cast<size_t>(number)];
+      }
+      const StreamTimes& times = state.times(family, slot);
+      stream.firstPts = times.firstPts;
+      if (!report.fastCheckStopped) stream.lastPts = times.lastPts;
+      stream.delayMs = state.delayMs(family, slot);
+      stream.fields = details.fields;
+      for (const std::string& line : details.lines)
+        stream.detailLines.push_back(stripMarkup(line));
+      report.streams.push_back(std::move(stream));
+    }
+  }
+
+  for (const ReportStream& stream : report.streams) {
+    if (stream.family != Family::Video || stream.slot >= kVideoSlots) continue;
+    ReportFrames frames;
+    frames.slot = stream.slot;
+    const size_t slot = static_cast<size_t>(stream.slot);
+    if (state.CountFrames) frames.counted = state.frameCount[slot];
+    const double rate = state.frameRate[slot];
+    if (rate > 0) {
+      frames.frameRate = rate;
+      // nearbyint rounds half to even in the default rounding mode, as the frame report does.
+      frames.calculated = static_cast<int64_t>(std::nearbyint(state.duration * rate));
+    }
+    report.frames.push_back(frames);
+  }
+  report.otherFiles = state.written.others;
+  return report;
+}
+
+}  // namespace korvell
