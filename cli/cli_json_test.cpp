@@ -5,8 +5,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <nlohmann/json.hpp>
 #include <random>
 #include <regex>
@@ -34,8 +32,8 @@ struct Split {
 };
 
 std::string fileText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  const std::vector<uint8_t> bytes = testing::readFileBytes(path);
+  return {bytes.begin(), bytes.end()};
 }
 
 class CliJson : public ::testing::Test {

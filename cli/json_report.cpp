@@ -5,6 +5,7 @@
 #include "playlist/chapters.h"
 #include "playlist/display_text.h"
 #include "playlist/xpl_attribute.h"
+#include "report/text_format.h"
 
 namespace korvell::cli {
 
@@ -93,9 +94,7 @@ json streamJson(const ReportStream& stream) {
 }  // namespace
 
 std::string hexId(uint8_t id) {
-  char buffer[8];
-  std::snprintf(buffer, sizeof buffer, "0x%02X", id);
-  return buffer;
+  return "0x" + hexText(id, 2);
 }
 
 std::string chapterClock(int64_t startNs) {

@@ -60,48 +60,43 @@ void RunState::resetRenumbering() {
   nextVideo = nextAudio = nextSub = 0;
 }
 
-ByteSink*& RunState::sinkOf(Slot slot) {
-  switch (slot.family) {
+namespace {
+
+// The entry of a family's table for a slot: the one mapping from family to table.
+template <typename Video, typename Audio, typename Sub>
+auto& ofFamily(Family family, int slot, Video& video, Audio& audio, Sub& sub) {
+  const auto index = static_cast<size_t>(slot);
+  switch (family) {
     case Family::Video:
-      return videoOut[static_cast<size_t>(slot.index)];
+      return video[index];
     case Family::Audio:
-      return audioOut[static_cast<size_t>(slot.index)];
+      return audio[index];
     case Family::Subpicture:
       break;
   }
-  return subOut[static_cast<size_t>(slot.index)];
+  return sub[index];
+}
+
+}  // namespace
+
+ByteSink*& RunState::sinkOf(Slot slot) {
+  return ofFamily(slot.family, slot.index, videoOut, audioOut, subOut);
 }
 
 StreamTimes& RunState::times(Family family, int slot) {
-  return const_cast<StreamTimes&>(std::as_const(*this).times(family, slot));
+  return ofFamily(family, slot, videoTimes, audioTimes, subTimes);
 }
 
 const StreamTimes& RunState::times(Family family, int slot) const {
-  switch (family) {
-    case Family::Video:
-      return videoTimes[static_cast<size_t>(slot)];
-    case Family::Audio:
-      return audioTimes[static_cast<size_t>(slot)];
-    case Family::Subpicture:
-      break;
-  }
-  return subTimes[static_cast<size_t>(slot)];
+  return ofFamily(family, slot, videoTimes, audioTimes, subTimes);
 }
 
 StreamDetails& RunState::details(Family family, int slot) {
-  return const_cast<StreamDetails&>(std::as_const(*this).details(family, slot));
+  return ofFamily(family, slot, videoDetails, audioDetails, subDetails);
 }
 
 const StreamDetails& RunState::details(Family family, int slot) const {
-  switch (family) {
-    case Family::Video:
-      return videoDetails[static_cast<size_t>(slot)];
-    case Family::Audio:
-      return audioDetails[static_cast<size_t>(slot)];
-    case Family::Subpicture:
-      break;
-  }
-  return subDetails[static_cast<size_t>(slot)];
+  return ofFamily(family, slot, videoDetails, audioDetails, subDetails);
 }
 
 void StreamDetails::set(std::string_view name, std::variant<int64_t, double, std::string> value) {

@@ -1,6 +1,5 @@
 #include "runs/read_run.h"
 
-#include <cmath>
 #include <memory>
 #include <string>
 
@@ -35,10 +34,8 @@ void logFrameReport(RunState& state, Console& console) {
     } else if (count > 0) {
       console.log(std::to_string(count) + " frames count" + stream);
     }
-    if (rate > 0) {
-      // nearbyint rounds half to even in the default rounding mode.
-      const double frames = std::nearbyint(state.duration * rate);
-      console.log(std::to_string(static_cast<long long>(frames)) + " calculated frames.");
+    if (const std::optional<int64_t> frames = calculatedFrames(state, slot)) {
+      console.log(std::to_string(*frames) + " calculated frames.");
     }
   }
   if (state.frameCount[0] + state.frameCount[1] > 0) console.log("");

@@ -1,10 +1,9 @@
 #include "runs/run_report.h"
 
-#include <cmath>
-
 #include "engine/stream_kinds.h"
 #include "report/markup.h"
 #include "runs/file_set.h"
+#include "runs/run_support.h"
 
 namespace korvell {
 
@@ -109,11 +108,8 @@ RunReport buildRunReport(const RunState& state) {
     const size_t slot = static_cast<size_t>(stream.slot);
     if (state.CountFrames) frames.counted = state.frameCount[slot];
     const double rate = state.frameRate[slot];
-    if (rate > 0) {
-      frames.frameRate = rate;
-      // nearbyint rounds half to even in the default rounding mode, as the frame report does.
-      frames.calculated = static_cast<int64_t>(std::nearbyint(state.duration * rate));
-    }
+    if (rate > 0) frames.frameRate = rate;
+    frames.calculated = calculatedFrames(state, stream.slot);
     report.frames.push_back(frames);
   }
   report.otherFiles = state.written.others;

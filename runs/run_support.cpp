@@ -1,5 +1,6 @@
 #include "runs/run_support.h"
 
+#include <cmath>
 #include <filesystem>
 #include <system_error>
 
@@ -100,6 +101,13 @@ void logDone(Console& console) {
 void showReady(Console& console) {
   console.status("Ready", 0);
   console.status("", 1);
+}
+
+std::optional<int64_t> calculatedFrames(const RunState& state, int slot) {
+  const double rate = state.frameRate[static_cast<size_t>(slot)];
+  if (rate <= 0) return std::nullopt;
+  // nearbyint rounds half to even in the default rounding mode.
+  return static_cast<int64_t>(std::nearbyint(state.duration * rate));
 }
 
 std::string frameTime(int32_t count, double rate) {

@@ -2,7 +2,9 @@
 // report and the Cancel command.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "engine/byte_io.h"
@@ -48,6 +50,10 @@ void showReady(Console& console);
 
 /// count / rate seconds as "h:mm:ss.zzz".
 std::string frameTime(int32_t count, double rate);
+
+/// The frames a video slot's duration holds at its frame rate, rounded to the nearest (ties
+/// to even): duration × frameRate. Empty while the slot has no frame rate.
+std::optional<int64_t> calculatedFrames(const RunState& state, int slot);
 
 /// The Cancel command: during a demux or rebuild pass the user confirms first ("Are you sure
 /// to stop demuxing?") and "Cancelled." is logged; a scan stops at once, silently.
