@@ -28,6 +28,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const std::string escaped = escapeMarkup(message);
   if (stripMarkup(escaped) != message) std::abort();
+  // Escaped text is well-formed markup, alone and inside a tag.
+  if (!markupProblem(escaped).empty() || !markupProblem("x [b]" + escaped + "[/b] y").empty()) {
+    std::abort();
+  }
   std::string bold;
   for (const StyledSegment& segment : parseMarkup("x [b]" + escaped + "[/b] y")) {
     if (segment.style.bold) bold += segment.text;

@@ -1,6 +1,7 @@
 // The playlist reader over arbitrary bytes and base names: the whole-buffer scan, the same
 // scan fed in two pieces (which must give the same lines and tables), the title selection,
-// and the reading as a run over a memory source.
+// and the reading as a run over a memory source, whose messages must be well-formed markup
+// that shows every label the playlist gave verbatim.
 //
 // Input: byte 0 is the base name's length (at most 31), then the base name, then the playlist.
 #include <cstddef>
@@ -46,9 +47,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   RunState state;
   fuzz::QuietHost host;
+  host.keepShown = true;
   MemorySource source(playlist, playlistSize);
   PlaylistResult result;
   readPlaylistFrom(state, host, "VPLST000.XPL", source, baseName, &result);
   if (result.titleFound != selection.found) std::abort();
+  // Each label the playlist gave is shown as it is, whatever brackets it holds.
+  for (const PlaylistStream& stream : selection.streams) {
+    if (!host.showed(stream.label + " found!")) std::abort();
+  }
   return 0;
 }

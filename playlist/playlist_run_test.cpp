@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "report/markup.h"
 #include "testing/recording_host.h"
 
 namespace korvell {
@@ -175,6 +176,28 @@ TEST(ReadPlaylist, TagSplitOverTwoReadBlocksIsCollectedWhole) {
   const std::string size = std::to_string(bytes.size());
   EXPECT_EQ(host.statusTexts[1], (std::vector<std::string>{"262144/" + size + " bytes",
                                                            size + "/" + size + " bytes", ""}));
+}
+
+TEST(ReadPlaylist, LabelsWithBracketsAreShownAndNamedAsTheyAre) {
+  for (const std::string description : {"Eng[lish", "Eng]lish", "[b]Eng[/b]", "[[x"}) {
+    const std::string xpl =
+        "<Playlist><AudioAttributeItem index=\"1\" codec=\"DD+\"/>\n<Title><Clip "
+        "src=\"MOVIE.MAP\"/>\n<Audio streamNumber=\"1\" mediaAttr=\"1\" description=\"" +
+        description + "\"/></Title></Playlist>";
+    const std::vector<uint8_t> bytes(xpl.begin(), xpl.end());
+    MemorySource source(bytes);
+    RunState state;
+    RecordingHost host;
+    PlaylistResult result;
+    readPlaylistFrom(state, host, "mem.XPL", source, "MOVIE", &result);
+    const std::string label = "DD+.stream.00." + description;
+    EXPECT_EQ(state.streamLabel[audioBox(0)], label);
+    const auto found = std::find_if(host.lines.begin(), host.lines.end(),
+                                    [](const auto& line) { return line.ends_with(" found!"); });
+    ASSERT_NE(found, host.lines.end()) << description;
+    EXPECT_EQ(markupProblem(*found), "") << *found;
+    EXPECT_EQ(stripMarkup(*found), label + " found!");
+  }
 }
 
 // A source that hands out its first `good` bytes and then fails as a damaged disc would.

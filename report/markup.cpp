@@ -61,7 +61,32 @@ void append(std::vector<StyledSegment>& out, std::string text, const TextStyle& 
   }
 }
 
+bool knownTag(std::string_view name) {
+  return name == "b" || name == "i" || name == "u" || name == "s1" || name == "s2" ||
+         name == "bl" || name == "re" || name.starts_with("c:");
+}
+
 }  // namespace
+
+std::string markupProblem(std::string_view message) {
+  size_t pos = 0;
+  for (size_t open = findTagOpen(message, pos); open != std::string_view::npos;
+       open = findTagOpen(message, pos)) {
+    const size_t nameEnd = message.find(']', open);
+    if (nameEnd == std::string_view::npos) return "unclosed '[' at " + std::to_string(open);
+    const std::string_view name = message.substr(open + 1, nameEnd - open - 1);
+    if (name.starts_with('/')) return "stray closing tag [" + std::string(name) + "]";
+    if (!knownTag(name)) return "unknown tag [" + std::string(name) + "]";
+    const std::string closing = "[/" + std::string(name) + "]";
+    const size_t closeAt = findClosing(message, closing, nameEnd + 1);
+    if (closeAt == std::string_view::npos) return "tag [" + std::string(name) + "] not closed";
+    if (const size_t inner = findTagOpen(message, nameEnd + 1); inner < closeAt) {
+      return "a tag inside [" + std::string(name) + "]";
+    }
+    pos = closeAt + closing.size();
+  }
+  return {};
+}
 
 uint32_t parseColourValue(std::string_view hexText) {
   uint32_t value = 0;

@@ -41,6 +41,12 @@ std::string stripMarkup(std::string_view message);
 /// markup (an unclosed tag, a stray "[") never shows in the result.
 std::vector<StyledSegment> parseMarkup(std::string_view message);
 
+/// What is wrong with a message as markup, or empty when it is well formed: every tag is one
+/// of the known names (b, i, u, s1, s2, bl, re, c:...), is closed by its own closing tag, and
+/// holds no other tag (tags do not nest); no closing tag stands alone. "[[" is a literal "["
+/// anywhere. Messages the core writes are always well formed, whatever text they quote.
+std::string markupProblem(std::string_view message);
+
 /// The colour word of a "c:" tag value: hex digits in either case, other characters skipped.
 uint32_t parseColourValue(std::string_view hexText);
 

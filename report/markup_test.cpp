@@ -105,5 +105,28 @@ TEST(Markup, EscapedTextShowsExactlyAsItIs) {
   }
 }
 
+TEST(Markup, ProblemsOfMalformedMarkup) {
+  struct Case {
+    const char* message;
+    bool wellFormed;
+  };
+  const Case cases[] = {
+      {"Done.", true},
+      {"   Size = [bl]1920[/bl]x[bl]1080[/bl]", true},
+      {"[c:FF0000]x[/c:FF0000] and [[b]", true},
+      {"Eng[[lish found!", true},
+      {"a ] stray bracket closes nothing", true},
+      {"Eng[lish", false},         // unclosed "["
+      {"[b]bold", false},          // tag never closed
+      {"x[/b]", false},            // stray closing tag
+      {"[B]x[/B]", false},         // names are case-sensitive: B is unknown
+      {"[b][i]x[/i][/b]", false},  // tags do not nest
+      {"[b]x[/bl] [/b]", false},   // a tag inside a tagged segment
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(markupProblem(c.message).empty(), c.wellFormed) << c.message;
+  }
+}
+
 }  // namespace
 }  // namespace korvell
