@@ -8,9 +8,12 @@ cd "$(dirname "$0")"
 
 # The window tests run offscreen and again under Xvfb (xvfb, xauth) with a fixed-pitch font
 # (fonts-dejavu-core); ffmpeg and mkvtoolnix are the oracles; clang builds the fuzz targets;
-# nlohmann-json writes the command line's JSON report.
-tools/ensure_packages.sh cmake ninja-build g++ libgtest-dev libgmock-dev nlohmann-json3-dev \
-  qt6-base-dev libjpeg-dev xvfb xauth fonts-dejavu-core ffmpeg mkvtoolnix clang \
+# nlohmann-json writes the JSON report and the mkvmerge options file; CLI11 parses the command
+# line, pugixml reads the playlist model, libdvdread the DVD IFO, libsndfile writes WAV and
+# FLAC; dvdauthor and lsdvd author and read back the test DVDs.
+tools/ensure_packages.sh cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev \
+  nlohmann-json3-dev libcli11-dev libpugixml-dev libdvdread-dev libsndfile1-dev qt6-base-dev \
+  libjpeg-dev xvfb xauth fonts-dejavu-core ffmpeg mkvtoolnix dvdauthor lsdvd clang \
   libclang-rt-14-dev
 
 jobs=$(nproc)

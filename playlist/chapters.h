@@ -9,15 +9,9 @@
 #include <string_view>
 #include <vector>
 
-namespace korvell {
+#include "disc/chapter.h"
 
-/// One chapter of a title.
-struct Chapter {
-  int64_t startNs = 0;   ///< start from the title's beginning, in nanoseconds
-  std::string name;      ///< the displayName bytes as in the file (see displayUtf8)
-  std::string language;  ///< two or three lower-case ASCII letters, empty when unknown
-  bool operator==(const Chapter&) const = default;
-};
+namespace korvell {
 
 /// The frames per second that a timeBase attribute value ("60Hz", "50fps", "24") counts: the
 /// number its value starts with. 60 when the value is empty, does not start with a digit, or
