@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/walker.h"
+#include "testing/memory_outputs.h"
 #include "testing/ps_writer.h"
 #include "testing/recording_host.h"
 
@@ -298,16 +299,14 @@ struct Walk {
     MemorySource scan(bytes);
     state.source = &scan;
     EXPECT_TRUE(demux(state, host, WalkMode::Scan).ok());
+    state.firstPtsMin = 0;
+    testing::MemoryOutputs outputs;
     for (int number = 0; number < kSelectableSlots; ++number) {
       const Slot slot = slotAt(number);
       if (state.registeredId(slot) == -1) continue;
-      MemorySink& sink = sinks[{slot.family, slot.index}];
       state.selected[number] = true;
-      if (slot.family == Family::Video) state.videoOut[slot.index] = &sink;
-      if (slot.family == Family::Audio) state.audioOut[slot.index] = &sink;
-      if (slot.family == Family::Subpicture) state.subOut[slot.index] = &sink;
+      outputs.attach(state, slot, sinks[{slot.family, slot.index}]);
     }
-    state.firstPtsMin = 0;
     const auto registry = std::make_tuple(state.videoIds, state.audioIds, state.subIds);
     MemorySource again(bytes);
     state.source = &again;

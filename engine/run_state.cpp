@@ -79,10 +79,6 @@ auto& ofFamily(Family family, int slot, Video& video, Audio& audio, Sub& sub) {
 
 }  // namespace
 
-ByteSink*& RunState::sinkOf(Slot slot) {
-  return ofFamily(slot.family, slot.index, videoOut, audioOut, subOut);
-}
-
 StreamTimes& RunState::times(Family family, int slot) {
   return ofFamily(family, slot, videoTimes, audioTimes, subTimes);
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/byte_io.h"
+#include "engine/stream_output.h"
 
 namespace korvell {
 
@@ -154,15 +155,12 @@ struct RunState {
   bool Continue = true;
   char decimalSeparator = '.';  ///< of the real numbers the analysers print
 
-  // Output sinks of the Demux run; absent (null) unless the slot's file is open. Owned by the
-  // run that opened them.
-  std::array<ByteSink*, kVideoSlots> videoOut{};
-  std::array<ByteSink*, kAudioSlots> audioOut{};
-  std::array<ByteSink*, kSubSlots> subOut{};
-  /// The sink of a selectable slot (videoOut, audioOut or subOut).
-  ByteSink*& sinkOf(Slot slot);
-  /// The first sink whose write failed during the pass; the pass stops at its next poll.
-  ByteSink* failedSink = nullptr;
+  // The outputs of the Demux run by selectable slot number (slotNumber); null unless the
+  // slot's output is open. Owned by the run that created them.
+  std::array<StreamOutput*, kSelectableSlots> outputs{};
+  StreamOutput*& outputOf(Slot slot) { return outputs[slotNumber(slot)]; }
+  /// The first output whose piece failed during the pass; the pass stops at its next poll.
+  StreamOutput* failedOutput = nullptr;
 
   // The source being walked (owned by the run), the input path as the user gave it, and the
   // base name of the last run's file set (FEATURE_1, or FEATURE_1_FEATURE_2).

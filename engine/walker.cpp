@@ -260,13 +260,14 @@ void Walker::endHeader() {
   if (route_ == kRoutePrivate1) {
     subHeaderBytes_ = 4;
   } else {
-    inPayload_ = remaining_ > 0;
+    startPayload(route_);
   }
 }
 
 void Walker::startPayload(Route route) {
   route_ = route;
   inPayload_ = remaining_ > 0;
+  packetFirstPiece_ = true;
 }
 
 void Walker::substreamByte(uint8_t byte) {
@@ -356,7 +357,7 @@ void Walker::payloadPiece(const uint8_t* block, size_t start, size_t length) {
 Status demux(RunState& state, RunHost& host, WalkMode mode) {
   state.stopReason = StopReason::None;
   state.demuxing = mode == WalkMode::Demux;
-  state.failedSink = nullptr;
+  state.failedOutput = nullptr;
   host.setCancelEnabled(true);
   state.resetRegistry();
   const auto started = std::chrono::steady_clock::now();

@@ -67,7 +67,6 @@ class Walker {
 
   // payload.cpp: the demux writes.
   void writePiece(const uint8_t* piece, size_t length);
-  void append(ByteSink* sink, const uint8_t* data, size_t length);
 
   void payloadPiece(const uint8_t* block, size_t start, size_t length);
 
@@ -105,9 +104,10 @@ class Walker {
   bool firstDsi_ = true;
   uint32_t firstPtm_ = 0;
 
-  uint8_t streamId_ = 0;       // stream_id of the current packet
-  bool packetHasPts_ = false;  // the current packet's own header carried a PTS
-  uint32_t packetPts_ = 0;     // that PTS (pts_ itself is consumed by some streams)
+  uint8_t streamId_ = 0;           // stream_id of the current packet
+  bool packetHasPts_ = false;      // the current packet's own header carried a PTS
+  bool packetFirstPiece_ = false;  // the next payload piece is its packet's first
+  uint32_t packetPts_ = 0;         // that PTS (pts_ itself is consumed by some streams)
   uint32_t pts_ = 0;
   uint32_t dts_ = 0;
   uint32_t videoPts_ = 0;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "testing/memory_outputs.h"
 #include "testing/ps_writer.h"
 #include "testing/recording_host.h"
 #include "testing/test_files.h"
@@ -134,7 +135,8 @@ TEST(Walker, FirstClaimerKeepsTheSlotAndCollidersShareItsOutput) {
   Pass pass;
   MemorySink sink;
   pass.state.selected[slotNumber({Family::Audio, 0})] = true;
-  pass.state.audioOut[0] = &sink;
+  testing::MemoryOutputs outputs;
+  outputs.attach(pass.state, {Family::Audio, 0}, sink);
   pass.run(ps.bytes(), WalkMode::Demux);
   std::vector<uint8_t> expected = filled(10, 0xAC);
   const auto dts = filled(10, 0xD7);
@@ -152,7 +154,8 @@ TEST(Walker, SubpictureBeyondSlot15IsRegisteredButNeverWritten) {
   Pass demuxPass;
   demuxPass.state.selected.fill(true);
   MemorySink sink;
-  demuxPass.state.subOut[0] = &sink;
+  testing::MemoryOutputs outputs;
+  outputs.attach(demuxPass.state, {Family::Subpicture, 0}, sink);
   demuxPass.run(ps.bytes(), WalkMode::Demux);
   EXPECT_TRUE(sink.bytes().empty());
 }
@@ -179,7 +182,8 @@ TEST(Walker, StartCodeSplitAcrossBlocksAndPayloadSpanningBlocks) {
     Pass pass;
     MemorySink sink;
     pass.state.selected[slotNumber({Family::Audio, 2})] = true;
-    pass.state.audioOut[2] = &sink;
+    testing::MemoryOutputs outputs;
+    outputs.attach(pass.state, {Family::Audio, 2}, sink);
     pass.run(ps.bytes(), WalkMode::Demux);
     EXPECT_EQ(sink.bytes(), payload) << before;  // two pieces, one after the other
   }
@@ -224,7 +228,8 @@ TEST(Walker, SupRecordsRebaseThePtsAndOnlyPacketsWithTheirOwnPtsStartOne) {
   pass.state.firstPtsMin = 0x00002345;
   pass.state.selected[slotNumber({Family::Subpicture, 0})] = true;
   MemorySink sink;
-  pass.state.subOut[0] = &sink;
+  testing::MemoryOutputs outputs;
+  outputs.attach(pass.state, {Family::Subpicture, 0}, sink);
   pass.run(ps.bytes(), WalkMode::Demux);
   std::vector<uint8_t> expected = {'S', 'P', 0x00, 0x00, 0x01, 0x00, 0, 0, 0, 0};
   expected.insert(expected.end(), unit.begin(), unit.end());
@@ -239,7 +244,8 @@ TEST(Walker, MpegAudioIsNeverWrittenToAnAudioSlot) {
   Pass pass;
   pass.state.selected.fill(true);
   MemorySink sink;
-  pass.state.audioOut[0] = &sink;
+  testing::MemoryOutputs outputs;
+  outputs.attach(pass.state, {Family::Audio, 0}, sink);
   pass.run(ps.bytes(), WalkMode::Demux);
   EXPECT_EQ(sink.bytes(), filled(10, 0xAC));
 }
@@ -350,7 +356,8 @@ TEST(Walker, FrameCountsAndLiveSelectionInDemuxMode) {
   MemorySink sink;
   const int video0 = slotNumber({Family::Video, 0});
   state.selected[video0] = true;
-  state.videoOut[0] = &sink;
+  testing::MemoryOutputs outputs;
+  outputs.attach(state, {Family::Video, 0}, sink);
   size_t writtenAtFirstPoint = 0;
   host.onEvents = [&](int point) {
     if (point == 1) {
@@ -389,8 +396,9 @@ TEST(Walker, DamagedInputNeverCrashesOrHangs) {
       Pass pass;
       pass.state.selected.fill(true);
       MemorySink sinks[kSelectableSlots];
+      testing::MemoryOutputs outputs;
       for (int s = 0; s < kSelectableSlots; ++s)
-        pass.state.sinkOf(slotAt(s)) = &sinks[s];
+        outputs.attach(pass.state, slotAt(s), sinks[s]);
       pass.run(input, mode);
       EXPECT_TRUE(pass.ok);
       size_t written = 0;
@@ -458,7 +466,8 @@ TEST(Walker, FrameCountEqualsTheStartCodesWherePacketsCutThem) {
       Pass demuxPass;
       MemorySink sink;
       demuxPass.state.selected[slotNumber({Family::Video, 0})] = true;
-      demuxPass.state.videoOut[0] = &sink;
+      testing::MemoryOutputs outputs;
+      outputs.attach(demuxPass.state, {Family::Video, 0}, sink);
       demuxPass.run(ps.bytes(), WalkMode::Demux);
       EXPECT_TRUE(sink.bytes() == es) << c.sample;
       EXPECT_EQ(demuxPass.state.frameCount[0], static_cast<int32_t>(codes.size())) << c.sample;
@@ -503,7 +512,8 @@ TEST(Walker, AudioObjectPrivateHeadersAreSkippedByTheirOwnLength) {
     MemorySink sink;
     pass.state.sourcePath = c.path;
     pass.state.selected[slotNumber({Family::Audio, c.id & 0x0F})] = true;
-    pass.state.audioOut[c.id & 0x0F] = &sink;
+    testing::MemoryOutputs outputs;
+    outputs.attach(pass.state, {Family::Audio, c.id & 0x0F}, sink);
     pass.run(ps.bytes(), WalkMode::Demux);
     EXPECT_TRUE(sink.bytes() == (c.payloadWritten ? mlp : std::vector<uint8_t>{})) << c.path;
   }

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/raw_outputs.h"
 #include "engine/walker.h"
 #include "playlist/chapters.h"
 #include "report/markup.h"
@@ -51,28 +52,30 @@ RunOutcome writeTextFile(FileSystem& files, const std::string& path, const std::
   return RunOutcome::Done;
 }
 
-// The sinks of one run: attached to the run state while open, detached and closed together.
-class SinkSet {
+// The outputs of one run: attached to the run state while open, detached and finished
+// together.
+class OutputSet {
  public:
-  explicit SinkSet(RunState& state) : state_(state) {}
-  ~SinkSet() { closeAll(); }
-  void add(Slot slot, std::unique_ptr<ByteSink> sink) {
-    state_.sinkOf(slot) = sink.get();
-    sinks_.push_back({slot, std::move(sink)});
+  explicit OutputSet(RunState& state) : state_(state) {}
+  ~OutputSet() { finishAll(); }
+  void add(Slot slot, std::unique_ptr<StreamOutput> output) {
+    state_.outputOf(slot) = output.get();
+    outputs_.push_back({slot, std::move(output)});
   }
-  /// Closes every sink; returns the first that failed (a write or the final flush), or null.
-  const ByteSink* closeAll() {
-    const ByteSink* failedSink = state_.failedSink;
-    for (auto& [slot, sink] : sinks_) {
-      state_.sinkOf(slot) = nullptr;
-      if (!sink->close().ok() && failedSink == nullptr) failedSink = sink.get();
+  /// Finishes every output; returns the first that failed (a piece or the final writes), or
+  /// null.
+  const StreamOutput* finishAll() {
+    const StreamOutput* failedOutput = state_.failedOutput;
+    for (auto& [slot, output] : outputs_) {
+      state_.outputOf(slot) = nullptr;
+      if (!output->finish().ok() && failedOutput == nullptr) failedOutput = output.get();
     }
-    return failedSink;
+    return failedOutput;
   }
 
  private:
   RunState& state_;
-  std::vector<std::pair<Slot, std::unique_ptr<ByteSink>>> sinks_;
+  std::vector<std::pair<Slot, std::unique_ptr<StreamOutput>>> outputs_;
 };
 
 void logFrameLines(const RunState& state, Console& console) {
@@ -91,7 +94,7 @@ void logFrameLines(const RunState& state, Console& console) {
 }
 
 RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, const RunSettings& settings,
-                   SinkSet& sinks) {
+                   OutputSet& outputs) {
   host.log("Opening file " + escapeMarkup(namePart(set.firstPath)));
   host.status("Opening", 0);
   FileSystem& files = *settings.files;
@@ -107,7 +110,11 @@ RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, const Run
                                             extensionOf(slot.family, settings));
     auto sink = createOutput(files, name, set.firstPath, set.secondFile, host);
     if (!sink) return RunOutcome::CreateFailed;
-    sinks.add(slot, std::move(sink));
+    if (slot.family == Family::Subpicture) {
+      outputs.add(slot, std::make_unique<SupRecordOutput>(std::move(sink), state.firstPtsMin));
+    } else {
+      outputs.add(slot, std::make_unique<RawOutput>(std::move(sink)));
+    }
     state.written.streams[number] = name;
     host.log("Creating " + escapeMarkup(name));
   }
@@ -138,13 +145,13 @@ RunOutcome demuxRun(RunState& state, RunHost& host, const RunSettings& settings)
   state.secondFile = set.secondFile;
   state.written = {};
 
-  SinkSet sinks(state);
-  RunOutcome outcome = walkSet(state, host, set, settings, sinks);
-  if (const ByteSink* failedSink = sinks.closeAll(); failedSink != nullptr) {
-    reportFailure(failedSink->path(), failedSink->status(), host);
+  OutputSet outputs(state);
+  RunOutcome outcome = walkSet(state, host, set, settings, outputs);
+  if (const StreamOutput* failedOutput = outputs.finishAll(); failedOutput != nullptr) {
+    reportFailure(failedOutput->failedPath(), failedOutput->status(), host);
     if (!failed(outcome)) outcome = RunOutcome::WriteFailed;
   }
-  state.failedSink = nullptr;
+  state.failedOutput = nullptr;
   if (failed(outcome)) {
     state.frameCount.fill(0);
     showReady(host);

@@ -27,6 +27,7 @@
 #include "runs/read_run.h"
 #include "runs/rebuild_run.h"
 #include "runs/run_support.h"
+#include "testing/memory_outputs.h"
 #include "testing/ps_writer.h"
 #include "testing/recording_host.h"
 #include "testing/sample_disc.h"
@@ -156,12 +157,9 @@ TEST_F(Robustness, AFileCutInsideEveryHeaderFieldGivesABeginningOfEachStream) {
     MemorySource source(disc.data(), size);
     state.source = &source;
     state.selected.fill(true);
+    testing::MemoryOutputs outputs;
     for (int i = 0; i < kSelectableSlots; ++i) {
-      const Slot slot = slotAt(i);
-      ByteSink** table = slot.family == Family::Video   ? state.videoOut.data()
-                         : slot.family == Family::Audio ? state.audioOut.data()
-                                                        : state.subOut.data();
-      table[slot.index] = &sinks[static_cast<size_t>(i)];
+      outputs.attach(state, slotAt(i), sinks[static_cast<size_t>(i)]);
     }
     EXPECT_TRUE(demux(state, host, mode).ok());
     state.source = nullptr;

@@ -1,0 +1,32 @@
+// Outputs over memory sinks, for tests that drive the walker in demux mode directly.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "engine/byte_io.h"
+#include "engine/raw_outputs.h"
+#include "engine/run_state.h"
+
+namespace korvell::testing {
+
+/// Keeps the outputs it attaches alive for as long as it lives.
+class MemoryOutputs {
+ public:
+  /// Attaches an output over `sink` (which must outlive this object) to `slot` of `state`: the
+  /// payload as it stands for video and audio, ".sup" records rebased on state.firstPtsMin as
+  /// it is now for subpictures.
+  void attach(RunState& state, Slot slot, ByteSink& sink) {
+    if (slot.family == Family::Subpicture) {
+      outputs_.push_back(std::make_unique<SupRecordOutput>(sink, state.firstPtsMin));
+    } else {
+      outputs_.push_back(std::make_unique<RawOutput>(sink));
+    }
+    state.outputOf(slot) = outputs_.back().get();
+  }
+
+ private:
+  std::vector<std::unique_ptr<StreamOutput>> outputs_;
+};
+
+}  // namespace korvell::testing
