@@ -119,49 +119,6 @@ void demuxAll(benchmark::State& bench, const std::vector<uint8_t>& bytes) {
     }
     MemorySource source(bytes);
     state.source = &source;
-    benchmark::DoNotOptimize(demux(state, host, WalkMode::Scan));
-    benchmark::DoNotOptimize(state.frameCount);
-  }
-  bench.SetBytesProcessed(static_cast<int64_t>(bench.iterations() * bytes.size()));
-}
-
-void demuxAll(benchmark::State& bench, const std::vector<uint8_t>& bytes) {
-  if (bytes.empty()) {
-    bench.SkipWithError("sample stream could not be built");
-    return;
-  }
-  testing::NullHost host;  // the benchmark measures the walk alone
-  RunState state;
-  state.FastCheck = false;
-  // The scan fills the registry and the earliest PTS, as the Read run does before a demux.
-  {
-    MemorySource source(bytes);
-    state.source = &source;
-    demux(state, host, WalkMode::Scan);
-  }
-  state.selected.fill(true);
-  for (auto _ : bench) {
-    std::array<std::unique_ptr<MemorySink>, kSelectableSlots> sinks;
-    for (int number = 0; number < kSelectableSlots; ++number) {
-      sinks[number] = std::make_unique<MemorySink>();
-      const Slot slot = slotAt(number);
-      switch (slot.family) {
-        case Family::Video:
-          testing::MemoryOutputs outputs;
-          outputs.attach(state, {Family::Video, slot.index}, sinks[number].get());
-          break;
-        case Family::Audio:
-          testing::MemoryOutputs outputs;
-          outputs.attach(state, {Family::Audio, slot.index}, sinks[number].get());
-          break;
-        case Family::Subpicture:
-          testing::MemoryOutputs outputs;
-          outputs.attach(state, {Family::Subpicture, slot.index}, sinks[number].get());
-          break;
-      }
-    }
-    MemorySource source(bytes);
-    state.source = &source;
     benchmark::DoNotOptimize(demux(state, host, WalkMode::Demux));
   }
   bench.SetBytesProcessed(static_cast<int64_t>(bench.iterations() * bytes.size()));
