@@ -19,22 +19,6 @@ namespace korvell::cli {
 
 namespace {
 
-// v0, v1, a00..a15, s00..s15 (a single digit is accepted for audio and subpicture too).
-int slotNumberOfName(const std::string& name) {
-  if (name.size() < 2 || name.size() > 3) return -1;
-  int index = 0;
-  for (size_t i = 1; i < name.size(); ++i) {
-    if (name[i] < '0' || name[i] > '9') return -1;
-    index = index * 10 + (name[i] - '0');
-  }
-  if (name[0] == 'v' && index < kVideoSlots && name.size() == 2) {
-    return slotNumber({Family::Video, index});
-  }
-  if (name[0] == 'a' && index < kAudioSlots) return slotNumber({Family::Audio, index});
-  if (name[0] == 's' && index < kSubSlots) return slotNumber({Family::Subpicture, index});
-  return -1;
-}
-
 RunSettings settingsOf(const CliOptions& options) {
   RunSettings settings;
   settings.inputPath = options.input;
@@ -125,7 +109,7 @@ int showPlaylist(const CliOptions& options, RunState& state, TerminalHost& host)
   printTree(result.tree.roots, 0);
   for (int number = 0; number < kSelectableSlots; ++number) {
     if (result.enabled[number]) {
-      printLine(boxName(slotAt(number)) + " " + displayUtf8(state.streamLabel[number]));
+      printLine(slotName(slotAt(number)) + " " + displayUtf8(state.streamLabel[number]));
     }
   }
   return kExitDone;
@@ -137,7 +121,8 @@ bool applySelection(const std::vector<std::string>& names, RunState& state, std:
   if (names.empty()) return true;
   std::array<bool, kSelectableSlots> chosen{};
   for (const auto& name : names) {
-    int number = slotNumberOfName(name);
+    const std::optional<Slot> named = slotNamed(name);
+    int number = named ? slotNumber(*named) : -1;
     if (number < 0) {
       for (int n = 0; n < kSelectableSlots; ++n) {
         if (state.selected[n] && state.streamLabel[n] == name) number = n;

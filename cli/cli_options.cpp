@@ -8,8 +8,6 @@ namespace korvell::cli {
 
 namespace {
 
-constexpr size_t kMaxExtension = 5;  // the window's extension fields take at most 5 characters
-
 std::vector<std::string> splitList(const std::string& text) {
   std::vector<std::string> items;
   size_t start = 0;
@@ -21,11 +19,6 @@ std::vector<std::string> splitList(const std::string& text) {
     start = comma + 1;
   }
   return items;
-}
-
-bool isProgramStream(const std::string& path) {
-  const std::string extension = upperExtension(path);
-  return extension == ".EVO" || extension == ".VOB" || extension == ".AOB";
 }
 
 std::optional<Command> commandNamed(const std::string& name) {
@@ -230,8 +223,9 @@ std::optional<CliOptions> parseCommandLine(const std::vector<std::string>& args,
   };
   const auto extension = [&](const std::string& option, std::string* out) {
     if (!value(option, out)) return false;
-    if (out->size() > kMaxExtension) {
-      *error = "option " + option + " takes at most 5 characters";
+    if (out->size() > kMaxExtensionLength) {
+      *error = "option " + option + " takes at most " + std::to_string(kMaxExtensionLength) +
+               " characters";
       return false;
     }
     return true;

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "runs/run_settings.h"
+
 namespace korvell::cli {
 
 enum class Command { Read, Demux, Rebuild, Xpl, Help, Version };
@@ -26,9 +28,9 @@ struct CliOptions {
   bool fastCheck = true;
   bool countFrames = true;
   bool details = true;
-  std::string videoExt = "mpv";
-  std::string audioExt = "mpa";
-  std::string subExt = "sup";
+  std::string videoExt = kDefaultVideoExt;
+  std::string audioExt = kDefaultAudioExt;
+  std::string subExt = kDefaultSubExt;
   ColourMode colour = ColourMode::Auto;
   bool markup = false;
   bool json = false;          ///< --json: one JSON document on stdout instead of the lines

@@ -169,7 +169,7 @@ json playlistJson(const std::string& playlist, const std::string& source,
   for (int number = 0; number < kSelectableSlots; ++number) {
     if (!result.enabled[static_cast<size_t>(number)]) continue;
     const Slot slot = slotAt(number);
-    document["tracks"].push_back({{"box", boxName(slot)},
+    document["tracks"].push_back({{"box", slotName(slot)},
                                   {"family", familyName(slot.family)},
                                   {"label", text(state.streamLabel[static_cast<size_t>(number)])}});
   }

@@ -14,13 +14,13 @@ namespace korvell::cli {
 /// The document of a read, demux or rebuild run: `command` is the subcommand's name and
 /// `outcome` how its last run ended ("done", "cancelled").
 nlohmann::ordered_json runReportJson(const RunReport& report, const std::string& command,
-                             const std::string& outcome);
+                                     const std::string& outcome);
 
 /// The document of xpl: the playlist, the title that plays `source` (or null), its tracks
 /// with their labels and its chapters; `chaptersFile` when --chapters wrote one.
 nlohmann::ordered_json playlistJson(const std::string& playlist, const std::string& source,
-                            const PlaylistResult& result, const RunState& state,
-                            const std::string& chaptersFile);
+                                    const PlaylistResult& result, const RunState& state,
+                                    const std::string& chaptersFile);
 
 /// "0xBD": two upper-case hex digits.
 std::string hexId(uint8_t id);

@@ -6,24 +6,6 @@
 
 namespace korvell {
 
-Slot slotAt(int number) {
-  if (number < kVideoSlots) return {Family::Video, number};
-  if (number < kVideoSlots + kAudioSlots) return {Family::Audio, number - kVideoSlots};
-  return {Family::Subpicture, number - kVideoSlots - kAudioSlots};
-}
-
-int slotNumber(Slot slot) {
-  switch (slot.family) {
-    case Family::Video:
-      return slot.index;
-    case Family::Audio:
-      return kVideoSlots + slot.index;
-    case Family::Subpicture:
-      return kVideoSlots + kAudioSlots + slot.index;
-  }
-  return 0;
-}
-
 ReadBuffer::ReadBuffer() : storage_(kGuard + kReadBlock + kGuard, 0) {}
 
 void ReadBuffer::keepTail(size_t n) {
@@ -128,17 +110,7 @@ int32_t RunState::registeredId(Slot slot) const {
 void resetSelection(RunState& state) {
   for (int number = 0; number < kSelectableSlots; ++number) {
     state.selected[number] = false;
-    switch (slotAt(number).family) {
-      case Family::Video:
-        state.streamLabel[number] = "No video stream";
-        break;
-      case Family::Audio:
-        state.streamLabel[number] = "No audio stream";
-        break;
-      case Family::Subpicture:
-        state.streamLabel[number] = "No subpicture";
-        break;
-    }
+    state.streamLabel[number] = emptyBoxCaption(slotAt(number).family);
   }
 }
 

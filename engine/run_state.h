@@ -13,32 +13,13 @@
 #include <vector>
 
 #include "engine/byte_io.h"
+#include "engine/slots.h"
 #include "engine/stream_output.h"
 
 namespace korvell {
 
 constexpr size_t kReadBlock = 0x40000;  // 262,144 bytes per walker read
 constexpr size_t kPackSize = 2048;
-constexpr int kVideoSlots = 2;  // selectable video slots (the table has 16 entries)
-constexpr int kAudioSlots = 16;
-constexpr int kSubSlots = 16;  // selectable subpicture slots (the table has 32)
-constexpr int kSubTableSlots = 32;
-constexpr int kSelectableSlots = kVideoSlots + kAudioSlots + kSubSlots;  // 34
-
-/// The three stream families; a selectable slot is a family and an index.
-enum class Family { Video, Audio, Subpicture };
-
-/// A selectable slot: video 0..1, audio 0..15 or subpicture 0..15.
-struct Slot {
-  Family family;
-  int index;
-  bool operator==(const Slot&) const = default;
-};
-
-/// The 34 selectable slots in the order of the runs: video 0 and 1, audio 00 to 15,
-/// subpicture 00 to 15. slotAt(i) and slotNumber(slot) convert between the two forms.
-Slot slotAt(int number);
-int slotNumber(Slot slot);
 
 /// The read buffer: one block of kReadBlock bytes with a guard area on each side. The guard
 /// before the block holds the tail of the previous block, the guard after it zero bytes, so
@@ -231,8 +212,7 @@ struct RunState {
   int32_t registeredId(Slot slot) const;
 };
 
-/// Every selectable slot unselected, with the reset captions "No video stream",
-/// "No audio stream" and "No subpicture".
+/// Every selectable slot unselected and labelled with its empty box's caption.
 void resetSelection(RunState& state);
 
 }  // namespace korvell

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <iterator>
 
-#include "engine/run_state.h"
+#include "engine/slots.h"
 
 namespace korvell {
 

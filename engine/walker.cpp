@@ -1,29 +1,17 @@
 #include "engine/walker.h"
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <cstring>
 #include <string>
 
+#include "engine/file_kinds.h"
 #include "engine/walker_internal.h"
 #include "report/text_format.h"
 
 namespace korvell {
 
 namespace {
-
-bool hasAobExtension(const std::string& path) {
-  const size_t dot = path.find_last_of('.');
-  const size_t separator = path.find_last_of("/\\:");
-  if (dot == std::string::npos || (separator != std::string::npos && separator > dot)) {
-    return false;
-  }
-  std::string ext = path.substr(dot);
-  for (char& c : ext)
-    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return ext == ".AOB";
-}
 
 // The substream bytes read before an audio substream's kind decides the rest of its header.
 constexpr int kSubstreamHeaderRead = 4;
@@ -52,7 +40,7 @@ Walker::Walker(RunState& state, RunHost& host, WalkMode mode)
       mode_(mode),
       file_(mode == WalkMode::Scan && !state.scannedFiles.empty() ? &state.scannedFiles.back()
                                                                   : nullptr),
-      aobSource_(hasAobExtension(state.sourcePath)) {}
+      aobSource_(isAudioObject(state.sourcePath)) {}
 
 void Walker::walkBlock(const uint8_t* block, size_t n) {
   size_t i = 0;

@@ -59,16 +59,6 @@ std::string CutExt(const std::string& name) {
   return name.substr(0, dot);
 }
 
-std::string upperExtension(const std::string& path) {
-  const std::string name = namePart(path);
-  const size_t dot = name.find_last_of('.');
-  if (dot == std::string::npos) return {};
-  std::string ext = name.substr(dot);
-  for (char& c : ext)
-    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return ext;
-}
-
 std::string getsecond(const std::string& path, const FileSystem& files) {
   const std::string folder = folderPart(path);
   const std::string name = namePart(path);
@@ -127,9 +117,7 @@ std::string SubLabel(int32_t id) {
 }
 
 std::string streamLabelFor(Slot slot, int32_t id) {
-  std::string number = std::to_string(slot.index);
-  if (slot.family != Family::Video && number.size() < 2) number = "0" + number;
-  return codecLabel(id, slot.family) + "." + number;
+  return codecLabel(id, slot.family) + "." + slotDigits(slot);
 }
 
 namespace {

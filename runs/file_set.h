@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/file_kinds.h"
 #include "engine/file_system.h"
 #include "engine/run_state.h"
 
@@ -19,9 +20,6 @@ std::string namePart(const std::string& path);
 /// separator follows that dot. FEATURE_1.EVO gives FEATURE_1, a.b.EVO gives a.b, MOVIE gives
 /// MOVIE, .EVO gives the empty text.
 std::string CutExt(const std::string& name);
-
-/// The upper-cased extension of a path, dot included (".EVO"), or empty.
-std::string upperExtension(const std::string& path);
 
 /// The second file of the set that begins with path, or empty. Looks at the first "_" of the
 /// name only: the digit after it (0 to 8) is advanced by one, or else the digit before it;

@@ -39,13 +39,6 @@ bool hasBox(Family family, int slot, const StreamKindInfo& kind) {
 
 }  // namespace
 
-std::string boxName(Slot slot) {
-  std::string number = std::to_string(slot.index);
-  if (slot.family == Family::Video) return "v" + number;
-  if (number.size() < 2) number = "0" + number;
-  return (slot.family == Family::Audio ? "a" : "s") + number;
-}
-
 RunReport buildRunReport(const RunState& state) {
   RunReport report;
   report.files = state.scannedFiles;
@@ -57,7 +50,7 @@ RunReport buildRunReport(const RunState& state) {
     report.systemHeader = state.scannedFiles.front().systemHeader;
     report.navigation = state.scannedFiles.front().navigation;
   }
-  const bool audioObject = upperExtension(state.sourcePath) == ".AOB";
+  const bool audioObject = isAudioObject(state.sourcePath);
 
   for (const Family family : {Family::Video, Family::Audio, Family::Subpicture}) {
     for (int slot = 0; slot < tableSlots(family); ++slot) {
@@ -85,7 +78,7 @@ RunReport buildRunReport(const RunState& state) {
       stream.codecName = kind->codecName;
       if (hasBox(family, slot, *kind)) {
         const int number = slotNumber({family, slot});
-        stream.box = boxName({family, slot});
+        stream.box = slotName({family, slot});
         stream.label = state.streamLabel[static_cast<size_t>(number)];
         stream.selected = state.selected[static_cast<size_t>(number)];
         stream.file = state.written.streams[static_cast<size_t>(number)];

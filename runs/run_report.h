@@ -50,9 +50,6 @@ struct RunReport {
   std::vector<std::string> otherFiles;  ///< chapter files, the rebuilt program stream
 };
 
-/// The short name of a selectable slot: v0, v1, a00..a15, s00..s15.
-std::string boxName(Slot slot);
-
 /// The record of the last Read run (and the Demux or Rebuild run after it) in `state`.
 RunReport buildRunReport(const RunState& state);
 

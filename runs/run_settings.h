@@ -1,6 +1,7 @@
 // What a front end hands to a run besides the run state.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -13,12 +14,19 @@ namespace korvell {
 /// "No auto process").
 enum class FollowOn { None, Demux, Rebuild };
 
+/// The extensions of stream files when the user has not chosen others, and the most
+/// characters an extension may have (the window's fields take no more).
+inline constexpr const char* kDefaultVideoExt = "mpv";
+inline constexpr const char* kDefaultAudioExt = "mpa";
+inline constexpr const char* kDefaultSubExt = "sup";
+inline constexpr size_t kMaxExtensionLength = 5;
+
 struct RunSettings {
   std::string inputPath;     ///< the chosen input file
   std::string outputFolder;  ///< empty: beside the input file
-  std::string videoExt = "mpv";
-  std::string audioExt = "mpa";
-  std::string subExt = "sup";
+  std::string videoExt = kDefaultVideoExt;
+  std::string audioExt = kDefaultAudioExt;
+  std::string subExt = kDefaultSubExt;
   bool autoClear = false;
   FollowOn followOn = FollowOn::None;
   /// Demux: audio and subpicture files are named "PREFIX.LABEL DELAY <n>ms.EXT", n being the

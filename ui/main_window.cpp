@@ -37,6 +37,23 @@ namespace korvell {
 
 namespace {
 
+// The open dialog's filters: every kind Korvell reads, then each kind alone, both cases of
+// each extension (the dialog matches case-sensitively on some platforms).
+QStringList sourceFilters() {
+  QStringList patterns;
+  QStringList filters;
+  for (const ProgramStreamKind& kind : kProgramStreamKinds) {
+    const QString upper = QStringLiteral("*") + QString::fromLatin1(kind.extension);
+    const QString both = upper.toLower() + QLatin1Char(' ') + upper;
+    patterns << both;
+    filters << QString::fromLatin1(kind.description) + QStringLiteral(" (") + both +
+                   QLatin1Char(')');
+  }
+  filters.prepend(QStringLiteral("All supported file (") + patterns.join(QLatin1Char(' ')) +
+                  QLatin1Char(')'));
+  return filters;
+}
+
 QString qs(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -88,7 +105,8 @@ void TfMain::selectionChanged() {
     check->setChecked(selected);
     check->setEnabled(selected);
     // cbVideo2..7 have no slot and so always show the reset caption.
-    check->setText(slot >= 0 ? qs(state_.streamLabel[slot]) : QStringLiteral("No video stream"));
+    check->setText(slot >= 0 ? qs(state_.streamLabel[slot])
+                             : QString::fromLatin1(emptyBoxCaption(Family::Video)));
   }
 }
 
@@ -138,13 +156,8 @@ QString TfMain::chooseFile(const QString& title, const QString& folder, const QS
 
 void TfMain::bbEVOClick() {
   if (busy_) return;
-  const QString path =
-      chooseFile(QStringLiteral("Choose the EVO file to demux"), evoDir_,
-                 {QStringLiteral("All supported file (*.aob *.evo *.vob *.AOB *.EVO *.VOB)"),
-                  QStringLiteral("EVOB files (HD DVD) (*.evo *.EVO)"),
-                  QStringLiteral("AOB files (DVD Audio) (*.aob *.AOB)"),
-                  QStringLiteral("VOB files (DVD Video) (*.vob *.VOB)")},
-                 QString());
+  const QString path = chooseFile(QStringLiteral("Choose the EVO file to demux"), evoDir_,
+                                  sourceFilters(), QString());
   if (path.isEmpty()) return;  // dismissed: nothing changes
   setSourcePath(path);
   EVOadj();
@@ -265,7 +278,7 @@ void TfMain::bClearClick() {
 void TfMain::WMDropFiles(const QString& path) {
   if (busy_ || path.isEmpty()) return;
   const std::string extension = upperExtension(str(path));
-  if (extension == ".EVO" || extension == ".VOB") {
+  if (isProgramStream(extension)) {
     setSourcePath(path);
     EVOadj();
     if (cbAutoRead->isChecked()) bReadEVOClick();

@@ -70,7 +70,7 @@ QCheckBox* optionBox(const QString& name, const QString& text, const QString& hi
 QLineEdit* extensionField(const QString& name, const QString& text, QWidget* parent) {
   auto* field = new QLineEdit(text, parent);
   field->setObjectName(name);
-  field->setMaxLength(5);
+  field->setMaxLength(static_cast<int>(kMaxExtensionLength));
   field->setFixedWidth(48);
   return field;
 }
@@ -274,9 +274,11 @@ QWidget* TfMain::buildOptionsPage() {
   fileLayout->setSpacing(2);
   fileLayout->addWidget(new QLabel(QStringLiteral("Extensions (video, audio, subtitle)"), gbFile));
   auto* extensions = new QHBoxLayout;
-  eVideoExt = extensionField(QStringLiteral("eVideoExt"), QStringLiteral("mpv"), gbFile);
-  eAudioExt = extensionField(QStringLiteral("eAudioExt"), QStringLiteral("mpa"), gbFile);
-  eSubExt = extensionField(QStringLiteral("eSubExt"), QStringLiteral("sup"), gbFile);
+  eVideoExt =
+      extensionField(QStringLiteral("eVideoExt"), QString::fromLatin1(kDefaultVideoExt), gbFile);
+  eAudioExt =
+      extensionField(QStringLiteral("eAudioExt"), QString::fromLatin1(kDefaultAudioExt), gbFile);
+  eSubExt = extensionField(QStringLiteral("eSubExt"), QString::fromLatin1(kDefaultSubExt), gbFile);
   eSubExt->setToolTip(QStringLiteral("This is real .sup format, don't change!"));
   extensions->addWidget(eVideoExt);
   extensions->addWidget(eAudioExt);

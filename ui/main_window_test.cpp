@@ -171,14 +171,14 @@ class MainWindowTest : public QObject {
     QTRY_COMPARE(image->mapTo(&w, QPoint(0, 0)).x(), 600 / 2 - 63);
   }
 
-  void dropsTakeEvoAndVobAndXplAndIgnoreTheRest() {
+  void dropsTakeEvoVobAobAndXplAndIgnoreTheRest() {
     QuietWindow q;
     QVERIFY(!q.window.acceptDrops());  // drops are taken once the window is shown
     q.window.show();
     QVERIFY(q.window.acceptDrops());
     auto* source = child<QLineEdit>(q.window, "eEVOfile");
     auto* playlist = child<QLineEdit>(q.window, "eXPLfile");
-    uitest::dropPaths(&q.window, {"/discs/a/TRACK_1.AOB"});
+    uitest::dropPaths(&q.window, {"/discs/a/notes.txt"});
     QCOMPARE(source->text(), QString());
     uitest::dropPaths(&q.window, {"https://example.org/FEATURE_1.EVO"});
     QCOMPARE(source->text(), QString());
@@ -191,8 +191,9 @@ class MainWindowTest : public QObject {
     uitest::dropPaths(&q.window, {"/elsewhere/lists/VPLST000.XPL"});
     QCOMPARE(playlist->text(), QDir::toNativeSeparators("/elsewhere/lists/VPLST000.XPL"));
     QCOMPARE(source->text(), QDir::toNativeSeparators("/discs/hd/HVDVD_TS/FEATURE_1.EVO"));
-    uitest::dropPaths(&q.window, {"/discs/a/TRACK_1.AOB"});
-    QCOMPARE(source->text(), QDir::toNativeSeparators("/discs/hd/HVDVD_TS/FEATURE_1.EVO"));
+    // The browse dialog offers DVD-Audio objects, so a drop takes them too.
+    uitest::dropPaths(&q.window, {"/discs/a/AUDIO_TS/ATS_01_1.aob"});
+    QCOMPARE(source->text(), QDir::toNativeSeparators("/discs/a/AUDIO_TS/ATS_01_1.aob"));
   }
 
   void aSourceInHvdvdTsNamesThePlaylistBesideIt() {
