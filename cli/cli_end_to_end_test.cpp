@@ -147,9 +147,17 @@ TEST_F(CliEndToEnd, FfmpegDvdVobPrintsEveryDetailBlock) {
       "   Progressive Sequence = 1\n",
       "[b]Dolby Digital[/b] audio stream 0 found!\n",
       "   Transmission bitrate = [bl]448[/bl] kbit/s\n",
+      // ffmpeg numbers each codec from 0: DTS 0x88 and 0x89, LPCM 0xA0 to 0xA2 fall into held
+      // slots and take the next free ones.
       "[b]DTS HD (DTS)[/b] audio stream 1 found!\n",
+      "   Substream id = 88\n",
       "   Channel arrangement = [bl]L + R (stereo)[/bl]\n",
-      "[b]LPCM[/b] audio stream 2 found!\n",
+      "[b]DTS HD (DTS)[/b] audio stream 2 found!\n",
+      "   Substream id = 89\n",
+      "[b]LPCM[/b] audio stream 3 found!\n",
+      "   Substream id = A0\n",
+      "[b]LPCM[/b] audio stream 5 found!\n",
+      "   Substream id = A2\n",
       "   Quantization length = [bl]16[/bl] bits\n",
       "[b]Subpicture[/b] stream 0 found!\n",
       "   Format = [bl]2bitRLE[/bl]\n",

@@ -110,5 +110,50 @@ TEST_F(CliRealStreams, AudioObjectMlpDemuxesToTheStreamThatWasMuxed) {
       << "ffmpeg decoded no samples";
 }
 
+TEST_F(CliRealStreams, IdentifiersThatShareASlotDemuxToFilesOfTheirOwn) {
+  if (!haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed: slot clash check skipped";
+  // ffmpeg's DVD muxer numbers each codec from 0: AC-3 0x80 with LPCM 0xA0, and AC-3 0x80 with
+  // DTS 0x88, fall into audio slot 0 by their low bits.
+  struct Case {
+    const char* name;
+    const char* codec;    // the second track's encoder options
+    const char* rawForm;  // how ffmpeg writes the second track as an elementary stream
+    const char* label;
+  };
+  const Case cases[] = {
+      {"lpcm", "-c:a:1 pcm_s16be", "-f s16be", "LPCM.stream.01"},
+      {"dts", "-c:a:1 dca -strict -2 -ac:a:1 2", "-c copy -f dts", "DTSHD.stream.01"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const fs::path vob = root_ / (std::string("VTS_0") + (c.name[0] == 'l' ? "1" : "2") + "_1.VOB");
+    ASSERT_EQ(run("ffmpeg -hide_banner -loglevel error -y -f lavfi -i testsrc=size=720x576:rate=25"
+                  " -f lavfi -i sine=frequency=440:sample_rate=48000 -t 2 -map 0:v -map 1:a"
+                  " -map 1:a -c:v mpeg2video -c:a:0 ac3 " +
+                  std::string(c.codec) + " -f dvd " + vob.string())
+                  .status,
+              0);
+    const fs::path out = root_ / (std::string("out_") + c.name);
+    fs::create_directories(out);
+    const testing::CommandResult demux =
+        run(cli() + " demux " + vob.string() + " -o " + out.string());
+    ASSERT_EQ(demux.status, 0) << demux.output;
+    const std::string base = (out / vob.stem()).string();
+    const fs::path ac3 = root_ / (std::string(c.name) + ".ac3");
+    const fs::path second = root_ / (std::string(c.name) + ".second");
+    ASSERT_EQ(run("ffmpeg -hide_banner -loglevel error -y -i " + vob.string() +
+                  " -map 0:a:0 -c copy -f ac3 " + ac3.string() + " -map 0:a:1 " + c.rawForm + " " +
+                  second.string())
+                  .status,
+              0);
+    const auto ac3Bytes = testing::readFileBytes(ac3);
+    ASSERT_FALSE(ac3Bytes.empty());
+    EXPECT_TRUE(testing::readFileBytes(base + ".DD.stream.00.mpa") == ac3Bytes);
+    const auto secondBytes = testing::readFileBytes(second);
+    ASSERT_FALSE(secondBytes.empty());
+    EXPECT_TRUE(testing::readFileBytes(base + "." + c.label + ".mpa") == secondBytes);
+  }
+}
+
 }  // namespace
 }  // namespace korvell

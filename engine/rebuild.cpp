@@ -44,14 +44,13 @@ constexpr uint8_t kExtension2Flag = 0x01;
 // Where the stream of a pack lies, when the fixed offsets find it.
 struct StreamField {
   const StreamKindInfo* kind;
-  int slot;
   size_t offset;  // the byte that holds the identifier
 };
 
-// A stream of a selectable slot of its family, found by the fixed offsets.
-std::optional<StreamField> selectableField(const StreamKindInfo* kind, uint8_t id, size_t offset) {
+// A stream of a selectable kind, found by the fixed offsets.
+std::optional<StreamField> selectableField(const StreamKindInfo* kind, size_t offset) {
   if (kind == nullptr || !kind->registered || !kind->selectable) return std::nullopt;
-  return StreamField{kind, slotOf(*kind, id), offset};
+  return StreamField{kind, offset};
 }
 
 bool hasPackHeader(std::span<const uint8_t> pack) {
@@ -84,7 +83,7 @@ std::optional<StreamField> locateStream(std::span<const uint8_t> pack) {
   const StreamKindInfo* videoKind = findKind(IdSpace::StreamId, streamId);
   if (videoKind != nullptr && videoKind->family == Family::Video) {
     if (!packetEnd(pack)) return std::nullopt;
-    return selectableField(videoKind, streamId, kStreamId);
+    return selectableField(videoKind, kStreamId);
   }
   if (streamId != kPrivateStream1 && streamId != kExtendedStreamId) return std::nullopt;
 
@@ -102,7 +101,7 @@ std::optional<StreamField> locateStream(std::span<const uint8_t> pack) {
     if (headerEnd >= *end || headerEnd >= pack.size()) return std::nullopt;
     // Subpictures of slots 16 to 31 have no selectable slot and stay as they are.
     const uint8_t q = pack[headerEnd];
-    return selectableField(findKind(IdSpace::Substream, q), q, headerEnd);
+    return selectableField(findKind(IdSpace::Substream, q), headerEnd);
   }
 
   // Extended stream id: PTS and DTS (forbidden: DTS alone), then the extension flag byte,
@@ -121,7 +120,7 @@ std::optional<StreamField> locateStream(std::span<const uint8_t> pack) {
   const size_t offset = extension2 + 1;
   if (offset >= headerEnd || (pack[extension2] & 0x7F) == 0) return std::nullopt;
   const uint8_t extension = pack[offset];
-  return selectableField(findKind(IdSpace::Extension, extension), extension, offset);
+  return selectableField(findKind(IdSpace::Extension, extension), offset);
 }
 
 int selectedStreams(const RunState& state, Family family, int slots) {
@@ -177,9 +176,12 @@ PackAction rebuildPack(RunState& state, std::span<uint8_t> pack) {
   rewriteSystemHeader(state, pack);
   const auto field = locateStream(pack);
   if (!field) return PackAction::Write;
-  const Slot slot{field->kind->family, field->slot};
-  if (state.registeredId(slot) != -1 && !state.isSelected(slot)) return PackAction::Drop;
-  pack[field->offset] = renumberedId(state, *field->kind, pack[field->offset]);
+  // The stream's slot is the one the registry holds it in; a stream the Read run did not
+  // register stays in the output.
+  const uint8_t id = pack[field->offset];
+  const std::optional<Slot> slot = state.slotHolding(field->kind->family, id);
+  if (slot && !state.isSelected(*slot)) return PackAction::Drop;
+  pack[field->offset] = renumberedId(state, *field->kind, id);
   return PackAction::Write;
 }
 

@@ -159,6 +159,23 @@ TEST(RebuildPack, AStreamWhoseSlotIsEmptyIsKeptAndRenumbered) {
   EXPECT_EQ(pack[28], 0x80);
 }
 
+TEST(RebuildPack, AStreamIsDecidedByTheSlotTheRegistryHoldsItIn) {
+  // AC-3 0x80 claimed audio slot 0 first; DTS 0x88 took slot 1. Only the DTS box is clear.
+  RunState state;
+  state.audioIds[0] = 0x80;
+  state.audioIds[1] = 0x88;
+  state.selected[slotNumber({Family::Audio, 0})] = true;
+  std::vector<uint8_t> ac3 = substreamPack(0x80);
+  std::vector<uint8_t> dts = substreamPack(0x88);
+  EXPECT_EQ(rebuildPack(state, ac3), PackAction::Write);
+  EXPECT_EQ(rebuildPack(state, dts), PackAction::Drop);
+  // The other way round: the box of slot 0 clear drops AC-3 alone.
+  state.selected[slotNumber({Family::Audio, 0})] = false;
+  state.selected[slotNumber({Family::Audio, 1})] = true;
+  EXPECT_EQ(rebuildPack(state, ac3), PackAction::Drop);
+  EXPECT_EQ(rebuildPack(state, dts), PackAction::Write);
+}
+
 TEST(RebuildPack, UnusualLayoutsAreCopiedUnchangedEvenWhenTheirSlotIsClear) {
   RunState state;
   state.audioIds[1] = 0x81;

@@ -107,6 +107,16 @@ int32_t RunState::registeredId(Slot slot) const {
   return -1;
 }
 
+std::optional<Slot> RunState::slotHolding(Family family, int32_t id) const {
+  const int slots = family == Family::Video   ? kVideoSlots
+                    : family == Family::Audio ? kAudioSlots
+                                              : kSubSlots;
+  for (int index = 0; index < slots; ++index) {
+    if (registeredId({family, index}) == id) return Slot{family, index};
+  }
+  return std::nullopt;
+}
+
 void resetSelection(RunState& state) {
   for (int number = 0; number < kSelectableSlots; ++number) {
     state.selected[number] = false;

@@ -210,6 +210,10 @@ struct RunState {
   void resetRenumbering();
   /// Registry entry of a selectable slot.
   int32_t registeredId(Slot slot) const;
+  /// The selectable slot whose registry entry holds `id`, or nothing. A stream claims the slot
+  /// its identifier's low bits name unless another stream holds that one already, so the
+  /// registry, not the identifier, tells where a stream is.
+  std::optional<Slot> slotHolding(Family family, int32_t id) const;
 };
 
 /// Every selectable slot unselected and labelled with its empty box's caption.

@@ -1,5 +1,6 @@
 // Registration of streams, the scan report and the frame counter.
 #include <algorithm>
+#include <span>
 #include <string>
 
 #include "engine/analyser_dispatch.h"
@@ -11,10 +12,6 @@
 namespace korvell {
 
 namespace {
-
-void reportFound(RunHost& host, const StreamKindInfo& kind, int slot) {
-  host.log(std::string(kind.foundPrefix) + std::to_string(slot) + " found!");
-}
 
 // An analyser's console and field sink: each line goes on to the host and is kept, with each
 // named value, in the stream's details.
@@ -39,30 +36,80 @@ class DetailRecorder final : public Console, public FieldSink {
 
 }  // namespace
 
-void Walker::registerVideo(int32_t id) {
-  int32_t& entry = state_.videoIds[videoIndex_];
-  if (entry != -1) return;
-  entry = id;
-  if (mode_ == WalkMode::Scan) reportFound(host_, *videoKind_, videoIndex_);
+int Walker::claimSlot(Family family, const StreamKindInfo& kind, uint8_t id) {
+  const auto f = static_cast<size_t>(family);
+  int8_t& known = slotOfId_[f][id];
+  if (known != kSlotUnknown) return known;
+  std::span<int32_t> registry = family == Family::Video   ? std::span<int32_t>(state_.videoIds)
+                                : family == Family::Audio ? std::span<int32_t>(state_.audioIds)
+                                                          : std::span<int32_t>(state_.subIds);
+  // Video uses two of its sixteen entries; subpictures fill their sixteen selectable slots
+  // before the rest.
+  const int used = family == Family::Video ? kVideoSlots : static_cast<int>(registry.size());
+  const int selectable = family == Family::Subpicture ? kSubSlots : used;
+  const int natural = slotOf(kind, id);
+  // The first claimer keeps its slot; a later identifier that falls into a held slot takes
+  // the next free one of its family (within the selectable slots first, from its own on),
+  // so no two streams ever share a slot's output.
+  const auto firstFree = [&](int from, int to) {  // the first free slot in [from, to)
+    for (int candidate = from; candidate < to; ++candidate)
+      if (registry[candidate] == -1) return candidate;
+    return -1;
+  };
+  int slot = natural < used && registry[natural] == -1 ? natural : -1;
+  if (slot < 0 && natural < selectable) {
+    slot = firstFree(natural + 1, selectable);
+    if (slot < 0) slot = firstFree(0, natural);
+    if (slot < 0) slot = firstFree(selectable, used);
+  } else if (slot < 0) {
+    slot = firstFree(natural + 1, used);
+    if (slot < 0) slot = firstFree(selectable, natural);
+  }
+  known = static_cast<int8_t>(slot < 0 ? kSlotNone : slot);
+  if (slot < 0) return kSlotNone;
+  registry[slot] = id;
+  if (mode_ == WalkMode::Scan) {
+    host_.log(std::string(kind.foundPrefix) + std::to_string(slot) + " found!");
+  }
+  newlyRegistered_ = true;
+  return slot;
+}
+
+bool Walker::registerVideo(const StreamKindInfo& kind, uint8_t id) {
+  newlyRegistered_ = false;
+  const int slot = claimSlot(Family::Video, kind, id);
+  if (slot < 0) return false;
+  videoKind_ = &kind;
+  videoIndex_ = slot;
+  videoSub_ = id;
   // H.264 leaves its first-PTS register to the packets that carry a DTS.
-  if (videoKind_->codec != Codec::H264) videoPts_ = pts_;
+  if (newlyRegistered_ && kind.codec != Codec::H264) videoPts_ = pts_;
+  return true;
 }
 
-void Walker::registerAudio(uint8_t id) {
-  int32_t& entry = state_.audioIds[audioIndex_];
-  if (entry != -1) return;
-  entry = id;
-  if (mode_ == WalkMode::Scan) reportFound(host_, *audioKind_, audioIndex_);
-  audioPts_ = pts_;
+bool Walker::registerAudio(const StreamKindInfo& kind, uint8_t id) {
+  newlyRegistered_ = false;
+  const int slot = claimSlot(Family::Audio, kind, id);
+  if (slot < 0) return false;
+  audioKind_ = &kind;
+  audioIndex_ = slot;
+  audioSub_ = id;
+  if (newlyRegistered_) audioPts_ = pts_;
+  return true;
 }
 
-void Walker::registerSubpicture(uint8_t id) {
-  int32_t& entry = state_.subIds[subIndex_];
-  if (entry != -1) return;
-  entry = id;
-  if (mode_ == WalkMode::Scan) reportFound(host_, *subKind_, subIndex_);
-  subPts_ = pts_;
-  if (mode_ == WalkMode::Scan) pts_ = 0;
+bool Walker::registerSubpicture(const StreamKindInfo& kind, uint8_t id) {
+  newlyRegistered_ = false;
+  const int slot = claimSlot(Family::Subpicture, kind, id);
+  if (slot < 0) return false;
+  subKind_ = &kind;
+  subIndex_ = slot;
+  subSub_ = id;
+  if (newlyRegistered_) {
+    subPts_ = pts_;
+    if (mode_ == WalkMode::Scan) pts_ = 0;
+  }
+  return true;
 }
 
 void Walker::reportSystemHeader(const uint8_t* block) {

@@ -145,11 +145,7 @@ void Walker::classifyStartCode() {
     const auto streamId = static_cast<uint8_t>(sync_);
     const StreamKindInfo* kind = findKind(IdSpace::StreamId, streamId);
     if (kind != nullptr && kind->family == Family::Video) {
-      videoKind_ = kind;
-      videoIndex_ = slotOf(*kind, streamId);
-      videoSub_ = streamId;
-      registerVideo(videoSub_);
-      route = kRouteVideo;
+      route = registerVideo(*kind, streamId) ? kRouteVideo : kRouteSkip;
     } else if (kind != nullptr) {
       route = kRouteMpegAudio;  // never registered
     } else if (streamId == kExtendedStreamId) {
@@ -231,14 +227,7 @@ void Walker::extensionByte(uint8_t byte) {
     if (streamId_ == kExtendedStreamId) {
       const auto extension = static_cast<uint8_t>(byte & 0x7F);
       const StreamKindInfo* kind = findKind(IdSpace::Extension, extension);
-      if (kind != nullptr) {
-        videoKind_ = kind;
-        videoIndex_ = slotOf(*kind, extension);
-        videoSub_ = extension;
-        registerVideo(extension);
-      } else {
-        route_ = kRouteSkip;
-      }
+      if (kind == nullptr || !registerVideo(*kind, extension)) route_ = kRouteSkip;
     }
     if (headerLeft_ == 0) endHeader();
   }
@@ -265,27 +254,24 @@ void Walker::substreamByte(uint8_t byte) {
     // A subpicture's payload follows its substream byte at once.
     const StreamKindInfo* kind = findKind(IdSpace::Substream, byte, aobSource_);
     if (kind != nullptr && kind->family == Family::Subpicture) {
-      subKind_ = kind;
-      subIndex_ = slotOf(*kind, byte);
-      subSub_ = byte;
       subHeaderBytes_ = 0;
-      registerSubpicture(byte);
-      startPayload(kRouteSubpicture);
+      if (registerSubpicture(*kind, byte)) {
+        startPayload(kRouteSubpicture);
+      } else {
+        route_ = kRouteSkip;
+        inPayload_ = remaining_ > 0;
+      }
     }
     return;
   }
   if (subHeaderBytes_ > 0) return;
   const auto id = static_cast<uint8_t>(sync_ >> 24);
   const StreamKindInfo* kind = findKind(IdSpace::Substream, id, aobSource_);
-  if (kind == nullptr || kind->family != Family::Audio) {
+  if (kind == nullptr || kind->family != Family::Audio || !registerAudio(*kind, id)) {
     route_ = kRouteSkip;
     inPayload_ = remaining_ > 0;
     return;
   }
-  audioKind_ = kind;
-  audioIndex_ = slotOf(*kind, id);
-  audioSub_ = id;
-  registerAudio(id);
   pts_ = 0;
   aobHeaderKept_ = 0;
   // Four header bytes are read; a header that gives its own length (DVD-Audio: id, continuity

@@ -53,9 +53,16 @@ class Walker {
   void startPayload(Route route);
 
   // stream_detection.cpp: registration and the scan report.
-  void registerVideo(int32_t id);
-  void registerAudio(uint8_t id);
-  void registerSubpicture(uint8_t id);
+  /// The slot of a stream identifier in this pass: the slot it claimed when first seen, or
+  /// kSlotNone when its family had no free slot left. A new claim is entered in the registry,
+  /// reported in scan mode, and sets newlyRegistered_.
+  int claimSlot(Family family, const StreamKindInfo& kind, uint8_t id);
+  /// The current packet belongs to the stream `id` of `kind`: sets the family's kind, slot
+  /// index and identifier, registering a stream seen for the first time. False when the
+  /// stream has no slot (its packet is to be skipped).
+  bool registerVideo(const StreamKindInfo& kind, uint8_t id);
+  bool registerAudio(const StreamKindInfo& kind, uint8_t id);
+  bool registerSubpicture(const StreamKindInfo& kind, uint8_t id);
   /// The first payload piece of a stream in this pass: lowers firstPtsMin and, with Details
   /// on, prints the first PTS and substream id and runs the stream's analyser.
   void firstPiece(const uint8_t* block, size_t start, size_t length);
@@ -117,6 +124,16 @@ class Walker {
   const StreamKindInfo* videoKind_ = nullptr;
   const StreamKindInfo* audioKind_ = nullptr;
   const StreamKindInfo* subKind_ = nullptr;
+  // The slot each identifier claimed in this pass, per family; kSlotUnknown until first seen.
+  static constexpr int8_t kSlotUnknown = -1;
+  static constexpr int8_t kSlotNone = -2;
+  std::array<std::array<int8_t, 256>, 3> slotOfId_ = [] {
+    std::array<std::array<int8_t, 256>, 3> table{};
+    for (auto& family : table)
+      family.fill(kSlotUnknown);
+    return table;
+  }();
+  bool newlyRegistered_ = false;
   int videoIndex_ = -1;
   int audioIndex_ = -1;
   int subIndex_ = -1;

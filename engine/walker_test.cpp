@@ -119,29 +119,68 @@ TEST(Walker, MlpInAudioObjectAndVideoKinds) {
   EXPECT_EQ(pass.state.videoIds[1], 0xE3);
 }
 
-TEST(Walker, FirstClaimerKeepsTheSlotAndCollidersShareItsOutput) {
+TEST(Walker, FirstClaimerKeepsTheSlotAndACollidingStreamTakesTheNextFreeOne) {
   PsWriter ps;
   ps.packHeader().privateStream1(0x80, filled(10, 0xAC));
-  ps.packHeader().privateStream1(0x88, filled(10, 0xD7));  // DTS, also audio slot 0
+  ps.packHeader().privateStream1(0x81, filled(10, 0xA1));
+  ps.packHeader().privateStream1(0x88, filled(10, 0xD7));  // DTS: audio slot 0 is held
+  ps.packHeader().privateStream1(0xA0, filled(10, 0x1C));  // LPCM: 0 and 1 are held
+  ps.packHeader().privateStream1(0x88, filled(10, 0xD8));
   ps.packHeader().privateStream1(0x25, filled(5, 0x01));
   ps.packHeader().privateStream1(0x65, filled(5, 0x02));  // extended subpicture, slot 5
+  ps.packHeader().privateStream1(0x2F, filled(5, 0x03));
+  ps.packHeader().privateStream1(0x6F, filled(5, 0x04));  // slot 15 held: wraps to slot 0
   Pass scan;
   scan.state.Details = false;
   scan.run(ps.bytes(), WalkMode::Scan);
-  EXPECT_EQ(scan.host.lines.size(), 2u);
-  EXPECT_EQ(scan.state.audioIds[0], 0x80);
-  EXPECT_EQ(scan.state.subIds[5], 0x25);
+  EXPECT_EQ(
+      scan.host.lines,
+      (std::vector<std::string>{
+          "[b]Dolby Digital[/b] audio stream 0 found!",
+          "[b]Dolby Digital[/b] audio stream 1 found!", "[b]DTS HD (DTS)[/b] audio stream 2 found!",
+          "[b]LPCM[/b] audio stream 3 found!", "[b]Subpicture[/b] stream 5 found!",
+          "[b]Extended subpicture[/b] stream 6 found!", "[b]Subpicture[/b] stream 15 found!",
+          "[b]Extended subpicture[/b] stream 0 found!"}));
+  EXPECT_EQ(scan.state.slotHolding(Family::Audio, 0x88), (Slot{Family::Audio, 2}));
+  EXPECT_EQ(scan.state.slotHolding(Family::Subpicture, 0x6F), (Slot{Family::Subpicture, 0}));
 
+  // Each stream's bytes go to its own slot's output, whole.
   Pass pass;
-  MemorySink sink;
-  pass.state.selected[slotNumber({Family::Audio, 0})] = true;
+  pass.state.selected.fill(true);
+  MemorySink sinks[4];
   testing::MemoryOutputs outputs;
-  outputs.attach(pass.state, {Family::Audio, 0}, sink);
+  for (int slot = 0; slot < 4; ++slot)
+    outputs.attach(pass.state, {Family::Audio, slot}, sinks[slot]);
   pass.run(ps.bytes(), WalkMode::Demux);
-  std::vector<uint8_t> expected = filled(10, 0xAC);
-  const auto dts = filled(10, 0xD7);
-  expected.insert(expected.end(), dts.begin(), dts.end());
-  EXPECT_EQ(sink.bytes(), expected);
+  std::vector<uint8_t> dts = filled(10, 0xD7);
+  const auto more = filled(10, 0xD8);
+  dts.insert(dts.end(), more.begin(), more.end());
+  EXPECT_EQ(sinks[0].bytes(), filled(10, 0xAC));
+  EXPECT_EQ(sinks[1].bytes(), filled(10, 0xA1));
+  EXPECT_EQ(sinks[2].bytes(), dts);
+  EXPECT_EQ(sinks[3].bytes(), filled(10, 0x1C));
+}
+
+TEST(Walker, AStreamWithoutAFreeSlotIsSkipped) {
+  PsWriter ps;
+  ps.packHeader().pes(0xE0, filled(10, 0x11));
+  ps.packHeader().pes(0xE2, filled(10, 0x22));  // H.264: video slot 0 held, takes 1
+  ps.packHeader().pes(0xE1, filled(10, 0x33));  // both video slots held
+  Pass scan;
+  scan.state.Details = false;
+  scan.state.CountFrames = false;
+  scan.run(ps.bytes(), WalkMode::Scan);
+  EXPECT_EQ(scan.host.lines.size(), 2u);
+  EXPECT_EQ(scan.state.videoIds[1], 0xE2);
+  Pass pass;
+  pass.state.selected.fill(true);
+  MemorySink sinks[2];
+  testing::MemoryOutputs outputs;
+  for (int slot = 0; slot < 2; ++slot)
+    outputs.attach(pass.state, {Family::Video, slot}, sinks[slot]);
+  pass.run(ps.bytes(), WalkMode::Demux);
+  EXPECT_EQ(sinks[0].bytes(), filled(10, 0x11));
+  EXPECT_EQ(sinks[1].bytes(), filled(10, 0x22));
 }
 
 TEST(Walker, SubpictureBeyondSlot15IsRegisteredButNeverWritten) {
