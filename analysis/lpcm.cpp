@@ -11,8 +11,8 @@ namespace korvell {
 namespace {
 
 // Private header: sub-stream number, number of frame headers, first access unit pointer
-// (2 bytes), byte A (emphasis, mute, frame number), byte B (quantization, sampling frequency,
-// channels), byte C (dynamic range).
+// (2 bytes), byte A (emphasis, mute, frame number), byte B (quantization 7-6, sampling
+// frequency 5-4, reserved 3, channels minus one 2-0: up to eight), byte C (dynamic range).
 constexpr size_t kHeaderBytes = 7;
 constexpr uint8_t kNoDynamicRange = 0x80;
 
@@ -76,7 +76,11 @@ void analyseLpcm(const AnalyserWindow& w, AnalyserOutput& out) {
   console.log(std::string("   Quantization length = [bl]") + kWordLength[b >> 6] + "[/bl] bits");
   console.log(std::string("   Sampling frequency = [bl]") + kSampleRate[(b >> 4) & 3] +
               "[/bl] kHz");
-  console.log("   Number of audio channels = [bl]" + std::to_string((b & 3) + 1) + "[/bl]");
+  const int channels = (b & 7) + 1;
+  console.log("   Number of audio channels = [bl]" + std::to_string(channels) + "[/bl]");
+  out.integer("channels", channels);
+  if (b >> 6 < 3) out.integer("bits", 16 + 4 * (b >> 6));
+  if (((b >> 4) & 3) < 3) out.integer("sample_rate", 48000 << ((b >> 4) & 3));
   if (c != kNoDynamicRange) {
     const double db = 24.082 - 6.0206 * (c >> 5) - 0.2007 * (c & 0x1F);
     console.log("   Dynamic range = " + realText(db, out.decimalSeparator) + " dB");

@@ -17,7 +17,7 @@ using testing::RecordingHost;
 // The private header in front of the payload:
 // sub-stream number | frame headers | first access unit pointer (16) |
 // A: emphasis (1) mute (1) reserved (1) frame number (5) |
-// B: quantization (2) sampling frequency (2) reserved (2) channels (2) | C: dynamic range
+// B: quantization (2) sampling frequency (2) reserved (1) channels - 1 (3) | C: dynamic range
 std::vector<uint8_t> header(uint8_t a, uint8_t b, uint8_t c) {
   return {0xA0, 0x03, 0x01, 0xE5, a, b, c};
 }
@@ -52,6 +52,8 @@ TEST(Lpcm, Fields) {
   const Case cases[] = {
       {header(0x40, 0x00, 0x80), 2, "   Emphasis = off, mute = on"},
       {header(0x00, 0x03, 0x80), 6, "   Number of audio channels = [bl]4[/bl]"},
+      {header(0x00, 0x05, 0x80), 6, "   Number of audio channels = [bl]6[/bl]"},
+      {header(0x00, 0x07, 0x80), 6, "   Number of audio channels = [bl]8[/bl]"},
       {header(0x00, 0xC0, 0x80), 4, "   Quantization length = [bl][/bl] bits"},
       {header(0x00, 0x30, 0x80), 5, "   Sampling frequency = [bl][/bl] kHz"},
       {header(0x00, 0x60, 0x80), 5, "   Sampling frequency = [bl]192[/bl] kHz"},
