@@ -87,6 +87,7 @@ json streamJson(const ReportStream& stream) {
       {"details", fieldsJson(stream.fields)},
       {"detail_lines", lines},
   };
+  if (stream.family == Family::Subpicture) entry["first_event_ms"] = orNull(stream.firstEventMs);
   entry["file"] = textOrNull(stream.file);
   return entry;
 }

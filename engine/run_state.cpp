@@ -87,12 +87,24 @@ void StreamDetails::set(std::string_view name, std::variant<int64_t, double, std
   fields.push_back({std::string(name), std::move(value)});
 }
 
-std::optional<int32_t> RunState::delayMs(Family family, int slot) const {
-  const std::optional<uint32_t> video = videoTimes[0].firstPts;
-  const std::optional<uint32_t> own = times(family, slot).firstPts;
-  if (!video || !own) return std::nullopt;
-  const auto ticks = static_cast<int32_t>(*own - *video);
+namespace {
+
+std::optional<int32_t> millisecondsAfter(std::optional<uint32_t> from, std::optional<uint32_t> to) {
+  if (!from || !to) return std::nullopt;
+  const auto ticks = static_cast<int32_t>(*to - *from);
   return static_cast<int32_t>(std::lround(ticks / 90.0));
+}
+
+}  // namespace
+
+std::optional<int32_t> RunState::firstEventMs(Family family, int slot) const {
+  return millisecondsAfter(videoTimes[0].firstPts, times(family, slot).firstPts);
+}
+
+std::optional<int32_t> RunState::delayMs(Family family, int slot) const {
+  if (family != Family::Subpicture) return firstEventMs(family, slot);
+  if (!times(family, slot).firstPts || firstPtsMin == 0xFFFFFFFF) return std::nullopt;
+  return millisecondsAfter(videoTimes[0].firstPts, firstPtsMin);
 }
 
 int32_t RunState::registeredId(Slot slot) const {

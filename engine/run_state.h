@@ -161,9 +161,14 @@ struct RunState {
   }
   StreamTimes& times(Family family, int slot);
   const StreamTimes& times(Family family, int slot) const;
-  /// A stream's delay against video stream 0, from the first PTS of each, in milliseconds
-  /// rounded to the nearest (the tick difference as 32-bit unsigned arithmetic, taken as
-  /// signed). Empty without a first PTS of video stream 0 or of the stream itself.
+  /// Where a stream's first PTS lies on the timeline of video stream 0, in milliseconds rounded
+  /// to the nearest (the tick difference as 32-bit unsigned arithmetic, taken as signed).
+  /// Empty without a first PTS of video stream 0 or of the stream itself.
+  std::optional<int32_t> firstEventMs(Family family, int slot) const;
+  /// The delay a muxer applies to a stream's file to put it on video stream 0's timeline. For
+  /// video and audio their firstEventMs. A subpicture file's ".sup" record times already
+  /// count from the earliest audio or video PTS (firstPtsMin), so its delay is that PTS less
+  /// the first PTS of video stream 0, the same for every subpicture stream that was seen.
   std::optional<int32_t> delayMs(Family family, int slot) const;
 
   // The analysers' reports of each registry slot in the last Read run, reset with the times.

@@ -87,6 +87,7 @@ RunReport buildRunReport(const RunState& state) {
       stream.firstPts = times.firstPts;
       if (!report.fastCheckStopped) stream.lastPts = times.lastPts;
       stream.delayMs = state.delayMs(family, slot);
+      if (family == Family::Subpicture) stream.firstEventMs = state.firstEventMs(family, slot);
       stream.fields = details.fields;
       for (const std::string& line : details.lines)
         stream.detailLines.push_back(stripMarkup(line));

@@ -22,7 +22,8 @@ struct ReportStream {
   std::string label;                   ///< the stream box's label, or the table's for no box
   std::optional<uint32_t> firstPts;
   std::optional<uint32_t> lastPts;       ///< none when the fast check stopped the scan
-  std::optional<int32_t> delayMs;        ///< against video stream 0
+  std::optional<int32_t> delayMs;        ///< RunState::delayMs: what a muxer shifts the file by
+  std::optional<int32_t> firstEventMs;   ///< subpictures: the first one on video 0's timeline
   bool selected = false;                 ///< its box is checked
   std::vector<DetailField> fields;       ///< the analyser's named values
   std::vector<std::string> detailLines;  ///< the analyser's lines, markup removed

@@ -85,7 +85,10 @@ RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, FileSyste
     reportFailure(readPath, read, host);
     return RunOutcome::ReadFailed;
   }
-  return state.stopRequested() ? RunOutcome::Cancelled : RunOutcome::Done;
+  // The fast check ends a scan early by design: the run is done, and the files say where it
+  // stopped.
+  const bool cancelled = state.stopRequested() && state.stopReason != StopReason::FastCheckLimit;
+  return cancelled ? RunOutcome::Cancelled : RunOutcome::Done;
 }
 
 std::string fileSizeLine(uint64_t bytes) {

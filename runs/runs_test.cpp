@@ -214,7 +214,10 @@ TEST_F(RunsTest, ReadRunKeepsTimesAndDemuxNamesFilesWithDelaysAndWritesChapters)
               expectedVideo_);
   EXPECT_TRUE(testing::readFileBytes(out / "FEATURE_1_FEATURE_2.DD.stream.00 DELAY -1ms.mpa") ==
               expectedAudio_);
-  EXPECT_TRUE(fs::exists(out / "FEATURE_1_FEATURE_2.Subpicture.00 DELAY 33ms.sup"));
+  // The ".sup" record times count from the earliest PTS (the audio's 900): the subpicture file
+  // is shifted by 900 less the video's 1000, not by where its first unit lies (33 ms).
+  EXPECT_TRUE(fs::exists(out / "FEATURE_1_FEATURE_2.Subpicture.00 DELAY -1ms.sup"));
+  EXPECT_EQ(state_.firstEventMs(Family::Subpicture, 0), 33);
   const auto text = testing::readFileBytes(out / "FEATURE_1_FEATURE_2.chapters.txt");
   EXPECT_EQ(std::string(text.begin(), text.end()), simpleChapterText(settings_.chapters));
   EXPECT_TRUE(fs::exists(out / "FEATURE_1_FEATURE_2.chapters.xml"));
@@ -250,6 +253,19 @@ TEST(StreamDelay, AgainstVideoStreamZeroInRoundedMilliseconds) {
     state.audioTimes[3].firstPts = c.audio;
     EXPECT_EQ(state.delayMs(Family::Audio, 3), c.delay);
   }
+}
+
+TEST(StreamDelay, SubpictureFilesAreShiftedByTheEarliestTimeStamp) {
+  // Video from 90,450, the earliest audio from 90,000, a subpicture first shown 5 s later.
+  RunState state;
+  state.videoTimes[0].firstPts = 90450;
+  state.firstPtsMin = 90000;
+  state.subTimes[2].firstPts = 90000 + 5 * 90000;
+  EXPECT_EQ(state.delayMs(Family::Subpicture, 2), -5);
+  EXPECT_EQ(state.firstEventMs(Family::Subpicture, 2), 4995);
+  EXPECT_EQ(state.delayMs(Family::Subpicture, 3), std::nullopt);  // never seen
+  state.firstPtsMin = 0xFFFFFFFF;                                 // no audio or video time stamp
+  EXPECT_EQ(state.delayMs(Family::Subpicture, 2), std::nullopt);
 }
 
 TEST_F(RunsTest, CancelAsksDuringDemuxOnly) {
