@@ -243,7 +243,9 @@ std::vector<Chapter> titleChapters(const std::vector<std::string>& lines, size_t
 }
 
 std::string simpleChapterText(const std::vector<Chapter>& chapters) {
-  std::string text;
+  // mkvmerge reads a simple chapter file in the user's character set unless it begins with a
+  // byte-order mark; with one it reads UTF-8 whatever the locale.
+  std::string text = chapters.empty() ? "" : kUtf8ByteOrderMark;
   for (size_t i = 0; i < chapters.size(); ++i) {
     const std::string key = "CHAPTER" + padded(i + 1, 2);
     // Half a millisecond added in unsigned arithmetic cannot overflow an int64 start.

@@ -44,12 +44,15 @@ std::optional<int64_t> titleTimeNs(std::string_view time, int frameRate);
 std::vector<Chapter> titleChapters(const std::vector<std::string>& lines, size_t first,
                                    size_t last);
 
-/// The simple chapter text: for chapter n (from 1, at least two digits: 01, ..., 99, 100)
-/// the lines "CHAPTERnn=HH:MM:SS.mmm" and "CHAPTERnnNAME=name", each ended by "\n". The time
-/// is rounded to the nearest millisecond (half up), a negative start counts as 0, and HH
-/// takes more than two digits past 99 hours. The name is made valid UTF-8 as displayUtf8
-/// does, and each control character (U+0000..U+001F, U+007F..U+009F) becomes a blank, so a
-/// name is always one line. The language is not written. Empty text for no chapters.
+/// The UTF-8 byte-order mark that begins a simple chapter text.
+inline constexpr const char* kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+
+/// The simple chapter text: the UTF-8 byte-order mark, then for chapter n (from 1, at least two
+/// digits: 01, ..., 99, 100) the lines "CHAPTERnn=HH:MM:SS.mmm" and "CHAPTERnnNAME=name", each
+/// ended by "\n". The time is rounded to the nearest millisecond (half up), a negative start counts
+/// as 0, and HH takes more than two digits past 99 hours. The name is made valid UTF-8 as
+/// displayUtf8 does, and each control character (U+0000..U+001F, U+007F..U+009F) becomes a blank,
+/// so a name is always one line. The language is not written. Empty text for no chapters.
 std::string simpleChapterText(const std::vector<Chapter>& chapters);
 
 /// Matroska chapter XML: an XML declaration, then <Chapters> with one <EditionEntry> holding
