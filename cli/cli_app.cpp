@@ -171,6 +171,7 @@ int runCommand(const CliOptions& options, RunState& state, TerminalHost& host) {
       return failedStatus(options, host);
     }
     settings.chapters = playlist.chapters;
+    settings.chaptersSource = options.input;
   }
   std::string error;
   if (!applySelection(options.select, state, &error)) {

@@ -119,7 +119,8 @@ RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, const Run
     host.log("Creating " + escapeMarkup(name));
   }
 
-  if (settings.writeChapters && !settings.chapters.empty()) {
+  if (settings.writeChapters && !settings.chapters.empty() &&
+      settings.chaptersSource == settings.inputPath) {
     const std::pair<const char*, std::string> chapterFiles[] = {
         {".chapters.txt", simpleChapterText(settings.chapters)},
         {".chapters.xml", matroskaChapterXml(settings.chapters)}};

@@ -32,9 +32,12 @@ struct RunSettings {
   /// Demux: audio and subpicture files are named "PREFIX.LABEL DELAY <n>ms.EXT", n being the
   /// stream's delay against video stream 0 in the last Read run (no suffix without one).
   bool delayNames = false;
-  /// Demux: the chapters of the title the last playlist reading selected. When there are any
-  /// and writeChapters is on, the run also writes PREFIX.chapters.txt and PREFIX.chapters.xml.
+  /// Demux: the chapters of the title a playlist reading selected for the input
+  /// `chaptersSource`. When there are any, that input is this run's input and writeChapters is
+  /// on, the run also writes PREFIX.chapters.txt and PREFIX.chapters.xml; the chapters of a
+  /// title read for another input are never written.
   std::vector<Chapter> chapters;
+  std::string chaptersSource;
   bool writeChapters = true;
   /// Where the run opens and creates its files.
   FileSystem* files = &realFileSystem();

@@ -208,6 +208,7 @@ TEST_F(RunsTest, ReadRunKeepsTimesAndDemuxNamesFilesWithDelaysAndWritesChapters)
   EXPECT_EQ(state_.subTimes[0], (StreamTimes{4000, 19000}));
   settings_.delayNames = true;
   settings_.chapters = {{0, "Opening", "en"}, {40'000'000'000, "Middle", ""}};
+  settings_.chaptersSource = settings_.inputPath;
   ASSERT_EQ(demuxRun(state_, host_, settings_), RunOutcome::Done);
   const fs::path out = dir_ / "out";
   EXPECT_TRUE(testing::readFileBytes(out / "FEATURE_1_FEATURE_2.MPEG-2.stream.0.mpv") ==
@@ -224,8 +225,12 @@ TEST_F(RunsTest, ReadRunKeepsTimesAndDemuxNamesFilesWithDelaysAndWritesChapters)
   const std::string created = "Creating " + (out / "FEATURE_1_FEATURE_2.chapters.xml").string();
   EXPECT_NE(std::find(host_.lines.begin(), host_.lines.end(), created), host_.lines.end());
 
-  // Without a playlist's chapters, or with the option off, no chapter file is written.
+  // Chapters read for another input, or the option off: no chapter file is written.
   fs::remove(out / "FEATURE_1_FEATURE_2.chapters.txt");
+  settings_.chaptersSource = (dir_ / "FEATURE_2.EVO").string();
+  ASSERT_EQ(demuxRun(state_, host_, settings_), RunOutcome::Done);
+  EXPECT_FALSE(fs::exists(out / "FEATURE_1_FEATURE_2.chapters.txt"));
+  settings_.chaptersSource = settings_.inputPath;
   settings_.writeChapters = false;
   ASSERT_EQ(demuxRun(state_, host_, settings_), RunOutcome::Done);
   EXPECT_FALSE(fs::exists(out / "FEATURE_1_FEATURE_2.chapters.txt"));

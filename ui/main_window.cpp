@@ -112,6 +112,10 @@ void TfMain::selectionChanged() {
 
 void TfMain::setSourcePath(const QString& path) {
   eEVOfile->setText(QDir::toNativeSeparators(path));
+  // A new source forgets the title and chapters read for the previous one.
+  playlist_.titleFound = false;
+  playlist_.chapters.clear();
+  playlistSource_.clear();
 }
 
 void TfMain::EVOadj() {
@@ -196,8 +200,9 @@ RunSettings TfMain::runSettings() const {
   settings.autoClear = cbAutoClear->isChecked();
   settings.delayNames = cbDelayNames->isChecked();
   settings.writeChapters = cbChapters->isChecked();
-  // The chapters of the title the last Read XPL chose.
+  // The chapters of the title the last Read XPL chose, and the input it chose it for.
   settings.chapters = playlist_.chapters;
+  settings.chaptersSource = playlistSource_;
   settings.followOn = rbAutoDemux->isChecked()     ? FollowOn::Demux
                       : rbAutoRebuild->isChecked() ? FollowOn::Rebuild
                                                    : FollowOn::None;
@@ -239,6 +244,7 @@ void TfMain::bReadXPLClick() {
     // Read run continued on FEATURE_2.
     const std::string titleBaseName = CutExt(namePart(str(eEVOfile->text())));
     readPlaylist(state_, *this, str(eXPLfile->text()), titleBaseName, &playlist_);
+    playlistSource_ = str(eEVOfile->text());
     showPlaylist();
   });
 }

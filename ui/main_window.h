@@ -150,9 +150,10 @@ class TfMain : public QMainWindow, public RunHost {
   static int slotOfBox(int box);
 
   RunState& state_;
-  PlaylistResult playlist_;  // the tables and tree carry over from one reading to the next
-  bool busy_ = false;        // a run started by the window has not returned yet
-  CommandRules rules_;       // which commands are enabled
+  PlaylistResult playlist_;     // the tables and tree carry over from one reading to the next
+  std::string playlistSource_;  // the input the last reading chose its title for
+  bool busy_ = false;           // a run started by the window has not returned yet
+  CommandRules rules_;          // which commands are enabled
   bool closePending_ = false;
   bool activated_ = false;
   int treeWidth_ = 96;

@@ -357,6 +357,13 @@ class MainWindowTest : public QObject {
     QVERIFY2(!names.filter(delayed).isEmpty(), qPrintable(names.join(QLatin1Char('|'))));
     QVERIFY(names.contains(QStringLiteral("FEATURE_1_FEATURE_2.VC-1.stream.0.mpv")));
     QCOMPARE(names.filter(QStringLiteral(" DELAY ")).size(), 5);  // 3 audio, 2 subpicture
+
+    // Another source forgets the title read for the first: its Demux writes no chapters.
+    uitest::dropPaths(&w, {disc + QStringLiteral("/HVDVD_TS/FEATURE_2.EVO")});
+    button(w, "bDemux")->click();
+    QVERIFY(QFileInfo::exists(out + QStringLiteral("/FEATURE_2.VC-1.stream.0.mpv")));
+    QVERIFY(!QFileInfo::exists(out + QStringLiteral("/FEATURE_2.chapters.txt")));
+    QVERIFY(!QFileInfo::exists(out + QStringLiteral("/FEATURE_2.chapters.xml")));
   }
 
   void aReadRunOfTheSampleDiscFillsTheBoxesAndADemuxWritesThem() {
