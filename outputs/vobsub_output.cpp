@@ -24,6 +24,7 @@ constexpr uint8_t kPaddingStream = 0xBE;
 // 10.08 Mbit/s, the DVD's rate, in units of 50 bytes a second.
 constexpr uint32_t kMuxRate = 10080000 / 8 / 50;
 constexpr uint64_t kStampMask = (uint64_t{1} << 33) - 1;
+constexpr int kMaxStream = 31;  // substreams 0x20..0x3F
 
 void appendPackHeader(uint64_t scr, std::vector<uint8_t>& out) {
   scr &= kStampMask;
@@ -129,7 +130,7 @@ std::string vobSubIndexHeader(const VobSubRequest& request) {
     std::snprintf(hex, sizeof hex, "%06x", colours[i].packed());
     text += (i == 0 ? " " : ", ") + std::string(hex);
   }
-  const std::string index = std::to_string(request.streamNumber);
+  const std::string index = std::to_string(std::clamp(request.streamNumber, 0, kMaxStream));
   text += "\n\n# Language index in use\nlangidx: " + index + "\n\n";
   const std::string language = isLetters(request.language) ? lower(request.language) : "--";
   text += "id: " + language + ", index: " + index + "\n";
@@ -153,7 +154,9 @@ namespace {
 class VobSubOutput final : public StreamOutput {
  public:
   VobSubOutput(FileSystem& files, Console& console, VobSubRequest request)
-      : files_(files), console_(console), request_(std::move(request)) {}
+      : files_(files), console_(console), request_(std::move(request)) {
+    request_.streamNumber = std::clamp(request_.streamNumber, 0, kMaxStream);
+  }
 
   Status piece(const uint8_t* data, size_t size, const PieceContext& context) override;
   Status finish() override;

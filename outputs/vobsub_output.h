@@ -41,7 +41,8 @@ struct VobSubRequest {
   /// supPath is the whole path of the fallback).
   std::string path;
   /// The stream's number among the title's subpicture streams, 0..31 (its substream 0x20 + n
-  /// in the .sub, its index in the .idx).
+  /// in the .sub, its index in the .idx; ffmpeg reads only the substream that matches the
+  /// index). Numbers outside 0..31 are taken as the nearest of them.
   int streamNumber = 0;
   /// ISO 639 code ("en", "deu"); anything but two or three letters is written as "--".
   std::string language;

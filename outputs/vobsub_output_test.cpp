@@ -123,6 +123,8 @@ TEST(VobSubIndex, HeaderAndTimestampLines) {
     EXPECT_NE(header.find("\npalette: 000000, 0000ff, 00ff00, ff0000,"), std::string::npos);
     EXPECT_TRUE(header.ends_with("\nid: --, index: 0\n"));
   }
+  EXPECT_TRUE(
+      vobSubIndexHeader({.streamNumber = 40}).ends_with("langidx: 31\n\nid: --, index: 31\n"));
   struct Line {
     uint64_t ticks;
     uint64_t position;
