@@ -213,6 +213,8 @@ struct RunState {
   void resetRegistry();
   /// Rebuild start: every newId 0xFF and the three counters 0.
   void resetRenumbering();
+  /// Whether the last Read run found a stream in this slot (in any file of its set).
+  bool foundInLastRead(Slot slot) const { return details(slot.family, slot.index).id != -1; }
   /// Registry entry of a selectable slot.
   int32_t registeredId(Slot slot) const;
   /// The selectable slot whose registry entry holds `id`, or nothing. A stream claims the slot

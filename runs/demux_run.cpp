@@ -106,6 +106,12 @@ RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, const Run
   for (int number = 0; number < kSelectableSlots; ++number) {
     if (!state.selected[number]) continue;
     const Slot slot = slotAt(number);
+    // A box the playlist checked for a stream the Read run did not find gets no empty file.
+    if (!state.foundInLastRead(slot)) {
+      host.log(escapeMarkup(state.streamLabel[number]) + ": the playlist lists this stream, but " +
+               escapeMarkup(namePart(set.firstPath)) + " has none; no file is written for it.");
+      continue;
+    }
     const std::string name = streamFileName(prefix, fileLabel(state, settings, slot, number),
                                             extensionOf(slot.family, settings));
     auto sink = createOutput(files, name, set.firstPath, set.secondFile, host);

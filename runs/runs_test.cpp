@@ -123,6 +123,23 @@ TEST_F(RunsTest, DemuxRunWritesEveryStreamOfBothFiles) {
   }
 }
 
+TEST_F(RunsTest, AStreamTheReadRunDidNotFindGetsNoFile) {
+  ASSERT_EQ(readRun(state_, host_, settings_), RunOutcome::Done);
+  // A playlist lists a commentary in audio slot 5, which these files do not carry.
+  const int commentary = slotNumber({Family::Audio, 5});
+  state_.selected[commentary] = true;
+  state_.streamLabel[commentary] = "DD.stream.05.Commentary";
+  RecordingHost host;
+  ASSERT_EQ(demuxRun(state_, host, settings_), RunOutcome::Done);
+  EXPECT_FALSE(fs::exists(dir_ / "out" / "FEATURE_1_FEATURE_2.DD.stream.05.Commentary.mpa"));
+  EXPECT_NE(std::find(host.lines.begin(), host.lines.end(),
+                      "DD.stream.05.Commentary: the playlist lists this stream, but "
+                      "FEATURE_1.EVO has none; no file is written for it."),
+            host.lines.end())
+      << host.transcript();
+  EXPECT_TRUE(fs::exists(dir_ / "out" / "FEATURE_1_FEATURE_2.DD.stream.00.mpa"));
+}
+
 TEST_F(RunsTest, AClosingFrontEndStartsNoFollowOnRun) {
   settings_.followOn = FollowOn::Demux;
   host_.closingNow = true;
@@ -164,6 +181,7 @@ TEST_F(RunsTest, FailuresEndWithTheirMessageAndNeverWithDone) {
     settings.outputFolder = c.outputFolder;
     state_.selected[0] = true;
     state_.streamLabel[0] = "MPEG-2.stream.0";
+    state_.videoDetails[0].id = 0xE0;  // as a Read run that found it leaves it
     EXPECT_EQ(demuxRun(state_, host, settings), c.outcome) << c.message;
     EXPECT_NE(host.transcript().find(c.message + "\n"), std::string::npos) << host.transcript();
     EXPECT_EQ(host.transcript().find("Done."), std::string::npos);
