@@ -18,7 +18,8 @@ std::optional<int> percentOf(std::string_view text) {
   text = withoutLeadingBlanks(text);
   size_t digits = 0;
   int value = 0;
-  while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') {
+  // A fourth digit already makes the line malformed: stop there, before the value can overflow.
+  while (digits < text.size() && digits <= 3 && text[digits] >= '0' && text[digits] <= '9') {
     value = value * 10 + (text[digits] - '0');
     ++digits;
   }

@@ -23,6 +23,7 @@ const LineCase kLines[] = {
     {"#GUI#progress  7% ", {Kind::Progress, 7, ""}},
     {"Progress: 98%", {Kind::Progress, 98, ""}},
     {"#GUI#progress 1000%", {Kind::Gui, 0, "progress 1000%"}},
+    {"Progress: 24666666666666666666666%", {Kind::Plain, 0, "Progress: 24666666666666666666666%"}},
     {"#GUI#progress %", {Kind::Gui, 0, "progress %"}},
     {"#GUI#progress 45", {Kind::Gui, 0, "progress 45"}},
     {"#GUI#progress 45%x", {Kind::Gui, 0, "progress 45%x"}},
