@@ -78,15 +78,5 @@ TEST(MkvmergeLines, SplitsAtEveryLineEndWhereverTheChunksEnd) {
   }
 }
 
-TEST(MkvmergeLines, AnEndlessLineIsCut) {
-  MkvmergeLineSplitter splitter;
-  const std::string endless(MkvmergeLineSplitter::kMaxLine * 2 + 5, 'x');
-  const std::vector<std::string> lines = splitter.feed(endless);
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0].size(), MkvmergeLineSplitter::kMaxLine);
-  EXPECT_EQ(splitter.finish(), std::vector<std::string>{std::string(5, 'x')});
-  EXPECT_TRUE(splitter.finish().empty());
-}
-
 }  // namespace
 }  // namespace korvell

@@ -42,14 +42,6 @@ TEST(MkvmergeOptions, ArgumentsInOrder) {
   EXPECT_EQ(mkvmergeArguments(feature()), expected);
 }
 
-TEST(MkvmergeOptions, NoTitleNoChapters) {
-  MuxDescription d;
-  d.outputPath = "out.mkv";
-  d.tracks = {{Family::Audio, "a.ac3", "ja", "", true, 0}};
-  EXPECT_EQ(mkvmergeArguments(d), (Args{"--gui-mode", "-o", "out.mkv", "--language", "0:jpn",
-                                        "--default-track-flag", "0:yes", "a.ac3"}));
-}
-
 // A relative path that starts with what mkvmerge reads as an operator or an option.
 TEST(MkvmergeOptions, SourcePathsAreNeverOperators) {
   const std::pair<const char*, const char*> cases[] = {

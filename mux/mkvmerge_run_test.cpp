@@ -160,16 +160,6 @@ TEST_F(MkvmergeRun, AProcessThatIgnoresSigtermIsKilledAfterTheGrace) {
   EXPECT_EQ(files_.file(kOutput), nullptr);
 }
 
-TEST_F(MkvmergeRun, ARemovalThatFailsIsReported) {
-  launcher_.script.chunks = {"#GUI#progress 10%\n"};
-  launcher_.script.exit = ExitStatus::exited(2);
-  writesOutputAtFirstRead();
-  files_.refuseRemove(kOutput, "Permission [denied]");
-  EXPECT_EQ(run(), MuxOutcome::Failed);
-  EXPECT_EQ(host_.lines.back(),
-            std::string("Cannot remove file \"") + kOutput + "\". Permission [[denied]");
-}
-
 TEST_F(MkvmergeRun, MkvmergeMissing) {
   launcher_.program.reset();
   EXPECT_EQ(run(), MuxOutcome::NotFound);
@@ -185,14 +175,6 @@ TEST_F(MkvmergeRun, NothingStartsWhenTheOptionFileCannotBeWritten) {
   EXPECT_EQ(run(), MuxOutcome::Failed);
   EXPECT_EQ(host_.lines, std::vector<std::string>{std::string("Cannot create file \"") + kOptions +
                                                   "\". No space left on device"});
-  EXPECT_TRUE(launcher_.starts.empty());
-}
-
-TEST_F(MkvmergeRun, NothingStartsWhenTheOptionFileIsCut) {
-  files_.limitSpace("/tmp/k/", 10);
-  EXPECT_EQ(run(), MuxOutcome::Failed);
-  EXPECT_EQ(host_.lines.back(),
-            std::string("Cannot write file \"") + kOptions + "\". No space left on device");
   EXPECT_TRUE(launcher_.starts.empty());
 }
 

@@ -143,17 +143,5 @@ TEST(MuxPlan, TitleStreamsMatchByIdentifierThenNumber) {
   EXPECT_EQ(plan.description.title, "");
 }
 
-TEST(MuxPlan, CodecNames) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"mpeg2video", "MPEG-2"}, {"h264", "H.264"},     {"vc1", "VC-1"},  {"ac3", "AC-3"},
-      {"eac3", "E-AC-3"},       {"dts", "DTS"},        {"lpcm", "LPCM"}, {"mlp", "MLP"},
-      {"truehd", "TrueHD"},     {"mp2", "MPEG audio"}, {"opus", "opus"}};
-  for (const auto& [codec, shown] : cases)
-    EXPECT_EQ(codecDisplayName(codec, "raw"), shown);
-  EXPECT_EQ(codecDisplayName("lpcm", "flac"), "LPCM");
-  EXPECT_EQ(codecDisplayName("dvd_subtitle", "idx"), "VobSub");
-  EXPECT_EQ(codecDisplayName("dvd_subtitle", "pgs"), "PGS");
-}
-
 }  // namespace
 }  // namespace korvell

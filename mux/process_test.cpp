@@ -72,17 +72,6 @@ TEST(Process, EnvironmentEntriesAreAddedOrReplaced) {
   EXPECT_EQ(allOutput(*process), "kept new a=b");
 }
 
-// stdin is /dev/null (a child that reads does not wait for a terminal), and the child leads a
-// process group of its own (field 5 of /proc/PID/stat is the group).
-TEST(Process, NoInputAndAGroupOfItsOwn) {
-  auto process = start({"sh", "-c", "cat; echo \"$$ $(cut -d' ' -f5 /proc/$$/stat)\""});
-  ASSERT_NE(process, nullptr);
-  const std::string text = allOutput(*process);
-  const size_t blank = text.find(' ');
-  ASSERT_NE(blank, std::string::npos) << text;
-  EXPECT_EQ(text.substr(0, blank) + "\n", text.substr(blank + 1));
-}
-
 TEST(Process, ReadingASilentProcessReturnsInTime) {
   auto process = start({"sleep", "30"});
   ASSERT_NE(process, nullptr);
