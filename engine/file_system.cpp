@@ -1,5 +1,6 @@
 #include "engine/file_system.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 
@@ -32,6 +33,21 @@ class RealFileSystem final : public FileSystem {
     if (a.empty() || b.empty()) return false;
     std::error_code ec;
     return std::filesystem::equivalent(a, b, ec);
+  }
+
+  Status createFolder(const std::string& path) override {
+    std::error_code ec;
+    if (std::filesystem::create_directory(path, ec)) return {};
+    // create_directory reports an existing folder as no error and no creation.
+    const std::string reason = ec ? ec.message() : std::generic_category().message(EEXIST);
+    return Status::failure(Status::Code::CreateFailed, reason);
+  }
+
+  bool remove(const std::string& path, std::string* reason) override {
+    std::error_code ec;
+    if (std::filesystem::remove(path, ec)) return true;
+    *reason = ec ? ec.message() : std::generic_category().message(ENOENT);
+    return false;
   }
 };
 

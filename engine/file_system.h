@@ -27,6 +27,14 @@ class FileSystem {
 
   /// Whether two paths name the same file (through links too); false when either is missing.
   virtual bool sameFile(const std::string& a, const std::string& b) const = 0;
+
+  /// Creates the folder path; its parent must exist. A CreateFailed status with the reason
+  /// when it cannot, also when something of that name exists already.
+  virtual Status createFolder(const std::string& path) = 0;
+
+  /// Removes the file, or the empty folder, at path. False, with the system's reason in
+  /// *reason, when it cannot (also when nothing of that name exists).
+  virtual bool remove(const std::string& path, std::string* reason) = 0;
 };
 
 /// The files of the machine: FileSource and FileSink.

@@ -17,6 +17,8 @@ struct MemoryFileSystem::State {
   std::map<std::string, std::string> refusedCreates;  // by prefix
   std::map<std::string, std::vector<ReadFault>> readFaults;
   std::map<std::string, uint64_t> space;  // bytes left, by prefix
+  std::set<std::string> folders;
+  std::map<std::string, std::string> refusedRemoves;
   int open = 0;
 
   uint64_t* spaceFor(const std::string& path) {
@@ -151,6 +153,14 @@ void MemoryFileSystem::limitSpace(const std::string& prefix, uint64_t bytes) {
   state_->space[prefix] = bytes;
 }
 
+void MemoryFileSystem::refuseRemove(const std::string& path, const std::string& reason) {
+  state_->refusedRemoves[path] = reason;
+}
+
+bool MemoryFileSystem::isFolder(const std::string& path) const {
+  return state_->folders.count(path) != 0;
+}
+
 int MemoryFileSystem::openFiles() const {
   return state_->open;
 }
@@ -184,6 +194,40 @@ bool MemoryFileSystem::isFile(const std::string& path) const {
 
 bool MemoryFileSystem::sameFile(const std::string& a, const std::string& b) const {
   return !a.empty() && a == b && isFile(a);
+}
+
+Status MemoryFileSystem::createFolder(const std::string& path) {
+  for (const auto& [prefix, reason] : state_->refusedCreates) {
+    if (path.starts_with(prefix)) return Status::failure(Status::Code::CreateFailed, reason);
+  }
+  if (isFile(path) || isFolder(path)) {
+    return Status::failure(Status::Code::CreateFailed, std::strerror(EEXIST));
+  }
+  state_->folders.insert(path);
+  return {};
+}
+
+bool MemoryFileSystem::remove(const std::string& path, std::string* reason) {
+  if (const auto refused = state_->refusedRemoves.find(path);
+      refused != state_->refusedRemoves.end()) {
+    *reason = refused->second;
+    return false;
+  }
+  if (state_->files.erase(path) != 0) return true;
+  if (!isFolder(path)) {
+    *reason = std::strerror(ENOENT);
+    return false;
+  }
+  const std::string inside = path + "/";
+  const auto holds = [&](const std::string& other) { return other.starts_with(inside); };
+  if (std::any_of(state_->folders.begin(), state_->folders.end(), holds) ||
+      std::any_of(state_->files.begin(), state_->files.end(),
+                  [&](const auto& file) { return holds(file.first); })) {
+    *reason = std::strerror(ENOTEMPTY);
+    return false;
+  }
+  state_->folders.erase(path);
+  return true;
 }
 
 }  // namespace korvell::testing

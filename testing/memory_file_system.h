@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,11 @@ class MemoryFileSystem final : public FileSystem {
   /// that fails with "No space left on device", as on a full disk.
   void limitSpace(const std::string& prefix, uint64_t bytes);
 
+  /// Removing `path` fails with `reason`.
+  void refuseRemove(const std::string& path, const std::string& reason);
+  /// Whether a folder was created at path and not removed.
+  bool isFolder(const std::string& path) const;
+
   /// Sources and sinks handed out and not yet destroyed.
   int openFiles() const;
 
@@ -44,6 +50,11 @@ class MemoryFileSystem final : public FileSystem {
   Status create(const std::string& path, std::unique_ptr<ByteSink>* sink) override;
   bool isFile(const std::string& path) const override;
   bool sameFile(const std::string& a, const std::string& b) const override;
+  /// Folders are names only: files can be created in a folder that was never created. A
+  /// folder is refused where refuseCreate refuses its path.
+  Status createFolder(const std::string& path) override;
+  /// Removes a file, or a folder that no file or folder path starts with (followed by "/").
+  bool remove(const std::string& path, std::string* reason) override;
 
   struct State;
 

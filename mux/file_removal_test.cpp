@@ -1,0 +1,53 @@
+// Folders and removal, which the mux run needs, alike in the real and the in-memory FileSystem.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "engine/file_system.h"
+#include "testing/memory_file_system.h"
+#include "testing/temp_folder.h"
+
+namespace korvell {
+namespace {
+
+void createAndRemove(FileSystem& files, const std::string& base) {
+  const std::string folder = base + "/k";
+  const std::string file = folder + "/a.ac3";
+  EXPECT_TRUE(files.createFolder(folder).ok());
+  const Status again = files.createFolder(folder);
+  EXPECT_EQ(again.code(), Status::Code::CreateFailed);
+  EXPECT_EQ(again.reason(), "File exists");
+  std::unique_ptr<ByteSink> sink;
+  ASSERT_TRUE(files.create(file, &sink).ok());
+  ASSERT_TRUE(sink->close().ok());
+  EXPECT_EQ(files.createFolder(file).code(), Status::Code::CreateFailed);
+
+  std::string reason;
+  EXPECT_FALSE(files.remove(folder, &reason));
+  EXPECT_EQ(reason, "Directory not empty");
+  EXPECT_TRUE(files.remove(file, &reason));
+  EXPECT_FALSE(files.isFile(file));
+  EXPECT_FALSE(files.remove(file, &reason));
+  EXPECT_EQ(reason, "No such file or directory");
+  EXPECT_TRUE(files.remove(folder, &reason));
+  EXPECT_TRUE(files.createFolder(folder).ok());  // gone, so it can be made again
+}
+
+TEST(FileSystemFolders, Real) {
+  const testing::TempFolder temp;
+  createAndRemove(realFileSystem(), temp.path().string());
+}
+
+TEST(FileSystemFolders, InMemory) {
+  testing::MemoryFileSystem files;
+  createAndRemove(files, "/tmp");
+  EXPECT_TRUE(files.isFolder("/tmp/k"));
+  files.refuseRemove("/tmp/k", "Permission denied");
+  std::string reason;
+  EXPECT_FALSE(files.remove("/tmp/k", &reason));
+  EXPECT_EQ(reason, "Permission denied");
+}
+
+}  // namespace
+}  // namespace korvell
