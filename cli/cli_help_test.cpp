@@ -153,6 +153,15 @@ TEST(CliHelp, TheManualPageNamesTheOptionsOfTheHelp) {
   for (const std::string& name : listedOptions(usageText()))
     if (name.starts_with("--")) listed.insert(name);
   EXPECT_EQ(named, listed);
+  // Every subcommand of the overview's usage lines has its synopsis.
+  static const std::regex usage(R"(\n(Usage:)? +korvell-cli ([a-z]+) [A-Z])");
+  int subcommands = 0;
+  const std::string overview = "\n" + usageText();
+  for (auto it = std::sregex_iterator(overview.begin(), overview.end(), usage);
+       it != std::sregex_iterator(); ++it, ++subcommands)
+    EXPECT_NE(page.find(".B korvell-cli " + (*it)[2].str() + "\n"), std::string::npos)
+        << (*it)[2].str();
+  EXPECT_GE(subcommands, 4);  // read, demux, rebuild, xpl at least: the pattern finds them
   for (const char* section : {".SH SYNOPSIS", ".SH OPTIONS", ".SH EXIT STATUS", ".SH EXAMPLES"})
     EXPECT_NE(page.find(section), std::string::npos) << section;
 }

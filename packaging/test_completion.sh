@@ -71,8 +71,14 @@ expect 'korvell-cli demux --chapters ' "$streams"
 expect 'korvell-cli demux A.EVO --no-ch' '--no-chapters'
 expect 'korvell-cli rebuild A.EVO --j' '--json'
 
-# Each subcommand offers exactly the options its help lists (--color=WHEN as --color).
-for command in read demux rebuild xpl; do
+# Each subcommand of the help's usage lines offers exactly the options its help lists
+# (--color=WHEN as --color).
+commands=$("$cli" help | sed -n 's/^\(Usage:\)\{0,1\} *korvell-cli \([a-z]*\) .*/\2/p' | grep -vx help)
+if [[ $(printf '%s\n' $commands | LC_ALL=C sort | paste -sd'|') != "$(offers 'korvell-cli ' | grep -v -e - -e '^help$' | paste -sd'|')" ]]; then
+  echo "FAIL: the help's subcommands '$(echo $commands)' are not the ones completed"
+  failures=$((failures + 1))
+fi
+for command in $commands; do
   listed=$("$cli" help "$command" | grep -oE '^  (-[a-z], )?--[a-z-]+' | tr -d ' ' | tr ',' '\n' |
     LC_ALL=C sort -u | paste -sd'|')
   offered=$(offers "korvell-cli $command -" | sed 's/=.*//' | LC_ALL=C sort -u | paste -sd'|')
