@@ -38,11 +38,10 @@ TEST(CliOptions, EveryOptionBox) {
 
 TEST(CliOptions, OptionsGivenTwiceAndValuesThatLookOdd) {
   std::string error;
-  const auto options =
-      parse({"demux", "[a,b] F.EVO", "--select", "v0", "--select", "a01,", "-o", "-out",
-             "--chapters", "--no-chapters", "--video-ext", "a", "--video-ext=b", "--audio-ext=",
-             "--no-details"},
-            &error);
+  const auto options = parse(
+      {"demux", "[a,b] F.EVO", "--select", "v0", "--select", "a01,", "-o", "-out", "--chapters",
+       "--no-chapters", "--video-ext", "a", "--video-ext=b", "--audio-ext=", "--no-details"},
+      &error);
   ASSERT_TRUE(options) << error;
   EXPECT_EQ(options->input, "[a,b] F.EVO");  // no list, though CLI11 can read "[a,b]" as one
   EXPECT_EQ(options->select, (std::vector<std::string>{"v0", "a01"}));
@@ -51,6 +50,13 @@ TEST(CliOptions, OptionsGivenTwiceAndValuesThatLookOdd) {
   EXPECT_EQ(options->videoExt, "b");
   EXPECT_EQ(options->audioExt, "");  // "=" with nothing after it: not the next argument
   EXPECT_FALSE(options->details);
+  // Quotes and brackets are the file's own: CLI11 reads neither.
+  const auto quotes =
+      parse({"xpl", "'P'.XPL", "--source", "\"F\".EVO", "--chapters-file=[c,d].txt"}, &error);
+  ASSERT_TRUE(quotes) << error;
+  EXPECT_EQ(quotes->input, "'P'.XPL");
+  EXPECT_EQ(quotes->source, "\"F\".EVO");
+  EXPECT_EQ(quotes->chaptersFile, "[c,d].txt");
   const auto dashed = parse({"read", "--no-details", "--", "-F.EVO"}, &error);
   ASSERT_TRUE(dashed) << error;
   EXPECT_EQ(dashed->input, "-F.EVO");
