@@ -52,17 +52,17 @@ void printError(const std::string& message) {
   std::fprintf(stderr, "korvell-cli: %s\n", message.c_str());
 }
 
-// With --json the console lines are kept, not printed: a failure's message, the last line
-// the run logged, goes to stderr.
+// A failure's message went to stderr as the run logged it. With --json the other console
+// lines are kept, not printed: when the run gave no error line, its last line tells why.
 int failedStatus(const CliOptions& options, const TerminalHost& host) {
-  if (options.json && !host.lastLine().empty()) printError(host.lastLine());
+  if (options.json && !host.errorShown() && !host.lastLine().empty()) printError(host.lastLine());
   return kExitFileError;
 }
 
-// xpl --chapters FILE: the selected title's chapters in the chosen format.
+// xpl --chapters-file FILE: the selected title's chapters in the chosen format.
 bool writeChapterFile(const CliOptions& options, const PlaylistResult& result) {
   if (!result.titleFound) {
-    printError("--chapters: no title selected" +
+    printError("--chapters-file: no title selected" +
                std::string(options.source.empty() ? ": name the file it plays with --source"
                                                   : " plays " + options.source));
     return false;

@@ -45,6 +45,7 @@ TEST(CliHelp, HelpAndVersionForms) {
       {{"demux", "F.EVO", "-o", "/out", "-h"}, Command::Help, Command::Demux},
       {{"rebuild", "-h", "NOT_AN.VOB"}, Command::Help, Command::Rebuild},  // help comes first
       {{"xpl", "--help"}, Command::Help, Command::Xpl},
+      {{"xpl", "-h", "P.XPL", "--help"}, Command::Help, Command::Xpl},
   };
   for (const Case& c : cases) {
     std::string error;
@@ -53,17 +54,26 @@ TEST(CliHelp, HelpAndVersionForms) {
     EXPECT_EQ(options->command, c.command) << c.args[0];
     EXPECT_EQ(options->helpTopic, c.topic) << c.args[0];
   }
-  const std::vector<std::vector<std::string>> bad = {
-      {"help", "play"}, {"help", "read", "demux"}, {"help", "--version"}, {"read", "--version"}};
-  for (const auto& args : bad) {
+  // Each with the argument its message names.
+  const std::pair<std::vector<std::string>, const char*> bad[] = {
+      {{"help", "play"}, "'play'"},
+      {{"help", "read", "demux"}, "'demux'"},
+      {{"help", "--version"}, "--version"},
+      {{"read", "--version"}, "--version"},
+      {{"read", "F.EVO", "--help=yes"}, "--help"},
+      {{"--version", "--json"}, "--json"},
+      {{"-h", "demux.EVO"}, "'demux.EVO'"},
+  };
+  for (const auto& [args, named] : bad) {
     std::string error;
     EXPECT_FALSE(parseCommandLine(args, &error)) << args[1];
-    EXPECT_FALSE(error.empty());
+    EXPECT_NE(error.find(named), std::string::npos) << args[1] << ": " << error;
   }
 }
 
-TEST(CliHelp, EachSubcommandListsTheOptionsItTakes) {
-  // Which subcommands' help lists an option, and the arguments that use it.
+TEST(CliHelp, EachSubcommandListsAndTakesItsOptionsAndRefusesTheOthers) {
+  // Which subcommands' help lists an option, and the arguments that use it: each other
+  // subcommand refuses them, naming the option and the subcommands that take it.
   struct Case {
     std::vector<std::string> args;
     std::set<std::string> listedBy;
@@ -91,9 +101,9 @@ TEST(CliHelp, EachSubcommandListsTheOptionsItTakes) {
       {{"--delay-names"}, {"demux"}},
       {{"--chapters"}, {"demux"}},
       {{"--no-chapters"}, {"demux"}},
-      {{"--chapters", "C.txt"}, {"xpl"}},
-      {{"--chapters", "C.xml", "--chapters-format", "xml"}, {"xpl"}},
-      {{"--chapters-format", "simple", "--chapters", "C.txt"}, {"xpl"}},
+      {{"--chapters-file", "C.txt"}, {"xpl"}},
+      {{"--chapters-file", "C.xml", "--chapters-format", "xml"}, {"xpl"}},
+      {{"--chapters-format", "simple", "--chapters-file", "C.txt"}, {"xpl"}},
   };
   const std::pair<const char*, Command> commands[] = {{"read", Command::Read},
                                                       {"demux", Command::Demux},
@@ -104,11 +114,17 @@ TEST(CliHelp, EachSubcommandListsTheOptionsItTakes) {
     std::set<std::string> expected = {"-h", "--help"};
     for (const Case& c : cases) {
       const std::string option = c.args[0].substr(0, c.args[0].find('='));
-      if (!c.listedBy.contains(name)) continue;
-      expected.insert(option);
       std::vector<std::string> args = {name, "F.EVO"};
       args.insert(args.end(), c.args.begin(), c.args.end());
       std::string error;
+      if (!c.listedBy.contains(name)) {
+        EXPECT_FALSE(parseCommandLine(args, &error)) << name << " " << option;
+        EXPECT_NE(error.find(option), std::string::npos) << name << ": " << error;
+        for (const std::string& taker : c.listedBy)
+          EXPECT_NE(error.find(taker), std::string::npos) << name << ": " << error;
+        continue;
+      }
+      expected.insert(option);
       EXPECT_TRUE(parseCommandLine(args, &error)) << name << " " << option << ": " << error;
     }
     EXPECT_EQ(listed, expected) << name;
@@ -137,6 +153,15 @@ TEST(CliHelp, TheManualPageNamesTheOptionsOfTheHelp) {
   for (const std::string& name : listedOptions(usageText()))
     if (name.starts_with("--")) listed.insert(name);
   EXPECT_EQ(named, listed);
+  // Every subcommand of the overview's usage lines has its synopsis.
+  static const std::regex usage(R"(\n(Usage:)? +korvell-cli ([a-z]+) [A-Z])");
+  int subcommands = 0;
+  const std::string overview = "\n" + usageText();
+  for (auto it = std::sregex_iterator(overview.begin(), overview.end(), usage);
+       it != std::sregex_iterator(); ++it, ++subcommands)
+    EXPECT_NE(page.find(".B korvell-cli " + (*it)[2].str() + "\n"), std::string::npos)
+        << (*it)[2].str();
+  EXPECT_GE(subcommands, 4);  // read, demux, rebuild, xpl at least: the pattern finds them
   for (const char* section : {".SH SYNOPSIS", ".SH OPTIONS", ".SH EXIT STATUS", ".SH EXAMPLES"})
     EXPECT_NE(page.find(section), std::string::npos) << section;
 }

@@ -189,28 +189,40 @@ TEST_F(CliJson, FailuresGoToStderrWithTheUsualStatus) {
     std::string args;
     int status;
     const char* message;
+    bool quiet;  // nothing on stdout: the failure comes before any report line
   };
+  const std::string missing = (root_ / "missing").string();
   const Case cases[] = {
-      {"read --json " + (root_ / "NONE.EVO").string(), 1, "Cannot open file"},
+      {"read --json " + (root_ / "NONE.EVO").string(), 1, "Cannot open file", true},
       {"demux --json " + feature1_ + " --playlist " + (root_ / "NONE.XPL").string(), 1,
-       "Cannot open file"},
-      {"demux --json " + feature1_ + " --select a09", 2, "no stream 'a09'"},
-      {"xpl --json " + (root_ / "NONE.XPL").string(), 1, "Cannot open file"},
-      {"xpl " + playlist_ + " --chapters " + (root_ / "c.txt").string(), 1, "no title selected"},
-      {"xpl " + playlist_ + " --source " + feature1_ + " --chapters " +
+       "Cannot open file", true},
+      {"demux --json " + feature1_ + " --select a09", 2, "no stream 'a09'", true},
+      {"xpl --json " + (root_ / "NONE.XPL").string(), 1, "Cannot open file", true},
+      {"xpl " + playlist_ + " --chapters-file " + (root_ / "c.txt").string(), 1,
+       "no title selected", false},
+      {"xpl " + playlist_ + " --source " + feature1_ + " --chapters-file " +
            (root_ / "no" / "such" / "c.txt").string(),
-       1, "cannot write file"},
-      {"read --delay-names " + feature1_, 2, ""},
-      {"xpl " + playlist_ + " --chapters-format xml", 2, ""},
+       1, "cannot write file", false},
+      {"read --delay-names " + feature1_, 2, "--delay-names", true},
+      {"xpl " + playlist_ + " --chapters-format xml", 2, "--chapters-file", true},
+      // Without --json too: the report lines on stdout, the failure on stderr.
+      {"read " + (root_ / "NONE.EVO").string(), 1, "Cannot open file", false},
+      {"xpl " + (root_ / "NONE.XPL").string(), 1, "Cannot open file", true},
+      {"demux " + feature1_ + " -o " + missing, 1, "Cannot create file", false},
+      {"demux " + feature1_ + " --playlist " + (root_ / "NONE.XPL").string(), 1, "Cannot open file",
+       false},
+      {"read " + feature1_ + " --video-ext x", 2, "--video-ext", true},
+      {"xpl " + playlist_ + " --no-details", 2, "--no-details", true},
+      {"demux " + feature1_ + " --chapters x.txt", 2, "--chapters takes no value", true},
   };
   for (const Case& c : cases) {
     const Split result = run(c.args);
     EXPECT_EQ(result.status, c.status) << c.args;
-    // With --json a failure prints no document, and no console line either.
-    if (c.status == 1 && c.args.find("--json") != std::string::npos) {
-      EXPECT_TRUE(result.out.empty()) << c.args << ": " << result.out;
-    }
     EXPECT_NE(result.err.find(c.message), std::string::npos) << c.args << ": " << result.err;
+    EXPECT_EQ(result.out.find(c.message), std::string::npos) << c.args << ": " << result.out;
+    if (c.quiet) {
+      EXPECT_EQ(result.out, "") << c.args;
+    }
   }
   EXPECT_FALSE(fs::exists(root_ / "c.txt"));
 }
@@ -218,8 +230,8 @@ TEST_F(CliJson, FailuresGoToStderrWithTheUsualStatus) {
 TEST_F(CliJson, XplWritesTheTitlesChaptersInEitherFormat) {
   for (const char* format : {"simple", "xml"}) {
     const fs::path file = root_ / (std::string("chapters.") + format);
-    const Split result = run("xpl --json " + playlist_ + " --source " + feature1_ + " --chapters " +
-                             file.string() + " --chapters-format " + format);
+    const Split result = run("xpl --json " + playlist_ + " --source " + feature1_ +
+                             " --chapters-file " + file.string() + " --chapters-format " + format);
     ASSERT_EQ(result.status, 0) << result.err;
     const json doc = json::parse(result.out);
     EXPECT_EQ(doc["title"]["name"], "Feature Presentation");

@@ -1,6 +1,12 @@
 #include "cli/cli_options.h"
 
-#include "korvell_version.h"
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+#include "cli/option_table.h"
 #include "runs/command_rules.h"
 #include "runs/file_set.h"
 
@@ -8,359 +14,313 @@ namespace korvell::cli {
 
 namespace {
 
-std::vector<std::string> splitList(const std::string& text) {
-  std::vector<std::string> items;
-  size_t start = 0;
-  while (start <= text.size()) {
-    const size_t comma = text.find(',', start);
-    const size_t end = comma == std::string::npos ? text.size() : comma;
-    if (end > start) items.push_back(text.substr(start, end - start));
-    if (comma == std::string::npos) break;
-    start = comma + 1;
+constexpr const char* kInput = "input";  // the CLI11 name of a subcommand's one input
+
+bool isOptionWord(const std::string& argument) {
+  return argument.size() > 1 && argument[0] == '-';
+}
+
+// "--color=never" gives "--color"; "-o" stays "-o".
+std::string nameOf(const std::string& argument) {
+  return argument.starts_with("--") ? argument.substr(0, argument.find('=')) : argument;
+}
+
+std::string inQuotes(const std::string& text) {
+  return "'" + text + "'";
+}
+
+const OptionRow* rowTakenBy(const std::string& argument, unsigned bit) {
+  const OptionRow* row = optionNamed(nameOf(argument));
+  return row != nullptr && (row->commands & bit) != 0 ? row : nullptr;
+}
+
+std::string withMisuse(std::string message, const OptionRow& row) {
+  return row.misuse == nullptr ? message : message + ": " + row.misuse;
+}
+
+// Brings the arguments after a subcommand into forms CLI11 reads as the table means them,
+// and refuses what it would read otherwise. An optional value is written --name=VALUE: the
+// following argument when the row takes it, else the implicit value. A value option is
+// written as two arguments (--name VALUE, so "--name=" gives an empty value rather than
+// taking the next argument); its value is passed on as it is, even when it looks like an
+// option. A flag with "=VALUE" and a value option at the end are usage errors.
+bool normalise(const std::vector<std::string>& args, unsigned bit, std::vector<std::string>* out,
+               std::string* error) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--") {
+      out->insert(out->end(), args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
+      return true;
+    }
+    const OptionRow* row = rowTakenBy(arg, bit);
+    const bool hasValue = arg.starts_with("--") && arg.find('=') != std::string::npos;
+    if (row == nullptr) {
+      out->push_back(arg);
+    } else if (row->arity == Arity::Flag) {
+      if (hasValue) {
+        *error = withMisuse(nameOf(arg) + " takes no value (" + inQuotes(arg) + ")", *row);
+        return false;
+      }
+      out->push_back(arg);
+    } else if (row->arity == Arity::OptionalValue) {
+      std::string value = hasValue ? arg.substr(arg.find('=') + 1) : "";
+      if (!hasValue && i + 1 < args.size() && row->takesNext(args[i + 1])) value = args[++i];
+      out->push_back(nameOf(arg) + "=" + (value.empty() ? row->implicitValue : value));
+    } else if (hasValue) {
+      out->push_back(nameOf(arg));
+      out->push_back(arg.substr(arg.find('=') + 1));
+    } else if (i + 1 == args.size()) {
+      *error = arg + " needs a value (" + row->valueName + ")";
+      return false;
+    } else {
+      out->push_back(arg);
+      out->push_back(args[++i]);
+    }
   }
-  return items;
+  return true;
 }
 
-std::optional<Command> commandNamed(const std::string& name) {
-  if (name == "read") return Command::Read;
-  if (name == "demux") return Command::Demux;
-  if (name == "rebuild") return Command::Rebuild;
-  if (name == "xpl") return Command::Xpl;
-  return std::nullopt;
-}
+// korvell-cli's command line as CLI11 parses it: each subcommand with its one input and the
+// options the table gives it, the bare command line with its own options, and help with
+// its topic. Every part keeps what it does not take (allow_extras): this file names it.
+class Parser {
+ public:
+  Parser() {
+    app_.set_help_flag();
+    app_.allow_extras();
+    app_.require_subcommand(0, 1);
+    addOptions(app_, kBare);
+    for (const SubcommandRow& row : subcommandTable()) {
+      CLI::App* sub = app_.add_subcommand(row.name);
+      sub->allow_extras();
+      sub->add_option(kInput);
+      addOptions(*sub, row.bit);
+      subcommands_[sub] = &row;
+    }
+    help_ = app_.add_subcommand("help");
+    help_->allow_extras();
+    help_->add_option(kInput);
+  }
 
-// Bits naming the subcommands whose help lists an option line.
-constexpr unsigned kRead = 1, kDemux = 2, kRebuild = 4, kXpl = 8;
-constexpr unsigned kReads = kRead | kDemux | kRebuild;  // the options of the Read run
-constexpr unsigned kWrites = kDemux | kRebuild;
+  // args: the whole command line after the program's name, normalised.
+  bool parse(const std::vector<std::string>& args, std::string* error) {
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    try {
+      app_.parse(reversed);
+    } catch (const CLI::ParseError& failure) {
+      *error = failure.what();
+      return false;
+    }
+    return true;
+  }
 
-struct OptionLine {
-  unsigned commands;
-  const char* text;  // the help lines of the option, each ending in a line feed
+  const CLI::App& bare() const { return app_; }
+  /// The subcommand given; nullptr for none.
+  CLI::App* subcommand() const {
+    const auto given = app_.get_subcommands();
+    return given.empty() ? nullptr : given.front();
+  }
+  bool isHelp(const CLI::App* sub) const { return sub == help_; }
+  const SubcommandRow& rowOf(const CLI::App* sub) const { return *subcommands_.at(sub); }
+
+  /// Calls the setter of each option in the order given; false with *error on a refused
+  /// value. given collects the rows applied.
+  bool apply(const CLI::App& app, CliOptions& options, std::set<const OptionRow*>* given,
+             std::string* error) const {
+    std::map<const CLI::Option*, size_t> used;
+    for (const CLI::Option* option : app.parse_order()) {
+      const auto found = rows_.find(option);
+      if (found == rows_.end()) continue;  // the input
+      const OptionRow& row = *found->second;
+      const size_t index = used[option]++;
+      const std::string value = row.arity == Arity::Flag || index >= option->results().size()
+                                    ? ""
+                                    : option->results()[index];
+      std::string refused;
+      if (!row.set(options, value, &refused)) {
+        *error = longName(row) + " " + refused;
+        return false;
+      }
+      given->insert(&row);
+    }
+    return true;
+  }
+
+ private:
+  void addOptions(CLI::App& app, unsigned bit) {
+    for (const OptionRow& row : optionTable()) {
+      if ((row.commands & bit) == 0) continue;
+      CLI::Option* option =
+          row.arity == Arity::Flag ? app.add_flag(row.names) : app.add_option(row.names);
+      if (row.arity != Arity::Flag) option->take_all();
+      rows_[option] = &row;
+    }
+  }
+
+  CLI::App app_{"korvell-cli"};
+  CLI::App* help_ = nullptr;
+  std::map<const CLI::App*, const SubcommandRow*> subcommands_;
+  std::map<const CLI::Option*, const OptionRow*> rows_;
 };
 
-constexpr OptionLine kOptionLines[] = {
-    {kWrites, "  -o, --output DIR     output folder (default: the input file's folder)\n"},
-    {kWrites,
-     "  --playlist [XPL|auto]\n"
-     "                       read the playlist after the Read run: its labels name the\n"
-     "                       files and its streams are the ones selected; without XPL or\n"
-     "                       with auto, ADV_OBJ/VPLST000.XPL beside the input's HVDVD_TS\n"
-     "                       folder\n"},
-    {kWrites,
-     "  --select LIST        streams to keep, comma-separated: slot names v0, v1,\n"
-     "                       a00..a15, s00..s15 or labels such as DD+.stream.03\n"
-     "                       (default: every stream found)\n"},
-    {kXpl, "  --source FILE        the file whose title is shown\n"},
-    {kXpl, "  --tags               also print the playlist's tag lines\n"},
-    {kReads, "  --no-continue        do not continue with the second file of the set\n"},
-    {kReads, "  --no-fast-check      read the whole file, not only its first ~300 MB\n"},
-    {kReads, "  --no-count-frames    do not count video frames\n"},
-    {kReads, "  --no-details         do not decode the streams' headers\n"},
-    {kDemux,
-     "  --delay-names        name audio and subpicture files \"LABEL DELAY <n>ms\", n being\n"
-     "                       the stream's delay against video stream 0, as muxers read it\n"},
-    {kDemux,
-     "  --chapters           with --playlist, also write the title's chapters as\n"
-     "                       BASE.chapters.txt and BASE.chapters.xml (the default)\n"},
-    {kDemux, "  --no-chapters        do not write the chapter files\n"},
-    {kXpl, "  --chapters FILE      write the chapters of the title that plays --source to FILE\n"},
-    {kXpl,
-     "  --chapters-format F  simple (CHAPTERnn= lines, the default) or xml (Matroska\n"
-     "                       chapters)\n"},
-    {kDemux, "  --video-ext EXT      extension of video stream files (default mpv)\n"},
-    {kDemux, "  --audio-ext EXT      extension of audio stream files (default mpa)\n"},
-    {kDemux, "  --sub-ext EXT        extension of subpicture stream files (default sup)\n"},
-    {kReads | kXpl,
-     "  --color=WHEN         auto, always or never: bold and colours on a terminal\n"},
-    {kReads | kXpl,
-     "  --markup             print the console's raw markup lines (\"[[\" stands for \"[\")\n"},
-    {kReads | kXpl,
-     "  --json               print one JSON document on standard output instead of the\n"
-     "                       report lines\n"},
-    {kReads | kXpl, "  -h, --help           this text\n"},
-};
-
-std::string optionLines(unsigned commands) {
-  std::string text = "Options:\n";
-  for (const OptionLine& line : kOptionLines)
-    if ((line.commands & commands) != 0) text += line.text;
-  return text;
+std::string inputOf(const CLI::App& sub) {
+  const auto& results = sub.get_option(kInput)->results();
+  return results.empty() ? "" : results.front();
 }
 
-const char* const kExitStatus =
-    "Exit status: 0 done, 1 a file could not be opened, created, read or written,\n"
-    "2 usage error, 130 stopped by Ctrl-C.\n";
-
-const char* const kCtrlC =
-    "Ctrl-C stops a run as the Cancel button does; the run closes its files.\n";
-
-}  // namespace
-
-std::string usageText() {
-  return std::string(
-             "Usage: korvell-cli read FILE [options]\n"
-             "       korvell-cli demux FILE [-o DIR] [--select LIST] [--playlist [XPL|auto]] "
-             "[options]\n"
-             "       korvell-cli rebuild FILE.EVO [-o DIR] [--select LIST] [--playlist [XPL|auto]] "
-             "[options]\n"
-             "       korvell-cli xpl PLAYLIST [--source FILE] [--tags] [--chapters FILE]\n"
-             "       korvell-cli help [SUBCOMMAND]\n"
-             "       korvell-cli SUBCOMMAND --help\n"
-             "       korvell-cli --version\n"
-             "\n"
-             "Reports every elementary stream of an HD DVD .EVO, DVD .VOB or DVD-Audio .AOB file\n"
-             "(read), writes the chosen streams to files of their own (demux), or writes a copy\n"
-             "of an .EVO without the other streams, the kept ones renumbered (rebuild). All three\n"
-             "carry on with the second file of a set (FEATURE_1.EVO, then FEATURE_2.EVO).\n"
-             "xpl shows the title of an HD DVD playlist (VPLST000.XPL) that plays --source and\n"
-             "the stream labels it gives; --playlist does the same before a demux or rebuild, so\n"
-             "the output files carry the playlist's names.\n"
-             "\n") +
-         optionLines(kReads | kXpl) + "  --version            the version of korvell-cli\n\n" +
-         kCtrlC + kExitStatus;
-}
-
-std::string helpText(Command topic) {
-  std::string text;
-  unsigned commands = 0;
-  switch (topic) {
-    case Command::Read:
-      commands = kRead;
-      text =
-          "Usage: korvell-cli read FILE [options]\n"
-          "\n"
-          "Reports every elementary stream of FILE, an HD DVD .EVO, DVD .VOB or DVD-Audio\n"
-          ".AOB file: its first time stamp and its decoded headers, the navigation packet's\n"
-          "VOB number and duration, and the video frame count. Carries on with the second\n"
-          "file of a set (FEATURE_1.EVO, then FEATURE_2.EVO).\n";
-      break;
-    case Command::Demux:
-      commands = kDemux;
-      text =
-          "Usage: korvell-cli demux FILE [-o DIR] [--select LIST] [--playlist [XPL|auto]] "
-          "[options]\n"
-          "\n"
-          "Reads FILE as read does, then writes every stream found, or the selected ones, to\n"
-          "DIR/BASE.LABEL.EXT, for example FEATURE_1_FEATURE_2.DD+.stream.00.mpa.\n"
-          "Subpictures are written as .sup records. With --playlist the title's chapters are\n"
-          "written beside them, unless --no-chapters.\n";
-      break;
-    case Command::Rebuild:
-      commands = kRebuild;
-      text =
-          "Usage: korvell-cli rebuild FILE.EVO [-o DIR] [--select LIST] "
-          "[--playlist [XPL|auto]] [options]\n"
-          "\n"
-          "Reads FILE.EVO as read does, then writes DIR/BASE.rebuilt.EVO with only the kept\n"
-          "streams, renumbered from 0 within each family.\n";
-      break;
-    case Command::Xpl:
-      commands = kXpl;
-      text =
-          "Usage: korvell-cli xpl PLAYLIST [--source FILE] [--tags] [--chapters FILE] [options]\n"
-          "\n"
-          "Shows, as a tree, the title of the HD DVD playlist PLAYLIST (VPLST000.XPL) that\n"
-          "plays --source, and the stream labels it gives; --chapters writes its chapters.\n";
-      break;
-    case Command::Help:
-    case Command::Version:
-      return usageText();
+// Why a subcommand's arguments hold a second input, when an option before one tells: it
+// takes no value, or not that one. args: the arguments after the subcommand, as given.
+std::string secondInputNote(const std::vector<std::string>& args, unsigned bit) {
+  for (size_t i = 0; i + 1 < args.size() && args[i] != "--"; ++i) {
+    const OptionRow* row = rowTakenBy(args[i], bit);
+    if (row == nullptr || args[i].find('=') != std::string::npos) continue;
+    const std::string& next = args[i + 1];
+    if (row->arity == Arity::Value) {
+      ++i;  // its value
+    } else if (isOptionWord(next)) {
+      continue;
+    } else if (row->arity == Arity::Flag) {
+      return withMisuse(" (" + args[i] + " takes no value)", *row);
+    } else if (CliOptions scratch; !row->takesNext(next)) {
+      std::string why;
+      if (!row->set(scratch, next, &why)) return " (" + longName(*row) + " " + why + ")";
+    }
   }
-  text += "\n" + optionLines(commands) + "\n";
-  if (commands != kXpl) text += kCtrlC;
-  return text + kExitStatus;
+  return "";
 }
 
-std::string versionText() {
-  return "korvell-cli " KORVELL_VERSION "\n";
+// The message for the first argument a part of the command line did not take. where: the
+// subcommand's name, empty for the bare command line; args: its arguments, as given.
+std::string extraMessage(const std::string& where, unsigned bit, const std::string& input,
+                         const std::vector<std::string>& extras,
+                         const std::vector<std::string>& args) {
+  const std::string& first = extras.front();
+  if (where.empty() && !isOptionWord(first)) return "unknown command " + inQuotes(first);
+  if (isOptionWord(first)) {
+    const std::string name = nameOf(first);
+    const OptionRow* row = optionNamed(name);
+    if (row == nullptr) return "unknown option " + inQuotes(first);
+    if (where.empty()) {
+      return withMisuse(
+          name + " goes after a subcommand (" + subcommandNames(row->commands & kSubcommands) + ")",
+          *row);
+    }
+    if ((row->commands & kSubcommands) == 0) {
+      return where + " does not take " + name + ": it stands alone (korvell-cli " + name + ")";
+    }
+    return withMisuse(where + " does not take " + name + ", an option of " +
+                          subcommandNames(row->commands & kSubcommands),
+                      *row);
+  }
+  std::string message = where + " takes one input file, not " + inQuotes(input);
+  for (const std::string& extra : extras)
+    message += " and " + inQuotes(extra);
+  return message + secondInputNote(args, bit);
 }
 
-std::optional<CliOptions> parseCommandLine(const std::vector<std::string>& args,
-                                           std::string* error) {
-  CliOptions options;
-  bool playlistAuto = false;
-  bool demuxOnly = false;    // --delay-names, --chapters, --no-chapters
-  bool formatGiven = false;  // --chapters-format
+bool commandLineOf(const std::vector<std::string>& args, CliOptions& options, std::string* error) {
   if (args.empty()) {
     *error = "no command given";
-    return std::nullopt;
+    return false;
   }
-  size_t i = 0;
-  const std::string& command = args[i++];
-  if (command == "--version") {
-    options.command = Command::Version;
-    return options;
+  const SubcommandRow* named = subcommandNamed(args[0]);
+  if (!isOptionWord(args[0]) && named == nullptr && args[0] != "help") {
+    *error = "unknown command " + inQuotes(args[0]);
+    return false;
   }
-  if (command == "-h" || command == "--help") {
-    options.command = Command::Help;
-    return options;
-  }
-  if (command == "help") {
-    options.command = Command::Help;
-    if (args.size() == 1) return options;
-    const std::optional<Command> topic = commandNamed(args[1]);
-    if (!topic || args.size() > 2) {
-      *error = args.size() > 2 ? "help takes one subcommand" : "unknown command '" + args[1] + "'";
-      return std::nullopt;
-    }
-    options.helpTopic = *topic;
-    return options;
-  }
-  if (const std::optional<Command> named = commandNamed(command)) {
-    options.command = *named;
+  // Only a subcommand's own arguments need the table's forms.
+  std::vector<std::string> normalised;
+  if (named != nullptr) {
+    normalised.push_back(args[0]);
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (!normalise(rest, named->bit, &normalised, error)) return false;
   } else {
-    *error = "unknown command '" + command + "'";
-    return std::nullopt;
+    normalised = args;
   }
-  const auto value = [&](const std::string& option, std::string* out) {
-    if (i >= args.size()) {
-      *error = "option " + option + " needs a value";
+  Parser parser;
+  if (!parser.parse(normalised, error)) return false;
+
+  const CLI::App& bare = parser.bare();
+  if (!bare.remaining().empty()) {
+    *error = extraMessage("", kBare, "", bare.remaining(), args);
+    return false;
+  }
+  std::set<const OptionRow*> given;
+  if (!parser.apply(bare, options, &given, error)) return false;
+  if (!given.empty()) return true;  // --help or --version
+  CLI::App* sub = parser.subcommand();
+  if (sub == nullptr) {
+    *error = "no command given";
+    return false;
+  }
+  if (parser.isHelp(sub)) {
+    if (!sub->remaining().empty()) {
+      *error = "help takes one subcommand, not also " + inQuotes(sub->remaining().front());
       return false;
     }
-    *out = args[i++];
-    return true;
-  };
-  const auto extension = [&](const std::string& option, std::string* out) {
-    if (!value(option, out)) return false;
-    if (out->size() > kMaxExtensionLength) {
-      *error = "option " + option + " takes at most " + std::to_string(kMaxExtensionLength) +
-               " characters";
+    const std::string topic = inputOf(*sub);
+    if (topic.empty()) return true;
+    const SubcommandRow* row = subcommandNamed(topic);
+    if (row == nullptr) {
+      *error = "help: unknown subcommand " + inQuotes(topic);
       return false;
     }
+    options.helpTopic = row->command;
     return true;
-  };
-  while (i < args.size()) {
-    const std::string arg = args[i++];
-    if (arg == "-h" || arg == "--help") {
-      options.helpTopic = options.command;
-      options.command = Command::Help;
-      return options;
-    }
-    if (arg == "-o" || arg == "--output") {
-      if (!value(arg, &options.outputFolder)) return std::nullopt;
-    } else if (arg == "--select") {
-      std::string list;
-      if (!value(arg, &list)) return std::nullopt;
-      for (auto& item : splitList(list))
-        options.select.push_back(item);
-      if (options.select.empty()) {
-        *error = "option --select needs at least one stream";
-        return std::nullopt;
-      }
-    } else if (arg == "--playlist" || arg.starts_with("--playlist=")) {
-      // The value is optional: a following argument is taken as the playlist unless it is an
-      // option or a program stream (the input).
-      if (arg != "--playlist") {
-        options.playlist = arg.substr(arg.find('=') + 1);
-      } else if (i < args.size() && !args[i].starts_with("-") && !isProgramStream(args[i])) {
-        options.playlist = args[i++];
-      }
-      playlistAuto = options.playlist.empty() || options.playlist == "auto";
-    } else if (arg == "--source") {
-      if (!value(arg, &options.source)) return std::nullopt;
-    } else if (arg == "--tags") {
-      options.tags = true;
-    } else if (arg == "--json") {
-      options.json = true;
-    } else if (arg == "--delay-names") {
-      options.delayNames = true;
-      demuxOnly = true;
-    } else if (arg == "--chapters" && options.command == Command::Xpl) {
-      if (!value(arg, &options.chaptersFile)) return std::nullopt;
-    } else if (arg == "--chapters" || arg == "--no-chapters") {
-      options.writeChapters = arg == "--chapters";
-      demuxOnly = true;
-    } else if (arg == "--chapters-format") {
-      std::string format;
-      if (!value(arg, &format)) return std::nullopt;
-      if (format == "simple") {
-        options.chaptersFormat = ChapterFormat::Simple;
-      } else if (format == "xml") {
-        options.chaptersFormat = ChapterFormat::Xml;
-      } else {
-        *error = "--chapters-format takes simple or xml";
-        return std::nullopt;
-      }
-      formatGiven = true;
-    } else if (arg == "--no-continue") {
-      options.continueOn = false;
-    } else if (arg == "--no-fast-check") {
-      options.fastCheck = false;
-    } else if (arg == "--no-count-frames") {
-      options.countFrames = false;
-    } else if (arg == "--no-details") {
-      options.details = false;
-    } else if (arg == "--video-ext") {
-      if (!extension(arg, &options.videoExt)) return std::nullopt;
-    } else if (arg == "--audio-ext") {
-      if (!extension(arg, &options.audioExt)) return std::nullopt;
-    } else if (arg == "--sub-ext") {
-      if (!extension(arg, &options.subExt)) return std::nullopt;
-    } else if (arg == "--markup") {
-      options.markup = true;
-    } else if (arg.starts_with("--color")) {
-      const std::string when = arg == "--color" ? "always" : arg.substr(arg.find('=') + 1);
-      if (arg != "--color" && arg[7] != '=') {
-        *error = "unknown option '" + arg + "'";
-        return std::nullopt;
-      }
-      if (when == "auto") {
-        options.colour = ColourMode::Auto;
-      } else if (when == "always") {
-        options.colour = ColourMode::Always;
-      } else if (when == "never") {
-        options.colour = ColourMode::Never;
-      } else {
-        *error = "--color takes auto, always or never";
-        return std::nullopt;
-      }
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      *error = "unknown option '" + arg + "'";
-      return std::nullopt;
-    } else if (options.input.empty()) {
-      options.input = arg;
-    } else {
-      *error = "more than one input file given";
-      return std::nullopt;
-    }
   }
+
+  const SubcommandRow& row = parser.rowOf(sub);
+  options.command = row.command;
+  options.input = inputOf(*sub);
+  // CLI11 keeps a "--" before the input among what it did not take.
+  std::vector<std::string> extras = sub->remaining();
+  std::erase(extras, "--");
+  if (!extras.empty()) {
+    *error = extraMessage(row.name, row.bit, options.input, extras,
+                          std::vector<std::string>(args.begin() + 1, args.end()));
+    return false;
+  }
+  if (!parser.apply(*sub, options, &given, error)) return false;
+  if (options.command == Command::Help) return true;  // help comes before the other rules
   if (options.input.empty()) {
-    *error = "no input file given";
-    return std::nullopt;
+    *error =
+        std::string(row.name) + " needs an input file: korvell-cli " + row.name + " " + row.input;
+    return false;
   }
-  const bool writes = options.command == Command::Demux || options.command == Command::Rebuild;
-  if (!writes && (!options.select.empty() || !options.outputFolder.empty() ||
-                  !options.playlist.empty() || playlistAuto)) {
-    *error = "--select, --output and --playlist belong to demux and rebuild";
-    return std::nullopt;
+  if (given.contains(optionNamed("--chapters-format")) && options.chaptersFile.empty()) {
+    *error = "--chapters-format needs --chapters-file FILE";
+    return false;
   }
-  if (options.command != Command::Xpl && (!options.source.empty() || options.tags)) {
-    *error = "--source and --tags belong to xpl";
-    return std::nullopt;
-  }
-  if (demuxOnly && options.command != Command::Demux) {
-    *error = "--delay-names, --chapters and --no-chapters belong to demux";
-    return std::nullopt;
-  }
-  if (formatGiven && options.chaptersFile.empty()) {
-    *error = "--chapters-format needs xpl --chapters FILE";
-    return std::nullopt;
-  }
-  if (playlistAuto) {
+  if (options.playlist == "auto") {
     options.playlist = discPlaylistPath(options.input);
     if (options.playlist.empty()) {
       *error = "--playlist: '" + options.input +
                "' does not lie in an HVDVD_TS folder, so no disc playlist is beside it; name "
                "the playlist file";
-      return std::nullopt;
+      return false;
     }
   }
   if (options.command == Command::Rebuild && !rebuildTakes(options.input)) {
     *error = "rebuild takes an .EVO file only: '" + options.input + "' is not one";
-    return std::nullopt;
+    return false;
   }
+  return true;
+}
+
+}  // namespace
+
+std::optional<CliOptions> parseCommandLine(const std::vector<std::string>& args,
+                                           std::string* error) {
+  CliOptions options;
+  if (!commandLineOf(args, options, error)) return std::nullopt;
   return options;
+}
+
+std::string usageHint(const std::vector<std::string>& args) {
+  const SubcommandRow* named = args.empty() ? nullptr : subcommandNamed(args[0]);
+  if (named == nullptr) return "See 'korvell-cli help' for the subcommands and their options.\n";
+  return std::string("See 'korvell-cli help ") + named->name + "' for the options of " +
+         named->name + ".\n";
 }
 
 }  // namespace korvell::cli

@@ -36,13 +36,19 @@ struct CliOptions {
   bool json = false;          ///< --json: one JSON document on stdout instead of the lines
   bool delayNames = false;    ///< demux --delay-names
   bool writeChapters = true;  ///< demux --chapters / --no-chapters
-  std::string chaptersFile;   ///< xpl --chapters FILE
+  std::string chaptersFile;   ///< xpl --chapters-file FILE
   ChapterFormat chaptersFormat = ChapterFormat::Simple;  ///< xpl --chapters-format
 };
 
-/// Parses argv[1..]; on a usage error returns nothing and sets *error.
+/// Parses argv[1..]. Each subcommand takes its own options only (option_table.h); an option
+/// of another subcommand, an unknown option, a value after a flag or a second input file is a
+/// usage error: returns nothing and sets *error to a message that names the argument.
 std::optional<CliOptions> parseCommandLine(const std::vector<std::string>& args,
                                            std::string* error);
+
+/// The line printed under a usage error: where to read the options of the subcommand that
+/// args name, or of every subcommand.
+std::string usageHint(const std::vector<std::string>& args);
 
 /// The text of --help: every subcommand and every option.
 std::string usageText();

@@ -36,26 +36,99 @@ TEST(CliOptions, EveryOptionBox) {
   EXPECT_TRUE(options->markup);
 }
 
-TEST(CliOptions, UsageErrors) {
-  const std::vector<std::vector<std::string>> bad = {
-      {},
-      {"play", "F.EVO"},
-      {"read"},
-      {"read", "A.EVO", "B.EVO"},
-      {"read", "A.EVO", "--select", "v0"},
-      {"demux", "A.EVO", "--video-ext", "toolong"},
-      {"demux", "A.EVO", "-o"},
-      {"demux", "A.EVO", "--select", ","},
-      {"demux", "A.EVO", "--color=sometimes"},
-      {"demux", "A.EVO", "--frobnicate"},
-      {"rebuild", "A.VOB"},
-      {"read", "A.EVO", "--playlist", "V.XPL"},
-      {"demux", "A.EVO", "--source", "B.EVO"},
+TEST(CliOptions, OptionsGivenTwiceAndValuesThatLookOdd) {
+  std::string error;
+  const auto options = parse(
+      {"demux", "[a,b] F.EVO", "--select", "v0", "--select", "a01,", "-o", "-out", "--chapters",
+       "--no-chapters", "--video-ext", "a", "--video-ext=b", "--audio-ext=", "--no-details"},
+      &error);
+  ASSERT_TRUE(options) << error;
+  EXPECT_EQ(options->input, "[a,b] F.EVO");  // no list, though CLI11 can read "[a,b]" as one
+  EXPECT_EQ(options->select, (std::vector<std::string>{"v0", "a01"}));
+  EXPECT_EQ(options->outputFolder, "-out");
+  EXPECT_FALSE(options->writeChapters);  // the last of --chapters and --no-chapters
+  EXPECT_EQ(options->videoExt, "b");
+  EXPECT_EQ(options->audioExt, "");  // "=" with nothing after it: not the next argument
+  EXPECT_FALSE(options->details);
+  // Quotes and brackets are the file's own: CLI11 reads neither.
+  const auto quotes =
+      parse({"xpl", "'P'.XPL", "--source", "\"F\".EVO", "--chapters-file=[c,d].txt"}, &error);
+  ASSERT_TRUE(quotes) << error;
+  EXPECT_EQ(quotes->input, "'P'.XPL");
+  EXPECT_EQ(quotes->source, "\"F\".EVO");
+  EXPECT_EQ(quotes->chaptersFile, "[c,d].txt");
+  const auto dashed = parse({"read", "--no-details", "--", "-F.EVO"}, &error);
+  ASSERT_TRUE(dashed) << error;
+  EXPECT_EQ(dashed->input, "-F.EVO");
+}
+
+TEST(CliOptions, ColorWithOrWithoutAValue) {
+  struct Case {
+    std::vector<std::string> args;
+    ColourMode colour;
   };
-  for (const auto& args : bad) {
+  const Case cases[] = {
+      {{"read", "F.EVO", "--color", "never"}, ColourMode::Never},
+      {{"read", "F.EVO", "--color=never"}, ColourMode::Never},
+      {{"read", "--color", "auto", "F.EVO"}, ColourMode::Auto},
+      {{"read", "--color", "F.EVO"}, ColourMode::Always},
+      {{"read", "F.EVO", "--color"}, ColourMode::Always},
+      {{"xpl", "F.EVO", "--color", "--tags"}, ColourMode::Always},
+      {{"demux", "F.EVO", "--color=", "--no-details"}, ColourMode::Always},
+      {{"rebuild", "--color", "never", "--color", "F.EVO"}, ColourMode::Always},
+  };
+  for (const Case& c : cases) {
     std::string error;
-    EXPECT_FALSE(parse(args, &error)) << (args.empty() ? "(none)" : args[0]);
-    EXPECT_FALSE(error.empty());
+    const auto options = parse(c.args, &error);
+    ASSERT_TRUE(options) << c.args[1] << ": " << error;
+    EXPECT_EQ(options->colour, c.colour) << c.args[1] << " " << c.args[2];
+    EXPECT_EQ(options->input, "F.EVO");
+  }
+}
+
+TEST(CliOptions, UsageErrorsNameTheArgument) {
+  struct Case {
+    std::vector<std::string> args;
+    const char* named;  // what the message must hold
+  };
+  const Case cases[] = {
+      {{}, "no command"},
+      {{"play", "F.EVO"}, "'play'"},
+      {{"read"}, "input file"},
+      {{"read", "A.EVO", "B.EVO"}, "'B.EVO'"},
+      {{"read", "A.EVO", "--select", "v0"}, "--select"},
+      {{"demux", "A.EVO", "--video-ext", "toolong"}, "--video-ext"},
+      {{"demux", "A.EVO", "-o"}, "-o"},
+      {{"demux", "A.EVO", "--select", ","}, "--select"},
+      {{"demux", "A.EVO", "--color=sometimes"}, "'sometimes'"},
+      {{"demux", "A.EVO", "--color", "sometimes"}, "'sometimes'"},
+      {{"demux", "A.EVO", "--frobnicate"}, "'--frobnicate'"},
+      {{"demux", "A.EVO", "-x"}, "'-x'"},
+      {{"rebuild", "A.VOB"}, "'A.VOB'"},
+      {{"read", "A.EVO", "--playlist", "V.XPL"}, "--playlist"},
+      {{"demux", "A.EVO", "--source", "B.EVO"}, "--source"},
+      {{"read", "A.EVO", "--video-ext", "x"}, "--video-ext"},
+      {{"xpl", "V.XPL", "--no-details"}, "--no-details"},
+      {{"demux", "A.EVO", "--no-details=yes"}, "--no-details"},
+      {{"demux", "A.EVO", "--tags", "x"}, "--tags"},
+      {{"--json", "read", "A.EVO"}, "--json"},
+      {{"demux", "A.EVO", "--playlist", "B.EVO"}, "'B.EVO'"},  // a program stream, not a playlist
+      {{"xpl", "V.XPL", "--chapters-format", "xml"}, "--chapters-file"},
+      {{"xpl", "V.XPL", "--chapters-file", "C.txt", "--chapters-format", "txt"}, "'txt'"},
+      // --chapters was xpl's chapter file once: the message tells the new name.
+      {{"xpl", "V.XPL", "--chapters", "C.txt"}, "--chapters-file"},
+      // A value after demux's --chapters: what to do instead.
+      {{"demux", "A.EVO", "--chapters", "C.txt"}, "--chapters takes no value"},
+      {{"demux", "--chapters", "C.txt", "A.EVO"}, "--chapters takes no value"},
+      {{"demux", "A.EVO", "--chapters", "C.txt"}, "beside the streams"},
+      {{"demux", "A.EVO", "--chapters", "C.txt"}, "xpl PLAYLIST --source FILE --chapters-file"},
+      {{"demux", "A.EVO", "--chapters=C.txt"}, "--chapters-file"},
+  };
+  for (const Case& c : cases) {
+    std::string error;
+    const std::string line = c.args.empty() ? "(none)" : c.args[0] + " " + c.args.back();
+    EXPECT_FALSE(parse(c.args, &error)) << line;
+    EXPECT_NE(error.find(c.named), std::string::npos) << line << ": " << error;
   }
   std::string error;
   EXPECT_EQ(parse({"--help"}, &error)->command, Command::Help);
@@ -130,6 +203,24 @@ TEST(CliProgress, ProgressLineComesBackAfterEachMessage) {
   // Drawn, cleared for the message, drawn again.
   EXPECT_EQ(err.substr(err.size() - line.size()), line);
   EXPECT_NE(err.find("\r\033[K"), std::string::npos);
+}
+
+TEST(CliErrors, ErrorLinesGoToStderrInTheLinesStyleOrPlainAfterKeepLines) {
+  RunState state;
+  TerminalHost host(state, LineStyle::Markup, false);
+  host.setErrorStyle(LineStyle::Plain);
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  host.log("Opening file [b]F.EVO[/b]");
+  host.logError("Cannot open file \"[[x].EVO\". No such file or directory");
+  host.keepLines();
+  host.log("kept");
+  host.logError("Cannot write file \"[[y]\". No space left on device");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Opening file [b]F.EVO[/b]\n");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "Cannot open file \"[x].EVO\". No such file or directory\n"
+            "korvell-cli: Cannot write file \"[y]\". No space left on device\n");
+  EXPECT_TRUE(host.errorShown());
 }
 
 TEST(CliInterrupt, CtrlCActsLikeCancelAtTheNextEventPoint) {

@@ -17,7 +17,7 @@ nlohmann::ordered_json runReportJson(const RunReport& report, const std::string&
                                      const std::string& outcome);
 
 /// The document of xpl: the playlist, the title that plays `source` (or null), its tracks
-/// with their labels and its chapters; `chaptersFile` when --chapters wrote one.
+/// with their labels and its chapters; `chaptersFile` when --chapters-file wrote one.
 nlohmann::ordered_json playlistJson(const std::string& playlist, const std::string& source,
                                     const PlaylistResult& result, const RunState& state,
                                     const std::string& chaptersFile);

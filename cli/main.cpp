@@ -25,9 +25,10 @@ char userDecimalSeparator() {
 int main(int argc, char** argv) {
   using namespace korvell::cli;
   std::string error;
-  const auto options = parseCommandLine(std::vector<std::string>(argv + 1, argv + argc), &error);
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  const auto options = parseCommandLine(args, &error);
   if (!options) {
-    std::fprintf(stderr, "korvell-cli: %s\n\n%s", error.c_str(), usageText().c_str());
+    std::fprintf(stderr, "korvell-cli: %s\n%s", error.c_str(), usageHint(args).c_str());
     return kExitUsage;
   }
   if (options->command == Command::Help || options->command == Command::Version) {
@@ -36,17 +37,16 @@ int main(int argc, char** argv) {
     std::fputs(text.c_str(), stdout);
     return kExitDone;
   }
-  const bool colourTerminal = isatty(STDOUT_FILENO) != 0;
-  LineStyle style = LineStyle::Plain;
-  if (options->markup) {
-    style = LineStyle::Markup;
-  } else if (options->colour == ColourMode::Always ||
-             (options->colour == ColourMode::Auto && colourTerminal)) {
-    style = LineStyle::Ansi;
-  }
+  const auto styleFor = [&options](int stream) {
+    if (options->markup) return LineStyle::Markup;
+    const bool colour = options->colour == ColourMode::Always ||
+                        (options->colour == ColourMode::Auto && isatty(stream) != 0);
+    return colour ? LineStyle::Ansi : LineStyle::Plain;
+  };
   korvell::RunState state;
   state.decimalSeparator = userDecimalSeparator();
-  TerminalHost host(state, style, isatty(STDERR_FILENO) != 0);
+  TerminalHost host(state, styleFor(STDOUT_FILENO), isatty(STDERR_FILENO) != 0);
+  host.setErrorStyle(styleFor(STDERR_FILENO));
   TerminalHost::installInterruptHandler();
   return runCommand(*options, state, host);
 }

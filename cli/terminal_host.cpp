@@ -57,7 +57,7 @@ std::string renderLine(std::string_view message, LineStyle style) {
 }
 
 TerminalHost::TerminalHost(RunState& state, LineStyle style, bool progress)
-    : state_(state), style_(style), progress_(progress) {}
+    : state_(state), style_(style), errorStyle_(style), progress_(progress) {}
 
 TerminalHost::~TerminalHost() {
   clearProgress();
@@ -83,6 +83,19 @@ void TerminalHost::log(std::string_view message) {
   std::fwrite(line.data(), 1, line.size(), stdout);
   std::fputc('\n', stdout);
   std::fflush(stdout);
+  if (redraw) drawProgress();
+}
+
+void TerminalHost::logError(std::string_view message) {
+  errorShown_ = true;
+  const bool redraw = progressShown_;
+  clearProgress();
+  std::fflush(stdout);  // the lines before it first, where both go to one terminal
+  const std::string line =
+      keepLines_ ? "korvell-cli: " + stripMarkup(message) : renderLine(message, errorStyle_);
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fputc('\n', stderr);
+  std::fflush(stderr);
   if (redraw) drawProgress();
 }
 

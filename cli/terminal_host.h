@@ -1,5 +1,5 @@
-// The command line's RunHost: console lines on stdout, the status as a live progress line on
-// stderr, Ctrl-C as the Cancel button.
+// The command line's RunHost: console lines on stdout, error lines on stderr, the status as a
+// live progress line on stderr, Ctrl-C as the Cancel button.
 #pragma once
 
 #include <cstdio>
@@ -22,11 +22,14 @@ std::string renderLine(std::string_view message, LineStyle style);
 
 class TerminalHost : public RunHost {
  public:
-  /// progress: whether to draw the status line on stderr (a terminal is attached).
+  /// progress: whether to draw the status line on stderr (a terminal is attached). Error
+  /// lines are printed in style too, unless setErrorStyle says otherwise.
   TerminalHost(RunState& state, LineStyle style, bool progress);
   ~TerminalHost() override;
 
   void log(std::string_view message) override;
+  /// On stderr, also after keepLines() (then plain, after "korvell-cli: ").
+  void logError(std::string_view message) override;
   void status(std::string_view text, int panel) override;
   void clearConsole() override {}
   void processEvents() override;
@@ -41,6 +44,10 @@ class TerminalHost : public RunHost {
   void keepLines() { keepLines_ = true; }
   /// The last console line kept since keepLines(), markup removed; empty when none.
   const std::string& lastLine() const { return lastLine_; }
+  /// Whether an error line has been printed.
+  bool errorShown() const { return errorShown_; }
+  /// How error lines are printed (stderr can be a terminal when stdout is not).
+  void setErrorStyle(LineStyle style) { errorStyle_ = style; }
 
   /// Whether the user pressed Ctrl-C during this process.
   bool interrupted() const;
@@ -55,10 +62,12 @@ class TerminalHost : public RunHost {
 
   RunState& state_;
   LineStyle style_;
+  LineStyle errorStyle_;
   bool progress_;
   bool progressShown_ = false;
   bool cancelRequested_ = false;
   bool keepLines_ = false;
+  bool errorShown_ = false;
   std::string lastLine_;
   std::string panels_[2];
 };

@@ -26,7 +26,7 @@ _korvell_cli() {
   fi
   local command=${COMP_WORDS[1]}
 
-  # --color=WHEN, split at '=' or not, as COMP_WORDBREAKS has it.
+  # --color=WHEN, split at '=' or not, as COMP_WORDBREAKS has it; --color WHEN further down.
   if [[ $prev == --color && $cur == = ]]; then
     COMPREPLY=($colours)
     return
@@ -49,7 +49,7 @@ _korvell_cli() {
     demux) options="$writes $reads --video-ext --audio-ext --sub-ext --delay-names --chapters
                     --no-chapters" ;;
     rebuild) options="$writes $reads" ;;
-    xpl) options='--source --tags --chapters --chapters-format --color=auto --color=always
+    xpl) options='--source --tags --chapters-file --chapters-format --color=auto --color=always
                   --color=never --markup --json -h --help' ;;
     help)
       ((COMP_CWORD == 2)) && COMPREPLY=($(compgen -W 'read demux rebuild xpl' -- "$cur"))
@@ -80,13 +80,14 @@ _korvell_cli() {
       COMPREPLY=($(compgen -W 'simple xml' -- "$cur"))
       return
       ;;
-    --chapters)
-      # xpl takes the file to write; for demux --chapters is a switch.
-      if [[ $command == xpl ]]; then
-        compopt -o filenames 2>/dev/null
-        COMPREPLY=($(compgen -f -- "$cur"))
-        return
-      fi
+    --chapters-file)
+      compopt -o filenames 2>/dev/null
+      COMPREPLY=($(compgen -f -- "$cur"))
+      return
+      ;;
+    --color)
+      # --color WHEN, or --color alone (always) before the input.
+      COMPREPLY=($(compgen -W "$colours" -- "$cur"))
       ;;
   esac
 

@@ -58,17 +58,27 @@ expect 'korvell-cli xpl E.XPL --s' '--source'
 expect 'korvell-cli read --color = ' 'always|auto|never'
 expect 'korvell-cli read --color = n' 'never'
 expect 'korvell-cli read --color=a' '--color=always|--color=auto'
+expect 'korvell-cli read --color ' 'A.EVO|C.VOB|always|auto|b.evo|d.aob|never|space name.EVO|sub'
+expect 'korvell-cli read --color n' 'never'
+expect 'korvell-cli read --color --no-d' '--no-details'
 expect 'korvell-cli help ' 'demux|read|rebuild|xpl'
 expect 'korvell-cli help x' 'xpl'
 expect 'korvell-cli frobnicate ' ''
 expect 'korvell-cli xpl E.XPL --chapters-format ' 'simple|xml'
-expect 'korvell-cli xpl E.XPL --chapters n' 'notes.txt'
+expect 'korvell-cli xpl E.XPL --chapters-file n' 'notes.txt'
+expect 'korvell-cli xpl E.XPL --ch' '--chapters-file|--chapters-format'
 expect 'korvell-cli demux --chapters ' "$streams"
 expect 'korvell-cli demux A.EVO --no-ch' '--no-chapters'
 expect 'korvell-cli rebuild A.EVO --j' '--json'
 
-# Each subcommand offers exactly the options its help lists (--color=WHEN as --color).
-for command in read demux rebuild xpl; do
+# Each subcommand of the help's usage lines offers exactly the options its help lists
+# (--color=WHEN as --color).
+commands=$("$cli" help | sed -n 's/^\(Usage:\)\{0,1\} *korvell-cli \([a-z]*\) .*/\2/p' | grep -vx help)
+if [[ $(printf '%s\n' $commands | LC_ALL=C sort | paste -sd'|') != "$(offers 'korvell-cli ' | grep -v -e - -e '^help$' | paste -sd'|')" ]]; then
+  echo "FAIL: the help's subcommands '$(echo $commands)' are not the ones completed"
+  failures=$((failures + 1))
+fi
+for command in $commands; do
   listed=$("$cli" help "$command" | grep -oE '^  (-[a-z], )?--[a-z-]+' | tr -d ' ' | tr ',' '\n' |
     LC_ALL=C sort -u | paste -sd'|')
   offered=$(offers "korvell-cli $command -" | sed 's/=.*//' | LC_ALL=C sort -u | paste -sd'|')

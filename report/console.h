@@ -14,6 +14,11 @@ class Console {
   /// Appends one message as a new line. An empty message appends an empty line.
   virtual void log(std::string_view message) = 0;
 
+  /// Appends one message that says why a run failed ("Cannot open file ..."). A front end
+  /// that keeps errors apart (the command line's standard error) overrides it; by default it
+  /// is a line like any other.
+  virtual void logError(std::string_view message) { log(message); }
+
   /// Sets the text of a status panel: 0 holds the state of the run ("Ready", "Reading X"),
   /// 1 the detail or progress. The front end shows it at once, even while a run is busy.
   virtual void status(std::string_view text, int panel) = 0;

@@ -27,8 +27,8 @@ void reportFailure(const std::string& path, const Status& status, Console& conso
       verb = "write";
       break;
   }
-  console.log(std::string("Cannot ") + verb + " file \"" + escapeMarkup(path) + "\". " +
-              escapeMarkup(status.reason()));
+  console.logError(std::string("Cannot ") + verb + " file \"" + escapeMarkup(path) + "\". " +
+                   escapeMarkup(status.reason()));
 }
 
 std::unique_ptr<ByteSource> openInput(FileSystem& files, const std::string& path,

@@ -1,0 +1,239 @@
+#include "cli/option_table.h"
+
+#include <array>
+
+#include "runs/file_set.h"
+#include "runs/run_settings.h"
+
+namespace korvell::cli {
+
+namespace {
+
+template <bool CliOptions::*field, bool value>
+bool setSwitch(CliOptions& options, const std::string&, std::string*) {
+  options.*field = value;
+  return true;
+}
+
+template <std::string CliOptions::*field>
+bool setText(CliOptions& options, const std::string& value, std::string*) {
+  options.*field = value;
+  return true;
+}
+
+template <std::string CliOptions::*field>
+bool setExtension(CliOptions& options, const std::string& value, std::string* error) {
+  if (value.size() > kMaxExtensionLength) {
+    *error = "takes at most " + std::to_string(kMaxExtensionLength) + " characters";
+    return false;
+  }
+  options.*field = value;
+  return true;
+}
+
+// --select a00,DD+.stream.01 --select s12: every list adds its names.
+bool addSelection(CliOptions& options, const std::string& value, std::string* error) {
+  bool any = false;
+  size_t start = 0;
+  while (start <= value.size()) {
+    const size_t comma = value.find(',', start);
+    const size_t end = comma == std::string::npos ? value.size() : comma;
+    if (end > start) {
+      options.select.push_back(value.substr(start, end - start));
+      any = true;
+    }
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  if (!any) *error = "needs at least one stream";
+  return any;
+}
+
+bool setColour(CliOptions& options, const std::string& value, std::string* error) {
+  if (value == "auto") {
+    options.colour = ColourMode::Auto;
+  } else if (value == "always") {
+    options.colour = ColourMode::Always;
+  } else if (value == "never") {
+    options.colour = ColourMode::Never;
+  } else {
+    *error = "takes auto, always or never, not '" + value + "'";
+    return false;
+  }
+  return true;
+}
+
+bool isColourWord(const std::string& argument) {
+  return argument == "auto" || argument == "always" || argument == "never";
+}
+
+bool setChapterFormat(CliOptions& options, const std::string& value, std::string* error) {
+  if (value == "simple") {
+    options.chaptersFormat = ChapterFormat::Simple;
+  } else if (value == "xml") {
+    options.chaptersFormat = ChapterFormat::Xml;
+  } else {
+    *error = "takes simple or xml, not '" + value + "'";
+    return false;
+  }
+  return true;
+}
+
+// "auto" stays as it is: the parser resolves it once the input is known.
+bool setPlaylist(CliOptions& options, const std::string& value, std::string*) {
+  options.playlist = value.empty() ? "auto" : value;
+  return true;
+}
+
+// The input itself (a program stream) or an option is not the playlist.
+bool isPlaylistArgument(const std::string& argument) {
+  return !argument.starts_with("-") && !isProgramStream(argument);
+}
+
+bool askHelp(CliOptions& options, const std::string&, std::string*) {
+  if (options.command != Command::Help) {
+    options.helpTopic = options.command;
+    options.command = Command::Help;
+  }
+  return true;
+}
+
+bool askVersion(CliOptions& options, const std::string&, std::string*) {
+  options.command = Command::Version;
+  return true;
+}
+
+constexpr std::array kSubcommandRows{
+    SubcommandRow{
+        "read", Command::Read, kRead, "FILE", "[options]",
+        "Reports every elementary stream of FILE, an HD DVD .EVO, DVD .VOB or DVD-Audio .AOB "
+        "file: its first time stamp and its decoded headers, the navigation packet's VOB number "
+        "and duration, and the video frame count. Carries on with the second file of a set "
+        "(FEATURE_1.EVO, then FEATURE_2.EVO).",
+        true},
+    SubcommandRow{
+        "demux", Command::Demux, kDemux, "FILE",
+        "[-o DIR] [--select LIST] [--playlist [XPL|auto]] [options]",
+        "Reads FILE as read does, then writes every stream found, or the selected ones, to "
+        "DIR/BASE.LABEL.EXT, for example FEATURE_1_FEATURE_2.DD+.stream.00.mpa. Subpictures "
+        "are written as .sup records. With --playlist the title's chapters are written beside "
+        "them as BASE.chapters.txt and BASE.chapters.xml, unless --no-chapters.",
+        true},
+    SubcommandRow{"rebuild", Command::Rebuild, kRebuild, "FILE.EVO",
+                  "[-o DIR] [--select LIST] [--playlist [XPL|auto]] [options]",
+                  "Reads FILE.EVO as read does, then writes DIR/BASE.rebuilt.EVO with only the "
+                  "kept streams, renumbered from 0 within each family.",
+                  true},
+    SubcommandRow{
+        "xpl", Command::Xpl, kXpl, "PLAYLIST",
+        "[--source FILE] [--tags] [--chapters-file FILE] [options]",
+        "Shows, as a tree, the title of the HD DVD playlist PLAYLIST (VPLST000.XPL) that plays "
+        "--source, and the stream labels it gives; --chapters-file writes its chapters.",
+        false},
+};
+
+constexpr const char* kChaptersMisuse =
+    "demux writes the chapter files beside the streams (with --playlist); "
+    "xpl PLAYLIST --source FILE --chapters-file FILE writes them to FILE";
+
+// In the order the help lists them.
+constexpr std::array kOptionRows{
+    OptionRow{"-o,--output", kWrites, Arity::Value, "DIR", setText<&CliOptions::outputFolder>,
+              "output folder (default: the input file's folder)"},
+    OptionRow{"--playlist", kWrites, Arity::OptionalValue, "[XPL|auto]", setPlaylist,
+              "read the playlist after the Read run: its labels name the files and its streams "
+              "are the ones selected; without XPL or with auto, ADV_OBJ/VPLST000.XPL beside the "
+              "input's HVDVD_TS folder",
+              nullptr, nullptr, "auto", isPlaylistArgument},
+    OptionRow{"--select", kWrites, Arity::Value, "LIST", addSelection,
+              "streams to keep, comma-separated: slot names v0, v1, a00..a15, s00..s15 or labels "
+              "such as DD+.stream.03 (default: every stream found)"},
+    OptionRow{"--source", kXpl, Arity::Value, "FILE", setText<&CliOptions::source>,
+              "the file whose title is shown"},
+    OptionRow{"--tags", kXpl, Arity::Flag, "", setSwitch<&CliOptions::tags, true>,
+              "also print the playlist's tag lines"},
+    OptionRow{"--no-continue", kReads, Arity::Flag, "", setSwitch<&CliOptions::continueOn, false>,
+              "do not continue with the second file of the set"},
+    OptionRow{"--no-fast-check", kReads, Arity::Flag, "", setSwitch<&CliOptions::fastCheck, false>,
+              "read the whole file, not only its first ~300 MB"},
+    OptionRow{"--no-count-frames", kReads, Arity::Flag, "",
+              setSwitch<&CliOptions::countFrames, false>, "do not count video frames"},
+    OptionRow{"--no-details", kReads, Arity::Flag, "", setSwitch<&CliOptions::details, false>,
+              "do not decode the streams' headers"},
+    OptionRow{"--delay-names", kDemux, Arity::Flag, "", setSwitch<&CliOptions::delayNames, true>,
+              "name audio and subpicture files \"LABEL DELAY <n>ms\", n being the stream's delay "
+              "against video stream 0, as muxers read it"},
+    OptionRow{"--chapters", kDemux, Arity::Flag, "", setSwitch<&CliOptions::writeChapters, true>,
+              "with --playlist, also write the title's chapters beside the streams as "
+              "BASE.chapters.txt and BASE.chapters.xml (the default)",
+              nullptr, kChaptersMisuse},
+    OptionRow{"--no-chapters", kDemux, Arity::Flag, "",
+              setSwitch<&CliOptions::writeChapters, false>, "do not write the chapter files"},
+    OptionRow{"--chapters-file", kXpl, Arity::Value, "FILE", setText<&CliOptions::chaptersFile>,
+              "write the chapters of the title that plays --source to FILE"},
+    OptionRow{"--chapters-format", kXpl, Arity::Value, "F", setChapterFormat,
+              "with --chapters-file: simple (CHAPTERnn= lines, the default) or xml (Matroska "
+              "chapters)"},
+    OptionRow{"--video-ext", kDemux, Arity::Value, "EXT", setExtension<&CliOptions::videoExt>,
+              "extension of video stream files", kDefaultVideoExt},
+    OptionRow{"--audio-ext", kDemux, Arity::Value, "EXT", setExtension<&CliOptions::audioExt>,
+              "extension of audio stream files", kDefaultAudioExt},
+    OptionRow{"--sub-ext", kDemux, Arity::Value, "EXT", setExtension<&CliOptions::subExt>,
+              "extension of subpicture stream files", kDefaultSubExt},
+    OptionRow{"--color", kSubcommands, Arity::OptionalValue, "[WHEN]", setColour,
+              "auto, always (also without WHEN) or never: bold and colours on a terminal", nullptr,
+              nullptr, "always", isColourWord},
+    OptionRow{"--markup", kSubcommands, Arity::Flag, "", setSwitch<&CliOptions::markup, true>,
+              "print the console's raw markup lines (\"[[\" stands for \"[\")"},
+    OptionRow{"--json", kSubcommands, Arity::Flag, "", setSwitch<&CliOptions::json, true>,
+              "print one JSON document on standard output instead of the report lines"},
+    OptionRow{"-h,--help", kBare | kSubcommands, Arity::Flag, "", askHelp, "this text"},
+    OptionRow{"--version", kBare, Arity::Flag, "", askVersion, "the version of korvell-cli"},
+};
+
+}  // namespace
+
+std::span<const SubcommandRow> subcommandTable() {
+  return kSubcommandRows;
+}
+
+std::span<const OptionRow> optionTable() {
+  return kOptionRows;
+}
+
+const SubcommandRow* subcommandNamed(const std::string& name) {
+  for (const SubcommandRow& row : kSubcommandRows)
+    if (name == row.name) return &row;
+  return nullptr;
+}
+
+std::string longName(const OptionRow& row) {
+  const std::string names = row.names;
+  const size_t comma = names.find(',');
+  return comma == std::string::npos ? names : names.substr(comma + 1);
+}
+
+const OptionRow* optionNamed(const std::string& name) {
+  for (const OptionRow& row : kOptionRows) {
+    const std::string names = row.names;
+    const size_t comma = names.find(',');
+    if (name == longName(row) || (comma != std::string::npos && name == names.substr(0, comma))) {
+      return &row;
+    }
+  }
+  return nullptr;
+}
+
+std::string subcommandNames(unsigned commands) {
+  std::vector<std::string> names;
+  for (const SubcommandRow& row : kSubcommandRows)
+    if ((commands & row.bit) != 0) names.emplace_back(row.name);
+  std::string text;
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) text += i + 1 == names.size() ? " and " : ", ";
+    text += names[i];
+  }
+  return text;
+}
+
+}  // namespace korvell::cli
