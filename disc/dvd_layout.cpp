@@ -206,7 +206,7 @@ std::optional<std::vector<FileExtent>> fileExtents(const std::vector<SectorRange
     }
     for (const VobPart& part : parts) {
       const uint64_t end = part.firstSector + part.sectors;  // one past the part's last sector
-      if (range.last < part.firstSector || range.first >= end) continue;
+      if (part.sectors == 0 || range.last < part.firstSector || range.first >= end) continue;
       const uint64_t first = std::max(range.first, part.firstSector);
       const uint64_t last = std::min(range.last, end - 1);
       const FileExtent extent{part.path, (first - part.firstSector) * kSectorSize,

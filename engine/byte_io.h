@@ -24,9 +24,9 @@ class ByteSource {
   /// (a read error, or a file that ends before its size) returns a ReadFailed status, the
   /// same that status() gives from then on, with `got` 0.
   virtual Status read(uint8_t* dst, size_t n, size_t& got) = 0;
-  /// Moves the next read to byte `position` from the start. A position past size(), or (for
-  /// a source that cannot go back) one before position(), is a ReadFailed status, the same
-  /// that status() gives from then on. This default skips forward by reading.
+  /// Moves the next read to byte `position` from the start. A position past size() is a
+  /// ReadFailed status, and so is one before position() for a source that cannot go back: this
+  /// default, which skips forward by reading.
   virtual Status seek(uint64_t position);
   virtual uint64_t size() const = 0;
   virtual uint64_t position() const = 0;

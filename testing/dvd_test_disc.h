@@ -1,4 +1,4 @@
-// The small DVD-Video folder of testdata/make_dvd_disc.sh, built once per test program.
+// The small DVD-Video folder of testdata/make_dvd_disc.sh, built once for all test programs.
 #pragma once
 
 #include <filesystem>
@@ -16,8 +16,9 @@ struct DvdTestDisc {
   std::string failure;
 };
 
-/// Builds the disc on the first call, into a temporary folder that lives until the program
-/// ends, and returns the same result on every call.
+/// Builds the disc on the first call of any test program into the build folder
+/// (test_dvd_disc/), or finds it there, and returns the same result on every call. Tests read
+/// it and never change it; a test that damages a disc copies it first.
 const DvdTestDisc& dvdTestDisc();
 
 /// Copies the disc's VIDEO_TS folder (not the sources) into `target`/VIDEO_TS, for tests that
