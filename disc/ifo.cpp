@@ -7,13 +7,17 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <optional>
 #include <system_error>
 
 #include "disc/dvd_layout.h"
+#include "disc/ifo_bounds.h"
 #include "engine/byte_io.h"
 
 namespace korvell {
@@ -25,7 +29,7 @@ using dvd::kSectorSize;
 
 constexpr int kMaxTitleSets = 99;
 constexpr uint64_t kScrambleCheckBytes = 32 * kSectorSize;  // the packs a title starts with
-constexpr size_t kIfoHeader = 0x20;  // the identifier and the IFO's last sector
+constexpr size_t kIfoHeader = 0x100;  // the identifier, the last sector, the table addresses
 constexpr size_t kIfoLastSector = 0x1C;
 
 Status openFailed(std::string reason) {
@@ -116,6 +120,14 @@ Status ifoFailure(const fs::path& ifo, const char* identifier,
       file->size() < (lastSector + 1) * kSectorSize) {
     return readFailed(cannot + "it is truncated");
   }
+  std::vector<uint8_t> bytes(header, header + got);
+  bytes.resize(static_cast<size_t>(file->size()));
+  size_t more = 0;
+  if (file->read(bytes.data() + got, bytes.size() - got, more).ok()) {
+    const std::string outside = dvd::ifoPartOutsideFile({bytes.data(), got + more}, id);
+    if (!outside.empty())
+      return readFailed(cannot + "it is damaged (" + outside + " lies past its end)");
+  }
   std::string reason = cannot + "it is damaged";
   for (size_t i = messages.size(); i > firstMessage; --i) {
     if (messages[i - 1].starts_with("Unable to read")) {
@@ -125,6 +137,40 @@ Status ifoFailure(const fs::path& ifo, const char* identifier,
   }
   return readFailed(reason);
 }
+
+// libdvdread reads IFO files only from a scratch folder of this reading, into which each is
+// copied once dvd::ifoPartOutsideFile has found nothing outside it: so it never opens a file
+// that was not checked, not even a backup that it would turn to on its own.
+class IfoStage {
+ public:
+  IfoStage() {
+    std::error_code ec;
+    std::string pattern = (fs::temp_directory_path(ec) / "korvell-ifo-XXXXXX").string();
+    if (!ec && ::mkdtemp(pattern.data()) != nullptr) folder_ = pattern;
+  }
+  ~IfoStage() {
+    std::error_code ec;
+    if (!folder_.empty()) fs::remove_all(folder_, ec);
+  }
+  IfoStage(const IfoStage&) = delete;
+  IfoStage& operator=(const IfoStage&) = delete;
+  /// Empty when the folder could not be made.
+  const fs::path& folder() const { return folder_; }
+  /// Copies `source` into the folder as `name` when it passes the check; false otherwise.
+  bool place(const fs::path& source, const std::string& name, const char* identifier) const {
+    std::ifstream in(source, std::ios::binary);
+    if (!in) return false;
+    const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
+    if (!dvd::ifoPartOutsideFile(bytes, identifier).empty()) return false;
+    std::ofstream out(folder_ / name, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out.flush());
+  }
+
+ private:
+  fs::path folder_;
+};
 
 // Reads single sectors of a title set's VOB files, keeping the last file open.
 class SectorReader {
@@ -200,7 +246,10 @@ class DiscReader {
         !fs::exists(dvd::findFileIgnoringCase(folder, "VIDEO_TS.BUP"), ec)) {
       return openFailed("Cannot find " + inQuotes(vmgPath_));
     }
-    reader_.reset(DVDOpen2(&disc_.libraryMessages, &kLogger, folder.string().c_str()));
+    if (stage_.folder().empty()) {
+      return openFailed("Cannot make a scratch folder for the IFO files of " + inQuotes(folder));
+    }
+    reader_.reset(DVDOpen2(&disc_.libraryMessages, &kLogger, stage_.folder().string().c_str()));
     if (!reader_) {
       std::string reason = "Cannot open the DVD folder " + inQuotes(folder);
       if (!disc_.libraryMessages.empty()) {
@@ -209,7 +258,7 @@ class DiscReader {
       return openFailed(reason);
     }
     const size_t firstMessage = disc_.libraryMessages.size();
-    vmg_.reset(ifoOpen(reader_.get(), 0));
+    vmg_.reset(openIfo(0, "VIDEO_TS", "DVDVIDEO-VMG"));
     if (!vmg_ || !vmg_->vmgi_mat || !vmg_->tt_srpt || !vmg_->tt_srpt->title) {
       return ifoFailure(vmgPath_, "DVDVIDEO-VMG", disc_.libraryMessages, firstMessage);
     }
@@ -346,6 +395,17 @@ class DiscReader {
     dvd::VobParts vobs;
   };
 
+  // Opens IFO `number` (0: VIDEO_TS) through libdvdread from `baseName`.IFO, or from its .BUP
+  // when libdvdread cannot read the IFO; null when it reads neither.
+  ifo_handle_t* openIfo(int number, const std::string& baseName, const char* identifier) {
+    for (const char* extension : {".IFO", ".BUP"}) {
+      const fs::path file = dvd::findFileIgnoringCase(folder_, baseName + extension);
+      if (!stage_.place(file, baseName + ".IFO", identifier)) continue;
+      if (ifo_handle_t* ifo = ifoOpen(reader_.get(), number)) return ifo;
+    }
+    return nullptr;
+  }
+
   Status openTitleSet(int number, TitleSet** set) {
     auto [at, added] = titleSets_.try_emplace(number);
     TitleSet& titleSet = at->second;
@@ -355,7 +415,7 @@ class DiscReader {
     std::snprintf(name, sizeof name, "VTS_%02d_0.IFO", number);
     titleSet.path = dvd::findFileIgnoringCase(folder_, name);
     const size_t firstMessage = disc_.libraryMessages.size();
-    titleSet.ifo.reset(ifoOpen(reader_.get(), number));
+    titleSet.ifo.reset(openIfo(number, std::string(name, 8), "DVDVIDEO-VTS"));
     const ifo_handle_t* ifo = titleSet.ifo.get();
     if (!ifo || !ifo->vtsi_mat || !ifo->vts_ptt_srpt || !ifo->vts_pgcit) {
       titleSet.status =
@@ -410,6 +470,7 @@ class DiscReader {
   DvdDisc& disc_;
   fs::path folder_;
   fs::path vmgPath_;
+  IfoStage stage_;  // declared before the reader and the IFO handles: it outlives them
   ReaderHandle reader_;
   IfoHandle vmg_;
   std::map<int, TitleSet> titleSets_;
