@@ -48,7 +48,9 @@ struct DvdDisc {
 /// when its IFO data does not hold together, when its cells reach past the end of the VOB
 /// files, when a VOB file it needs is missing, or when the packs at its start are scrambled (a
 /// copy of an encrypted disc that was not decrypted). Never throws; damaged files give their
-/// reasons.
+/// reasons. libdvdread reads copies of the IFO files in a scratch folder of its own, and only
+/// those in which everything it reads lies within the file (dvd::ifoPartOutsideFile): the IFO,
+/// or its .BUP when it cannot read the IFO.
 DvdDisc readDvdTitles(const std::string& discPath);
 
 /// Reads title `number` of the disc with the extents of angle `angle` (from 1) into *title.
