@@ -11,18 +11,10 @@
 #include <vector>
 
 #include "disc/chapter.h"
+#include "engine/file_extent.h"
 #include "engine/run_state.h"
 
 namespace korvell {
-
-/// A run of bytes of one file that belongs to a title. A whole file has offset 0 and its size
-/// as length. DVD extents start and end on 2,048-byte pack boundaries.
-struct FileExtent {
-  std::string path;
-  uint64_t offset = 0;
-  uint64_t length = 0;
-  bool operator==(const FileExtent&) const = default;
-};
 
 /// One stream of a title as the disc describes it.
 struct TitleStream {
@@ -49,6 +41,7 @@ struct Title {
   int number = 0;              ///< from 1, as the disc numbers its titles
   std::string name;            ///< the playlist's displayName; empty for DVD
   std::string baseName;        ///< the base name of output files (FEATURE_1, VTS_01_TITLE_1)
+  int titleSet = 0;            ///< DVD: the title set (VTS_nn) that holds the title; 0 otherwise
   double durationSeconds = 0;  ///< 0 when unknown
   int angles = 1;
   int angle = 1;                    ///< the angle whose cells the extents follow

@@ -11,6 +11,10 @@
 
 namespace korvell {
 
+namespace {
+constexpr uint64_t kSkipBlock = 64 * 1024;  // the scratch buffer of a forward skip
+}  // namespace
+
 std::string systemReason(int errorNumber) {
   return std::strerror(errorNumber);
 }
@@ -18,6 +22,30 @@ std::string systemReason(int errorNumber) {
 std::string shrunkReason(uint64_t position, uint64_t size) {
   return "The file became shorter while it was read: it ended at byte " + std::to_string(position) +
          " of " + std::to_string(size) + ".";
+}
+
+std::string seekPastEndReason(uint64_t position, uint64_t size) {
+  return "Cannot go to byte " + std::to_string(position) + ": the file has " +
+         std::to_string(size) + " bytes.";
+}
+
+Status ByteSource::seek(uint64_t position) {
+  if (!status().ok()) return status();
+  if (position < this->position() || position > size()) {
+    return Status::failure(Status::Code::ReadFailed, position > size()
+                                                         ? seekPastEndReason(position, size())
+                                                         : "This input cannot go back.");
+  }
+  std::vector<uint8_t> scratch(std::min<uint64_t>(position - this->position(), kSkipBlock));
+  while (this->position() < position) {
+    size_t got = 0;
+    const auto want =
+        static_cast<size_t>(std::min<uint64_t>(position - this->position(), scratch.size()));
+    if (Status read = this->read(scratch.data(), want, got); !read.ok()) return read;
+    if (got == 0)
+      return Status::failure(Status::Code::ReadFailed, shrunkReason(this->position(), size()));
+  }
+  return {};
 }
 
 Status FileSource::open(const std::string& path, std::unique_ptr<FileSource>* source) {
@@ -60,6 +88,20 @@ Status FileSource::read(uint8_t* dst, size_t n, size_t& got) {
   }
   position_ += read;
   got = read;
+  return {};
+}
+
+Status FileSource::seek(uint64_t position) {
+  if (!status_.ok()) return status_;
+  if (position > size_) {
+    status_ = Status::failure(Status::Code::ReadFailed, seekPastEndReason(position, size_));
+    return status_;
+  }
+  if (fseeko(file_, static_cast<off_t>(position), SEEK_SET) != 0) {
+    status_ = Status::failure(Status::Code::ReadFailed, systemReason(errno));
+    return status_;
+  }
+  position_ = position;
   return {};
 }
 
@@ -179,6 +221,16 @@ Status MemorySource::read(uint8_t* dst, size_t n, size_t& got) {
   got = std::min(n, size_ - position_);
   if (got > 0) std::memcpy(dst, data_ + position_, got);
   position_ += got;
+  return {};
+}
+
+Status MemorySource::seek(uint64_t position) {
+  if (!status_.ok()) return status_;
+  if (position > size_) {
+    status_ = Status::failure(Status::Code::ReadFailed, seekPastEndReason(position, size_));
+    return status_;
+  }
+  position_ = static_cast<size_t>(position);
   return {};
 }
 

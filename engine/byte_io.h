@@ -24,6 +24,10 @@ class ByteSource {
   /// (a read error, or a file that ends before its size) returns a ReadFailed status, the
   /// same that status() gives from then on, with `got` 0.
   virtual Status read(uint8_t* dst, size_t n, size_t& got) = 0;
+  /// Moves the next read to byte `position` from the start. A position past size() is a
+  /// ReadFailed status, and so is one before position() for a source that cannot go back: this
+  /// default, which skips forward by reading.
+  virtual Status seek(uint64_t position);
   virtual uint64_t size() const = 0;
   virtual uint64_t position() const = 0;
   /// The first failure, Ok while there was none.
@@ -68,6 +72,7 @@ class FileSource final : public ByteSource {
   static Status open(const std::string& path, std::unique_ptr<FileSource>* source);
   ~FileSource() override;
   Status read(uint8_t* dst, size_t n, size_t& got) override;
+  Status seek(uint64_t position) override;
   uint64_t size() const override { return size_; }
   uint64_t position() const override { return position_; }
   const Status& status() const override { return status_; }
@@ -119,6 +124,7 @@ class MemorySource final : public ByteSource {
   explicit MemorySource(const std::vector<uint8_t>& bytes)
       : MemorySource(bytes.data(), bytes.size()) {}
   Status read(uint8_t* dst, size_t n, size_t& got) override;
+  Status seek(uint64_t position) override;
   uint64_t size() const override { return size_; }
   uint64_t position() const override { return position_; }
   const Status& status() const override { return status_; }
@@ -151,5 +157,8 @@ std::string systemReason(int errorNumber);
 
 /// The reason of a file that ends before the size it had when it was opened.
 std::string shrunkReason(uint64_t position, uint64_t size);
+
+/// The reason of a seek past the end of a source of `size` bytes.
+std::string seekPastEndReason(uint64_t position, uint64_t size);
 
 }  // namespace korvell

@@ -59,12 +59,22 @@ class Source final : public ByteSource {
       status_ = Status::failure(Status::Code::ReadFailed, shrunkReason(position_, size_));
       return status_;
     }
-    got = static_cast<size_t>(std::min<uint64_t>(n, std::min(held, size_) - position_));
+    const uint64_t end = std::min(held, size_);
+    got = position_ < end ? static_cast<size_t>(std::min<uint64_t>(n, end - position_)) : 0;
     std::copy_n(bytes_->data() + position_, got, dst);
     position_ += got;
     for (const State::ReadFault& fault : state_->readFaults[path_]) {
       if (fault.call == calls_ && fault.reason.empty()) bytes_->resize(fault.shrinkTo);
     }
+    return {};
+  }
+  Status seek(uint64_t position) override {
+    if (!status_.ok()) return status_;
+    if (position > size_) {
+      status_ = Status::failure(Status::Code::ReadFailed, seekPastEndReason(position, size_));
+      return status_;
+    }
+    position_ = position;
     return {};
   }
   uint64_t size() const override { return size_; }
