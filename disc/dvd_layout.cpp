@@ -162,7 +162,7 @@ std::filesystem::path findFileIgnoringCase(const std::filesystem::path& folder,
 VobParts findVobParts(const std::filesystem::path& folder, int titleSet) {
   VobParts found;
   const auto partPath = [&](int part) {
-    char name[16];
+    char name[32];  // room for any int the format could print
     std::snprintf(name, sizeof name, "VTS_%02d_%d.VOB", titleSet, part);
     return findFileIgnoringCase(folder, name);
   };

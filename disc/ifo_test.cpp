@@ -11,6 +11,7 @@
 #include "engine/extent_source.h"
 #include "engine/walker.h"
 #include "testing/dvd_test_disc.h"
+#include "testing/memory_outputs.h"
 #include "testing/recording_host.h"
 #include "testing/temp_folder.h"
 #include "testing/test_files.h"
@@ -180,9 +181,10 @@ TEST(DvdTitles, WalkingATitleGivesTheStreamsAndBytesOfItsSource) {
     RunState scan, state;
     testing::RecordingHost host;
     scan.Details = state.Details = false;
+    testing::MemoryOutputs outputs;
     for (size_t i = 0; i < 3; ++i) {
       state.selected[slotNumber(slots[i])] = true;
-      state.sinkOf(slots[i]) = &sinks[i];
+      outputs.attach(state, slots[i], sinks[i]);
     }
     for (auto [walked, mode] : {std::pair{&scan, WalkMode::Scan}, {&state, WalkMode::Demux}}) {
       std::unique_ptr<ExtentSource> source;
