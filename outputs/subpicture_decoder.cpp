@@ -145,7 +145,7 @@ bool isEightBitUnit(std::span<const uint8_t> unit) {
 namespace {
 
 // Builds the event that a display start shows; false (with the fault) when it cannot show.
-bool buildEvent(std::span<const uint8_t> unit, const DisplayState& s, const DvdPalette& palette,
+bool buildEvent(std::span<const uint8_t> unit, const DisplayState& s, const YcrcbPalette& palette,
                 SubpictureEvent& event, uint32_t& faults) {
   const int width = s.x2 - s.x1 + 1;
   const int height = s.y2 - s.y1 + 1;
@@ -187,7 +187,7 @@ bool buildEvent(std::span<const uint8_t> unit, const DisplayState& s, const DvdP
 }  // namespace
 
 DecodedSubpicture decodeSubpictureUnit(std::span<const uint8_t> unit, uint32_t pts,
-                                       const DvdPalette& palette) {
+                                       const YcrcbPalette& palette) {
   DecodedSubpicture out;
   const bool hd = isEightBitUnit(unit);
   const size_t headerSize = hd ? kHdHeaderSize : kDvdHeaderSize;

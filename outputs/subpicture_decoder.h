@@ -32,6 +32,8 @@
 #include <span>
 #include <vector>
 
+#include "outputs/dvd_palette.h"
+
 namespace korvell {
 
 /// One palette entry as a subpicture gives it: Y, Cr, Cb (video range) and opacity
@@ -80,18 +82,15 @@ struct DecodedSubpicture {
   uint32_t faults = kFaultNone;
 };
 
-/// The 16-colour palette of 2-bit units: entries 0x00YYCrCb as a DVD's IFO stores them.
-using DvdPalette = std::array<uint32_t, 16>;
-
 /// Whether a unit is of the HD DVD form: its first two bytes are zero.
 bool isEightBitUnit(std::span<const uint8_t> unit);
 
-/// Decodes one whole unit whose packet carried `pts`. `palette` gives the colours of 2-bit
-/// units. Every display start begins an event with the area, pixels, colours and contrast set
-/// so far in the unit; a stop ends it; a start while an event shows ends that one and begins
-/// another. Events that cannot be shown (no area, no field offsets, no palette, an empty or
-/// unreadable bitmap) are dropped and their fault kept. Reads only inside `unit`.
+/// Decodes one whole unit whose packet carried `pts`. `palette` (16 entries of 0x00YYCrCb)
+/// gives the colours of 2-bit units. Every display start begins an event with the area, pixels,
+/// colours and contrast set so far in the unit; a stop ends it; a start while an event shows ends
+/// that one and begins another. Events that cannot be shown (no area, no field offsets, no palette,
+/// an empty or unreadable bitmap) are dropped and their fault kept. Reads only inside `unit`.
 DecodedSubpicture decodeSubpictureUnit(std::span<const uint8_t> unit, uint32_t pts,
-                                       const DvdPalette& palette);
+                                       const YcrcbPalette& palette);
 
 }  // namespace korvell

@@ -12,8 +12,8 @@ using testing::writeSubpictureUnit;
 
 constexpr uint32_t kPts = 900000;
 
-DvdPalette rampPalette() {
-  DvdPalette p{};
+YcrcbPalette rampPalette() {
+  YcrcbPalette p{};
   for (uint32_t i = 0; i < 16; ++i)
     p[i] = (16 + i * 14) << 16 | (40 + i * 5) << 8 | (200 - i * 9);
   return p;
@@ -33,7 +33,7 @@ TEST(SubpictureDecoder, ReadsAHandCodedDvdUnit) {
       0xFF, 0x00, 0x32, 0x00, 0x20,              // end; stop sequence: delay 50, last
       0x02, 0xFF};
   ASSERT_EQ(unit.size(), 38u);
-  const DvdPalette palette = rampPalette();
+  const YcrcbPalette palette = rampPalette();
   const DecodedSubpicture decoded = decodeSubpictureUnit(unit, kPts, palette);
   EXPECT_EQ(decoded.faults, kFaultNone);
   ASSERT_EQ(decoded.events.size(), 1u);
@@ -142,7 +142,7 @@ TEST(SubpictureDecoder, GivesBackWhatTheUnitWriterEncoded) {
       {"hd full width forced", forced},
       {"hd at the far corner", picture(true, 1900, 1070, 20, 10)},
   };
-  const DvdPalette palette = rampPalette();
+  const YcrcbPalette palette = rampPalette();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const auto unit = writeSubpictureUnit(c.p);
@@ -241,7 +241,7 @@ TEST(SubpictureDecoder, DamagedUnitsAreReportedNotTrusted) {
     u[seq + 7] = 0x01;  // no palette: the 0x83 command becomes a plain start
     add("hd without palette", u, kFaultBadCommand | kFaultNoArea, 0);
   }
-  const DvdPalette palette = rampPalette();
+  const YcrcbPalette palette = rampPalette();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const DecodedSubpicture d = decodeSubpictureUnit(c.unit, kPts, palette);
@@ -268,7 +268,7 @@ TEST(SubpictureDecoder, ShortPixelDataLeavesTheRestTransparent) {
 }
 
 TEST(SubpictureDecoder, EveryPrefixAndEveryByteChangeIsSafe) {
-  const DvdPalette palette = rampPalette();
+  const YcrcbPalette palette = rampPalette();
   for (const bool eightBit : {false, true}) {
     const auto unit = writeSubpictureUnit(picture(eightBit, 3, 5, 40, 7));
     for (size_t n = 0; n <= unit.size(); ++n) {

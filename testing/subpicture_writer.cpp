@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "testing/ps_writer.h"
+
 namespace korvell::testing {
 
 namespace {
@@ -195,6 +197,33 @@ std::vector<uint8_t> writeSubpictureUnit(const UnitPicture& p) {
     put16(unit, 2, first);
   }
   return unit;
+}
+
+std::vector<SubpicturePacket> packetizeUnit(const std::vector<uint8_t>& unit, uint32_t pts,
+                                            size_t maxPayload) {
+  std::vector<SubpicturePacket> packets;
+  for (size_t at = 0; at < unit.size(); at += maxPayload) {
+    const size_t n = std::min(maxPayload, unit.size() - at);
+    packets.push_back(
+        {{unit.begin() + static_cast<ptrdiff_t>(at), unit.begin() + static_cast<ptrdiff_t>(at + n)},
+         at == 0 ? std::optional<uint32_t>(pts) : std::nullopt});
+  }
+  return packets;
+}
+
+std::vector<uint8_t> subpictureProgramStream(const std::vector<SubpicturePacket>& packets,
+                                             uint8_t id) {
+  PsWriter ps;
+  uint32_t clock = 0;
+  for (const SubpicturePacket& packet : packets) {
+    if (packet.pts) clock = *packet.pts - 9000;  // delivered a tenth of a second early
+    ps.packHeader(clock);
+    if (ps.size() == PsWriter::kPackHeaderSize) ps.systemHeader(0, 1);
+    ps.privateStream1(id, packet.payload, {.pts = packet.pts});
+    ps.fillPack();
+    clock += 300;
+  }
+  return ps.take();
 }
 
 void fillVariedPalette(UnitPicture& picture) {

@@ -28,6 +28,21 @@ struct UnitPicture {
 /// after them.
 std::vector<uint8_t> writeSubpictureUnit(const UnitPicture& picture);
 
+/// One packet's payload of a subpicture stream (after the substream byte).
+struct SubpicturePacket {
+  std::vector<uint8_t> payload;
+  std::optional<uint32_t> pts;  ///< only the packet that starts a unit has one
+};
+
+/// Cuts a unit into packets of at most `maxPayload` bytes; the first carries `pts`.
+std::vector<SubpicturePacket> packetizeUnit(const std::vector<uint8_t>& unit, uint32_t pts,
+                                            size_t maxPayload);
+
+/// A program stream of 2,048-byte packs, one private-stream-1 packet of substream `id` in
+/// each, the system clock following the PTS.
+std::vector<uint8_t> subpictureProgramStream(const std::vector<SubpicturePacket>& packets,
+                                             uint8_t id);
+
 /// A 256-entry palette whose entries differ in Y, Cr and Cb, with index 0 fully transparent
 /// and the others of varied opacity: for pictures that must show every channel.
 void fillVariedPalette(UnitPicture& picture);
