@@ -1,0 +1,226 @@
+// The PGS output against general tools: ffmpeg decodes what it writes without an error and
+// shows the same pixels as when it decodes the source units itself, and mkvmerge takes it as
+// S_HDMV/PGS. Skipped, with a note, where a tool is missing.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "engine/file_system.h"
+#include "outputs/pgs_output.h"
+#include "report/console.h"
+#include "report/text_format.h"
+#include "testing/recording_host.h"
+#include "testing/subpicture_writer.h"
+#include "testing/temp_folder.h"
+#include "testing/test_files.h"
+
+namespace korvell {
+namespace {
+
+using testing::runCommand;
+using testing::UnitPicture;
+
+bool have(const char* tool) {
+  return std::system((std::string(tool) + " --version >/dev/null 2>&1").c_str()) == 0 ||
+         std::system((std::string(tool) + " -version >/dev/null 2>&1").c_str()) == 0;
+}
+
+constexpr uint32_t kFirstPts = 90000;
+// Units every 3 s, each shown for 2.56 s: 225 x 1,024 ticks, 64 frames at 25 a second.
+constexpr uint32_t kSpacing = 270000;
+constexpr uint16_t kShown = 225;
+
+std::vector<UnitPicture> pictures(bool eightBit) {
+  std::vector<UnitPicture> out;
+  const uint16_t sizes[][4] = {{60, 400, 600, 100}, {0, 0, 720, 31}, {300, 200, 17, 240}};
+  for (int i = 0; i < 3; ++i) {
+    UnitPicture p;
+    p.eightBit = eightBit;
+    p.x = sizes[i][0];
+    p.y = sizes[i][1];
+    p.width = sizes[i][2];
+    p.height = sizes[i][3];
+    p.pixels.resize(static_cast<size_t>(p.width) * p.height);
+    for (int r = 0; r < p.height; ++r) {
+      for (int c = 0; c < p.width; ++c) {
+        const bool margin = r < 3 || c < 5 || c > p.width - 5;
+        const int v = margin     ? 0
+                      : eightBit ? (c / 7 + r / 3 * 5 + i * 40) % 256
+                                 : (c / 11 + r / 4) % 4;
+        p.pixels[static_cast<size_t>(r) * p.width + c] = static_cast<uint8_t>(v);
+      }
+    }
+    if (eightBit) {
+      testing::fillVariedPalette(p);
+    } else {
+      p.colours = {2, 7, 12, static_cast<uint8_t>(3 + i)};
+      p.contrast = {0, 15, 9, 5};
+    }
+    p.forced = i == 1;
+    p.stopDelay = kShown;
+    out.push_back(std::move(p));
+  }
+  return out;
+}
+
+struct Written {
+  std::filesystem::path source;  // the units in a program stream
+  std::filesystem::path sup;     // what the PGS output made of them
+};
+
+Written write(const testing::TempFolder& folder, bool eightBit,
+              const std::optional<YcrcbPalette>& palette) {
+  std::vector<testing::SubpicturePacket> packets;
+  const auto all = pictures(eightBit);
+  for (size_t i = 0; i < all.size(); ++i) {
+    const auto unit = testing::writeSubpictureUnit(all[i]);
+    const auto cut =
+        testing::packetizeUnit(unit, kFirstPts + static_cast<uint32_t>(i) * kSpacing, 2000);
+    packets.insert(packets.end(), cut.begin(), cut.end());
+  }
+  Written w{folder / "source.mpg", folder / "out.sup"};
+  testing::writeFileBytes(w.source, testing::subpictureProgramStream(packets, 0x20));
+
+  testing::RecordingHost host;
+  std::unique_ptr<StreamOutput> output;
+  const PgsRequest request{w.sup.string(), 720, 576, palette, kFirstPts};
+  EXPECT_TRUE(makePgsOutput(realFileSystem(), host, request, &output).ok());
+  for (const auto& packet : packets) {
+    EXPECT_TRUE(output
+                    ->piece(packet.payload.data(), packet.payload.size(),
+                            {.packetStart = true, .pts = packet.pts, .id = 0x20})
+                    .ok());
+  }
+  EXPECT_TRUE(output->finish().ok());
+  EXPECT_TRUE(host.lines.empty()) << host.transcript();
+  return w;
+}
+
+// The subtitles of `input` over a 720x576 grey-blue background, as RGB: every fifth frame of
+// 25 a second (the same frames from both inputs).
+std::vector<uint8_t> rendered(const testing::TempFolder& folder, const std::string& inputOptions,
+                              const std::filesystem::path& input) {
+  const auto out = folder / (input.stem().string() + ".rgb");
+  const auto r = runCommand(
+      "ffmpeg -hide_banner -v error -y -f lavfi -i color=c=0x406080:s=720x576:r=25:d=9 " +
+      inputOptions + " -i '" + input.string() +
+      "' -filter_complex \"[0:v][1:s]overlay=format=rgb,select='not(mod(n\\,5))'[v]\" "
+      "-map '[v]' -vsync passthrough -pix_fmt rgb24 -f rawvideo '" +
+      out.string() + "'");
+  // ffmpeg warns of "frame duplication too large" for PGS, whose subtitles have no end of
+  // their own: the status alone tells a failure.
+  EXPECT_EQ(r.status, 0) << r.output;
+  std::vector<uint8_t> bytes(std::filesystem::file_size(out));
+  std::FILE* file = std::fopen(out.c_str(), "rb");
+  EXPECT_NE(file, nullptr);
+  if (file == nullptr) return {};
+  EXPECT_EQ(std::fread(bytes.data(), 1, bytes.size(), file), bytes.size());
+  std::fclose(file);
+  return bytes;
+}
+
+constexpr size_t kFrame = 720 * 576 * 3;
+
+// Compares frame by frame: how many frames differ by more than `tolerance` anywhere, and in
+// how many of `a` any subtitle shows (anything differs from the background colour, which the
+// bottom-right corner, never covered, shows).
+int differingFrames(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int tolerance,
+                    int* framesWithSubtitles) {
+  // The PGS input may give one frame more at the end: its last subtitle has no end of its own.
+  EXPECT_EQ(a.size(), 9 * 5 * kFrame);
+  EXPECT_GE(b.size(), a.size());
+  EXPECT_LE(b.size(), a.size() + kFrame);
+  int differing = 0;
+  *framesWithSubtitles = 0;
+  if (a.size() < kFrame) return 0;
+  std::vector<uint8_t> background(kFrame);
+  for (size_t i = 0; i < kFrame; ++i)
+    background[i] = a[kFrame - 3 + i % 3];
+  for (size_t f = 0; f + kFrame <= std::min(a.size(), b.size()); f += kFrame) {
+    const uint8_t* x = a.data() + f;
+    const uint8_t* y = b.data() + f;
+    *framesWithSubtitles += !std::equal(x, x + kFrame, background.begin());
+    if (std::equal(x, x + kFrame, y)) continue;
+    for (size_t i = 0; i < kFrame; ++i) {
+      if (std::abs(x[i] - y[i]) > tolerance) {
+        ++differing;
+        break;
+      }
+    }
+  }
+  return differing;
+}
+
+// What ffprobe decodes from the PGS: each display set's time (microseconds from the first)
+// and object count; an error message fails the test.
+void expectFfprobeDecodes(const std::filesystem::path& sup) {
+  const std::string file = "'" + sup.string() + "'";
+  const auto errors = runCommand("ffprobe -v error -show_frames " + file + " 2>&1 >/dev/null");
+  EXPECT_EQ(errors.status, 0);
+  EXPECT_EQ(errors.output, "");
+  const auto frames = runCommand("ffprobe -v error -show_entries subtitle=pts,num_rects " + file);
+  std::string expected;
+  for (int i = 0; i < 3; ++i) {
+    const uint64_t start = i * kSpacing * 100 / 9;
+    expected += "[SUBTITLE]\npts=" + std::to_string(start) + "\nnum_rects=1\n[/SUBTITLE]\n";
+    expected += "[SUBTITLE]\npts=" + std::to_string(start + kShown * 1024 * 100 / 9) +
+                "\nnum_rects=0\n[/SUBTITLE]\n";
+  }
+  EXPECT_EQ(frames.output, expected);
+}
+
+TEST(PgsTools, FfmpegShowsTheSamePixelsAsFromTheHdDvdUnits) {
+  if (!have("ffmpeg")) GTEST_SKIP() << "ffmpeg is not installed: PGS decode check skipped";
+  testing::TempFolder folder;
+  const Written w = write(folder, true, std::nullopt);
+  expectFfprobeDecodes(w.sup);
+  const auto fromUnits = rendered(folder, "", w.source);
+  const auto fromPgs = rendered(folder, "", w.sup);
+  int shown = 0;
+  EXPECT_EQ(differingFrames(fromUnits, fromPgs, 0, &shown), 0);
+  // Each of the three for 2.56 s: 13 of every 15 frames taken.
+  EXPECT_NEAR(shown, 3 * 13, 1);
+}
+
+TEST(PgsTools, FfmpegShowsTheSamePixelsAsFromTheDvdUnits) {
+  if (!have("ffmpeg")) GTEST_SKIP() << "ffmpeg is not installed: PGS decode check skipped";
+  testing::TempFolder folder;
+  YcrcbPalette ifo{};
+  for (uint32_t i = 0; i < 16; ++i)
+    ifo[i] = (30 + i * 12) << 16 | (90 + i * 5) << 8 | (170 - i * 5);
+  const Written w = write(folder, false, ifo);
+  expectFfprobeDecodes(w.sup);
+  // ffmpeg's DVD subtitle decoder takes the palette as RGB; PGS carries it as Y, Cr, Cb, and
+  // the two conversions may differ by a step.
+  std::string rgb;
+  for (const Rgb& c : paletteToRgb(ifo))
+    rgb += (rgb.empty() ? "" : ",") + hexText(c.packed(), 6);
+  const auto fromUnits = rendered(folder, "-palette " + rgb, w.source);
+  const auto fromPgs = rendered(folder, "", w.sup);
+  int shown = 0;
+  EXPECT_EQ(differingFrames(fromUnits, fromPgs, 3, &shown), 0);
+  EXPECT_NEAR(shown, 3 * 13, 1);
+}
+
+TEST(PgsTools, MkvmergeTakesItAsPgs) {
+  if (!have("mkvmerge")) GTEST_SKIP() << "mkvmerge is not installed: PGS mux check skipped";
+  for (const bool eightBit : {true, false}) {
+    SCOPED_TRACE(eightBit ? "8-bit" : "2-bit");
+    testing::TempFolder folder;
+    const Written w = write(folder, eightBit, std::nullopt);
+    const auto identified = runCommand("mkvmerge -J '" + w.sup.string() + "'");
+    EXPECT_EQ(identified.status, 0) << identified.output;
+    EXPECT_NE(identified.output.find("\"type\": \"PGSSUP\""), std::string::npos)
+        << identified.output;
+    const auto mkv = folder / "out.mkv";
+    const auto muxed = runCommand("mkvmerge -q -o '" + mkv.string() + "' '" + w.sup.string() + "'");
+    EXPECT_EQ(muxed.status, 0) << muxed.output;
+    const auto inMkv = runCommand("mkvmerge -J '" + mkv.string() + "'");
+    EXPECT_NE(inMkv.output.find("\"codec_id\": \"S_HDMV/PGS\""), std::string::npos) << inMkv.output;
+  }
+}
+
+}  // namespace
+}  // namespace korvell
