@@ -102,8 +102,8 @@ std::vector<uint8_t> encodePgsRle(const uint8_t* pixels, int width, int height) 
   return out;
 }
 
-PgsEncodeResult PgsEncoder::encode(const SubpictureEvent& event, uint32_t start, uint32_t stop,
-                                   std::vector<uint8_t>& out) {
+PgsEncodeResult PgsEncoder::encode(const SubpictureEvent& event, uint32_t start,
+                                   std::optional<uint32_t> stop, std::vector<uint8_t>& out) {
   if (event.width == 0 || event.height == 0 || event.x >= width_ || event.y >= height_ ||
       event.pixels.size() != static_cast<size_t>(event.width) * event.height) {
     return PgsEncodeResult::Skipped;
@@ -172,9 +172,10 @@ PgsEncodeResult PgsEncoder::encode(const SubpictureEvent& event, uint32_t start,
     first = false;
   }
   segment(out, start, kEndOfSet, 0);
+  if (!stop) return cut ? PgsEncodeResult::Cut : PgsEncodeResult::Written;
 
   // The display set that clears it: the same window, no object.
-  segment(out, stop, kComposition, 11);
+  segment(out, *stop, kComposition, 11);
   put16(out, width_);
   put16(out, height_);
   out.push_back(kFrameRate);
@@ -183,8 +184,8 @@ PgsEncodeResult PgsEncoder::encode(const SubpictureEvent& event, uint32_t start,
   out.push_back(0);
   out.push_back(0);
   out.push_back(0);  // no object
-  window(out, stop, event.x, event.y, w, h);
-  segment(out, stop, kEndOfSet, 0);
+  window(out, *stop, event.x, event.y, w, h);
+  segment(out, *stop, kEndOfSet, 0);
   return cut ? PgsEncodeResult::Cut : PgsEncodeResult::Written;
 }
 

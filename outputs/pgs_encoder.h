@@ -4,6 +4,7 @@
 // segment type (8) and the length of what follows (16). Each event becomes two display sets:
 //   at its start:  PCS, WDS, PDS, ODS (one or more), END
 //   at its stop:   PCS with no object, WDS, END
+// (the second left out when the next event's display set replaces it).
 // PCS (0x16): video width (16), height (16), frame rate (8, 0x10), composition number (16),
 //   composition state (8: 0x80 epoch start, 0x00 normal), palette update flag (8), palette id
 //   (8), object count (8); per object: object id (16), window id (8), flags (8: 0x80
@@ -19,6 +20,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "outputs/subpicture_decoder.h"
@@ -42,10 +44,10 @@ class PgsEncoder {
   PgsEncoder(uint16_t width, uint16_t height) : width_(width), height_(height) {}
 
   /// Appends to `out` the display set that shows `event` at `start` and the one that clears
-  /// it at `stop` (90 kHz on the video's timeline). A bitmap that runs past the frame is cut
-  /// to it; one wholly outside, or whose RLE does not fit an object (more than 16 MiB), is
-  /// skipped and nothing is appended.
-  PgsEncodeResult encode(const SubpictureEvent& event, uint32_t start, uint32_t stop,
+  /// it at `stop` (90 kHz on the video's timeline); without a stop, the next display set
+  /// replaces it. A bitmap that runs past the frame is cut to it; one wholly outside, or
+  /// whose RLE does not fit an object (more than 16 MiB), is skipped and nothing is appended.
+  PgsEncodeResult encode(const SubpictureEvent& event, uint32_t start, std::optional<uint32_t> stop,
                          std::vector<uint8_t>& out);
 
  private:

@@ -66,7 +66,8 @@ TEST(PgsEncoder, WhatItWritesReadsBack) {
     SCOPED_TRACE(c.name);
     PgsEncoder encoder(c.videoWidth, c.videoHeight);
     std::vector<uint8_t> out;
-    ASSERT_EQ(encoder.encode(c.e, 1000, 46000, out), PgsEncodeResult::Written);
+    // The first has no display set of its own that clears it: the second replaces it.
+    ASSERT_EQ(encoder.encode(c.e, 1000, std::nullopt, out), PgsEncodeResult::Written);
     ASSERT_EQ(encoder.encode(c.e, 90000, 91000, out), PgsEncodeResult::Written);
     size_t objectSegments = 0;
     for (size_t pos = 0; pos + 13 <= out.size(); pos += 13 + (out[pos + 11] << 8 | out[pos + 12]))
@@ -77,7 +78,7 @@ TEST(PgsEncoder, WhatItWritesReadsBack) {
     ASSERT_TRUE(readPgs(out, &shown, &error)) << error;
     ASSERT_EQ(shown.size(), 2u);
     EXPECT_EQ(shown[0].start, 1000u);
-    EXPECT_EQ(shown[0].stop, 46000u);
+    EXPECT_EQ(shown[0].stop, 90000u);
     EXPECT_EQ(shown[1].start, 90000u);
     EXPECT_EQ(shown[1].stop, 91000u);
     for (const PgsShown& s : shown) {

@@ -84,7 +84,9 @@ class PgsOutput final : public StreamOutput {
     bool cut = pending.damaged;
     int64_t start = relative(event.startPts);
     int64_t stop = event.stopPts ? relative(*event.stopPts) : start + kPgsNoStopDuration;
-    if (nextStart) stop = std::min(stop, *nextStart);
+    // A next event that starts first replaces this one: no display set clears it.
+    const bool replaced = nextStart && *nextStart <= stop;
+    if (replaced) stop = *nextStart;
     if (start < 0) {
       start = 0;  // shown from before the video's start
       cut = true;
@@ -94,8 +96,9 @@ class PgsOutput final : public StreamOutput {
       return;
     }
     encoded_.clear();
-    const PgsEncodeResult result =
-        encoder_.encode(event, static_cast<uint32_t>(start), static_cast<uint32_t>(stop), encoded_);
+    const PgsEncodeResult result = encoder_.encode(
+        event, static_cast<uint32_t>(start),
+        replaced ? std::nullopt : std::optional<uint32_t>(static_cast<uint32_t>(stop)), encoded_);
     if (result == PgsEncodeResult::Skipped) {
       ++skipped_;
       return;

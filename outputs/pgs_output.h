@@ -33,10 +33,10 @@ constexpr uint32_t kPgsNoStopDuration = 5 * 90000;
 /// status and leaves *output empty. The output logs to `console` (which must outlive it) at
 /// finish() one line when events were skipped or cut: how many, of how many.
 ///
-/// Events are written in the order their units come; an event ends at its stop command, or
-/// at the next event's start when that comes first (a new subpicture replaces the shown one),
-/// or kPgsNoStopDuration after its start when it has no stop and is the last. Parts before the
-/// video's start are cut off.
+/// Events are written in the order their units come; an event ends at its stop command (a
+/// display set that clears it), or at the next event's start when that comes first (the next
+/// event's display set replaces it), or kPgsNoStopDuration after its start when it has no
+/// stop and is the last. Parts before the video's start are cut off.
 Status makePgsOutput(FileSystem& files, Console& console, const PgsRequest& request,
                      std::unique_ptr<StreamOutput>* output);
 

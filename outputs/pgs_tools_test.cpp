@@ -8,9 +8,13 @@
 #include <cstdlib>
 
 #include "engine/file_system.h"
+#include "engine/run_state.h"
+#include "engine/walker.h"
+#include "outputs/pgs_encoder.h"
 #include "outputs/pgs_output.h"
 #include "report/console.h"
 #include "report/text_format.h"
+#include "testing/null_host.h"
 #include "testing/recording_host.h"
 #include "testing/subpicture_writer.h"
 #include "testing/temp_folder.h"
@@ -128,17 +132,20 @@ constexpr size_t kFrame = 720 * 576 * 3;
 // bottom-right corner, never covered, shows).
 int differingFrames(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int tolerance,
                     int* framesWithSubtitles) {
-  // The PGS input may give one frame more at the end: its last subtitle has no end of its own.
-  EXPECT_EQ(a.size(), 9 * 5 * kFrame);
-  EXPECT_GE(b.size(), a.size());
-  EXPECT_LE(b.size(), a.size() + kFrame);
+  // ffmpeg may give one frame more at the end when the last subtitle has no end of its own
+  // (PGS, or a DVD unit whose stop is the farthest it can say).
+  for (const auto* frames : {&a, &b}) {
+    EXPECT_GE(frames->size(), 9 * 5 * kFrame);
+    EXPECT_LE(frames->size(), 9 * 5 * kFrame + kFrame);
+  }
   int differing = 0;
   *framesWithSubtitles = 0;
   if (a.size() < kFrame) return 0;
   std::vector<uint8_t> background(kFrame);
   for (size_t i = 0; i < kFrame; ++i)
     background[i] = a[kFrame - 3 + i % 3];
-  for (size_t f = 0; f + kFrame <= std::min(a.size(), b.size()); f += kFrame) {
+  // The frames of the 9 s, not the extra one.
+  for (size_t f = 0; f + kFrame <= std::min({a.size(), b.size(), 9 * 5 * kFrame}); f += kFrame) {
     const uint8_t* x = a.data() + f;
     const uint8_t* y = b.data() + f;
     *framesWithSubtitles += !std::equal(x, x + kFrame, background.begin());
@@ -202,6 +209,81 @@ TEST(PgsTools, FfmpegShowsTheSamePixelsAsFromTheDvdUnits) {
   int shown = 0;
   EXPECT_EQ(differingFrames(fromUnits, fromPgs, 3, &shown), 0);
   EXPECT_NEAR(shown, 3 * 13, 1);
+}
+
+// Units that a real encoder wrote: ffmpeg's DVD subtitle encoder turns a PGS of the HD DVD
+// pictures into 2-bit units of a VOB, with colours of its own choosing among 16 given ones.
+// The walker hands that VOB's subpicture stream to the PGS output, and ffmpeg shows the same
+// pixels from both.
+TEST(PgsTools, FfmpegEncodedDvdUnitsThroughTheWalker) {
+  if (!have("ffmpeg")) GTEST_SKIP() << "ffmpeg is not installed: real DVD units skipped";
+  testing::TempFolder folder;
+  // The source: the HD DVD pictures as PGS, straight from the encoder.
+  const auto source = folder / "source.sup";
+  {
+    std::vector<uint8_t> pgs;
+    PgsEncoder encoder(720, 576);
+    const auto all = pictures(true);
+    for (size_t i = 0; i < all.size(); ++i) {
+      const UnitPicture& p = all[i];
+      SubpictureEvent e{
+          .x = p.x, .y = p.y, .width = p.width, .height = p.height, .pixels = p.pixels};
+      for (size_t c = 0; c < 256; ++c) {
+        e.palette.push_back(
+            {p.ycc[c][0], p.ycc[c][1], p.ycc[c][2], static_cast<uint8_t>(255 - p.transparency[c])});
+      }
+      const auto start = static_cast<uint32_t>(i) * kSpacing;
+      ASSERT_EQ(encoder.encode(e, start, start + kShown * 1024u, pgs), PgsEncodeResult::Written);
+    }
+    testing::writeFileBytes(source, pgs);
+  }
+  const std::string rgb =
+      "000000,ffffff,e02020,20e020,2020e0,e0e020,e020e0,20e0e0,808080,404040,c0c0c0,"
+      "a05010,10a050,5010a0,ffa0a0,a0a0ff";
+  const auto vob = folder / "encoded.vob";
+  const auto encoded = runCommand(
+      "ffmpeg -hide_banner -v error -y -f lavfi -i color=c=black:s=720x576:r=25:d=9 -i '" +
+      source.string() + "' -map 0:v -map 1:s -c:v mpeg2video -c:s dvdsub -palette " + rgb +
+      " -f dvd '" + vob.string() + "'");
+  ASSERT_EQ(encoded.status, 0) << encoded.output;
+
+  RgbPalette given{};
+  for (size_t i = 0; i < 16; ++i) {
+    const uint32_t v = static_cast<uint32_t>(std::stoul(rgb.substr(i * 7, 6), nullptr, 16));
+    given[i] = {static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 8),
+                static_cast<uint8_t>(v)};
+  }
+  const std::vector<uint8_t> bytes = testing::readFileBytes(vob);
+  RunState state;
+  testing::NullHost quiet;
+  MemorySource scanned(bytes);
+  state.source = &scanned;
+  ASSERT_TRUE(demux(state, quiet, WalkMode::Scan).ok());
+  ASSERT_TRUE(state.videoTimes[0].firstPts.has_value());
+  const auto sup = folder / "walked.sup";
+  testing::RecordingHost host;
+  std::unique_ptr<StreamOutput> output;
+  ASSERT_TRUE(
+      makePgsOutput(realFileSystem(), host,
+                    {sup.string(), 720, 576, paletteToYcrcb(given), *state.videoTimes[0].firstPts},
+                    &output)
+          .ok());
+  state.selected.fill(false);
+  state.selected[static_cast<size_t>(slotNumber({Family::Subpicture, 0}))] = true;
+  state.outputOf({Family::Subpicture, 0}) = output.get();
+  MemorySource demuxed(bytes);
+  state.source = &demuxed;
+  ASSERT_TRUE(demux(state, quiet, WalkMode::Demux).ok());
+  ASSERT_TRUE(output->finish().ok());
+  EXPECT_TRUE(host.lines.empty()) << host.transcript();
+
+  const auto fromUnits = rendered(folder, "-palette " + rgb, vob);
+  const auto fromPgs = rendered(folder, "", sup);
+  int shown = 0;
+  EXPECT_EQ(differingFrames(fromUnits, fromPgs, 3, &shown), 0);
+  // ffmpeg's encoder gives each unit the longest stop it can say, so every subtitle shows
+  // until the next replaces it: all frames but the first.
+  EXPECT_EQ(shown, 44);
 }
 
 TEST(PgsTools, MkvmergeTakesItAsPgs) {
