@@ -60,7 +60,6 @@ TEST(PgsEncoder, WhatItWritesReadsBack) {
       {"one pixel", event(5, 6, 1, 1, true), 1920, 1080, 1},
       {"2-bit full frame, forced", forced, 720, 576, 1},
       {"8-bit noise over several object segments", event(0, 0, 1920, 400, true), 1920, 1080, 3},
-      {"touching the frame's corner", event(1900, 1070, 20, 10, true), 1920, 1080, 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

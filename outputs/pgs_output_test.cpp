@@ -17,7 +17,7 @@ using testing::UnitPicture;
 constexpr uint32_t kVideoStart = 180000;
 constexpr uint8_t kId = 0x21;
 
-// A picture with transparent margins, a band of each of `colours` values and a diagonal.
+// A picture with transparent margins, bands of colours, long runs and a diagonal.
 UnitPicture banded(bool eightBit, uint16_t x, uint16_t y, uint16_t w, uint16_t h, int seed) {
   UnitPicture p;
   p.eightBit = eightBit;
@@ -28,7 +28,8 @@ UnitPicture banded(bool eightBit, uint16_t x, uint16_t y, uint16_t w, uint16_t h
   p.pixels.assign(static_cast<size_t>(w) * h, 0);
   for (int r = 2; r + 2 < h; ++r) {
     for (int c = 4; c + 4 < w; ++c) {
-      const int v = eightBit ? (c / 9 + r / 5 + seed) % 255 + 1 : (c / 9 + r + seed) % 3 + 1;
+      int v = eightBit ? (c / 9 + r / 5 + seed) % 255 + 1 : (c / 9 + r + seed) % 3 + 1;
+      if (c > w / 3 && c < w / 2) v = r % 2;  // long runs
       p.pixels[static_cast<size_t>(r) * w + c] = static_cast<uint8_t>(v);
     }
     p.pixels[static_cast<size_t>(r) * w + (r + seed) % w] = eightBit ? 255 : 3;
