@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "outputs/subpicture_units.h"
+
 namespace korvell {
 
 namespace {
@@ -136,14 +138,6 @@ struct DisplayState {
   std::optional<uint32_t> topField, bottomField;
 };
 
-}  // namespace
-
-bool isEightBitUnit(std::span<const uint8_t> unit) {
-  return unit.size() >= 2 && unit[0] == 0 && unit[1] == 0;
-}
-
-namespace {
-
 // Builds the event that a display start shows; false (with the fault) when it cannot show.
 bool buildEvent(std::span<const uint8_t> unit, const DisplayState& s, const YcrcbPalette& palette,
                 SubpictureEvent& event, uint32_t& faults) {
@@ -189,7 +183,7 @@ bool buildEvent(std::span<const uint8_t> unit, const DisplayState& s, const Ycrc
 DecodedSubpicture decodeSubpictureUnit(std::span<const uint8_t> unit, uint32_t pts,
                                        const YcrcbPalette& palette) {
   DecodedSubpicture out;
-  const bool hd = isEightBitUnit(unit);
+  const bool hd = unitForm(unit) == UnitForm::Extended;
   const size_t headerSize = hd ? kHdHeaderSize : kDvdHeaderSize;
   const size_t offsetSize = hd ? 4 : 2;
   if (unit.size() < headerSize) {
@@ -207,6 +201,7 @@ DecodedSubpicture decodeSubpictureUnit(std::span<const uint8_t> unit, uint32_t p
   DisplayState state;
   std::optional<size_t> open;  // the index of the event that shows now
   bool showing = false;        // a start was seen (even one whose event could not be built)
+  bool forcedShowing = false;  // and it was a forced start
   for (int count = 0; count < kMaxSequences; ++count) {
     if (sequence < headerSize || sequence + 2 + offsetSize > unit.size()) {
       out.faults |= kFaultBadOffset;
@@ -316,7 +311,8 @@ DecodedSubpicture decodeSubpictureUnit(std::span<const uint8_t> unit, uint32_t p
     if ((start || (changed && showing)) && out.events.size() < kMaxEvents) {
       SubpictureEvent event;
       event.startPts = time;
-      event.forced = start ? forced : (!out.events.empty() && out.events.back().forced);
+      if (start) forcedShowing = forced;
+      event.forced = forcedShowing;
       if (buildEvent(unit, state, palette, event, out.faults)) {
         out.events.push_back(std::move(event));
         open = out.events.size() - 1;

@@ -82,9 +82,6 @@ struct DecodedSubpicture {
   uint32_t faults = kFaultNone;
 };
 
-/// Whether a unit is of the HD DVD form: its first two bytes are zero.
-bool isEightBitUnit(std::span<const uint8_t> unit);
-
 /// Decodes one whole unit whose packet carried `pts`. `palette` (16 entries of 0x00YYCrCb)
 /// gives the colours of 2-bit units. Every display start begins an event with the area, pixels,
 /// colours and contrast set so far in the unit; a stop ends it; a start while an event shows ends
