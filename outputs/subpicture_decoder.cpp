@@ -178,6 +178,107 @@ bool buildEvent(std::span<const uint8_t> unit, const DisplayState& s, const Ycrc
   return true;
 }
 
+// What one display control sequence's commands said; the attributes go into `state`.
+struct Commands {
+  bool start = false, forced = false, stop = false, changed = false;
+};
+
+Commands readCommands(std::span<const uint8_t> unit, size_t pos, DisplayState& state,
+                      uint32_t& faults) {
+  Commands c;
+  bool ended = false;
+  while (pos < unit.size() && !ended) {
+    const uint8_t command = unit[pos++];
+    const size_t left = unit.size() - pos;
+    auto need = [&](size_t n) {
+      if (left >= n) return true;
+      faults |= kFaultBadCommand;
+      ended = true;
+      return false;
+    };
+    switch (command) {
+      case kForcedStart:
+        c.start = c.forced = true;
+        break;
+      case kStart:
+        c.start = true;
+        break;
+      case kStop:
+        c.stop = true;
+        break;
+      case kColours:
+      case kContrast:
+        if (!need(2)) break;
+        {
+          auto& target = command == kColours ? state.colours : state.contrast;
+          target = {static_cast<uint8_t>(unit[pos + 1] & 15),
+                    static_cast<uint8_t>(unit[pos + 1] >> 4), static_cast<uint8_t>(unit[pos] & 15),
+                    static_cast<uint8_t>(unit[pos] >> 4)};
+        }
+        pos += 2;
+        c.changed = true;
+        break;
+      case kArea:
+      case kHdArea:
+        if (!need(6)) break;
+        state.x1 = unit[pos] << 4 | unit[pos + 1] >> 4;
+        state.x2 = (unit[pos + 1] & 15) << 8 | unit[pos + 2];
+        state.y1 = unit[pos + 3] << 4 | unit[pos + 4] >> 4;
+        state.y2 = (unit[pos + 4] & 15) << 8 | unit[pos + 5];
+        state.hasArea = true;
+        state.eightBit = command == kHdArea;
+        pos += 6;
+        c.changed = true;
+        break;
+      case kFieldOffsets:
+        if (!need(4)) break;
+        state.topField = be16(unit.data() + pos);
+        state.bottomField = be16(unit.data() + pos + 2);
+        pos += 4;
+        c.changed = true;
+        break;
+      case kHdFieldOffsets:
+        if (!need(8)) break;
+        state.topField = be32(unit.data() + pos);
+        state.bottomField = be32(unit.data() + pos + 4);
+        pos += 8;
+        c.changed = true;
+        break;
+      case kColourContrastChanges:
+        // Changes within the area over time; its length counts its own two bytes.
+        if (!need(2)) break;
+        if (const size_t length = be16(unit.data() + pos); length >= 2 && length <= left) {
+          pos += length;
+        } else {
+          faults |= kFaultBadCommand;
+          ended = true;
+        }
+        break;
+      case kHdPalette:
+        if (!need(kHdPaletteSize)) break;
+        state.hdPalette = unit.data() + pos;
+        pos += kHdPaletteSize;
+        c.changed = true;
+        break;
+      case kHdContrast:
+        if (!need(kHdContrastSize)) break;
+        state.hdContrast = unit.data() + pos;
+        pos += kHdContrastSize;
+        c.changed = true;
+        break;
+      case kEnd:
+        ended = true;
+        break;
+      default:
+        faults |= kFaultBadCommand;
+        ended = true;
+        break;
+    }
+  }
+  if (!ended) faults |= kFaultBadCommand;  // the commands ran to the unit's end
+  return c;
+}
+
 }  // namespace
 
 DecodedSubpicture decodeSubpictureUnit(std::span<const uint8_t> unit, uint32_t pts,
@@ -210,97 +311,8 @@ DecodedSubpicture decodeSubpictureUnit(std::span<const uint8_t> unit, uint32_t p
     const uint8_t* p = unit.data() + sequence;
     const uint32_t time = pts + be16(p) * kDelayUnit;
     const size_t next = hd ? be32(p + 2) : be16(p + 2);
-    size_t pos = sequence + 2 + offsetSize;
-    bool start = false, forced = false, stop = false, changed = false, ended = false;
-    while (pos < unit.size() && !ended) {
-      const uint8_t command = unit[pos++];
-      const size_t left = unit.size() - pos;
-      auto need = [&](size_t n) {
-        if (left >= n) return true;
-        out.faults |= kFaultBadCommand;
-        ended = true;
-        return false;
-      };
-      switch (command) {
-        case kForcedStart:
-          start = forced = true;
-          break;
-        case kStart:
-          start = true;
-          break;
-        case kStop:
-          stop = true;
-          break;
-        case kColours:
-        case kContrast:
-          if (!need(2)) break;
-          {
-            auto& target = command == kColours ? state.colours : state.contrast;
-            target = {static_cast<uint8_t>(unit[pos + 1] & 15),
-                      static_cast<uint8_t>(unit[pos + 1] >> 4),
-                      static_cast<uint8_t>(unit[pos] & 15), static_cast<uint8_t>(unit[pos] >> 4)};
-          }
-          pos += 2;
-          changed = true;
-          break;
-        case kArea:
-        case kHdArea:
-          if (!need(6)) break;
-          state.x1 = unit[pos] << 4 | unit[pos + 1] >> 4;
-          state.x2 = (unit[pos + 1] & 15) << 8 | unit[pos + 2];
-          state.y1 = unit[pos + 3] << 4 | unit[pos + 4] >> 4;
-          state.y2 = (unit[pos + 4] & 15) << 8 | unit[pos + 5];
-          state.hasArea = true;
-          state.eightBit = command == kHdArea;
-          pos += 6;
-          changed = true;
-          break;
-        case kFieldOffsets:
-          if (!need(4)) break;
-          state.topField = be16(unit.data() + pos);
-          state.bottomField = be16(unit.data() + pos + 2);
-          pos += 4;
-          changed = true;
-          break;
-        case kHdFieldOffsets:
-          if (!need(8)) break;
-          state.topField = be32(unit.data() + pos);
-          state.bottomField = be32(unit.data() + pos + 4);
-          pos += 8;
-          changed = true;
-          break;
-        case kColourContrastChanges:
-          // Changes within the area over time; its length counts its own two bytes.
-          if (!need(2)) break;
-          if (const size_t length = be16(unit.data() + pos); length >= 2 && length <= left) {
-            pos += length;
-          } else {
-            out.faults |= kFaultBadCommand;
-            ended = true;
-          }
-          break;
-        case kHdPalette:
-          if (!need(kHdPaletteSize)) break;
-          state.hdPalette = unit.data() + pos;
-          pos += kHdPaletteSize;
-          changed = true;
-          break;
-        case kHdContrast:
-          if (!need(kHdContrastSize)) break;
-          state.hdContrast = unit.data() + pos;
-          pos += kHdContrastSize;
-          changed = true;
-          break;
-        case kEnd:
-          ended = true;
-          break;
-        default:
-          out.faults |= kFaultBadCommand;
-          ended = true;
-          break;
-      }
-    }
-    if (!ended) out.faults |= kFaultBadCommand;  // the commands ran to the unit's end
+    const Commands c = readCommands(unit, sequence + 2 + offsetSize, state, out.faults);
+    const bool start = c.start, stop = c.stop, changed = c.changed;
 
     if (open && (stop || start || changed)) {
       out.events[*open].stopPts = time;
@@ -311,7 +323,7 @@ DecodedSubpicture decodeSubpictureUnit(std::span<const uint8_t> unit, uint32_t p
     if ((start || (changed && showing)) && out.events.size() < kMaxEvents) {
       SubpictureEvent event;
       event.startPts = time;
-      if (start) forcedShowing = forced;
+      if (start) forcedShowing = c.forced;
       event.forced = forcedShowing;
       if (buildEvent(unit, state, palette, event, out.faults)) {
         out.events.push_back(std::move(event));
