@@ -65,7 +65,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint16_t width = choice & 1 ? 720 : 1920;
   const uint16_t height = choice & 1 ? 576 : 1080;
   YcrcbPalette palette{};
-  for (uint32_t i = 0; i < 16; ++i) palette[i] = i * 0x0F0D0B;
+  for (uint32_t i = 0; i < 16; ++i)
+    palette[i] = i * 0x0F0D0B;
 
   const DecodedSubpicture decoded = decodeSubpictureUnit(unit, 0x12345678, palette);
   for (const SubpictureEvent& e : decoded.events) {
@@ -92,6 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::fprintf(stderr, "unreadable PGS from the output: %s\n", error.c_str());
     std::abort();
   }
-  for (size_t i = 1; i < shown.size(); ++i) check(shown[i].start >= *shown[i - 1].stop);
+  for (size_t i = 1; i < shown.size(); ++i)
+    check(shown[i].start >= *shown[i - 1].stop);
   return 0;
 }
