@@ -64,23 +64,5 @@ TEST(DvdPalette, RoundTripOverTheRange) {
   EXPECT_GT(checked, 10000);
 }
 
-TEST(DvdPalette, WholePalettesAndTheDefault) {
-  YcrcbPalette entries{};
-  entries.fill(0x00108080);
-  entries[1] = 0x00EB8080;
-  entries[15] = 0x0051F05A;
-  const RgbPalette rgb = paletteToRgb(entries);
-  EXPECT_EQ(rgb[0], (Rgb{0, 0, 0}));
-  EXPECT_EQ(rgb[1], (Rgb{255, 255, 255}));
-  EXPECT_EQ(rgb[15].packed() >> 16, 254u);  // red, within a step
-  EXPECT_EQ(paletteToYcrcb(rgb), entries);
-
-  const RgbPalette& standard = defaultPalette();
-  EXPECT_EQ(standard[0].packed(), 0x000000u);
-  EXPECT_EQ(standard[1].packed(), 0x0000FFu);
-  EXPECT_EQ(standard[7].packed(), 0xFFFFFFu);
-  EXPECT_EQ(standard[15].packed(), 0xAAAAAAu);
-}
-
 }  // namespace
 }  // namespace korvell

@@ -51,9 +51,9 @@ void SubpictureUnitAssembler::take(const uint8_t* data, size_t size,
     if (used == size) return;
     unit_.bytes.push_back(data[used++]);
     if (unit_.bytes.size() < kTwoBitHead) continue;
+    unit_.form = *unitForm(unit_.bytes);
     const std::optional<uint32_t> unitBytes = unitSize(unit_.bytes);
     if (!unitBytes) continue;  // an 8-bit unit's size is not complete yet
-    unit_.form = *unitForm(unit_.bytes);
     const bool extended = unit_.form == UnitForm::Extended;
     if (*unitBytes < (extended ? kMinExtendedUnit : kMinTwoBitUnit) ||
         (extended && *unitBytes > kMaxExtendedUnit)) {

@@ -71,6 +71,11 @@ class SubpictureUnitAssembler {
   uint64_t dropped() const { return dropped_; }
   /// Whether a unit is open (started, not complete).
   bool open() const { return state_ == State::InUnit; }
+  /// The form of the open unit, once its first two bytes are in.
+  std::optional<UnitForm> openForm() const {
+    if (state_ != State::InUnit || unit_.bytes.size() < 2) return std::nullopt;
+    return unit_.form;
+  }
 
  private:
   enum class State : uint8_t { Idle, InUnit, Skipping };

@@ -59,17 +59,6 @@ std::vector<SubpictureUnit> assemble(SubpictureUnitAssembler& assembler,
   return units;
 }
 
-TEST(SubpictureUnits, FormAndSizeFromTheFirstBytes) {
-  const std::vector<uint8_t> twoBit = {0x12, 0x34, 0xFF};
-  const std::vector<uint8_t> extended = {0, 0, 0x00, 0x01, 0x02, 0x03};
-  EXPECT_EQ(unitForm(std::span(twoBit).first(1)), std::nullopt);
-  EXPECT_EQ(unitForm(twoBit), UnitForm::TwoBit);
-  EXPECT_EQ(unitSize(twoBit), 0x1234u);
-  EXPECT_EQ(unitForm(std::span(extended).first(2)), UnitForm::Extended);
-  EXPECT_EQ(unitSize(std::span(extended).first(5)), std::nullopt);
-  EXPECT_EQ(unitSize(extended), 0x010203u);
-}
-
 // Units spanning packets, with their size fields cut between pieces and packets, and padding
 // after a unit's end, come out whole whatever the piece size.
 TEST(SubpictureUnits, WholeUnitsWhateverTheCuts) {
