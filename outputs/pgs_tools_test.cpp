@@ -15,6 +15,7 @@
 #include "report/console.h"
 #include "report/text_format.h"
 #include "testing/null_host.h"
+#include "testing/pgs_reader.h"
 #include "testing/recording_host.h"
 #include "testing/subpicture_writer.h"
 #include "testing/temp_folder.h"
@@ -26,9 +27,8 @@ namespace {
 using testing::runCommand;
 using testing::UnitPicture;
 
-bool have(const char* tool) {
-  return std::system((std::string(tool) + " --version >/dev/null 2>&1").c_str()) == 0 ||
-         std::system((std::string(tool) + " -version >/dev/null 2>&1").c_str()) == 0;
+bool have(const std::string& tool) {
+  return runCommand("command -v " + tool + " >/dev/null").status == 0;
 }
 
 constexpr uint32_t kFirstPts = 90000;
@@ -131,12 +131,12 @@ constexpr size_t kFrame = 720 * 576 * 3;
 // how many of `a` any subtitle shows (anything differs from the background colour, which the
 // bottom-right corner, never covered, shows).
 int differingFrames(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int tolerance,
-                    int* framesWithSubtitles) {
+                    int* framesWithSubtitles, size_t frameCount = 9 * 5) {
   // ffmpeg may give one frame more at the end when the last subtitle has no end of its own
   // (PGS, or a DVD unit whose stop is the farthest it can say).
   for (const auto* frames : {&a, &b}) {
-    EXPECT_GE(frames->size(), 9 * 5 * kFrame);
-    EXPECT_LE(frames->size(), 9 * 5 * kFrame + kFrame);
+    EXPECT_GE(frames->size(), frameCount * kFrame);
+    EXPECT_LE(frames->size(), frameCount * kFrame + kFrame);
   }
   int differing = 0;
   *framesWithSubtitles = 0;
@@ -144,8 +144,9 @@ int differingFrames(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b
   std::vector<uint8_t> background(kFrame);
   for (size_t i = 0; i < kFrame; ++i)
     background[i] = a[kFrame - 3 + i % 3];
-  // The frames of the 9 s, not the extra one.
-  for (size_t f = 0; f + kFrame <= std::min({a.size(), b.size(), 9 * 5 * kFrame}); f += kFrame) {
+  // The frames asked for, not an extra one.
+  for (size_t f = 0; f + kFrame <= std::min({a.size(), b.size(), frameCount * kFrame});
+       f += kFrame) {
     const uint8_t* x = a.data() + f;
     const uint8_t* y = b.data() + f;
     *framesWithSubtitles += !std::equal(x, x + kFrame, background.begin());
@@ -176,6 +177,47 @@ void expectFfprobeDecodes(const std::filesystem::path& sup) {
                 "\nnum_rects=0\n[/SUBTITLE]\n";
   }
   EXPECT_EQ(frames.output, expected);
+}
+
+// The palette "rrggbb,..." that ffmpeg's DVD subtitle coders take.
+YcrcbPalette ycrcbOf(const std::string& rgb) {
+  RgbPalette given{};
+  for (size_t i = 0; i < 16; ++i) {
+    const auto v = static_cast<uint32_t>(std::stoul(rgb.substr(i * 7, 6), nullptr, 16));
+    given[i] = {static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 8),
+                static_cast<uint8_t>(v)};
+  }
+  return paletteToYcrcb(given);
+}
+
+// A Read run's scan and a Demux run's walk of `vob` with subpicture stream `slot` going to a
+// PGS output: the walker hands the pieces over as it finds them. Returns the first event's
+// time in seconds.
+double walkIntoPgs(const std::filesystem::path& vob, int slot, const std::filesystem::path& sup,
+                   const std::string& rgb) {
+  const std::vector<uint8_t> bytes = testing::readFileBytes(vob);
+  RunState state;
+  testing::NullHost quiet;
+  MemorySource scanned(bytes);
+  state.source = &scanned;
+  EXPECT_TRUE(demux(state, quiet, WalkMode::Scan).ok());
+  EXPECT_TRUE(state.videoTimes[0].firstPts.has_value());
+  testing::RecordingHost host;
+  std::unique_ptr<StreamOutput> output;
+  const PgsRequest request{sup.string(), 720, 576, ycrcbOf(rgb),
+                           state.videoTimes[0].firstPts.value_or(0)};
+  EXPECT_TRUE(makePgsOutput(realFileSystem(), host, request, &output).ok());
+  if (!output) return 0;
+  state.selected.fill(false);
+  state.selected[static_cast<size_t>(slotNumber({Family::Subpicture, slot}))] = true;
+  state.outputOf({Family::Subpicture, slot}) = output.get();
+  MemorySource demuxed(bytes);
+  state.source = &demuxed;
+  EXPECT_TRUE(demux(state, quiet, WalkMode::Demux).ok());
+  EXPECT_TRUE(output->finish().ok());
+  EXPECT_TRUE(host.lines.empty()) << host.transcript();
+  const std::vector<uint8_t> pgs = testing::readFileBytes(sup);
+  return pgs.size() < 6 ? 0 : (pgs[2] << 24 | pgs[3] << 16 | pgs[4] << 8 | pgs[5]) / 90000.0;
 }
 
 // HD DVD units exactly; DVD units within a step, as ffmpeg's DVD subtitle decoder takes the
@@ -238,36 +280,8 @@ TEST(PgsTools, FfmpegEncodedDvdUnitsThroughTheWalker) {
       " -f dvd '" + vob.string() + "'");
   ASSERT_EQ(encoded.status, 0) << encoded.output;
 
-  RgbPalette given{};
-  for (size_t i = 0; i < 16; ++i) {
-    const uint32_t v = static_cast<uint32_t>(std::stoul(rgb.substr(i * 7, 6), nullptr, 16));
-    given[i] = {static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 8),
-                static_cast<uint8_t>(v)};
-  }
-  const std::vector<uint8_t> bytes = testing::readFileBytes(vob);
-  RunState state;
-  testing::NullHost quiet;
-  MemorySource scanned(bytes);
-  state.source = &scanned;
-  ASSERT_TRUE(demux(state, quiet, WalkMode::Scan).ok());
-  ASSERT_TRUE(state.videoTimes[0].firstPts.has_value());
   const auto sup = folder / "walked.sup";
-  testing::RecordingHost host;
-  std::unique_ptr<StreamOutput> output;
-  ASSERT_TRUE(
-      makePgsOutput(realFileSystem(), host,
-                    {sup.string(), 720, 576, paletteToYcrcb(given), *state.videoTimes[0].firstPts},
-                    &output)
-          .ok());
-  state.selected.fill(false);
-  state.selected[static_cast<size_t>(slotNumber({Family::Subpicture, 0}))] = true;
-  state.outputOf({Family::Subpicture, 0}) = output.get();
-  MemorySource demuxed(bytes);
-  state.source = &demuxed;
-  ASSERT_TRUE(demux(state, quiet, WalkMode::Demux).ok());
-  ASSERT_TRUE(output->finish().ok());
-  EXPECT_TRUE(host.lines.empty()) << host.transcript();
-
+  walkIntoPgs(vob, 0, sup, rgb);
   const auto fromUnits = rendered(folder, "-palette " + rgb, vob);
   const auto fromPgs = rendered(folder, "", sup);
   int shown = 0;
@@ -275,6 +289,86 @@ TEST(PgsTools, FfmpegEncodedDvdUnitsThroughTheWalker) {
   // ffmpeg's encoder gives each unit the longest stop it can say, so every subtitle shows
   // until the next replaces it: all frames but the first.
   EXPECT_EQ(shown, 44);
+}
+
+// The pictures a rendering shows, in order: each frame unlike the one before it and unlike
+// the background (the bottom-right pixel's colour).
+std::vector<std::vector<uint8_t>> distinctPictures(const std::vector<uint8_t>& frames) {
+  std::vector<std::vector<uint8_t>> pictures;
+  if (frames.size() < kFrame) return pictures;
+  std::vector<uint8_t> background(kFrame), last;
+  for (size_t i = 0; i < kFrame; ++i)
+    background[i] = frames[kFrame - 3 + i % 3];
+  for (size_t f = 0; f + kFrame <= frames.size(); f += kFrame) {
+    std::vector<uint8_t> frame(frames.begin() + static_cast<ptrdiff_t>(f),
+                               frames.begin() + static_cast<ptrdiff_t>(f + kFrame));
+    if (frame != background && frame != last) pictures.push_back(frame);
+    last = std::move(frame);
+  }
+  return pictures;
+}
+
+std::vector<int64_t> numbersAfter(const std::string& text, const std::string& key) {
+  std::vector<int64_t> values;
+  for (size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + 1))
+    values.push_back(std::stoll(text.substr(at + key.size())));
+  return values;
+}
+
+// Units that spumux authored (testdata/make_spumux_vob.sh): three-colour pictures, one unit
+// over many packets, shown at times of their own. ffmpeg starts the VOB's subtitles at their
+// own first time stamp, so the pictures are compared in order and the times against what
+// ffprobe reads from the VOB.
+TEST(PgsTools, SpumuxUnitsThroughTheWalker) {
+  if (!have("ffmpeg") || !have("ffprobe") || !have("spumux")) {
+    GTEST_SKIP() << "ffmpeg, ffprobe or spumux is not installed: spumux units skipped";
+  }
+  testing::TempFolder folder;
+  const auto vob = folder / "spumux.vob";
+  const auto made = runCommand(std::string(KORVELL_SOURCE_DIR) + "/testdata/make_spumux_vob.sh '" +
+                               vob.string() + "'");
+  ASSERT_EQ(made.status, 0) << made.output;
+  const std::string rgb =
+      "000000,0000ff,00ff00,ff0000,ffff00,ff00ff,00ffff,ffffff,"
+      "808000,8080ff,800080,80ff80,008080,ff8080,555555,aaaaaa";
+  const auto sup = folder / "spumux.sup";
+  walkIntoPgs(vob, 0, sup, rgb);
+
+  const std::string probe = "ffprobe -v error -select_streams ";
+  const auto videoStart = numbersAfter(
+      runCommand(probe + "v:0 -show_entries stream=start_pts '" + vob.string() + "'").output,
+      "start_pts=");
+  const auto pts = numbersAfter(
+      runCommand(probe + "s:0 -show_entries packet=pts -show_packets '" + vob.string() + "'")
+          .output,
+      "pts=");
+  const auto shownMs = numbersAfter(runCommand(probe +
+                                               "s:0 -show_entries subtitle=end_display_time "
+                                               "-show_frames '" +
+                                               vob.string() + "'")
+                                        .output,
+                                    "end_display_time=");
+  std::vector<testing::PgsShown> shown;
+  std::string error;
+  ASSERT_TRUE(testing::readPgs(testing::readFileBytes(sup), &shown, &error)) << error;
+  ASSERT_EQ(videoStart.size(), 1u);
+  ASSERT_EQ(pts.size(), 3u);
+  ASSERT_EQ(shownMs.size(), 3u);
+  ASSERT_EQ(shown.size(), 3u);
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(shown[i].start, pts[i] - videoStart[0]);
+    // ffmpeg gives the stop delay in whole milliseconds, rounded down.
+    EXPECT_GE(*shown[i].stop - shown[i].start, shownMs[i] * 90);
+    EXPECT_LT(*shown[i].stop - shown[i].start, shownMs[i] * 90 + 90);
+  }
+  const auto fromUnits = distinctPictures(rendered(folder, "-palette " + rgb, vob));
+  const auto fromPgs = distinctPictures(rendered(folder, "", sup));
+  ASSERT_EQ(fromUnits.size(), 3u);
+  ASSERT_EQ(fromPgs.size(), 3u);
+  for (size_t i = 0; i < 3; ++i) {
+    int unused = 0;
+    EXPECT_EQ(differingFrames(fromUnits[i], fromPgs[i], 3, &unused, 1), 0) << "picture " << i;
+  }
 }
 
 TEST(PgsTools, MkvmergeTakesItAsPgs) {
