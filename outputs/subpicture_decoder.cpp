@@ -16,6 +16,8 @@ constexpr size_t kHdContrastSize = 256;
 // Damaged units can chain many sequences; real ones have two or three.
 constexpr int kMaxSequences = 64;
 constexpr size_t kMaxEvents = 16;
+// ... and could ask for 16 pictures of 4,096 x 4,096 pixels from a few bytes.
+constexpr size_t kMaxUnitPixels = 4096 * 4096;
 
 enum Command : uint8_t {
   kForcedStart = 0x00,
@@ -303,6 +305,7 @@ DecodedSubpicture decodeSubpictureUnit(std::span<const uint8_t> unit, uint32_t p
   std::optional<size_t> open;  // the index of the event that shows now
   bool showing = false;        // a start was seen (even one whose event could not be built)
   bool forcedShowing = false;  // and it was a forced start
+  size_t pixels = 0;           // in the events so far
   for (int count = 0; count < kMaxSequences; ++count) {
     if (sequence < headerSize || sequence + 2 + offsetSize > unit.size()) {
       out.faults |= kFaultBadOffset;
@@ -325,7 +328,14 @@ DecodedSubpicture decodeSubpictureUnit(std::span<const uint8_t> unit, uint32_t p
       event.startPts = time;
       if (start) forcedShowing = c.forced;
       event.forced = forcedShowing;
-      if (buildEvent(unit, state, palette, event, out.faults)) {
+      const size_t area = state.hasArea
+                              ? static_cast<size_t>(std::max(state.x2 - state.x1 + 1, 0)) *
+                                    static_cast<size_t>(std::max(state.y2 - state.y1 + 1, 0))
+                              : 0;
+      if (pixels + area > kMaxUnitPixels) {
+        out.faults |= kFaultTooLarge;
+      } else if (buildEvent(unit, state, palette, event, out.faults)) {
+        pixels += area;
         out.events.push_back(std::move(event));
         open = out.events.size() - 1;
       }

@@ -74,6 +74,7 @@ enum SubpictureFault : uint32_t {
   kFaultShortPixels = 1u << 4,  ///< RLE data ends before the last line (rest transparent)
   kFaultNoStop = 1u << 5,       ///< an event with no stop command
   kFaultNoArea = 1u << 6,       ///< display started without an area, field offsets or palette
+  kFaultTooLarge = 1u << 7,     ///< the unit's pictures add up to more than 16 Mi pixels
 };
 
 /// The events of one unit and the faults met on the way.

@@ -181,6 +181,14 @@ TEST(SubpictureDecoder, DamagedUnitsAreReportedNotTrusted) {
     u[top + 1] = static_cast<uint8_t>(u.size() - 1);
     add("pixel data runs out", u, kFaultShortPixels, 1);
   }
+  {
+    auto u = good;
+    const uint8_t fullArea[6] = {0x00, 0x0F, 0xFF, 0x00, 0x0F, 0xFF};  // 0..4095 both ways
+    std::copy(fullArea, fullArea + 6, u.begin() + static_cast<ptrdiff_t>(firstSequence + 12));
+    const size_t second = u[firstSequence + 2] << 8 | u[firstSequence + 3];
+    u[second + 4] = 0x01;  // the stop becomes a second start of the same picture
+    add("16 Mi pixels twice", u, kFaultShortPixels | kFaultTooLarge, 1);
+  }
   const YcrcbPalette palette = rampPalette();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
