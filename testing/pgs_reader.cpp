@@ -79,7 +79,10 @@ bool readPgs(std::span<const uint8_t> bytes, std::vector<PgsShown>* shown, std::
   shown->clear();
   std::optional<uint32_t> lastComposition;
   size_t pos = 0;
-  std::optional<size_t> open;  // the shown object a later set ends
+  // The shown object a later set ends, or kNoneOpen (not an optional: GCC 12 at -O3 warns
+  // that one may be read uninitialised).
+  static constexpr size_t kNoneOpen = static_cast<size_t>(-1);
+  size_t open = kNoneOpen;
   while (pos < bytes.size()) {
     // One display set: PCS first, END last.
     std::optional<uint32_t> setPts;
@@ -201,9 +204,9 @@ bool readPgs(std::span<const uint8_t> bytes, std::vector<PgsShown>* shown, std::
       *error = "a display set without a window";
       return false;
     }
-    if (open) {
-      (*shown)[*open].stop = *setPts;
-      open.reset();
+    if (open != kNoneOpen) {
+      (*shown)[open].stop = *setPts;
+      open = kNoneOpen;
     }
     if (objectCount == 0) {
       if (hasObject || hasPalette) {
