@@ -2,9 +2,11 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "disc/title.h"
 #include "engine/file_system.h"
 #include "playlist/chapters.h"
 
@@ -39,6 +41,10 @@ struct RunSettings {
   std::vector<Chapter> chapters;
   std::string chaptersSource;
   bool writeChapters = true;
+  /// The disc title the run works on, when one was chosen (a DVD title from the IFO): the runs
+  /// walk its extents, name their files by its base name and take its streams' languages,
+  /// its chapters and its subpicture palette. Empty: the input file and its set.
+  std::optional<Title> title;
   /// Where the run opens and creates its files.
   FileSystem* files = &realFileSystem();
 };
