@@ -4,7 +4,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
 #include <string_view>
+#include <variant>
+#include <vector>
 
 #include "report/console.h"
 
@@ -46,6 +51,46 @@ struct AnalyserOutput {
   void text(std::string_view name, std::string_view value) const {
     if (fields != nullptr) fields->textField(name, value);
   }
+};
+
+/// The analyser that reads a stream's first payload piece.
+enum class Analyser : uint8_t {
+  None,
+  Mpeg2,
+  H264,
+  Vc1,
+  Ac3,  ///< AC-3 and E-AC-3
+  Dts,
+  Lpcm,     ///< the 7-byte DVD-Video and HD DVD private header before the payload
+  AobLpcm,  ///< the DVD-Audio private header, which gives its own length
+  Mlp,      ///< MLP and TrueHD major syncs
+  Subpicture
+};
+
+/// What an analyser is handed for the first payload piece of a stream.
+struct AnalyserCall {
+  AnalyserWindow window;
+  uint32_t pts = 0;  ///< for video: the family's first-PTS register
+  uint32_t dts = 0;
+  int slot = 0;  ///< the slot index of the stream within its family
+  /// DVD-Audio LPCM: the private header bytes after their length field, as far as kept.
+  std::span<const uint8_t> privateHeader;
+};
+
+/// One named value an analyser decoded.
+struct AnalyserField {
+  std::string name;
+  std::variant<int64_t, double, std::string> value;
+  bool operator==(const AnalyserField&) const = default;
+};
+
+/// What an analyser found: its console lines (markup included) in order, its named values in
+/// the order it gave them (a name may come twice; the later value is the one meant), and, for
+/// video, the frame rate it read (none when the piece held no header that gives one).
+struct AnalyserFindings {
+  std::vector<std::string> lines;
+  std::vector<AnalyserField> fields;
+  std::optional<double> frameRate;
 };
 
 }  // namespace korvell

@@ -12,6 +12,7 @@
 #include <variant>
 #include <vector>
 
+#include "analysis/analyser.h"
 #include "engine/byte_io.h"
 #include "engine/slots.h"
 #include "engine/stream_output.h"
@@ -49,11 +50,7 @@ struct StreamTimes {
 };
 
 /// One named value an analyser decoded from a stream's first payload piece.
-struct DetailField {
-  std::string name;
-  std::variant<int64_t, double, std::string> value;
-  bool operator==(const DetailField&) const = default;
-};
+using DetailField = AnalyserField;
 
 /// What the analyser of one stream reported in the last Read run: its lines as printed and its
 /// named values in the order it gave them (a name given twice keeps its first place and its

@@ -3,7 +3,7 @@
 #include <span>
 #include <string>
 
-#include "engine/analyser_dispatch.h"
+#include "analysis/dispatch.h"
 #include "engine/frame_counter.h"
 #include "engine/walker_internal.h"
 #include "report/markup.h"
@@ -11,30 +11,7 @@
 
 namespace korvell {
 
-namespace {
-
-// An analyser's console and field sink: each line goes on to the host and is kept, with each
-// named value, in the stream's details.
-class DetailRecorder final : public Console, public FieldSink {
- public:
-  DetailRecorder(Console& host, StreamDetails& details) : host_(host), details_(details) {}
-  void log(std::string_view message) override {
-    host_.log(message);
-    details_.lines.emplace_back(message);
-  }
-  void status(std::string_view text, int panel) override { host_.status(text, panel); }
-  void integerField(std::string_view name, int64_t value) override { details_.set(name, value); }
-  void realField(std::string_view name, double value) override { details_.set(name, value); }
-  void textField(std::string_view name, std::string_view value) override {
-    details_.set(name, std::string(value));
-  }
-
- private:
-  Console& host_;
-  StreamDetails& details_;
-};
-
-}  // namespace
+namespace {}  // namespace
 
 int Walker::claimSlot(Family family, const StreamKindInfo& kind, uint8_t id) {
   const auto f = static_cast<size_t>(family);
@@ -187,19 +164,24 @@ void Walker::firstPiece(const uint8_t* block, size_t start, size_t length) {
   if (!state_.Details) return;
   host_.log("   First PTS = [re]" + hexText(firstPts, 8) + "[/re]");
   host_.log("   Substream id = " + hexText(static_cast<uint32_t>(id), 2));
-  AnalyserCall call{{block, start, length},
-                    route_ == kRouteVideo ? videoPts_ : pts_,
-                    dts_,
-                    slot,
-                    {aobHeader_.data(), aobHeaderKept_}};
-  // The first file of a set that has the stream gives its details too.
-  if (details.recorded) {
-    analyse(kind->analyser, call, host_, state_);
-    return;
+  const AnalyserCall call{{block, start, length},
+                          route_ == kRouteVideo ? videoPts_ : pts_,
+                          dts_,
+                          slot,
+                          {aobHeader_.data(), aobHeaderKept_}};
+  const AnalyserFindings found = analyse(kind->analyser, call, state_.decimalSeparator);
+  for (const std::string& line : found.lines)
+    host_.log(line);
+  // Only the selectable video slots keep a frame rate.
+  if (found.frameRate && route_ == kRouteVideo && slot < kVideoSlots) {
+    state_.frameRate[slot] = *found.frameRate;
   }
+  // The first file of a set that has the stream gives its details.
+  if (details.recorded) return;
   details.recorded = true;
-  DetailRecorder recorder(host_, details);
-  analyse(kind->analyser, call, recorder, state_, &recorder);
+  details.lines = found.lines;
+  for (const AnalyserField& field : found.fields)
+    details.set(field.name, field.value);
 }
 
 }  // namespace korvell

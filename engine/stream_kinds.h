@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <iterator>
 
+#include "analysis/analyser.h"
 #include "engine/slots.h"
 
 namespace korvell {
@@ -40,20 +41,6 @@ enum class Codec : uint8_t {
   Eac3,
   Subpicture,
   ExtSubpicture
-};
-
-/// The analyser that reads a stream's first payload piece.
-enum class Analyser : uint8_t {
-  None,
-  Mpeg2,
-  H264,
-  Vc1,
-  Ac3,  ///< AC-3 and E-AC-3
-  Dts,
-  Lpcm,     ///< the 7-byte DVD-Video and HD DVD private header before the payload
-  AobLpcm,  ///< the DVD-Audio private header, which gives its own length
-  Mlp,      ///< MLP and TrueHD major syncs
-  Subpicture
 };
 
 /// Which files a row applies to: DVD-Audio (.AOB) carries MLP as substream 0xA1 and gives
