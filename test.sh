@@ -44,7 +44,7 @@ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_
 cmake --build build/fuzz -j "$jobs"
 fuzz_scratch=$(mktemp -d)
 trap 'rm -rf "$fuzz_scratch"' EXIT
-for target in walker_scan walker_demux video_analysers audio_analysers rebuild xpl markup file_names; do
+for target in walker_scan walker_demux video_analysers audio_analysers rebuild xpl markup file_names lpcm; do
   echo "Fuzz smoke: $target"
   mkdir -p "$fuzz_scratch/$target"
   log="$fuzz_scratch/$target.log"

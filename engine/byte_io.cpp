@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <system_error>
 
 namespace korvell {
@@ -169,6 +170,64 @@ Status FileSink::close() {
   if (file_ == nullptr) return status_;
   flush();
   vectors_ = {};
+  errno = 0;
+  if (std::fclose(file_) != 0) fail();
+  file_ = nullptr;
+  return status_;
+}
+
+SeekableFile::SeekableFile(std::FILE* file, std::string path)
+    : file_(file), path_(std::move(path)), buffer_(kBufferSize) {
+  // stdio's buffer gathers the small writes of the sound file library.
+  std::setvbuf(file_, buffer_.data(), _IOFBF, buffer_.size());
+}
+
+Status SeekableFile::create(const std::string& path, std::unique_ptr<SeekableFile>* sink) {
+  const auto failed = [](std::string reason) {
+    return Status::failure(Status::Code::CreateFailed, std::move(reason));
+  };
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) return failed(systemReason(EISDIR));
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return failed(systemReason(errno));
+  sink->reset(new SeekableFile(file, path));
+  return {};
+}
+
+SeekableFile::~SeekableFile() {
+  close();
+}
+
+Status SeekableFile::fail() {
+  if (status_.ok()) {
+    status_ = Status::failure(Status::Code::WriteFailed, systemReason(errno != 0 ? errno : EIO));
+  }
+  return status_;
+}
+
+Status SeekableFile::write(const uint8_t* data, size_t n) {
+  if (!status_.ok() || file_ == nullptr) return status_;
+  errno = 0;
+  if (n > 0 && std::fwrite(data, 1, n, file_) != n) return fail();
+  position_ += n;
+  size_ = std::max(size_, position_);
+  return {};
+}
+
+Status SeekableFile::seek(uint64_t position) {
+  if (!status_.ok() || file_ == nullptr) return status_;
+  if (position > static_cast<uint64_t>(std::numeric_limits<off_t>::max())) {
+    errno = EINVAL;
+    return fail();
+  }
+  errno = 0;
+  if (fseeko(file_, static_cast<off_t>(position), SEEK_SET) != 0) return fail();
+  position_ = position;
+  return {};
+}
+
+Status SeekableFile::close() {
+  if (file_ == nullptr) return status_;
   errno = 0;
   if (std::fclose(file_) != 0) fail();
   file_ = nullptr;
