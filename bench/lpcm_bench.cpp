@@ -101,7 +101,7 @@ void BM_LpcmDemux_Flac(benchmark::State& bench) {
   bench.SetBytesProcessed(static_cast<int64_t>(bench.iterations() * bytes.size()));
 }
 
-// The decoder alone over the payload bytes, in packet-sized pieces.
+// The decoder alone over the payload bytes, in packet-sized pieces, into WAV data bytes.
 void BM_LpcmDecode(benchmark::State& bench) {
   const auto format = static_cast<uint8_t>(bench.range(0));
   const uint8_t header[3] = {0x00, format, 0x80};
@@ -109,12 +109,12 @@ void BM_LpcmDecode(benchmark::State& bench) {
   std::mt19937 random(format);
   for (uint8_t& b : payload)
     b = static_cast<uint8_t>(random());
-  std::vector<int32_t> samples[2];
+  WavBytes samples[2];
   for (auto _ : bench) {
     LpcmDecoder decoder(*dvdLpcmFormat(header, nullptr));
     for (size_t at = 0; at + kPayload <= payload.size(); at += kPayload) {
       samples[0].clear();
-      decoder.decode(payload.data() + at, kPayload, samples);
+      decoder.decodeWav(payload.data() + at, kPayload, samples);
       benchmark::DoNotOptimize(samples[0].data());
     }
   }

@@ -136,10 +136,12 @@ class FileSink final : public ByteSink {
 };
 
 /// An output file that can be written anywhere, created anew (an existing file is replaced),
-/// through a buffer of kBufferSize bytes.
+/// through a buffer of its own: writes of kDirect bytes or more, or that do not fit the buffer,
+/// go to the file from where they are, after what the buffer holds.
 class SeekableFile final : public SeekableSink {
  public:
   static constexpr size_t kBufferSize = 256 * 1024;
+  static constexpr size_t kDirect = 64 * 1024;
   /// Creates path anew into *sink; a CreateFailed status with the system's reason when it
   /// cannot (a folder cannot be created over either).
   static Status create(const std::string& path, std::unique_ptr<SeekableFile>* sink);
@@ -155,9 +157,13 @@ class SeekableFile final : public SeekableSink {
  private:
   SeekableFile(std::FILE* file, std::string path);
   Status fail();
+  Status flush();
+  /// Writes every byte, going on after short writes.
+  Status writeAll(const uint8_t* data, size_t n);
   std::FILE* file_;
   std::string path_;
-  std::vector<char> buffer_;
+  std::vector<uint8_t> buffer_;
+  size_t used_ = 0;
   uint64_t position_ = 0;
   uint64_t size_ = 0;
   Status status_;

@@ -1,9 +1,15 @@
 #include "outputs/lpcm_decoder.h"
 
+#if defined(__x86_64__) || defined(_M_X64)
+#include <immintrin.h>
+#define KORVELL_X86 1
+#endif
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
 #include <numeric>
+#include <type_traits>
 
 namespace korvell {
 namespace {
@@ -76,11 +82,6 @@ std::optional<int> aobRate(uint8_t code) {
 std::optional<PcmFormat> noFormat(std::string* problem, std::string text) {
   if (problem != nullptr) *problem = std::move(text);
   return std::nullopt;
-}
-
-inline int32_t sampleOf(const uint8_t* high, uint32_t low) {
-  return static_cast<int32_t>(static_cast<uint32_t>(high[0]) << 24 |
-                              static_cast<uint32_t>(high[1]) << 16 | low);
 }
 
 }  // namespace
@@ -230,49 +231,121 @@ void LpcmDecoder::addGroup(int bits, int count, const std::vector<std::pair<int,
     sample.high = static_cast<uint16_t>(start + 2 * i);
     sample.output = static_cast<uint8_t>(targets[static_cast<size_t>(i)].first);
     sample.index = static_cast<uint16_t>(targets[static_cast<size_t>(i)].second);
+    sample.low = static_cast<uint16_t>(start);  // read and masked away for 16 bits
     if (bits == 24) {
       sample.low = static_cast<uint16_t>(lowStart + i);
-      sample.lowKind = 1;
+      sample.lowMask = 0xFF;
     } else if (bits == 20) {
+      // Two samples to a byte, the first in the high nibble.
       sample.low = static_cast<uint16_t>(lowStart + i / 2);
-      sample.lowKind = i % 2 == 0 ? 2 : 3;
+      sample.lowMask = i % 2 == 0 ? 0xF0 : 0x0F;
+      sample.lowShift = i % 2 == 0 ? 0 : 4;
     }
     table_.push_back(sample);
   }
   unitSize_ += static_cast<size_t>(count * bits / 8);
 }
 
-void LpcmDecoder::decodeUnits(const uint8_t* p, size_t units, std::vector<int32_t>* out) const {
-  std::array<int32_t*, kMaxOutputs> dst{};
+namespace {
+
+// Items an output sample takes: one 32-bit integer, or its 2 or 3 WAV bytes.
+template <typename Item, int kWidth>
+constexpr size_t kStep = std::is_same_v<Item, int32_t> ? 1 : kWidth;
+
+// Stores a sample given as its high 16 bits and the byte below them.
+template <typename Item, int kWidth>
+inline void store(Item* d, const uint8_t* high, uint32_t low) {
+  if constexpr (std::is_same_v<Item, int32_t>) {
+    *d = static_cast<int32_t>(static_cast<uint32_t>(high[0]) << 24 |
+                              static_cast<uint32_t>(high[1]) << 16 | low << 8);
+  } else if constexpr (kWidth == 2) {
+    d[0] = high[1];
+    d[1] = high[0];
+  } else {
+    d[0] = static_cast<uint8_t>(low);
+    d[1] = high[1];
+    d[2] = high[0];
+  }
+}
+
+#if KORVELL_X86
+// WAV bytes of 24-bit groups of four, one shuffle a group: low byte, then the high word
+// turned little-endian, for each sample. The last group is left to the caller, as its 16-byte
+// load and store would reach past the group. Returns the groups done.
+__attribute__((target("ssse3"))) size_t wavGroups24Ssse3(const uint8_t* p, size_t groups,
+                                                         uint8_t* d) {
+  const __m128i order = _mm_setr_epi8(8, 1, 0, 9, 3, 2, 10, 5, 4, 11, 7, 6, -1, -1, -1, -1);
+  size_t k = 0;
+  for (; k + 1 < groups; ++k, p += 12, d += 12) {
+    const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_shuffle_epi8(in, order));
+  }
+  return k;
+}
+
+bool haveSsse3() {
+  static const bool have = __builtin_cpu_supports("ssse3");
+  return have;
+}
+#endif
+
+}  // namespace
+
+template <typename Vector>
+void LpcmDecoder::decodeUnits(const uint8_t* p, size_t units, Vector* out) const {
+  using Item = typename Vector::value_type;
+  std::array<Item*, kMaxOutputs> dst{};
   for (int o = 0; o < outputs_; ++o) {
-    std::vector<int32_t>& samples = out[o];
-    const size_t base = samples.size();
-    samples.resize(base + units * samplesPerUnit_[static_cast<size_t>(o)]);
-    dst[static_cast<size_t>(o)] = samples.data() + base;
+    const auto index = static_cast<size_t>(o);
+    const size_t step = std::is_same_v<Item, int32_t> ? 1 : wavBytes(o);
+    const size_t base = out[o].size();
+    out[o].resize(base + units * samplesPerUnit_[index] * step);
+    dst[index] = out[o].data() + base;
   }
   switch (layout_) {
     case Layout::Words: {
-      int32_t* d = dst[0];
+      Item* d = dst[0];
       const size_t count = units * samplesPerUnit_[0];
       for (size_t i = 0; i < count; ++i)
-        d[i] = sampleOf(p + 2 * i, 0);
+        store<Item, 2>(d + i * kStep<Item, 2>, p + 2 * i, 0);
       return;
     }
     case Layout::Groups: {
-      int32_t* d = dst[0];
+      Item* d = dst[0];
       const auto g = static_cast<size_t>(groupSize_);
       const size_t groups = units * samplesPerUnit_[0] / g;
       const size_t groupBytes = g * static_cast<size_t>(bits_) / 8;
-      for (size_t k = 0; k < groups; ++k, p += groupBytes, d += g) {
+      constexpr size_t step = kStep<Item, 3>;
+      if (bits_ == 24 && g == 4) {
+        // The common case, unrolled: four high words, four low bytes.
+        size_t k = 0;
+#if KORVELL_X86
+        if constexpr (std::is_same_v<Item, uint8_t>) {
+          if (haveSsse3()) {
+            k = wavGroups24Ssse3(p, groups, d);
+            p += 12 * k;
+            d += 12 * k;
+          }
+        }
+#endif
+        for (; k < groups; ++k, p += 12, d += 4 * step) {
+          store<Item, 3>(d, p, p[8]);
+          store<Item, 3>(d + step, p + 2, p[9]);
+          store<Item, 3>(d + 2 * step, p + 4, p[10]);
+          store<Item, 3>(d + 3 * step, p + 6, p[11]);
+        }
+        return;
+      }
+      for (size_t k = 0; k < groups; ++k, p += groupBytes, d += g * step) {
         const uint8_t* low = p + 2 * g;
         if (bits_ == 24) {
           for (size_t i = 0; i < g; ++i)
-            d[i] = sampleOf(p + 2 * i, static_cast<uint32_t>(low[i]) << 8);
+            store<Item, 3>(d + i * step, p + 2 * i, low[i]);
         } else {
           for (size_t i = 0; i < g; i += 2) {
-            const uint8_t pair = low[i / 2];
-            d[i] = sampleOf(p + 2 * i, static_cast<uint32_t>(pair & 0xF0) << 8);
-            d[i + 1] = sampleOf(p + 2 * i + 2, static_cast<uint32_t>(pair & 0x0F) << 12);
+            const uint32_t pair = low[i / 2];
+            store<Item, 3>(d + i * step, p + 2 * i, pair & 0xF0);
+            store<Item, 3>(d + (i + 1) * step, p + 2 * i + 2, (pair & 0x0F) << 4);
           }
         }
       }
@@ -281,18 +354,21 @@ void LpcmDecoder::decodeUnits(const uint8_t* p, size_t units, std::vector<int32_
     case Layout::Table:
       for (size_t u = 0; u < units; ++u, p += unitSize_) {
         for (const Sample& s : table_) {
-          uint32_t low = 0;
-          if (s.lowKind == 1) low = static_cast<uint32_t>(p[s.low]) << 8;
-          if (s.lowKind == 2) low = static_cast<uint32_t>(p[s.low] & 0xF0) << 8;
-          if (s.lowKind == 3) low = static_cast<uint32_t>(p[s.low] & 0x0F) << 12;
-          dst[s.output][u * samplesPerUnit_[s.output] + s.index] = sampleOf(p + s.high, low);
+          const uint32_t low = static_cast<uint32_t>(p[s.low] & s.lowMask) << s.lowShift;
+          const size_t at = u * samplesPerUnit_[s.output] + s.index;
+          if (wavBytes(s.output) == 2) {
+            store<Item, 2>(dst[s.output] + at * kStep<Item, 2>, p + s.high, low);
+          } else {
+            store<Item, 3>(dst[s.output] + at * kStep<Item, 3>, p + s.high, low);
+          }
         }
       }
       return;
   }
 }
 
-void LpcmDecoder::decode(const uint8_t* data, size_t size, std::vector<int32_t>* out) {
+template <typename Vector>
+void LpcmDecoder::decodeInto(const uint8_t* data, size_t size, Vector* out) {
   if (pending_ > 0) {
     const size_t take = std::min(unitSize_ - pending_, size);
     std::memcpy(carry_.data() + pending_, data, take);
@@ -307,6 +383,14 @@ void LpcmDecoder::decode(const uint8_t* data, size_t size, std::vector<int32_t>*
   if (units > 0) decodeUnits(data, units, out);
   pending_ = size - units * unitSize_;
   if (pending_ > 0) std::memcpy(carry_.data(), data + units * unitSize_, pending_);
+}
+
+void LpcmDecoder::decode(const uint8_t* data, size_t size, std::vector<int32_t>* out) {
+  decodeInto(data, size, out);
+}
+
+void LpcmDecoder::decodeWav(const uint8_t* data, size_t size, WavBytes* out) {
+  decodeInto(data, size, out);
 }
 
 }  // namespace korvell

@@ -6,12 +6,34 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <new>
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace korvell {
+
+/// An allocator whose vectors leave the elements they add uninitialised, for buffers that are
+/// written over whole right after they grow (the WAV bytes of LpcmDecoder::decodeWav).
+template <typename T>
+struct UninitialisedAllocator : std::allocator<T> {
+  template <typename U>
+  struct rebind {
+    using other = UninitialisedAllocator<U>;
+  };
+  template <typename U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <typename U, typename... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+using WavBytes = std::vector<uint8_t, UninitialisedAllocator<uint8_t>>;
 
 /// What one PCM file holds: a stream, or one channel group of a DVD-Audio stream.
 struct PcmFormat {
@@ -91,22 +113,34 @@ class LpcmDecoder {
   /// Appends the samples of every unit that `data`, after the waiting bytes, completes to
   /// out[0] (and out[1] with two outputs), and keeps the bytes of an incomplete unit.
   void decode(const uint8_t* data, size_t size, std::vector<int32_t>* out);
+  /// As decode, but appends each output's samples as the data bytes of a WAV file:
+  /// little-endian, a 16-bit sample in 2 bytes, a 20- or 24-bit one in 3 (a 20-bit sample's
+  /// four low bits zero).
+  void decodeWav(const uint8_t* data, size_t size, WavBytes* out);
+  /// The bytes of one sample of output `index` in decodeWav: 2 or 3.
+  size_t wavBytes(int index) const {
+    return formats_[static_cast<size_t>(index)].bits == 16 ? 2 : 3;
+  }
   /// Drops the waiting bytes.
   void reset() { pending_ = 0; }
 
  private:
   // Where one sample of a unit lies and where it goes.
   struct Sample {
-    uint16_t high;    // offset of its high 16 bits
-    uint16_t low;     // offset of the byte with the rest
-    uint8_t lowKind;  // kNone, kByte, kHighNibble, kLowNibble
+    uint16_t high;         // offset of its high 16 bits
+    uint16_t low;          // offset of the byte with the rest
+    uint8_t lowMask = 0;   // the rest's bits in that byte (none for 16 bits)
+    uint8_t lowShift = 0;  // the shift that puts them at the top of the byte below the high bits
     uint8_t output;
     uint16_t index;  // position among the output's samples of the unit
   };
   enum class Layout : uint8_t { Words, Groups, Table };
 
   void addGroup(int bits, int count, const std::vector<std::pair<int, int>>& targets);
-  void decodeUnits(const uint8_t* data, size_t units, std::vector<int32_t>* out) const;
+  template <typename Vector>
+  void decodeInto(const uint8_t* data, size_t size, Vector* out);
+  template <typename Vector>
+  void decodeUnits(const uint8_t* data, size_t units, Vector* out) const;
 
   int outputs_ = 1;
   std::array<PcmFormat, kMaxOutputs> formats_{};

@@ -34,6 +34,8 @@ std::string formatText(const PcmFormat& f) {
 
 class PcmOutput final : public StreamOutput {
  public:
+  static constexpr size_t kFlushBytes = 256 * 1024;
+
   PcmOutput(FileSystem& files, Console& console, PcmOutputRequest request)
       : files_(files), console_(console), request_(std::move(request)) {}
   ~PcmOutput() override { finish(); }
@@ -51,6 +53,7 @@ class PcmOutput final : public StreamOutput {
   Status startRaw(const std::string& problem);
   Status openPart();
   Status closePart();
+  Status flush(int index);
   Status fail(const Status& status, const std::string& path);
   std::string streamName() const { return "LPCM stream " + hexText(id_, 2); }
 
@@ -62,6 +65,8 @@ class PcmOutput final : public StreamOutput {
   StreamFormat format_;
   std::optional<LpcmDecoder> decoder_;
   std::array<std::unique_ptr<SoundFile>, LpcmDecoder::kMaxOutputs> sound_;
+  // Decoded samples gathered for the files: WAV data bytes, or integers for FLAC.
+  std::array<WavBytes, LpcmDecoder::kMaxOutputs> wav_;
   std::array<std::vector<int32_t>, LpcmDecoder::kMaxOutputs> samples_;
   std::unique_ptr<RawOutput> raw_;
   int part_ = 0;
@@ -135,11 +140,27 @@ Status PcmOutput::openPart() {
   return {};
 }
 
+Status PcmOutput::flush(int index) {
+  const auto i = static_cast<size_t>(index);
+  SoundFile& sound = *sound_[i];
+  Status written;
+  if (request_.form == PcmForm::Wav) {
+    written = sound.writeWav(wav_[i].data(), wav_[i].size());
+    wav_[i].clear();
+  } else {
+    const auto channels = static_cast<size_t>(decoder_->output(index).channels);
+    written = sound.write(samples_[i].data(), samples_[i].size() / channels);
+    samples_[i].clear();
+  }
+  return written.ok() ? written : fail(written, sound.path());
+}
+
 Status PcmOutput::closePart() {
-  for (auto& sound : sound_) {
-    if (!sound) continue;
-    if (Status closed = sound->close(); !closed.ok()) fail(closed, sound->path());
-    sound.reset();
+  for (size_t i = 0; i < sound_.size(); ++i) {
+    if (!sound_[i]) continue;
+    if (status_.ok()) flush(static_cast<int>(i));
+    if (Status closed = sound_[i]->close(); !closed.ok()) fail(closed, sound_[i]->path());
+    sound_[i].reset();
   }
   return status_;
 }
@@ -177,17 +198,16 @@ Status PcmOutput::piece(const uint8_t* data, size_t size, const PieceContext& co
     }
   }
   if (mode_ != Mode::Decoding) return {};
-  for (auto& samples : samples_)
-    samples.clear();
-  decoder_->decode(data, size, samples_.data());
+  // Samples go to the files in runs of kFlushBytes or more, not packet by packet.
+  if (request_.form == PcmForm::Wav) {
+    decoder_->decodeWav(data, size, wav_.data());
+  } else {
+    decoder_->decode(data, size, samples_.data());
+  }
   for (int o = 0; o < decoder_->outputs(); ++o) {
-    const auto index = static_cast<size_t>(o);
-    const auto channels = static_cast<size_t>(decoder_->output(o).channels);
-    SoundFile& sound = *sound_[index];
-    if (Status written = sound.write(samples_[index].data(), samples_[index].size() / channels);
-        !written.ok()) {
-      return fail(written, sound.path());
-    }
+    const auto i = static_cast<size_t>(o);
+    if (wav_[i].size() + samples_[i].size() * sizeof(int32_t) < kFlushBytes) continue;
+    if (Status written = flush(o); !written.ok()) return written;
   }
   return {};
 }

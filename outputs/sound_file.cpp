@@ -125,6 +125,13 @@ Status SoundFile::write(const int32_t* samples, size_t frames) {
   return status_;
 }
 
+Status SoundFile::writeWav(const uint8_t* bytes, size_t size) {
+  if (!status_.ok() || file_ == nullptr || size == 0) return status_;
+  const auto wanted = static_cast<sf_count_t>(size);
+  if (sf_write_raw(file_, bytes, wanted) != wanted) return failure("Writing samples failed");
+  return status_;
+}
+
 Status SoundFile::close() {
   if (file_ == nullptr) return status_;
   const int closed = sf_close(file_);

@@ -30,6 +30,8 @@ class SoundFile {
   /// Appends `frames` sample periods of interleaved samples, each sample's bits at the top of
   /// its 32 bits. The first failure is kept: later writes do nothing and return it.
   Status write(const int32_t* samples, size_t frames);
+  /// WAV only: appends data bytes as they stand (whole sample periods, little-endian).
+  Status writeWav(const uint8_t* bytes, size_t size);
   /// Completes the header and closes; the first failure of the file's life.
   Status close();
   const std::string& path() const { return path_; }
