@@ -25,18 +25,28 @@ using namespace korvell;
 namespace {
 
 // What any decoder must keep to: whole sample periods out, less than a unit waiting, a unit
-// that fits the decoder's carry buffer.
+// that fits the decoder's carry buffer, and the same samples as integers and as WAV bytes.
 void checkDecoder(LpcmDecoder& decoder, const uint8_t* data, size_t size) {
+  LpcmDecoder twin = decoder;
   std::vector<int32_t> samples[LpcmDecoder::kMaxOutputs];
+  WavBytes wav[LpcmDecoder::kMaxOutputs];
   decoder.decode(data, size, samples);
+  twin.decodeWav(data, size, wav);
   if (decoder.unitSize() == 0 || decoder.unitSize() > 256) std::abort();
   if (decoder.pending() >= decoder.unitSize()) std::abort();
   for (int o = 0; o < decoder.outputs(); ++o) {
     const PcmFormat& format = decoder.output(o);
     if (format.channels < 1 || format.channels > 8) std::abort();
     if (samples[o].size() % static_cast<size_t>(format.channels) != 0) std::abort();
-    for (int32_t s : samples[o]) {
-      if ((static_cast<uint32_t>(s) & ((1u << (32 - format.bits)) - 1)) != 0) std::abort();
+    const size_t width = decoder.wavBytes(o);
+    if (wav[o].size() != samples[o].size() * width) std::abort();
+    for (size_t i = 0; i < samples[o].size(); ++i) {
+      const auto s = static_cast<uint32_t>(samples[o][i]);
+      if ((s & ((1u << (32 - format.bits)) - 1)) != 0) std::abort();
+      for (size_t b = 0; b < width; ++b) {
+        if (wav[o][i * width + b] != static_cast<uint8_t>(s >> (32 - 8 * (width - b))))
+          std::abort();
+      }
     }
   }
 }
