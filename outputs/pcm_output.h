@@ -45,9 +45,10 @@ std::string pcmFilePath(const std::string& basePath, int part, int group, PcmFor
 ///   packet's samples are read as the header before it said (the first such header is said
 ///   in the console).
 /// - The bytes of an incomplete sample unit at a format change or at the end (less than a
-///   unit, at most 120 bytes) are left out.
-/// A create, write or close that fails comes back as the Status of piece() or finish(), with
-/// failedPath() naming the file. `files` and `console` must outlive the output.
+///   unit, at most 108 bytes) are left out.
+/// Samples reach the files in runs of 256 KiB. A create, write or close that fails comes back
+/// as the Status of piece() (of the packet that started the file or filled the run) or of
+/// finish(), with failedPath() naming the file. `files` and `console` must outlive the output.
 std::unique_ptr<StreamOutput> makePcmOutput(FileSystem& files, Console& console,
                                             const PcmOutputRequest& request);
 

@@ -13,6 +13,7 @@
 
 #include "engine/walker.h"
 #include "outputs/lpcm_decoder.h"
+#include "outputs/sound_file.h"
 #include "testing/memory_file_system.h"
 #include "testing/ps_writer.h"
 #include "testing/recording_host.h"
@@ -409,21 +410,19 @@ TEST(PcmOutput, FileFaultsComeBackAsStatus) {
   }
 }
 
-// A WAV file becomes RF64 once it passes 4 GiB: 2^30 + 2^20 periods of 16-bit stereo.
+// A WAV file becomes RF64 once it passes 4 GiB: 2^30 + 2^20 periods of 16-bit stereo, written
+// as data bytes (the decoder's part is the same below 4 GiB and above).
 TEST(PcmOutput, WavPastFourGibIsRf64) {
   testing::MemoryFileSystem files;
   files.keepHead("/out/", 4096);
-  RecordingHost console;
-  auto output = makePcmOutput(files, console, {"/out/big", PcmForm::Wav, "/out/big.lpcm", false});
-  const std::vector<uint8_t> payload(1 << 22, 0x5A);
-  const uint8_t header[3] = {0x00, 0x01, 0x80};
-  const uint64_t data = (uint64_t{1} << 32) + (uint64_t{1} << 22);
-  for (uint64_t at = 0; at < data; at += payload.size()) {
-    PieceContext context{.packetStart = at == 0, .id = kLpcm};
-    if (at == 0) context.privateHeader = header;
-    ASSERT_TRUE(output->piece(payload.data(), payload.size(), context).ok());
-  }
-  ASSERT_TRUE(output->finish().ok());
+  std::unique_ptr<SoundFile> sound;
+  ASSERT_TRUE(
+      SoundFile::create(files, "/out/big.wav", PcmForm::Wav, {16, 48000, 2, 0x3}, &sound).ok());
+  const std::vector<uint8_t> data(1 << 22, 0x5A);
+  const uint64_t total = (uint64_t{1} << 32) + (uint64_t{1} << 22);
+  for (uint64_t at = 0; at < total; at += data.size())
+    ASSERT_TRUE(sound->writeWav(data.data(), data.size()).ok());
+  ASSERT_TRUE(sound->close().ok());
   const std::vector<uint8_t>& head = *files.file("/out/big.wav");
   const auto u64 = [&head](size_t at) {
     uint64_t v = 0;
@@ -433,9 +432,10 @@ TEST(PcmOutput, WavPastFourGibIsRf64) {
   };
   EXPECT_EQ(std::string(head.begin(), head.begin() + 4), "RF64");
   EXPECT_EQ(std::string(head.begin() + 12, head.begin() + 16), "ds64");
-  EXPECT_EQ(u64(20), data + 112 - 8);  // the RIFF size: a header of 112 bytes, the data
-  EXPECT_EQ(u64(28), data);            // the data size
-  EXPECT_EQ(u64(36), data / 4);        // the sample periods
+  EXPECT_EQ(u64(20), total + 112 - 8);  // the RIFF size: a header of 112 bytes, the data
+  EXPECT_EQ(u64(28), total);            // the data size
+  EXPECT_EQ(u64(36), total / 4);        // the sample periods
+  EXPECT_EQ(wavHeader(head).mask, 0x3u);
 }
 
 }  // namespace
