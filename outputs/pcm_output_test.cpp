@@ -91,6 +91,7 @@ void demuxInto(const std::vector<uint8_t>& stream, StreamOutput& output,
 // Random samples with `bits` significant bits.
 std::vector<int32_t> randomSamples(size_t count, int bits, std::mt19937& random) {
   std::vector<int32_t> samples(count);
+  if (count == 0) return samples;  // no group 2: no word length either
   const uint32_t keep = ~0u << (32 - bits);
   for (int32_t& s : samples)
     s = static_cast<int32_t>(static_cast<uint32_t>(random()) & keep);
