@@ -1,12 +1,14 @@
 #include "engine/byte_io.h"
 
 #include <sys/uio.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <system_error>
 
 namespace korvell {
@@ -211,6 +213,90 @@ Status FileSink::close() {
   if (file_ == nullptr) return status_;
   flush();
   vectors_ = {};
+  errno = 0;
+  if (std::fclose(file_) != 0) fail();
+  file_ = nullptr;
+  return status_;
+}
+
+SeekableFile::SeekableFile(std::FILE* file, std::string path)
+    : file_(file), path_(std::move(path)), buffer_(kBufferSize) {}
+
+Status SeekableFile::create(const std::string& path, std::unique_ptr<SeekableFile>* sink) {
+  const auto failed = [](std::string reason) {
+    return Status::failure(Status::Code::CreateFailed, std::move(reason));
+  };
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) return failed(systemReason(EISDIR));
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return failed(systemReason(errno));
+  std::setvbuf(file, nullptr, _IONBF, 0);
+  sink->reset(new SeekableFile(file, path));
+  return {};
+}
+
+SeekableFile::~SeekableFile() {
+  close();
+}
+
+Status SeekableFile::fail() {
+  if (status_.ok()) {
+    status_ = Status::failure(Status::Code::WriteFailed, systemReason(errno != 0 ? errno : EIO));
+  }
+  return status_;
+}
+
+Status SeekableFile::writeAll(const uint8_t* data, size_t n) {
+  const int fd = fileno(file_);
+  while (n > 0) {
+    errno = 0;
+    const ssize_t written = ::write(fd, data, n);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return fail();
+    data += written;
+    n -= static_cast<size_t>(written);
+  }
+  return {};
+}
+
+Status SeekableFile::flush() {
+  if (used_ == 0) return status_;
+  const size_t n = used_;
+  used_ = 0;
+  return writeAll(buffer_.data(), n);
+}
+
+Status SeekableFile::write(const uint8_t* data, size_t n) {
+  if (!status_.ok() || file_ == nullptr) return status_;
+  if (n < kDirect && used_ + n <= buffer_.size()) {
+    if (n > 0) std::memcpy(buffer_.data() + used_, data, n);
+    used_ += n;
+  } else if (!flush().ok() || !writeAll(data, n).ok()) {
+    return status_;
+  }
+  position_ += n;
+  size_ = std::max(size_, position_);
+  return {};
+}
+
+Status SeekableFile::seek(uint64_t position) {
+  if (!status_.ok() || file_ == nullptr) return status_;
+  if (position == position_) return {};
+  if (!flush().ok()) return status_;
+  if (position > static_cast<uint64_t>(std::numeric_limits<off_t>::max())) {
+    errno = EINVAL;
+    return fail();
+  }
+  errno = 0;
+  if (::lseek(fileno(file_), static_cast<off_t>(position), SEEK_SET) < 0) return fail();
+  position_ = position;
+  return {};
+}
+
+Status SeekableFile::close() {
+  if (file_ == nullptr) return status_;
+  flush();
+  buffer_ = {};
   errno = 0;
   if (std::fclose(file_) != 0) fail();
   file_ = nullptr;

@@ -63,6 +63,29 @@ class ByteSink {
   virtual const Status& status() const = 0;
 };
 
+/// An output that can be written at any position: for file forms whose header, written first,
+/// holds sizes known only at the end (WAV, RF64, FLAC).
+class SeekableSink {
+ public:
+  virtual ~SeekableSink() = default;
+  /// Writes n bytes at the position (over what is there, or past the end) and moves the
+  /// position past them. Once a write or a seek has failed, every later one does nothing and
+  /// returns that first failure (WriteFailed), as status() does.
+  virtual Status write(const uint8_t* data, size_t n) = 0;
+  /// Moves the position to `position` bytes from the start; a position past the end is
+  /// allowed, and the bytes between stay zero once written past.
+  virtual Status seek(uint64_t position) = 0;
+  virtual uint64_t position() const = 0;
+  /// The bytes the file holds: one past the furthest byte written.
+  virtual uint64_t size() const = 0;
+  /// Writes out what is buffered and closes; the first failure of that or of a write.
+  virtual Status close() = 0;
+  /// The path shown in messages.
+  virtual const std::string& path() const = 0;
+  /// The first failure, Ok while there was none.
+  virtual const Status& status() const = 0;
+};
+
 /// A read-only input file. Other programs may go on reading and writing it. Its size is
 /// taken when it is opened; a file that ends before that size is a read error.
 class FileSource final : public ByteSource {
@@ -114,6 +137,40 @@ class FileSink final : public ByteSink {
   std::vector<uint8_t> buffer_;
   size_t used_ = 0;
   std::vector<iovec> vectors_;
+  Status status_;
+};
+
+/// An output file that can be written anywhere, created anew (an existing file is replaced),
+/// through a buffer of its own: writes of kDirect bytes or more, or that do not fit the buffer,
+/// go to the file from where they are, after what the buffer holds.
+class SeekableFile final : public SeekableSink {
+ public:
+  static constexpr size_t kBufferSize = 256 * 1024;
+  static constexpr size_t kDirect = 64 * 1024;
+  /// Creates path anew into *sink; a CreateFailed status with the system's reason when it
+  /// cannot (a folder cannot be created over either).
+  static Status create(const std::string& path, std::unique_ptr<SeekableFile>* sink);
+  ~SeekableFile() override;
+  Status write(const uint8_t* data, size_t n) override;
+  Status seek(uint64_t position) override;
+  uint64_t position() const override { return position_; }
+  uint64_t size() const override { return size_; }
+  Status close() override;
+  const std::string& path() const override { return path_; }
+  const Status& status() const override { return status_; }
+
+ private:
+  SeekableFile(std::FILE* file, std::string path);
+  Status fail();
+  Status flush();
+  /// Writes every byte, going on after short writes.
+  Status writeAll(const uint8_t* data, size_t n);
+  std::FILE* file_;
+  std::string path_;
+  std::vector<uint8_t> buffer_;
+  size_t used_ = 0;
+  uint64_t position_ = 0;
+  uint64_t size_ = 0;
   Status status_;
 };
 

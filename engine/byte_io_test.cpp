@@ -92,5 +92,32 @@ TEST(FileSink, AFailedWriteIsReportedAndLaterWritesDoNothing) {
   EXPECT_EQ(sink->close(), full);
 }
 
+// Small writes stay in the buffer and large ones go straight out, so a seek must put both
+// where they belong: back over the start, then past the end.
+TEST(SeekableFile, WritesOverAndPastWhatIsThere) {
+  testing::TempFolder folder;
+  const std::string path = folder / "seekable";
+  std::unique_ptr<SeekableFile> file;
+  ASSERT_TRUE(SeekableFile::create(path, &file).ok());
+  const std::vector<uint8_t> large(SeekableFile::kDirect, 'z');
+  const std::string small = "abcdef";
+  const auto put = [&file](const std::string& text) {
+    return file->write(reinterpret_cast<const uint8_t*>(text.data()), text.size()).ok();
+  };
+  EXPECT_TRUE(put(small));
+  EXPECT_TRUE(file->write(large.data(), large.size()).ok());
+  EXPECT_TRUE(file->seek(2).ok() && put("XY"));
+  EXPECT_EQ(file->position(), 4u);
+  EXPECT_TRUE(file->seek(small.size() + large.size() + 2).ok() && put("end"));
+  EXPECT_TRUE(file->seek(0).ok() && put("Q"));
+  EXPECT_EQ(file->size(), small.size() + large.size() + 5);
+  ASSERT_TRUE(file->close().ok());
+  std::vector<uint8_t> expected = {'Q', 'b', 'X', 'Y', 'e', 'f'};
+  expected.insert(expected.end(), large.begin(), large.end());
+  expected.insert(expected.end(), {0, 0, 'e', 'n', 'd'});
+  EXPECT_EQ(testing::readFileBytes(path), expected);
+  EXPECT_EQ(SeekableFile::create(folder.path().string(), &file).code(), Status::Code::CreateFailed);
+}
+
 }  // namespace
 }  // namespace korvell

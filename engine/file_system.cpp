@@ -24,6 +24,13 @@ class RealFileSystem final : public FileSystem {
     return created;
   }
 
+  Status createSeekable(const std::string& path, std::unique_ptr<SeekableSink>* sink) override {
+    std::unique_ptr<SeekableFile> file;
+    Status created = SeekableFile::create(path, &file);
+    *sink = std::move(file);
+    return created;
+  }
+
   bool isFile(const std::string& path) const override {
     std::error_code ec;
     return std::filesystem::is_regular_file(path, ec);

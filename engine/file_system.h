@@ -22,6 +22,11 @@ class FileSystem {
   /// closes; a CreateFailed status with the reason when it cannot.
   virtual Status create(const std::string& path, std::unique_ptr<ByteSink>* sink) = 0;
 
+  /// Creates path anew (an existing file is replaced) into *sink, an output that can be
+  /// written at any position, which the caller owns and closes; a CreateFailed status with the
+  /// reason when it cannot.
+  virtual Status createSeekable(const std::string& path, std::unique_ptr<SeekableSink>* sink) = 0;
+
   /// Whether path is an ordinary file (not a folder).
   virtual bool isFile(const std::string& path) const = 0;
 
@@ -37,7 +42,7 @@ class FileSystem {
   virtual bool remove(const std::string& path, std::string* reason) = 0;
 };
 
-/// The files of the machine: FileSource and FileSink.
+/// The files of the machine: FileSource, FileSink and SeekableFile.
 FileSystem& realFileSystem();
 
 }  // namespace korvell

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 namespace korvell::testing {
@@ -19,6 +20,7 @@ struct MemoryFileSystem::State {
   std::map<std::string, uint64_t> space;  // bytes left, by prefix
   std::set<std::string> folders;
   std::map<std::string, std::string> refusedRemoves;
+  std::map<std::string, uint64_t> heads;  // bytes kept of a seekable file, by prefix
   int open = 0;
 
   uint64_t* spaceFor(const std::string& path) {
@@ -26,6 +28,12 @@ struct MemoryFileSystem::State {
       if (path.starts_with(prefix)) return &left;
     }
     return nullptr;
+  }
+  uint64_t headFor(const std::string& path) const {
+    for (const auto& [prefix, kept] : heads) {
+      if (path.starts_with(prefix)) return kept;
+    }
+    return UINT64_MAX;
   }
 };
 
@@ -129,6 +137,71 @@ class Sink final : public ByteSink {
   Status status_;
 };
 
+// Writes anywhere in the file; only bytes past its end count against a space limit.
+class SeekableMemorySink final : public SeekableSink {
+ public:
+  SeekableMemorySink(std::shared_ptr<State> state, std::string path,
+                     std::shared_ptr<std::vector<uint8_t>> bytes)
+      : state_(std::move(state)),
+        path_(std::move(path)),
+        bytes_(std::move(bytes)),
+        head_(state_->headFor(path_)) {
+    ++state_->open;
+  }
+  ~SeekableMemorySink() override { --state_->open; }
+
+  Status write(const uint8_t* data, size_t n) override {
+    if (!status_.ok() || closed_) return status_;
+    size_t fits = n;
+    const uint64_t held = size_;
+    if (uint64_t* left = state_->spaceFor(path_); left != nullptr) {
+      // Bytes past the end (with a gap before them, if any) take space; bytes over are free.
+      const uint64_t end = position_ + n;
+      if (end > held && end - held > *left) {
+        const uint64_t over = end - held - *left;
+        fits = over >= n ? 0 : static_cast<size_t>(n - over);
+      }
+      const uint64_t newEnd = position_ + fits;
+      if (newEnd > held) *left -= std::min(*left, newEnd - held);
+    }
+    const uint64_t kept = std::min<uint64_t>(position_ + fits, head_);
+    if (kept > position_) {
+      if (kept > bytes_->size()) bytes_->resize(static_cast<size_t>(kept));
+      std::copy_n(data, kept - position_, bytes_->data() + position_);
+    }
+    size_ = std::max(size_, position_ + fits);
+    position_ += fits;
+    if (fits < n) {
+      status_ = Status::failure(Status::Code::WriteFailed, std::strerror(ENOSPC));
+      return status_;
+    }
+    return {};
+  }
+  Status seek(uint64_t position) override {
+    if (!status_.ok() || closed_) return status_;
+    position_ = position;
+    return {};
+  }
+  uint64_t position() const override { return position_; }
+  uint64_t size() const override { return size_; }
+  Status close() override {
+    closed_ = true;
+    return status_;
+  }
+  const std::string& path() const override { return path_; }
+  const Status& status() const override { return status_; }
+
+ private:
+  std::shared_ptr<State> state_;
+  std::string path_;
+  std::shared_ptr<std::vector<uint8_t>> bytes_;
+  uint64_t head_;
+  uint64_t position_ = 0;
+  uint64_t size_ = 0;
+  bool closed_ = false;
+  Status status_;
+};
+
 }  // namespace
 
 MemoryFileSystem::MemoryFileSystem() : state_(std::make_shared<State>()) {}
@@ -171,6 +244,10 @@ bool MemoryFileSystem::isFolder(const std::string& path) const {
   return state_->folders.count(path) != 0;
 }
 
+void MemoryFileSystem::keepHead(const std::string& prefix, uint64_t bytes) {
+  state_->heads[prefix] = bytes;
+}
+
 int MemoryFileSystem::openFiles() const {
   return state_->open;
 }
@@ -195,6 +272,17 @@ Status MemoryFileSystem::create(const std::string& path, std::unique_ptr<ByteSin
   auto bytes = std::make_shared<std::vector<uint8_t>>();
   state_->files[path] = bytes;
   *sink = std::make_unique<Sink>(state_, path, bytes);
+  return {};
+}
+
+Status MemoryFileSystem::createSeekable(const std::string& path,
+                                        std::unique_ptr<SeekableSink>* sink) {
+  for (const auto& [prefix, reason] : state_->refusedCreates) {
+    if (path.starts_with(prefix)) return Status::failure(Status::Code::CreateFailed, reason);
+  }
+  auto bytes = std::make_shared<std::vector<uint8_t>>();
+  state_->files[path] = bytes;
+  *sink = std::make_unique<SeekableMemorySink>(state_, path, bytes);
   return {};
 }
 

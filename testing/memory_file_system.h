@@ -42,12 +42,16 @@ class MemoryFileSystem final : public FileSystem {
   void refuseRemove(const std::string& path, const std::string& reason);
   /// Whether a folder was created at path and not removed.
   bool isFolder(const std::string& path) const;
+  /// Seekable files whose path starts with `prefix` hold only their first `bytes` bytes; their
+  /// size counts every byte written (a file of gigabytes without the memory).
+  void keepHead(const std::string& prefix, uint64_t bytes);
 
   /// Sources and sinks handed out and not yet destroyed.
   int openFiles() const;
 
   Status openForReading(const std::string& path, std::unique_ptr<ByteSource>* source) override;
   Status create(const std::string& path, std::unique_ptr<ByteSink>* sink) override;
+  Status createSeekable(const std::string& path, std::unique_ptr<SeekableSink>* sink) override;
   bool isFile(const std::string& path) const override;
   bool sameFile(const std::string& a, const std::string& b) const override;
   /// Folders are names only: files can be created in a folder that was never created. A

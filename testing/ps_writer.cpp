@@ -1,5 +1,8 @@
 #include "testing/ps_writer.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "engine/stream_kinds.h"
 
 namespace korvell::testing {
@@ -124,6 +127,52 @@ PsWriter& PsWriter::privateStream1(uint8_t id, std::span<const uint8_t> payload,
   }
   body.insert(body.end(), payload.begin(), payload.end());
   return pes(0xBD, body, fields);
+}
+
+PsWriter& PsWriter::dvdLpcm(uint8_t id, uint8_t format, std::span<const uint8_t> payload,
+                            const PesFields& fields) {
+  // Id, frame headers, first access unit pointer, emphasis/mute/frame number, the format byte,
+  // dynamic range (0x80: none).
+  std::vector<uint8_t> body = {id, 0x01, 0x00, 0x04, 0x00, format, 0x80};
+  body.insert(body.end(), payload.begin(), payload.end());
+  return pes(0xBD, body, fields);
+}
+
+PsWriter& PsWriter::aobLpcm(uint8_t id, const AobLpcmHeader& h, std::span<const uint8_t> payload,
+                            const PesFields& fields) {
+  std::vector<uint8_t> body = {id,   0x00,          0x00,    0x08, 0x00,         0x0A,
+                               0x10, h.wordLengths, h.rates, 0x00, h.assignment, 0x80};
+  body.insert(body.end(), payload.begin(), payload.end());
+  return pes(0xBD, body, fields);
+}
+
+std::vector<uint8_t> aobLpcmPayload(const AobGroupSamples& group1, const AobGroupSamples* group2,
+                                    int ratio) {
+  std::vector<uint8_t> out;
+  // Two periods of one group, starting at period `first`.
+  const auto putPair = [&out](const AobGroupSamples& g, size_t first) {
+    const auto begin = g.samples.begin() + static_cast<std::ptrdiff_t>(first) * g.channels;
+    const std::vector<int32_t> pair(begin, begin + 2 * g.channels);
+    for (int32_t s : pair) {
+      out.push_back(static_cast<uint8_t>(static_cast<uint32_t>(s) >> 24));
+      out.push_back(static_cast<uint8_t>(static_cast<uint32_t>(s) >> 16));
+    }
+    for (size_t i = 0; i < pair.size(); ++i) {
+      const auto bits = static_cast<uint32_t>(pair[i]);
+      if (g.bits == 24) out.push_back(static_cast<uint8_t>(bits >> 8));
+      if (g.bits == 20 && i % 2 == 0) out.push_back(static_cast<uint8_t>(bits >> 8 & 0xF0));
+      if (g.bits == 20 && i % 2 == 1) out.back() |= static_cast<uint8_t>(bits >> 12 & 0x0F);
+    }
+  };
+  const auto periods = [](const AobGroupSamples& g) { return g.samples.size() / g.channels; };
+  const size_t units = std::min(periods(group1) / (2 * static_cast<size_t>(ratio)),
+                                group2 != nullptr ? periods(*group2) / 2 : SIZE_MAX);
+  for (size_t u = 0; u < units; ++u) {
+    if (group2 != nullptr) putPair(*group2, 2 * u);
+    for (int r = 0; r < ratio; ++r)
+      putPair(group1, 2 * (u * static_cast<size_t>(ratio) + static_cast<size_t>(r)));
+  }
+  return out;
 }
 
 PsWriter& PsWriter::padding(size_t total) {

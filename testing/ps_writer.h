@@ -18,6 +18,29 @@ struct PesFields {
   int stuffing = 0;                          ///< 0xFF bytes at the end of the header
 };
 
+/// The header fields of a DVD-Audio LPCM packet.
+struct AobLpcmHeader {
+  uint8_t wordLengths = 0x0F;  ///< group 1 in the high nibble, group 2 in the low (0xF unused)
+  uint8_t rates = 0x0F;        ///< likewise: 0 48 kHz, 1 96 kHz, 2 192 kHz, 8..10 the 44.1 kHz row
+  uint8_t assignment = 1;      ///< channel assignment 0..20
+};
+
+/// One channel group's samples for aobLpcmPayload: interleaved in the group's channel order,
+/// each sample's bits at the top of its 32 bits.
+struct AobGroupSamples {
+  int bits = 16;
+  int channels = 2;
+  std::vector<int32_t> samples;
+};
+
+/// Samples laid out as DVD-Audio LPCM payload: unit after unit, two sample periods of group 2
+/// (when given), then 2 x `ratio` periods of group 1 (two at a time); each run of two periods
+/// holds the high 16 bits of its samples (big-endian, period by period, channel by channel),
+/// then for 24 bits their low bytes, for 20 bits their low nibbles two to a byte (the first in
+/// the high nibble). Samples past the last whole unit are left out.
+std::vector<uint8_t> aobLpcmPayload(const AobGroupSamples& group1, const AobGroupSamples* group2,
+                                    int ratio = 1);
+
 /// Header bytes a private-stream-1 substream puts before its payload: 1 for subpictures, 4 for
 /// AC-3, DTS and E-AC-3, 5 for TrueHD, 7 for LPCM.
 int substreamHeaderSize(uint8_t substreamId);
@@ -37,6 +60,15 @@ class PsWriter {
   /// A private-stream-1 packet: the substream header for the id's kind, then the payload.
   PsWriter& privateStream1(uint8_t substreamId, std::span<const uint8_t> payload,
                            const PesFields& fields = {});
+  /// A DVD-Video or HD DVD LPCM packet whose header gives `format` as its quantisation,
+  /// sampling frequency and channels byte (0x81: 24 bits, 48 kHz, 2 channels).
+  PsWriter& dvdLpcm(uint8_t substreamId, uint8_t format, std::span<const uint8_t> payload,
+                    const PesFields& fields = {});
+  /// A DVD-Audio LPCM packet: id, continuity counter, a header of eight bytes after its 16-bit
+  /// length (first access unit pointer, 0x10, word lengths, sampling frequencies, 0, channel
+  /// assignment, 0x80), then the payload.
+  PsWriter& aobLpcm(uint8_t substreamId, const AobLpcmHeader& header,
+                    std::span<const uint8_t> payload, const PesFields& fields = {});
   /// A padding packet whose whole length is `total` bytes (at least 6).
   PsWriter& padding(size_t total);
   /// A navigation pack's private-stream-2 packet with substream 1 and 52 data bytes
