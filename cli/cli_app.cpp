@@ -5,9 +5,9 @@
 #include <memory>
 
 #include "cli/json_report.h"
-#include "playlist/chapters.h"
-#include "playlist/display_text.h"
+#include "disc/chapters.h"
 #include "playlist/playlist_run.h"
+#include "report/display_text.h"
 #include "runs/demux_run.h"
 #include "runs/file_set.h"
 #include "runs/read_run.h"
@@ -101,11 +101,7 @@ int showPlaylist(const CliOptions& options, RunState& state, TerminalHost& host)
     for (const auto& line : result.lines)
       printLine(displayUtf8(line));
   }
-  if (!result.titleFound) {
-    printLine(options.source.empty() ? "No title chosen: name the file it plays with --source."
-                                     : "No title of the playlist plays " + baseName + ".");
-    return kExitDone;
-  }
+  if (!result.titleFound) return kExitDone;  // the reading said why, on stderr
   printTree(result.tree.roots, 0);
   for (int number = 0; number < kSelectableSlots; ++number) {
     if (result.enabled[number]) {
@@ -167,7 +163,8 @@ int runCommand(const CliOptions& options, RunState& state, TerminalHost& host) {
   if (!options.playlist.empty()) {
     // As the window's Read XPL: the title of the chosen file itself, not of the whole set.
     PlaylistResult playlist;
-    if (!readPlaylist(state, host, options.playlist, CutExt(namePart(options.input)), &playlist)) {
+    if (!readPlaylist(state, host, options.playlist, CutExt(namePart(options.input)), &playlist) ||
+        !playlist.titleFound) {
       return failedStatus(options, host);
     }
     settings.chapters = playlist.chapters;

@@ -118,6 +118,61 @@ TEST_F(CliEndToEnd, PlaylistShowsTheTitleAndNamesTheDemuxedFiles) {
   EXPECT_EQ(runCli("xpl " + (root_ / "NONE.XPL").string()).status, 1);
 }
 
+TEST_F(CliEndToEnd, APlaylistThatGivesNothingToWriteIsNoSuccess) {
+  const fs::path sample = root_ / "ADV_OBJ" / "VPLST000.XPL";
+  const std::vector<uint8_t> bytes = testing::readFileBytes(sample);
+  const std::string original(bytes.begin(), bytes.end());
+  const auto writePlaylist = [&](const std::string& name, const std::string& text) {
+    const fs::path path = root_ / "ADV_OBJ" / name;
+    testing::writeFileBytes(path, std::vector<uint8_t>(text.begin(), text.end()));
+    return path.string();
+  };
+  const std::string out = (root_ / "out").string();
+  const auto filesWritten = [&] {
+    size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(out))
+      ++files;
+    return files;
+  };
+
+  // No title of this playlist plays FEATURE_1: exit 1, the playlist and the file named.
+  std::string other = original;
+  for (size_t at; (at = other.find("FEATURE_")) != std::string::npos;)
+    other.replace(at, 8, "TRAILER_");
+  const std::string otherPath = writePlaylist("OTHER.XPL", other);
+  testing::CommandResult result =
+      runCli("demux --color=never " + feature1_ + " --playlist " + otherPath + " -o " + out);
+  EXPECT_EQ(result.status, 1) << result.output;
+  EXPECT_NE(result.output.find("No title of " + otherPath + " plays FEATURE_1."), std::string::npos)
+      << result.output;
+  EXPECT_EQ(filesWritten(), 0u);
+
+  // A stream the playlist lists and the file lacks gets no file; the others are written.
+  std::string extra = original;
+  extra.insert(extra.find("<Subtitle track=\"1\""),
+               "<Audio track=\"9\" streamNumber=\"9\" mediaAttr=\"1\" description=\"Deutsch\"/>\n");
+  result = runCli("demux --color=never " + feature1_ + " --playlist " +
+                  writePlaylist("EXTRA.XPL", extra) + " -o " + out + " --no-chapters");
+  EXPECT_EQ(result.status, 0) << result.output;
+  EXPECT_NE(result.output.find("DD+.6ch.stream.08.Deutsch: the playlist lists this stream, but "
+                               "FEATURE_1.EVO has none; no file is written for it."),
+            std::string::npos)
+      << result.output;
+  EXPECT_FALSE(fs::exists(root_ / "out" / "FEATURE_1_FEATURE_2.DD+.6ch.stream.08.Deutsch.mpa"));
+  EXPECT_TRUE(fs::exists(root_ / "out" / "FEATURE_1_FEATURE_2.DD+.6ch.stream.00.English.mpa"));
+
+  // Only missing streams selected: nothing to write, exit 1.
+  for (const auto& entry : fs::directory_iterator(out))
+    fs::remove(entry.path());
+  result = runCli("demux --color=never " + feature1_ + " --playlist " +
+                  writePlaylist("EXTRA.XPL", extra) + " -o " + out + " --no-chapters --select a08");
+  EXPECT_EQ(result.status, 1) << result.output;
+  EXPECT_NE(result.output.find("Nothing to write: FEATURE_1.EVO has none of the selected streams."),
+            std::string::npos)
+      << result.output;
+  EXPECT_EQ(filesWritten(), 0u);
+}
+
 TEST_F(CliEndToEnd, RebuildKeepsTheSelectedStreamsOnly) {
   const std::string out = (root_ / "out").string();
   testing::CommandResult result =

@@ -10,7 +10,7 @@
 #include <regex>
 
 #include "cli/json_report.h"
-#include "playlist/chapters.h"
+#include "disc/chapters.h"
 #include "report/text_format.h"
 #include "runs/read_run.h"
 #include "runs/run_report.h"
@@ -225,6 +225,21 @@ TEST_F(CliJson, FailuresGoToStderrWithTheUsualStatus) {
     }
   }
   EXPECT_FALSE(fs::exists(root_ / "c.txt"));
+}
+
+TEST_F(CliJson, TheTitleLengthAndItsChaptersCountFramesAtTheTitleSetsRate) {
+  const fs::path xpl = root_ / "RATE.XPL";
+  const std::string text =
+      "<Playlist><TitleSet timeBase=\"24fps\"><Title id=\"t\" timeBase=\"60Hz\" "
+      "titleDuration=\"00:02:00:12\"><Clip src=\"FEATURE_1.MAP\"/><ChapterList><Chapter "
+      "titleTimeBegin=\"00:01:00:12\" displayName=\"c\"/></ChapterList></Title></TitleSet>"
+      "</Playlist>";
+  testing::writeFileBytes(xpl, std::vector<uint8_t>(text.begin(), text.end()));
+  const Split result = run("xpl --json " + xpl.string() + " --source " + feature1_);
+  ASSERT_EQ(result.status, 0) << result.err;
+  const json doc = json::parse(result.out);
+  EXPECT_EQ(doc["title"]["duration_s"], 120.5);
+  EXPECT_EQ(doc["chapters"][0]["start_s"], 60.5);
 }
 
 TEST_F(CliJson, XplWritesTheTitlesChaptersInEitherFormat) {

@@ -2,9 +2,8 @@
 
 #include <cstdio>
 
-#include "playlist/chapters.h"
-#include "playlist/display_text.h"
-#include "playlist/xpl_attribute.h"
+#include "disc/chapters.h"
+#include "report/display_text.h"
 #include "report/text_format.h"
 
 namespace korvell::cli {
@@ -155,18 +154,18 @@ json playlistJson(const std::string& playlist, const std::string& source,
                    {"chapters", json::array()},
                    {"chapters_file", textOrNull(chaptersFile)}};
   if (!result.titleFound) return document;
-  // The title element's first tag line is the Title tag itself.
-  const std::string tag = result.lines.empty() ? std::string() : result.lines.front();
-  std::string name = attributeValue(tag, "displayName");
-  if (name.empty()) name = attributeValue(tag, "id");
-  const std::string duration = attributeValue(tag, "titleDuration");
-  const std::optional<int64_t> durationNs =
-      titleTimeNs(duration, timeBaseFrameRate(attributeValue(tag, "timeBase")));
-  document["title"] = {
-      {"name", textOrNull(name)},
-      {"id", textOrNull(attributeValue(tag, "id"))},
-      {"duration", textOrNull(duration)},
-      {"duration_s", durationNs ? json(static_cast<double>(*durationNs) / 1e9) : json(nullptr)}};
+  // The title as the playlist document describes it: its length at the title set's rate,
+  // as its chapters are timed.
+  if (result.title) {
+    const XplTitle& title = *result.title;
+    document["title"] = {
+        {"name", textOrNull(title.title.name)},
+        {"id", textOrNull(title.id)},
+        {"duration", textOrNull(title.durationText)},
+        {"duration_s", title.durationText.empty() || title.title.durationSeconds <= 0
+                           ? json(nullptr)
+                           : json(title.title.durationSeconds)}};
+  }
   for (int number = 0; number < kSelectableSlots; ++number) {
     if (!result.enabled[static_cast<size_t>(number)]) continue;
     const Slot slot = slotAt(number);

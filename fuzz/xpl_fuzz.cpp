@@ -13,7 +13,7 @@
 #include "engine/byte_io.h"
 #include "engine/run_state.h"
 #include "fuzz/fuzz_host.h"
-#include "playlist/display_text.h"
+#include "report/display_text.h"
 #include "playlist/playlist_run.h"
 #include "playlist/title_select.h"
 #include "playlist/xpl_scan.h"

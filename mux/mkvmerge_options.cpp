@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "mux/language_codes.h"
-#include "playlist/display_text.h"
+#include "report/display_text.h"
 
 namespace korvell {
 

@@ -12,7 +12,7 @@
 
 #include "mux/mkvmerge_run.h"
 #include "mux/mux_plan.h"
-#include "playlist/chapters.h"
+#include "disc/chapters.h"
 #include "testing/recording_host.h"
 #include "testing/temp_folder.h"
 #include "testing/test_files.h"

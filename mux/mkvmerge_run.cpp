@@ -9,7 +9,7 @@
 
 #include "engine/byte_io.h"
 #include "mux/gui_mode.h"
-#include "playlist/display_text.h"
+#include "report/display_text.h"
 #include "report/markup.h"
 
 namespace korvell {

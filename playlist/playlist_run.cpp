@@ -1,10 +1,12 @@
 #include "playlist/playlist_run.h"
 
-#include "report/markup.h"
-#include "runs/run_support.h"
-
 #include <memory>
+#include <string>
 #include <vector>
+
+#include "disc/xpl_model.h"
+#include "engine/file_messages.h"
+#include "report/markup.h"
 
 namespace korvell {
 namespace {
@@ -29,6 +31,9 @@ bool scanAndSelect(RunState& state, RunHost& host, const std::string& name, Byte
   host.log("Filesize: " + std::to_string(size) + " bytes");
 
   XplScanner scanner(out->tables);
+  // The document model reads the whole playlist at once; a real one is far below the limit.
+  std::string document;
+  bool tooLarge = false;
   std::vector<uint8_t> block(kPlaylistReadBlock);
   while (source.position() < size) {
     size_t got = 0;
@@ -40,13 +45,36 @@ bool scanAndSelect(RunState& state, RunHost& host, const std::string& name, Byte
     if (got == 0) break;
     host.status(std::to_string(source.position()) + "/" + std::to_string(size) + " bytes", 1);
     scanner.feed(std::span<const uint8_t>(block.data(), got));
+    tooLarge = tooLarge || document.size() + got > kMaxPlaylistModelBytes;
+    if (!tooLarge) document.append(reinterpret_cast<const char*>(block.data()), got);
   }
   out->tables = scanner.tables();
 
   TitleSelection selection = selectTitle(scanner.lines(), out->tables, titleBaseName);
   out->lines = std::move(selection.lines);
   out->titleFound = selection.found;
-  out->chapters = std::move(selection.chapters);
+  out->chapters.clear();
+  out->title.reset();
+  if (selection.found) {
+    // The chapters, languages and length come from the playlist as a document.
+    std::string error = "it is larger than " + std::to_string(kMaxPlaylistModelBytes) + " bytes";
+    if (!tooLarge) out->title = playlistTitle(document, titleBaseName, &error);
+    if (out->title) {
+      out->chapters = out->title->title.chapters;
+    } else {
+      host.log(escapeMarkup(name) + " cannot be read as an XML document (" + escapeMarkup(error) +
+               "): no chapters or languages from it.");
+    }
+  } else {
+    // A demux or rebuild that asked for the playlist's names fails on this (it would write
+    // nothing the user asked for); the window and xpl show it as a warning.
+    if (titleBaseName.empty()) {
+      host.log("No source file is named, so no title of " + escapeMarkup(name) + " is selected.");
+    } else {
+      host.logError("No title of " + escapeMarkup(name) + " plays " + escapeMarkup(titleBaseName) +
+                    ".");
+    }
+  }
   if (selection.found) {
     out->tree = std::move(selection.tree);
     for (const PlaylistStream& stream : selection.streams) {

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "disc/xpl_model.h"
 #include "engine/byte_io.h"
 #include "engine/file_system.h"
 #include "engine/run_state.h"
@@ -16,6 +18,8 @@
 namespace korvell {
 
 constexpr size_t kPlaylistReadBlock = 0x40000;  // 262,144 bytes per read
+/// The largest playlist read as a document too (for its chapters and languages).
+constexpr size_t kMaxPlaylistModelBytes = 64 << 20;
 
 /// What a reading leaves for the front end. The caller keeps one of these between readings:
 /// `tables` and `tree` carry over (see readPlaylist).
@@ -32,9 +36,12 @@ struct PlaylistResult {
   std::array<bool, kSelectableSlots> enabled{};
   /// Whether the last reading selected a title.
   bool titleFound = false;
-  /// The chapters of the selected title (see titleChapters): empty when the reading selected
-  /// no title or the title lists none. Left as they were, like the lines, when the playlist
-  /// could not be opened or read.
+  /// The selected title as the playlist document describes it (playlistTitle: name, length,
+  /// streams with languages and descriptions, chapters): empty when the reading selected no
+  /// title or the playlist is not a well-formed XML document.
+  std::optional<XplTitle> title;
+  /// The chapters of that title: empty when there is none or it lists none. Left as they
+  /// were, like the lines, when the playlist could not be opened or read.
   std::vector<Chapter> chapters;
 };
 

@@ -53,7 +53,6 @@ TitleSelection selectTitle(const std::vector<std::string>& lines, const Playlist
   if (last == lines.size()) --last;
   result.lines.assign(lines.begin() + static_cast<std::ptrdiff_t>(first),
                       lines.begin() + static_cast<std::ptrdiff_t>(last) + 1);
-  result.chapters = titleChapters(lines, first, last);
 
   auto& roots = result.tree.roots;
   for (const char* root : {"Info", "Video", "Audio", "Subtitle", "Chapter"}) {

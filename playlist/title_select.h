@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "engine/run_state.h"
-#include "playlist/chapters.h"
 #include "playlist/xpl_scan.h"
 
 namespace korvell {
@@ -41,7 +40,6 @@ struct TitleSelection {
   std::vector<std::string> lines;       ///< the title element's lines, or all lines if none
   PlaylistTree tree;                    ///< empty when no title was selected
   std::vector<PlaylistStream> streams;  ///< in the order of the title's lines
-  std::vector<Chapter> chapters;        ///< titleChapters of the title; empty when none found
 };
 
 /// Selects the title of the file whose base name (its name without extension, for example
@@ -55,8 +53,7 @@ struct TitleSelection {
 /// "<TITLE " gives the name and duration under Info, "<VIDEO ", "<AUDIO " and "<SUBTITLE "
 /// a stream each, labelled from `tables`, "<CHAPTER " a chapter. Track and stream numbers
 /// outside 1..16 are skipped, and so is a number already listed in its family. The playlist
-/// title, when not empty, is the first child of Info. `chapters` are titleChapters of the
-/// cut lines, timed by the title set above them in `lines`.
+/// title, when not empty, is the first child of Info.
 TitleSelection selectTitle(const std::vector<std::string>& lines, const PlaylistTables& tables,
                            std::string_view baseName);
 

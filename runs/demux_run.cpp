@@ -6,9 +6,9 @@
 #include <utility>
 #include <vector>
 
+#include "disc/chapters.h"
 #include "engine/raw_outputs.h"
 #include "engine/walker.h"
-#include "playlist/chapters.h"
 #include "report/markup.h"
 #include "runs/file_set.h"
 #include "runs/run_support.h"
@@ -58,6 +58,7 @@ class OutputSet {
  public:
   explicit OutputSet(RunState& state) : state_(state) {}
   ~OutputSet() { finishAll(); }
+  bool empty() const { return outputs_.empty(); }
   void add(Slot slot, std::unique_ptr<StreamOutput> output) {
     state_.outputOf(slot) = output.get();
     outputs_.push_back({slot, std::move(output)});
@@ -103,6 +104,7 @@ RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, const Run
   host.log(fileSizeLine(source->size()));
 
   const std::string prefix = outputPrefix(settings.outputFolder, set);
+  int missing = 0;
   for (int number = 0; number < kSelectableSlots; ++number) {
     if (!state.selected[number]) continue;
     const Slot slot = slotAt(number);
@@ -110,6 +112,7 @@ RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, const Run
     if (!state.foundInLastRead(slot)) {
       host.log(escapeMarkup(state.streamLabel[number]) + ": the playlist lists this stream, but " +
                escapeMarkup(namePart(set.firstPath)) + " has none; no file is written for it.");
+      ++missing;
       continue;
     }
     const std::string name = streamFileName(prefix, fileLabel(state, settings, slot, number),
@@ -123,6 +126,13 @@ RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, const Run
     }
     state.written.streams[number] = name;
     host.log("Creating " + escapeMarkup(name));
+  }
+
+  // Streams were asked for and none of them is there: a run that would write nothing fails.
+  if (missing > 0 && outputs.empty()) {
+    host.logError("Nothing to write: " + escapeMarkup(namePart(set.firstPath)) +
+                  " has none of the selected streams.");
+    return RunOutcome::NothingToWrite;
   }
 
   if (settings.writeChapters && !settings.chapters.empty() &&

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "disc/chapters.h"
 #include "disc/title.h"
 #include "engine/file_system.h"
-#include "playlist/chapters.h"
 
 namespace korvell {
 
@@ -50,8 +50,17 @@ struct RunSettings {
 };
 
 /// How a run ended. Everything but Done and Cancelled is a failure that the run has reported
-/// in the console, without "Done.".
-enum class RunOutcome { Done, Cancelled, OpenFailed, CreateFailed, WriteFailed, ReadFailed };
+/// in the console, without "Done.". NothingToWrite: a Demux run whose selected streams are
+/// none of them in the input.
+enum class RunOutcome {
+  Done,
+  Cancelled,
+  OpenFailed,
+  CreateFailed,
+  WriteFailed,
+  ReadFailed,
+  NothingToWrite
+};
 
 inline bool failed(RunOutcome outcome) {
   return outcome != RunOutcome::Done && outcome != RunOutcome::Cancelled;

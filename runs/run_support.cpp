@@ -9,36 +9,6 @@
 
 namespace korvell {
 
-void reportFailure(const std::string& path, const Status& status, Console& console) {
-  const char* verb = nullptr;
-  switch (status.code()) {
-    case Status::Code::Ok:
-      return;
-    case Status::Code::OpenFailed:
-      verb = "open";
-      break;
-    case Status::Code::CreateFailed:
-      verb = "create";
-      break;
-    case Status::Code::ReadFailed:
-      verb = "read";
-      break;
-    case Status::Code::WriteFailed:
-      verb = "write";
-      break;
-  }
-  console.logError(std::string("Cannot ") + verb + " file \"" + escapeMarkup(path) + "\". " +
-                   escapeMarkup(status.reason()));
-}
-
-std::unique_ptr<ByteSource> openInput(FileSystem& files, const std::string& path,
-                                      Console& console) {
-  std::unique_ptr<ByteSource> source;
-  const Status opened = files.openForReading(path, &source);
-  reportFailure(path, opened, console);
-  return opened.ok() ? std::move(source) : nullptr;
-}
-
 std::unique_ptr<ByteSink> createOutput(FileSystem& files, const std::string& path,
                                        const std::string& firstInput,
                                        const std::string& secondInput, Console& console) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engine/byte_io.h"
+#include "engine/file_messages.h"
 #include "engine/file_system.h"
 #include "engine/run_state.h"
 #include "engine/status.h"
@@ -17,13 +18,6 @@
 #include "runs/run_settings.h"
 
 namespace korvell {
-
-/// The console message of a failure: "Cannot open file "<path>". <reason>", or create, read
-/// or write by the status's code. Nothing for an Ok status.
-void reportFailure(const std::string& path, const Status& status, Console& console);
-
-/// Opens an input; on failure reports it and returns null.
-std::unique_ptr<ByteSource> openInput(FileSystem& files, const std::string& path, Console& console);
 
 /// Creates an output; on failure reports it and returns null. Refuses a path that is one of
 /// the run's inputs ("Cannot create file "<path>". It is an input file of this run."), so a

@@ -24,7 +24,7 @@
 #include <QTreeWidget>
 #include <QUrl>
 
-#include "playlist/display_text.h"
+#include "report/display_text.h"
 #include "runs/demux_run.h"
 #include "runs/file_set.h"
 #include "runs/read_run.h"

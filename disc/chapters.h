@@ -1,5 +1,5 @@
-// The chapters of a selected title, and the two chapter files a muxer takes: the simple
-// "CHAPTERnn=" text and Matroska chapter XML. Pure functions on the playlist's tag lines.
+// Chapter times as a playlist writes them, and the two chapter files a muxer takes: the simple
+// "CHAPTERnn=" text and Matroska chapter XML.
 #pragma once
 
 #include <cstddef>
@@ -13,6 +13,10 @@
 
 namespace korvell {
 
+/// A language code as chapters and streams keep it: two or three ASCII letters, lower-cased;
+/// empty for anything else.
+std::string languageCode(std::string_view value);
+
 /// The frames per second that a timeBase attribute value ("60Hz", "50fps", "24") counts: the
 /// number its value starts with. 60 when the value is empty, does not start with a digit, or
 /// its number is 0 or above 1000.
@@ -24,25 +28,6 @@ int timeBaseFrameRate(std::string_view timeBase);
 /// else (a missing or extra field, blanks, signs, other characters, a frame rate outside
 /// 1..1000) gives nothing. The result is below 100 hours, so it never overflows.
 std::optional<int64_t> titleTimeNs(std::string_view time, int frameRate);
-
-/// The chapters of the title whose element is lines[first..last] (both included) of the
-/// tag lines `lines` (as XplScanner makes them), in playlist order.
-///
-/// Each line whose tag is named Chapter is a chapter: its start from the titleTimeBegin
-/// attribute, its name from displayName, and its language from its own language attribute,
-/// or else the defaultLanguage attribute of the enclosing title set. The frame rate comes
-/// from the timeBase attribute of that title set (timeBaseFrameRate; 60 when there is no
-/// title set). The enclosing title set is the nearest TitleSet tag line above `first`, when
-/// no closing TitleSet tag line lies between. Tag and attribute names ignore ASCII case and
-/// are matched whole, attribute by attribute (so timeBaseDivisor is not timeBase, and a
-/// value that holds `name="..."` is no attribute). A language is kept, lower-cased, when it
-/// is two or three ASCII letters, and is empty otherwise.
-///
-/// A chapter whose titleTimeBegin is missing or malformed (see titleTimeNs) is skipped; the
-/// others keep their order, also when their times are out of order. Indices past the end
-/// of `lines` are cut to it; nothing is returned when first > last.
-std::vector<Chapter> titleChapters(const std::vector<std::string>& lines, size_t first,
-                                   size_t last);
 
 /// The UTF-8 byte-order mark that begins a simple chapter text.
 inline constexpr const char* kUtf8ByteOrderMark = "\xEF\xBB\xBF";

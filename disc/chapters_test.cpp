@@ -1,4 +1,4 @@
-#include "playlist/chapters.h"
+#include "disc/chapters.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "playlist/title_select.h"
+#include "disc/xpl_model.h"
 #include "testing/temp_folder.h"
 #include "testing/test_files.h"
 
@@ -31,11 +31,6 @@ const std::string kTestdata = std::string(KORVELL_SOURCE_DIR) + "/testdata";
 std::string fileText(const std::filesystem::path& path) {
   const std::vector<uint8_t> bytes = testing::readFileBytes(path);
   return {bytes.begin(), bytes.end()};
-}
-
-std::vector<Chapter> chaptersOf(const std::string& xpl, const char* baseName) {
-  const auto scan = scanPlaylist(xpl);
-  return selectTitle(scan.lines, scan.tables, baseName).chapters;
 }
 
 const std::vector<Chapter> kFeatureChapters = {
@@ -115,56 +110,6 @@ TEST(TitleTimeNs, MalformedTimesGiveNothing) {
   };
   for (const auto& c : cases)
     EXPECT_EQ(titleTimeNs(c.time, c.rate), std::nullopt) << c.time << " at " << c.rate;
-}
-
-TEST(TitleChapters, SamplePlaylistTitles) {
-  const std::string xpl = fileText(kTestdata + "/VPLST000.XPL");
-  ASSERT_FALSE(xpl.empty());
-  EXPECT_EQ(chaptersOf(xpl, "FEATURE_1"), kFeatureChapters);
-  EXPECT_EQ(chaptersOf(xpl, "FEATURE_2"), kFeatureChapters);
-  EXPECT_EQ(chaptersOf(xpl, "FEATURE_3"), (std::vector<Chapter>{{0, "Trailer", "en"}}));
-  EXPECT_TRUE(chaptersOf(xpl, "FEATURE_1_FEATURE_2").empty());  // no title selected
-}
-
-TEST(TitleChapters, TitleSetRateAndLanguageByWholeAttributeName) {
-  const std::string xpl = R"(<Playlist>
-<TitleSet timeBaseDivisor="1" timeBase="24fps" defaultSubtitleLanguage="ja"
-  defaultLanguage="FR">
-<Title id="t"><Clip src="A.MAP"/><ChapterList>
-<Chapter displayName="One"  titleTimeBegin = '00:00:01:12'/>
-<Chapter titleTimeBegin="00:00:02:00" displayName="Two" language="De"/>
-<Chapter displayName='x titleTimeBegin="00:00:09:00"' />
-<Chapter titleTimeBegin="00:00:03:24" displayName="FF too big"/>
-<Chapter titleTimeBegin="00:00:00:01" displayName="Earlier" language="english"/>
-<CHAPTER TITLETIMEBEGIN="00:00:05:00"/>
-</ChapterList></Title></TitleSet></Playlist>)";
-  EXPECT_EQ(chaptersOf(xpl, "A"), (std::vector<Chapter>{{kSecond + kSecond / 2, "One", "fr"},
-                                                        {2 * kSecond, "Two", "de"},
-                                                        {41'666'667, "Earlier", "fr"},
-                                                        {5 * kSecond, "", "fr"}}));
-}
-
-TEST(TitleChapters, DefaultsWithoutAnEnclosingTitleSet) {
-  // The title set above is closed before the title: its 24 fps and language do not apply.
-  const std::string closed = R"(<Playlist><TitleSet timeBase="24Hz" defaultLanguage="en">
-</TitleSet><Title id="t"><Clip src="A.MAP"/>
-<Chapter titleTimeBegin="00:00:00:30" displayName="Half" language="e1"/></Title></Playlist>)";
-  EXPECT_EQ(chaptersOf(closed, "A"), (std::vector<Chapter>{{kSecond / 2, "Half", ""}}));
-  const std::string none = R"(<Playlist><TitleSet timeBase="fast"><Title id="t"><Clip src="A.MAP"/>
-<Chapter titleTimeBegin="00:00:00:30"/></Title></TitleSet></Playlist>)";
-  EXPECT_EQ(chaptersOf(none, "A"), (std::vector<Chapter>{{kSecond / 2, "", ""}}));
-  const std::string noList = R"(<Playlist><TitleSet><Title id="t"><Clip src="A.MAP"/></Title>
-<Title id="t"><Clip src="B.MAP"/><Chapter titleTimeBegin="00:00:01:00"/></Title></TitleSet></Playlist>)";
-  EXPECT_TRUE(chaptersOf(noList, "A").empty());
-}
-
-TEST(TitleChapters, IndicesOutsideTheLinesAreSafe) {
-  const std::vector<std::string> lines = {"<TitleSet timeBase=\"50Hz\">", "<Title>",
-                                          "  <Chapter titleTimeBegin=\"00:00:00:25\"/>"};
-  EXPECT_EQ(titleChapters(lines, 1, 99), (std::vector<Chapter>{{kSecond / 2, "", ""}}));
-  EXPECT_TRUE(titleChapters(lines, 2, 1).empty());
-  EXPECT_TRUE(titleChapters(lines, 5, 9).empty());
-  EXPECT_TRUE(titleChapters({}, 0, 0).empty());
 }
 
 TEST(SimpleChapterText, SampleFeature) {
@@ -304,7 +249,8 @@ TEST(ChapterFiles, RoundTripThroughTheMatroskaTools) {
   const std::string video = kTestdata + "/mpeg2_pal_25.m2v";
 
   // The sample's chapters, one at a frame that is no whole millisecond, and names to escape.
-  std::vector<Chapter> chapters = chaptersOf(fileText(kTestdata + "/VPLST000.XPL"), "FEATURE_1");
+  std::vector<Chapter> chapters =
+      playlistTitle(fileText(kTestdata + "/VPLST000.XPL"), "FEATURE_1")->title.chapters;
   ASSERT_EQ(chapters, kFeatureChapters);
   chapters.push_back({*titleTimeNs("00:01:30:01", 60), "Tom & \"Jerry\" <b>\nCaf\xE9", "fr"});
 

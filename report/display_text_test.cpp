@@ -1,4 +1,4 @@
-#include "playlist/display_text.h"
+#include "report/display_text.h"
 
 #include <gtest/gtest.h>
 

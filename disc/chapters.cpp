@@ -1,10 +1,9 @@
-#include "playlist/chapters.h"
+#include "disc/chapters.h"
 
 #include <algorithm>
 #include <array>
 
-#include "playlist/display_text.h"
-#include "playlist/xpl_attribute.h"
+#include "report/display_text.h"
 
 namespace korvell {
 namespace {
@@ -14,98 +13,12 @@ constexpr int kMaxFrameRate = 1000;
 constexpr size_t kMaxFieldDigits = 9;  // a field of nine digits fits in an int64 with room
 constexpr int64_t kNsPerSecond = 1'000'000'000;
 
-bool isBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
-
 bool isDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
 bool isAsciiLetter(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && upperAscii(a) == upperAscii(b);
-}
-
-// A tag line without its indentation, split into whether it closes ("</"), the tag name and
-// the text after the name.
-struct TagParts {
-  bool closing = false;
-  std::string_view name;
-  std::string_view rest;
-};
-
-std::optional<TagParts> splitTag(std::string_view line) {
-  size_t i = 0;
-  while (i < line.size() && isBlank(line[i]))
-    ++i;
-  if (i == line.size() || line[i] != '<') return std::nullopt;
-  ++i;
-  TagParts parts;
-  if (i < line.size() && line[i] == '/') {
-    parts.closing = true;
-    ++i;
-  }
-  const size_t start = i;
-  while (i < line.size() && !isBlank(line[i]) && line[i] != '>' && line[i] != '/')
-    ++i;
-  parts.name = line.substr(start, i - start);
-  parts.rest = line.substr(i);
-  return parts;
-}
-
-bool isOpeningTag(std::string_view line, std::string_view name) {
-  const auto parts = splitTag(line);
-  return parts && !parts->closing && equalsIgnoringCase(parts->name, name);
-}
-
-bool isClosingTag(std::string_view line, std::string_view name) {
-  const auto parts = splitTag(line);
-  return parts && parts->closing && equalsIgnoringCase(parts->name, name);
-}
-
-// The value of the attribute named `name` in a tag line, reading the attributes one after
-// the other: name, optional blanks, "=", optional blanks, a value in double or single
-// quotes. Nothing when the attribute is absent or the attributes before it are malformed.
-std::optional<std::string_view> wholeAttribute(std::string_view line, std::string_view name) {
-  const auto parts = splitTag(line);
-  if (!parts) return std::nullopt;
-  const std::string_view tag = parts->rest;
-  size_t i = 0;
-  for (;;) {
-    while (i < tag.size() && isBlank(tag[i]))
-      ++i;
-    if (i == tag.size() || tag[i] == '>' || tag[i] == '/' || tag[i] == '?') return std::nullopt;
-    const size_t start = i;
-    while (i < tag.size() && !isBlank(tag[i]) && tag[i] != '=' && tag[i] != '>')
-      ++i;
-    const std::string_view attrName = tag.substr(start, i - start);
-    while (i < tag.size() && isBlank(tag[i]))
-      ++i;
-    if (i == tag.size() || tag[i] != '=') return std::nullopt;
-    ++i;
-    while (i < tag.size() && isBlank(tag[i]))
-      ++i;
-    if (i == tag.size() || (tag[i] != '"' && tag[i] != '\'')) return std::nullopt;
-    const size_t close = tag.find(tag[i], i + 1);
-    if (close == std::string_view::npos) return std::nullopt;
-    if (equalsIgnoringCase(attrName, name)) return tag.substr(i + 1, close - i - 1);
-    i = close + 1;
-  }
-}
-
-// A language code as a chapter keeps it: two or three ASCII letters, lower-cased.
-std::string chapterLanguage(std::optional<std::string_view> value) {
-  if (!value || value->size() < 2 || value->size() > 3) return {};
-  std::string language;
-  for (const char c : *value) {
-    if (!isAsciiLetter(c)) return {};
-    language += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  }
-  return language;
 }
 
 // `text` as valid UTF-8 with each control character (U+0000..U+001F, U+007F..U+009F) as a
@@ -174,6 +87,16 @@ uint64_t nonNegative(int64_t ns) {
 
 }  // namespace
 
+std::string languageCode(std::string_view value) {
+  if (value.size() < 2 || value.size() > 3) return {};
+  std::string language;
+  for (const char c : value) {
+    if (!isAsciiLetter(c)) return {};
+    language += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  }
+  return language;
+}
+
 int timeBaseFrameRate(std::string_view timeBase) {
   int rate = 0;
   for (size_t i = 0; i < timeBase.size() && isDigit(timeBase[i]); ++i) {
@@ -206,40 +129,6 @@ std::optional<int64_t> titleTimeNs(std::string_view time, int frameRate) {
   // frames * 2e9 stays below 2e12: no overflow in the rounding.
   const int64_t frameNs = (frames * 2 * kNsPerSecond + frameRate) / (2 * int64_t{frameRate});
   return wholeSeconds * kNsPerSecond + frameNs;
-}
-
-std::vector<Chapter> titleChapters(const std::vector<std::string>& lines, size_t first,
-                                   size_t last) {
-  std::vector<Chapter> chapters;
-  if (lines.empty() || first > last || first >= lines.size()) return chapters;
-  last = std::min(last, lines.size() - 1);
-
-  int frameRate = kDefaultFrameRate;
-  std::string defaultLanguage;
-  for (size_t i = first; i > 0; --i) {
-    const std::string& line = lines[i - 1];
-    if (isClosingTag(line, "TitleSet")) break;
-    if (isOpeningTag(line, "TitleSet")) {
-      frameRate = timeBaseFrameRate(wholeAttribute(line, "timeBase").value_or(""));
-      defaultLanguage = chapterLanguage(wholeAttribute(line, "defaultLanguage"));
-      break;
-    }
-  }
-
-  for (size_t i = first; i <= last; ++i) {
-    const std::string& line = lines[i];
-    if (!isOpeningTag(line, "Chapter")) continue;
-    const auto begin = wholeAttribute(line, "titleTimeBegin");
-    const std::optional<int64_t> start = begin ? titleTimeNs(*begin, frameRate) : std::nullopt;
-    if (!start) continue;
-    Chapter chapter;
-    chapter.startNs = *start;
-    chapter.name = std::string(wholeAttribute(line, "displayName").value_or(""));
-    chapter.language = chapterLanguage(wholeAttribute(line, "language"));
-    if (chapter.language.empty()) chapter.language = defaultLanguage;
-    chapters.push_back(std::move(chapter));
-  }
-  return chapters;
 }
 
 std::string simpleChapterText(const std::vector<Chapter>& chapters) {
