@@ -19,6 +19,10 @@ namespace korvell {
 /// A sequential input of known size.
 class ByteSource {
  public:
+  ByteSource() = default;
+  // A source or sink may own a file: it is never copied.
+  ByteSource(const ByteSource&) = delete;
+  ByteSource& operator=(const ByteSource&) = delete;
   virtual ~ByteSource() = default;
   /// Reads up to n bytes into dst and sets `got` to their count, 0 at the end. A failure
   /// (a read error, or a file that ends before its size) returns a ReadFailed status, the
@@ -43,6 +47,10 @@ struct ByteRange {
 /// An append-only output.
 class ByteSink {
  public:
+  ByteSink() = default;
+  // A source or sink may own a file: it is never copied.
+  ByteSink(const ByteSink&) = delete;
+  ByteSink& operator=(const ByteSink&) = delete;
   virtual ~ByteSink() = default;
   /// Appends n bytes. Once a write has failed, every later one does nothing and returns
   /// that first failure (WriteFailed), as status() does.
@@ -67,6 +75,10 @@ class ByteSink {
 /// holds sizes known only at the end (WAV, RF64, FLAC).
 class SeekableSink {
  public:
+  SeekableSink() = default;
+  // A source or sink may own a file: it is never copied.
+  SeekableSink(const SeekableSink&) = delete;
+  SeekableSink& operator=(const SeekableSink&) = delete;
   virtual ~SeekableSink() = default;
   /// Writes n bytes at the position (over what is there, or past the end) and moves the
   /// position past them. Once a write or a seek has failed, every later one does nothing and

@@ -32,6 +32,10 @@ struct ExitStatus {
 /// two seconds) and collects its status, so no process outlives its object unwaited.
 class Process {
  public:
+  Process() = default;
+  // A process owns its child and its pipe: it is never copied.
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
   virtual ~Process() = default;
 
   /// Waits at most `timeout` for output and appends what has arrived to *text (never more than
