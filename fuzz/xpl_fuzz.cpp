@@ -1,7 +1,7 @@
-// The playlist reader over arbitrary bytes and base names: the whole-buffer scan, the same
-// scan fed in two pieces (which must give the same lines and tables), the title selection,
-// and the reading as a run over a memory source, whose messages must be well-formed markup
-// that shows every label the playlist gave verbatim.
+// The playlist reader over arbitrary bytes and base names: the document model, the
+// whole-buffer scan, the same scan fed in two pieces (which must give the same lines and
+// tables), the title selection, and the reading as a run over a memory source, whose messages
+// must be well-formed markup that shows every label the playlist gave verbatim.
 //
 // Input: byte 0 is the base name's length (at most 31), then the base name, then the playlist.
 #include <cstddef>
@@ -10,13 +10,14 @@
 #include <string>
 #include <string_view>
 
+#include "disc/xpl_model.h"
 #include "engine/byte_io.h"
 #include "engine/run_state.h"
 #include "fuzz/fuzz_host.h"
-#include "report/display_text.h"
 #include "playlist/playlist_run.h"
 #include "playlist/title_select.h"
 #include "playlist/xpl_scan.h"
+#include "report/display_text.h"
 
 using namespace korvell;
 
@@ -43,6 +44,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   for (const std::string& line : selection.lines) {
     if (!isValidUtf8(displayUtf8(line))) std::abort();
+  }
+
+  // The playlist as a document: any bytes; every stream numbered 0..15, every chapter time
+  // non-negative.
+  if (const std::optional<XplTitle> title = playlistTitle(bytes, baseName)) {
+    for (const TitleStream& stream : title->title.streams) {
+      if (stream.number < 0 || stream.number > 15) std::abort();
+    }
+    for (const Chapter& chapter : title->title.chapters) {
+      if (chapter.startNs < 0) std::abort();
+    }
   }
 
   RunState state;
