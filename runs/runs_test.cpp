@@ -379,8 +379,8 @@ TEST_F(VobSetTest, EveryRunWalksTheTitleSetsVobFilesAsOneFile) {
   EXPECT_EQ(host_.transcript().find("Continue on"), std::string::npos);
   EXPECT_EQ(state_.baseName, "VTS_01");
   ASSERT_EQ(state_.scannedFiles.size(), 1u);
-  EXPECT_EQ(state_.scannedFiles[0].size, fs::file_size(dir_ / "VTS_01_1.VOB") +
-                                             fs::file_size(dir_ / "VTS_01_2.VOB"));
+  EXPECT_EQ(state_.scannedFiles[0].size,
+            fs::file_size(dir_ / "VTS_01_1.VOB") + fs::file_size(dir_ / "VTS_01_2.VOB"));
   EXPECT_FALSE(state_.foundInLastRead({Family::Audio, 1}));  // VTS_11_1.VOB was not read
   const fs::path out = dir_ / "out";
   EXPECT_TRUE(testing::readFileBytes(out / "VTS_01.MPEG-2.stream.0.mpv") == expectedVideo_);
@@ -449,8 +449,9 @@ class TitleRunTest : public VobSetTest {
 TEST_F(TitleRunTest, ReadAndDemuxWalkTheCellsAndLabelTheStreamsWithTheirLanguages) {
   settings_.followOn = FollowOn::Demux;
   ASSERT_EQ(readRun(state_, host_, settings_), RunOutcome::Done) << host_.transcript();
-  EXPECT_TRUE(host_.transcript().starts_with("Opening title [b]VTS_02_TITLE_3[/b] in VTS_02_1.VOB\n"
-                                             "File size: 0 Mbytes.\n"))
+  EXPECT_TRUE(
+      host_.transcript().starts_with("Opening title [b]VTS_02_TITLE_3[/b] in VTS_02_1.VOB\n"
+                                     "File size: 0 Mbytes.\n"))
       << host_.transcript();
   EXPECT_EQ(state_.baseName, "VTS_02_TITLE_3");
   EXPECT_EQ(state_.streamLabel[slotNumber({Family::Audio, 0})], "DD.stream.00.en");
@@ -483,8 +484,8 @@ TEST_F(TitleRunTest, ACellOutsideItsFileStopsEveryRunBeforeAnyFileIsCreated) {
       {{{vob, 0, kPackSize}, {vob, size, kPackSize}},
        RunOutcome::ReadFailed,
        "Cannot read file \"" + vob + "\". The file has " + std::to_string(size) +
-           " bytes, but bytes " + std::to_string(size) + " to " +
-           std::to_string(size + kPackSize) + " of it are to be read."},
+           " bytes, but bytes " + std::to_string(size) + " to " + std::to_string(size + kPackSize) +
+           " of it are to be read."},
       {{{vob, 0, kPackSize}, {missing, 0, kPackSize}},
        RunOutcome::OpenFailed,
        "Cannot open file \"" + missing + "\". No such file or directory"},

@@ -142,6 +142,11 @@ InputTitles titlesForInput(const std::string& inputPath, bool continueOn) {
   return offered;
 }
 
+std::string titleCaption(const Title& title) {
+  return "Title " + std::to_string(title.number) + ": " + clockText(title.durationSeconds, true) +
+         ", " + plural(title.chapters.size(), "chapter", "chapters");
+}
+
 bool loadDvdTitle(const std::string& discPath, int number, int angle, Console& console,
                   Title* title) {
   const Status read = readDvdTitle(discPath, number, angle, title);

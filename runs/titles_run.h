@@ -51,6 +51,9 @@ struct InputTitles {
 /// continueOn: whether the runs would continue over the file's set, which the notes say.
 InputTitles titlesForInput(const std::string& inputPath, bool continueOn);
 
+/// How a front end names a title in its list: "Title 1: 0:00:08.000, 4 chapters".
+std::string titleCaption(const Title& title);
+
 /// Reads title `number`, angle `angle`, of the DVD-Video folder at `discPath` for a run
 /// (readDvdTitle). When it cannot be played, logs its one-line reason (which names the file)
 /// as an error line and returns false; *title is then unspecified.
