@@ -291,6 +291,12 @@ bool commandLineOf(const std::vector<std::string>& args, CliOptions& options, st
     *error = "--chapters-format needs --chapters-file FILE";
     return false;
   }
+  if (options.title && !options.playlist.empty()) {
+    *error =
+        "--playlist reads an HD DVD playlist; a DVD title (--title) takes its names from "
+        "the IFO";
+    return false;
+  }
   if (options.playlist == "auto") {
     options.playlist = discPlaylistPath(options.input);
     if (options.playlist.empty()) {

@@ -138,6 +138,7 @@ TEST(CliOptions, UsageErrorsNameTheArgument) {
       {{"titles", "/d", "--angle", "1"}, "--angle"},
       {{"titles", "/d", "--select", "v0"}, "--select"},
       {{"rebuild", "/d/VIDEO_TS/VTS_01_1.VOB"}, "--title N"},
+      {{"demux", "/d", "--title", "1", "--playlist"}, "--playlist reads an HD DVD playlist"},
   };
   for (const Case& c : cases) {
     std::string error;
