@@ -404,14 +404,6 @@ TEST_F(CliDvd, AVobWithoutTitleGoesOnOverTheNextPartOfItsTitleSet) {
     both.insert(both.end(), second[i].begin(), second[i].end());
     EXPECT_TRUE(testing::readFileBytes(out_ / names[i]) == both) << names[i];
   }
-  // Rebuild of a title: a VOB of its cells that reads as the title does.
-  ASSERT_EQ(runCli("rebuild --title 2 " + disc_.string() + " -o " + out_.string()).status, 0);
-  const fs::path rebuilt = out_ / "VTS_01_TITLE_2.rebuilt.VOB";
-  const fs::path again = out_ / "again";
-  fs::create_directories(again);
-  ASSERT_EQ(runCli("demux " + rebuilt.string() + " -o " + again.string()).status, 0);
-  EXPECT_TRUE(testing::readFileBytes(again / "VTS_01_TITLE_2.rebuilt.DD.stream.01.mpa") ==
-              second[2]);
 }
 
 TEST_F(CliDvd, ADiscThatCannotPlayTheTitleSaysWhyOnOneLineAndWritesNothing) {
