@@ -14,6 +14,7 @@
 #include "runs/rebuild_run.h"
 #include "runs/run_report.h"
 #include "runs/run_support.h"
+#include "runs/titles_run.h"
 
 namespace korvell::cli {
 
@@ -111,6 +112,18 @@ int showPlaylist(const CliOptions& options, RunState& state, TerminalHost& host)
   return kExitDone;
 }
 
+// titles DISC: the listing, or with --json its document. A disc without a title to play fails.
+int listTitles(const CliOptions& options, TerminalHost& host) {
+  if (options.json) host.keepLines();
+  const TitlesReport report = titlesRun(options.input, host);
+  if (failed(report.outcome)) {
+    if (!host.errorShown()) printError(report.failure.reason());
+    return kExitFileError;
+  }
+  if (options.json) std::fputs(jsonText(titlesJson(options.input, report)).c_str(), stdout);
+  return kExitDone;
+}
+
 }  // namespace
 
 bool applySelection(const std::vector<std::string>& names, RunState& state, std::string* error) {
@@ -136,12 +149,21 @@ bool applySelection(const std::vector<std::string>& names, RunState& state, std:
 
 int runCommand(const CliOptions& options, RunState& state, TerminalHost& host) {
   if (options.command == Command::Xpl) return showPlaylist(options, state, host);
+  if (options.command == Command::Titles) return listTitles(options, host);
   state.Continue = options.continueOn;
   state.FastCheck = options.fastCheck;
   state.CountFrames = options.countFrames;
   state.Details = options.details;
   RunSettings settings = settingsOf(options);
   if (options.json) host.keepLines();
+  if (options.title) {
+    // A title that cannot be played stops here, before any run opens or creates a file.
+    Title title;
+    if (!loadDvdTitle(options.input, *options.title, options.angle.value_or(1), host, &title)) {
+      return failedStatus(options, host);
+    }
+    settings.title = std::move(title);
+  }
   const char* const command = options.command == Command::Read    ? "read"
                               : options.command == Command::Demux ? "demux"
                                                                   : "rebuild";
@@ -149,8 +171,9 @@ int runCommand(const CliOptions& options, RunState& state, TerminalHost& host) {
   const auto finish = [&](RunOutcome outcome) {
     if (failed(outcome)) return failedStatus(options, host);
     if (options.json) {
-      const std::string text = jsonText(runReportJson(
-          buildRunReport(state), command, outcome == RunOutcome::Done ? "done" : "cancelled"));
+      const std::string text = jsonText(
+          runReportJson(buildRunReport(state), command,
+                        outcome == RunOutcome::Done ? "done" : "cancelled", settings.title));
       std::fputs(text.c_str(), stdout);
     }
     return exitStatus(outcome, host);

@@ -1,13 +1,17 @@
 // Runs the built korvell-cli on the sample disc, as a user would.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <regex>
 
 #include "report/markup.h"
+#include "testing/dvd_test_disc.h"
 #include "testing/sample_disc.h"
 #include "testing/temp_folder.h"
 #include "testing/test_files.h"
@@ -291,6 +295,233 @@ TEST_F(CliEndToEnd, DiscPlaylistFoundByItselfAndItsNamesStayInTheOutputFolder) {
   EXPECT_TRUE(fs::exists(out / "FEATURE_1_FEATURE_2.chapters.txt"));
   EXPECT_TRUE(fs::exists(out / "FEATURE_1_FEATURE_2.chapters.xml"));
   EXPECT_EQ(files, 8u);
+}
+
+// The test DVD (testdata/make_dvd_disc.sh): title 1 runs from VTS_01_1.VOB into VTS_01_2.VOB,
+// title 2 lies in VTS_01_2.VOB; title1.mpg and title2.mpg are the sources they were authored
+// from.
+class CliDvd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!testing::dvdTestDisc().missingTool.empty())
+      GTEST_SKIP() << testing::dvdTestDisc().missingTool << ": the test DVD cannot be authored";
+    ASSERT_EQ(testing::dvdTestDisc().failure, "");
+    disc_ = testing::dvdTestDisc().folder;
+    out_ = folder_ / "out";
+    fs::create_directories(out_);
+  }
+  // What ffmpeg copies out of a title's source: the video, and audio streams 0 and 1.
+  std::vector<std::vector<uint8_t>> authored(int title) const {
+    const fs::path source = disc_ / ("title" + std::to_string(title) + ".mpg");
+    std::vector<std::vector<uint8_t>> streams;
+    for (const char* map : {"-map 0:v -f mpeg2video", "-map 0:a:0 -f ac3", "-map 0:a:1 -f ac3"}) {
+      const fs::path copy = folder_ / "copy";
+      EXPECT_EQ(testing::runCommand("ffmpeg -v error -y -i '" + source.string() + "' " + map +
+                                    " -c copy '" + copy.string() + "'")
+                    .status,
+                0);
+      streams.push_back(testing::readFileBytes(copy));
+    }
+    return streams;
+  }
+  size_t filesIn(const fs::path& folder) const {
+    return static_cast<size_t>(
+        std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+  }
+
+  testing::TempFolder folder_;
+  fs::path disc_;
+  fs::path out_;
+};
+
+// lsdvd's text: each title's length, its chapters' lengths, its audio and subpicture languages.
+struct LsdvdTitle {
+  std::string length;
+  std::vector<std::string> chapterLengths;
+  std::vector<std::string> audio, subpictures;
+};
+
+std::vector<LsdvdTitle> lsdvdTitles(const fs::path& disc) {
+  const std::string text =
+      testing::runCommand("lsdvd -x '" + disc.string() + "' 2>/dev/null").output;
+  std::vector<LsdvdTitle> titles;
+  static const std::regex line(
+      R"((Title: \d+, Length: (\S+))|(Chapter: \d+, Length: (\S+))|(Audio: \d+, Language: (\w+))|(Subtitle: \d+, Language: (\w+)))");
+  for (auto it = std::sregex_iterator(text.begin(), text.end(), line); it != std::sregex_iterator();
+       ++it) {
+    const std::smatch& m = *it;
+    if (m[1].matched) titles.push_back({m[2].str(), {}, {}, {}});
+    if (titles.empty()) continue;
+    if (m[3].matched) titles.back().chapterLengths.push_back(m[4].str());
+    if (m[5].matched) titles.back().audio.push_back(m[6].str());
+    if (m[7].matched) titles.back().subpictures.push_back(m[8].str());
+  }
+  return titles;
+}
+
+// "00:00:01.920" in milliseconds.
+int64_t clockMs(const std::string& clock) {
+  return std::stoll(clock.substr(0, 2)) * 3600000 + std::stoll(clock.substr(3, 2)) * 60000 +
+         std::stoll(clock.substr(6, 2)) * 1000 + std::stoll(clock.substr(9, 3));
+}
+
+// As the listing prints a time: "0:00:01.920".
+std::string listed(int64_t ms) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%lld:%02lld:%02lld.%03lld",
+                static_cast<long long>(ms / 3600000), static_cast<long long>(ms / 60000 % 60),
+                static_cast<long long>(ms / 1000 % 60), static_cast<long long>(ms % 1000));
+  return text;
+}
+
+TEST_F(CliDvd, TitlesListsWhatLsdvdReads) {
+  const testing::CommandResult result = runCli("titles --color=never " + disc_.string());
+  ASSERT_EQ(result.status, 0) << result.output;
+  const std::vector<LsdvdTitle> expected = lsdvdTitles(disc_);
+  ASSERT_EQ(expected.size(), 2u);  // what the script authored: lsdvd read the disc
+  for (size_t t = 0; t < expected.size(); ++t) {
+    const std::string number = std::to_string(t + 1);
+    const LsdvdTitle& title = expected[t];
+    const std::string head = "Title " + number + " VTS_01_TITLE_" + number + ": " +
+                             listed(clockMs(title.length)) + ", " +
+                             std::to_string(title.chapterLengths.size()) +
+                             (title.chapterLengths.size() == 1 ? " chapter" : " chapters");
+    const size_t at = result.output.find(head);
+    ASSERT_NE(at, std::string::npos) << head << "\n" << result.output;
+    const size_t end = result.output.find("\nTitle ", at);
+    const std::string block = result.output.substr(at, end - at);
+    int64_t start = 0;
+    for (size_t c = 0; c < title.chapterLengths.size(); ++c) {
+      EXPECT_NE(block.find("Chapter " + std::to_string(c + 1) + ": " + listed(start) + "\n"),
+                std::string::npos)
+          << number << "/" << c + 1 << "\n"
+          << block;
+      start += clockMs(title.chapterLengths[c]);
+    }
+    for (size_t a = 0; a < title.audio.size(); ++a) {
+      const std::string id = a == 0 ? "80" : "81";
+      EXPECT_NE(block.find("Audio " + std::to_string(a) + ": id " + id + ", AC-3, " +
+                           title.audio[a] + ","),
+                std::string::npos)
+          << block;
+    }
+    for (size_t i = 0; i < title.subpictures.size(); ++i)
+      EXPECT_NE(block.find("Subpicture " + std::to_string(i) + ": id 20, " + title.subpictures[i]),
+                std::string::npos)
+          << block;
+    EXPECT_EQ(block.find("Subpicture") != std::string::npos, !title.subpictures.empty());
+  }
+}
+
+TEST_F(CliDvd, EachTitleDemuxesToTheStreamsItWasAuthoredFrom) {
+  if (std::system("ffmpeg -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no ffmpeg here";
+  for (int title : {1, 2}) {
+    SCOPED_TRACE("title " + std::to_string(title));
+    const fs::path out = out_ / std::to_string(title);
+    fs::create_directories(out);
+    const testing::CommandResult result =
+        runCli("demux --color=never --title " + std::to_string(title) + " " + disc_.string() +
+               " -o " + out.string());
+    ASSERT_EQ(result.status, 0) << result.output;
+    const std::string base = "VTS_01_TITLE_" + std::to_string(title);
+    const auto expected = authored(title);
+    const std::string names[] = {base + ".MPEG-2.stream.0.mpv", base + ".DD.stream.00.en.mpa",
+                                 base + ".DD.stream.01.de.mpa"};
+    for (size_t i = 0; i < 3; ++i) {
+      ASSERT_GT(expected[i].size(), 10000u) << names[i];
+      EXPECT_TRUE(testing::readFileBytes(out / names[i]) == expected[i]) << names[i];
+    }
+    // Title 1 has the subpicture stream "fr" and four chapters, title 2 neither.
+    EXPECT_EQ(fs::exists(out / (base + ".Subpicture.00.fr.sup")), title == 1);
+    const auto chapters = testing::readFileBytes(out / (base + ".chapters.txt"));
+    const std::string text(chapters.begin(), chapters.end());
+    EXPECT_EQ(text.find("CHAPTER04=00:00:05.760") != std::string::npos, title == 1) << text;
+    EXPECT_EQ(filesIn(out), title == 1 ? 6u : 5u);
+  }
+}
+
+TEST_F(CliDvd, AVobWithoutTitleGoesOnOverTheNextPartOfItsTitleSet) {
+  if (std::system("ffmpeg -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no ffmpeg here";
+  const fs::path vob = disc_ / "VIDEO_TS" / "VTS_01_1.VOB";
+  const testing::CommandResult result =
+      runCli("demux --color=never " + vob.string() + " -o " + out_.string());
+  ASSERT_EQ(result.status, 0) << result.output;
+  EXPECT_NE(result.output.find("VTS_01_1.VOB goes on in VTS_01_2.VOB: they are read as one file."),
+            std::string::npos)
+      << result.output;
+  // Both titles, one after the other, as they lie in the title set.
+  const auto first = authored(1);
+  const auto second = authored(2);
+  const std::string names[] = {"VTS_01.MPEG-2.stream.0.mpv", "VTS_01.DD.stream.00.mpa",
+                               "VTS_01.DD.stream.01.mpa"};
+  for (size_t i = 0; i < 3; ++i) {
+    std::vector<uint8_t> both = first[i];
+    both.insert(both.end(), second[i].begin(), second[i].end());
+    EXPECT_TRUE(testing::readFileBytes(out_ / names[i]) == both) << names[i];
+  }
+}
+
+TEST_F(CliDvd, ADiscThatCannotPlayTheTitleSaysWhyOnOneLineAndWritesNothing) {
+  using Damage = std::function<void(const fs::path& videoTs)>;
+  const auto both = [](const char* name, std::function<void(const fs::path&)> damage) {
+    return [=](const fs::path& v) {
+      damage(v / (std::string(name) + ".IFO"));
+      damage(v / (std::string(name) + ".BUP"));
+    };
+  };
+  const auto noise = [](const fs::path& file) {
+    auto bytes = testing::readFileBytes(file);
+    for (size_t i = 0; i < bytes.size(); ++i)
+      bytes[i] = static_cast<uint8_t>(i * 7919 >> 3);
+    testing::writeFileBytes(file, bytes);
+  };
+  struct Case {
+    const char* name;
+    Damage damage;
+    std::string message;  // {} the VIDEO_TS folder
+  };
+  const Case cases[] = {
+      {"no IFO", both("VIDEO_TS", [](const fs::path& f) { fs::remove(f); }),
+       "Cannot find \"{}/VIDEO_TS.IFO\""},
+      {"a truncated IFO", both("VTS_01_0", [](const fs::path& f) { fs::resize_file(f, 4196); }),
+       "Cannot read \"{}/VTS_01_0.IFO\": it is truncated"},
+      {"a garbage IFO", both("VTS_01_0", noise),
+       "Cannot read \"{}/VTS_01_0.IFO\": it is not a DVD-Video IFO file"},
+      {"cells past the VOB files", [](const fs::path& v) { fs::remove(v / "VTS_01_2.VOB"); },
+       "Title 1 plays sectors up to 671 of title set 1, but its VOB files end at sector 336"},
+      // The second pack of title 1 is a video pack: its PES scrambling bits set.
+      {"an encrypted copy",
+       [](const fs::path& v) {
+         auto vob = testing::readFileBytes(v / "VTS_01_1.VOB");
+         vob[2048 + 20] = static_cast<uint8_t>(vob[2048 + 20] | 0x10);
+         testing::writeFileBytes(v / "VTS_01_1.VOB", vob);
+       },
+       "Cannot read \"{}/VTS_01_1.VOB\": its packs are scrambled"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const testing::TempFolder copy;
+    testing::copyDvdTestDisc(copy.path());
+    const fs::path videoTs = copy / "VIDEO_TS";
+    c.damage(videoTs);
+    std::string message = c.message;
+    if (const size_t at = message.find("{}"); at != std::string::npos)
+      message.replace(at, 2, videoTs.string());
+    for (const char* command : {"read", "demux", "rebuild"}) {
+      const fs::path err = folder_ / "stderr.txt";
+      const std::string output = command == std::string("read") ? "" : " -o " + out_.string();
+      const testing::CommandResult result = testing::runCommand(
+          "(" + std::string(KORVELL_CLI) + " " + command + " --color=never --title 1 " +
+          copy.path().string() + output + " 2>" + err.string() + ")");
+      EXPECT_EQ(result.status, 1) << command;
+      const auto errBytes = testing::readFileBytes(err);
+      const std::string errText(errBytes.begin(), errBytes.end());
+      EXPECT_EQ(errText.rfind(message, 0), 0u) << command << ": " << errText;
+      EXPECT_EQ(std::count(errText.begin(), errText.end(), '\n'), 1) << command << ": " << errText;
+      EXPECT_TRUE(result.output.empty()) << command << ": " << result.output;
+      EXPECT_EQ(filesIn(out_), 0u) << command;
+    }
+  }
 }
 
 }  // namespace

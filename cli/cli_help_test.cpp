@@ -41,6 +41,8 @@ TEST(CliHelp, HelpAndVersionForms) {
       {{"help", "demux"}, Command::Help, Command::Demux},
       {{"help", "rebuild"}, Command::Help, Command::Rebuild},
       {{"help", "xpl"}, Command::Help, Command::Xpl},
+      {{"help", "titles"}, Command::Help, Command::Titles},
+      {{"titles", "-h", "/disc"}, Command::Help, Command::Titles},
       {{"read", "--help"}, Command::Help, Command::Read},
       {{"demux", "F.EVO", "-o", "/out", "-h"}, Command::Help, Command::Demux},
       {{"rebuild", "-h", "NOT_AN.VOB"}, Command::Help, Command::Rebuild},  // help comes first
@@ -77,8 +79,9 @@ TEST(CliHelp, EachSubcommandListsAndTakesItsOptionsAndRefusesTheOthers) {
   struct Case {
     std::vector<std::string> args;
     std::set<std::string> listedBy;
+    const char* input = "F.EVO";  // --title takes a disc
   };
-  const std::set<std::string> all = {"read", "demux", "rebuild", "xpl"};
+  const std::set<std::string> all = {"read", "demux", "rebuild", "xpl", "titles"};
   const std::set<std::string> reads = {"read", "demux", "rebuild"};
   const std::set<std::string> writes = {"demux", "rebuild"};
   const Case cases[] = {
@@ -104,17 +107,20 @@ TEST(CliHelp, EachSubcommandListsAndTakesItsOptionsAndRefusesTheOthers) {
       {{"--chapters-file", "C.txt"}, {"xpl"}},
       {{"--chapters-file", "C.xml", "--chapters-format", "xml"}, {"xpl"}},
       {{"--chapters-format", "simple", "--chapters-file", "C.txt"}, {"xpl"}},
+      {{"--title", "1"}, reads, "/disc/VIDEO_TS"},
+      {{"--angle", "2", "--title", "99"}, reads, "/disc"},
   };
   const std::pair<const char*, Command> commands[] = {{"read", Command::Read},
                                                       {"demux", Command::Demux},
                                                       {"rebuild", Command::Rebuild},
-                                                      {"xpl", Command::Xpl}};
+                                                      {"xpl", Command::Xpl},
+                                                      {"titles", Command::Titles}};
   for (const auto& [name, command] : commands) {
     const std::set<std::string> listed = listedOptions(helpText(command));
     std::set<std::string> expected = {"-h", "--help"};
     for (const Case& c : cases) {
       const std::string option = c.args[0].substr(0, c.args[0].find('='));
-      std::vector<std::string> args = {name, "F.EVO"};
+      std::vector<std::string> args = {name, c.input};
       args.insert(args.end(), c.args.begin(), c.args.end());
       std::string error;
       if (!c.listedBy.contains(name)) {
@@ -161,7 +167,7 @@ TEST(CliHelp, TheManualPageNamesTheOptionsOfTheHelp) {
        it != std::sregex_iterator(); ++it, ++subcommands)
     EXPECT_NE(page.find(".B korvell-cli " + (*it)[2].str() + "\n"), std::string::npos)
         << (*it)[2].str();
-  EXPECT_GE(subcommands, 4);  // read, demux, rebuild, xpl at least: the pattern finds them
+  EXPECT_GE(subcommands, 5);  // read, demux, rebuild, xpl, titles: the pattern finds them
   for (const char* section : {".SH SYNOPSIS", ".SH OPTIONS", ".SH EXIT STATUS", ".SH EXAMPLES"})
     EXPECT_NE(page.find(section), std::string::npos) << section;
 }

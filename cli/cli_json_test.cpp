@@ -11,9 +11,11 @@
 
 #include "cli/json_report.h"
 #include "disc/chapters.h"
+#include "disc/ifo.h"
 #include "report/text_format.h"
 #include "runs/read_run.h"
 #include "runs/run_report.h"
+#include "testing/dvd_test_disc.h"
 #include "testing/null_host.h"
 #include "testing/sample_disc.h"
 #include "testing/temp_folder.h"
@@ -367,6 +369,93 @@ TEST_F(CliJson, FfmpegDvdVobAgreesWithTheConsole) {
   EXPECT_EQ(parsed["streams"][1]["details"]["sample_rate"], 48000);
   EXPECT_EQ(parsed["streams"][1]["details"]["bit_rate"], 448000);
   expectConsoleAgrees(parsed, text.out);
+}
+
+// titles --json and --title on the test DVD: the same values as the IFO module's titles, and
+// a failure on stderr alone.
+TEST_F(CliJson, TitlesDocumentHoldsEveryFieldOfTheDiscsTitles) {
+  if (!testing::dvdTestDisc().missingTool.empty())
+    GTEST_SKIP() << testing::dvdTestDisc().missingTool << ": the test DVD cannot be authored";
+  ASSERT_EQ(testing::dvdTestDisc().failure, "");
+  const std::string disc = testing::dvdTestDisc().folder.string();
+  const Split result = run("titles --json " + disc);
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.err, "");
+  const json doc = json::parse(result.out);
+  const DvdDisc expected = readDvdTitles(disc);
+  ASSERT_EQ(doc["command"], "titles");
+  EXPECT_EQ(doc["video_ts"], expected.videoTsFolder);
+  EXPECT_EQ(doc["problems"], json::array());
+  ASSERT_EQ(doc["titles"].size(), expected.titles.size());
+  for (size_t t = 0; t < expected.titles.size(); ++t) {
+    const Title& title = expected.titles[t];
+    const json& entry = doc["titles"][t];
+    SCOPED_TRACE(title.baseName);
+    EXPECT_EQ(entry["number"], title.number);
+    EXPECT_EQ(entry["title_set"], title.titleSet);
+    EXPECT_EQ(entry["base_name"], title.baseName);
+    EXPECT_EQ(entry["length_s"], title.durationSeconds);
+    EXPECT_EQ(entry["angles"], title.angles);
+    ASSERT_EQ(entry["chapters"].size(), title.chapters.size());
+    for (size_t c = 0; c < title.chapters.size(); ++c)
+      EXPECT_EQ(entry["chapters"][c]["start_s"],
+                static_cast<double>(title.chapters[c].startNs) / 1e9);
+    size_t audio = 0, subpictures = 0;
+    for (const TitleStream& stream : title.streams) {
+      if (stream.family == Family::Video) continue;
+      const bool isAudio = stream.family == Family::Audio;
+      const json& field = isAudio ? entry["audio"][audio++] : entry["subpictures"][subpictures++];
+      EXPECT_EQ(field["substream_id"], cli::hexId(static_cast<uint8_t>(stream.id)));
+      EXPECT_EQ(field["language"], stream.language);
+      if (isAudio) {
+        EXPECT_EQ(field["codec"], stream.codec);
+        EXPECT_EQ(field["channels"], stream.channels);
+        EXPECT_EQ(field["sample_rate"], stream.sampleRate);
+      }
+    }
+    EXPECT_EQ(entry["audio"].size(), audio);
+    EXPECT_EQ(entry["subpictures"].size(), subpictures);
+    ASSERT_EQ(entry["palette"].size(), 16u);
+    EXPECT_EQ(entry["palette"][0], hexText(title.palette.value()[0], 6));
+    ASSERT_EQ(entry["vob_files"].size(), title.extents.size());
+    for (size_t e = 0; e < title.extents.size(); ++e) {
+      const json& file = entry["vob_files"][e];
+      EXPECT_EQ(file["path"], title.extents[e].path);
+      EXPECT_EQ(file["offset"], title.extents[e].offset);
+      EXPECT_EQ(file["length"], title.extents[e].length);
+      EXPECT_EQ(file["first_sector"].get<uint64_t>() * 2048, title.extents[e].offset);
+      EXPECT_EQ((file["last_sector"].get<uint64_t>() + 1) * 2048,
+                title.extents[e].offset + title.extents[e].length);
+    }
+  }
+
+  // A run on a title names it, and its streams carry their languages.
+  const Split demux = run("demux --json --title 1 " + disc + " -o " + (root_ / "out").string());
+  ASSERT_EQ(demux.status, 0) << demux.err;
+  const json done = json::parse(demux.out);
+  EXPECT_EQ(done["title"]["number"], 1);
+  EXPECT_EQ(done["title"]["base_name"], "VTS_01_TITLE_1");
+  EXPECT_EQ(done["title"]["vob_files"].size(), 2u);
+  EXPECT_EQ(done["base_name"], "VTS_01_TITLE_1");
+  EXPECT_EQ(done["streams"][1]["label"], "DD.stream.00.en");
+  EXPECT_EQ(done["streams"][2]["label"], "DD.stream.01.de");
+  EXPECT_EQ(done["written_files"].size(), 2u);  // the chapter files
+  EXPECT_TRUE(json::parse(run("read --json " + feature1_).out)["title"].is_null());
+
+  // A disc that cannot be read: its reason on stderr, nothing on stdout.
+  const std::string none = (root_ / "HVDVD_TS").string();
+  for (const std::string& args :
+       {"titles --json " + none, "titles " + none, "demux --json --title 1 " + none}) {
+    const Split failed = run(args);
+    EXPECT_EQ(failed.status, 1) << args;
+    if (args.find("--json") != std::string::npos) {
+      EXPECT_EQ(failed.out, "") << args;
+    }
+    EXPECT_EQ(failed.out.find("Cannot find"), std::string::npos) << args;
+    EXPECT_NE(failed.err.find("Cannot find a VIDEO_TS folder or a VIDEO_TS.IFO file in"),
+              std::string::npos)
+        << args << ": " << failed.err;
+  }
 }
 
 }  // namespace

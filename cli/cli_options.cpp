@@ -291,6 +291,12 @@ bool commandLineOf(const std::vector<std::string>& args, CliOptions& options, st
     *error = "--chapters-format needs --chapters-file FILE";
     return false;
   }
+  if (options.title && !options.playlist.empty()) {
+    *error =
+        "--playlist reads an HD DVD playlist; a DVD title (--title) takes its names from "
+        "the IFO";
+    return false;
+  }
   if (options.playlist == "auto") {
     options.playlist = discPlaylistPath(options.input);
     if (options.playlist.empty()) {
@@ -300,8 +306,24 @@ bool commandLineOf(const std::vector<std::string>& args, CliOptions& options, st
       return false;
     }
   }
-  if (options.command == Command::Rebuild && !rebuildTakes(options.input)) {
-    *error = "rebuild takes an .EVO file only: '" + options.input + "' is not one";
+  if (options.angle && !options.title) {
+    *error = "--angle needs --title N";
+    return false;
+  }
+  // The program streams of other discs, and playlists, are no DVD-Video disc.
+  const std::string extension = upperExtension(options.input);
+  if (options.title &&
+      ((isProgramStream(options.input) && extension != ".VOB") || extension == ".XPL")) {
+    *error =
+        "--title takes a DVD-Video disc (the folder that holds VIDEO_TS, VIDEO_TS itself or "
+        "a file in it), not '" +
+        options.input + "'";
+    return false;
+  }
+  if (options.command == Command::Rebuild &&
+      !rebuildTakes(options.input, options.title.has_value())) {
+    *error = "rebuild takes an .EVO file, or a DVD-Video disc with --title N: '" + options.input +
+             "' is neither";
     return false;
   }
   return true;

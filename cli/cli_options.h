@@ -9,14 +9,15 @@
 
 namespace korvell::cli {
 
-enum class Command { Read, Demux, Rebuild, Xpl, Help, Version };
+enum class Command { Read, Demux, Rebuild, Xpl, Titles, Help, Version };
 enum class ColourMode { Auto, Always, Never };
 enum class ChapterFormat { Simple, Xml };
 
 struct CliOptions {
   Command command = Command::Help;
   Command helpTopic = Command::Help;  ///< help SUBCOMMAND, SUBCOMMAND --help; Help: the overview
-  std::string input;                  ///< the program stream, or the playlist for xpl
+  std::string
+      input;  ///< the program stream, the DVD disc for titles and --title, the playlist for xpl
   std::string outputFolder;
   /// --playlist: names and selects the streams before the run; a bare --playlist (or "auto")
   /// is resolved here to the disc's playlist beside the input's HVDVD_TS folder.
@@ -37,6 +38,8 @@ struct CliOptions {
   bool delayNames = false;    ///< demux --delay-names
   bool writeChapters = true;  ///< demux --chapters / --no-chapters
   std::string chaptersFile;   ///< xpl --chapters-file FILE
+  std::optional<int> title;   ///< read, demux, rebuild --title N: the DVD title to read
+  std::optional<int> angle;   ///< --angle K with --title; angle 1 when not given
   ChapterFormat chaptersFormat = ChapterFormat::Simple;  ///< xpl --chapters-format
 };
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <optional>
 
 #include "cli/cli_app.h"
 #include "cli/terminal_host.h"
@@ -123,6 +124,21 @@ TEST(CliOptions, UsageErrorsNameTheArgument) {
       {{"demux", "A.EVO", "--chapters", "C.txt"}, "beside the streams"},
       {{"demux", "A.EVO", "--chapters", "C.txt"}, "xpl PLAYLIST --source FILE --chapters-file"},
       {{"demux", "A.EVO", "--chapters=C.txt"}, "--chapters-file"},
+      // --title and --angle: a DVD disc, whole numbers in range, the angle of a title.
+      {{"demux", "A.EVO", "--title", "1"}, "'A.EVO'"},
+      {{"read", "/d/AUDIO_TS/ATS_01_1.AOB", "--title", "1"}, "DVD-Video disc"},
+      {{"read", "/d/ADV_OBJ/VPLST000.XPL", "--title", "1"}, "DVD-Video disc"},
+      {{"read", "/d", "--title", "0"}, "from 1 to 99, not '0'"},
+      {{"read", "/d", "--title", "100"}, "'100'"},
+      {{"read", "/d", "--title", "-1"}, "--title"},
+      {{"read", "/d", "--title", "1x"}, "'1x'"},
+      {{"read", "/d", "--title", "1", "--angle", "10"}, "from 1 to 9"},
+      {{"demux", "/d", "--angle", "2"}, "--angle needs --title"},
+      {{"xpl", "V.XPL", "--title", "1"}, "read, demux and rebuild"},
+      {{"titles", "/d", "--angle", "1"}, "--angle"},
+      {{"titles", "/d", "--select", "v0"}, "--select"},
+      {{"rebuild", "/d/VIDEO_TS/VTS_01_1.VOB"}, "--title N"},
+      {{"demux", "/d", "--title", "1", "--playlist"}, "--playlist reads an HD DVD playlist"},
   };
   for (const Case& c : cases) {
     std::string error;
@@ -132,6 +148,30 @@ TEST(CliOptions, UsageErrorsNameTheArgument) {
   }
   std::string error;
   EXPECT_EQ(parse({"--help"}, &error)->command, Command::Help);
+}
+
+TEST(CliOptions, TitleAndAngleOfADvdDisc) {
+  struct Case {
+    std::vector<std::string> args;
+    Command command;
+    std::optional<int> title, angle;
+  };
+  const Case cases[] = {
+      {{"read", "/d", "--title", "3"}, Command::Read, 3, {}},
+      {{"demux", "--title=12", "--angle", "2", "/d/VIDEO_TS"}, Command::Demux, 12, 2},
+      {{"rebuild", "/d/VIDEO_TS/VTS_01_1.VOB", "--title", "1"}, Command::Rebuild, 1, {}},
+      {{"read", "/d/VIDEO_TS/video_ts.ifo", "--angle", "9", "--title", "99"}, Command::Read, 99, 9},
+      {{"titles", "/d"}, Command::Titles, {}, {}},
+      {{"titles", "/d", "--json"}, Command::Titles, {}, {}},
+  };
+  for (const Case& c : cases) {
+    std::string error;
+    const auto options = parse(c.args, &error);
+    ASSERT_TRUE(options) << c.args[0] << ": " << error;
+    EXPECT_EQ(options->command, c.command);
+    EXPECT_EQ(options->title, c.title) << c.args[0];
+    EXPECT_EQ(options->angle, c.angle) << c.args[0];
+  }
 }
 
 TEST(CliOptions, PlaylistWithOrWithoutAValue) {

@@ -91,6 +91,75 @@ json streamJson(const ReportStream& stream) {
   return entry;
 }
 
+constexpr uint64_t kSectorSize = 2048;
+
+json extentsJson(const std::vector<FileExtent>& extents) {
+  json files = json::array();
+  for (const FileExtent& extent : extents) {
+    files.push_back({{"path", text(extent.path)},
+                     {"first_sector", extent.offset / kSectorSize},
+                     {"last_sector", (extent.offset + extent.length) / kSectorSize - 1},
+                     {"offset", extent.offset},
+                     {"length", extent.length}});
+  }
+  return files;
+}
+
+json titleStreamJson(const TitleStream& stream) {
+  json entry = {{"number", stream.number},
+                {"substream_id",
+                 stream.id < 0 ? json(nullptr) : json(hexId(static_cast<uint8_t>(stream.id)))},
+                {"language", textOrNull(stream.language)}};
+  if (stream.family == Family::Audio) {
+    entry["codec"] = textOrNull(stream.codec);
+    entry["channels"] = stream.channels;
+    entry["sample_rate"] = stream.sampleRate;
+  }
+  entry["description"] = textOrNull(stream.name);
+  if (stream.family == Family::Subpicture) entry["forced"] = stream.forced;
+  return entry;
+}
+
+json titleJson(const Title& title) {
+  json chapters = json::array();
+  for (const Chapter& chapter : title.chapters) {
+    chapters.push_back({{"start_s", static_cast<double>(chapter.startNs) / 1e9},
+                        {"start", chapterClock(chapter.startNs)}});
+  }
+  json video = nullptr;
+  json audio = json::array();
+  json subpictures = json::array();
+  for (const TitleStream& stream : title.streams) {
+    if (stream.family == Family::Video && video.is_null()) {
+      video = {{"stream_id", hexId(static_cast<uint8_t>(stream.id))},
+               {"codec", textOrNull(stream.codec)}};
+    } else if (stream.family == Family::Audio) {
+      audio.push_back(titleStreamJson(stream));
+    } else if (stream.family == Family::Subpicture) {
+      subpictures.push_back(titleStreamJson(stream));
+    }
+  }
+  json palette = nullptr;
+  if (title.palette) {
+    palette = json::array();
+    for (uint32_t colour : *title.palette)
+      palette.push_back(hexText(colour, 6));
+  }
+  return {{"number", title.number},
+          {"title_set", title.titleSet},
+          {"base_name", text(title.baseName)},
+          {"length_s", title.durationSeconds},
+          {"length", chapterClock(static_cast<int64_t>(title.durationSeconds * 1e9 + 0.5))},
+          {"angles", title.angles},
+          {"angle", title.angle},
+          {"chapters", chapters},
+          {"video", video},
+          {"audio", audio},
+          {"subpictures", subpictures},
+          {"palette", palette},
+          {"vob_files", extentsJson(title.extents)}};
+}
+
 }  // namespace
 
 std::string hexId(uint8_t id) {
@@ -106,8 +175,8 @@ std::string chapterClock(int64_t startNs) {
   return buffer;
 }
 
-json runReportJson(const RunReport& report, const std::string& command,
-                   const std::string& outcome) {
+json runReportJson(const RunReport& report, const std::string& command, const std::string& outcome,
+                   const std::optional<Title>& title) {
   json files = json::array();
   for (const ScannedFile& file : report.files) {
     files.push_back({{"path", text(file.path)},
@@ -129,8 +198,17 @@ json runReportJson(const RunReport& report, const std::string& command,
   json written = json::array();
   for (const std::string& path : report.otherFiles)
     written.push_back(text(path));
+  json titleSummary = nullptr;
+  if (title) {
+    titleSummary = {{"number", title->number},
+                    {"title_set", title->titleSet},
+                    {"angle", title->angle},
+                    {"base_name", text(title->baseName)},
+                    {"vob_files", extentsJson(title->extents)}};
+  }
   return {{"command", command},
           {"outcome", outcome},
+          {"title", titleSummary},
           {"files", files},
           {"base_name", text(report.baseName)},
           {"second_file", textOrNull(report.secondFile)},
@@ -180,6 +258,20 @@ json playlistJson(const std::string& playlist, const std::string& source,
                                     {"language", textOrNull(chapter.language)}});
   }
   return document;
+}
+
+json titlesJson(const std::string& disc, const TitlesReport& report) {
+  json titles = json::array();
+  for (const Title& title : report.titles)
+    titles.push_back(titleJson(title));
+  json problems = json::array();
+  for (const TitleProblem& problem : report.problems)
+    problems.push_back({{"number", problem.number}, {"reason", text(problem.status.reason())}});
+  return {{"command", "titles"},
+          {"disc", text(disc)},
+          {"video_ts", text(report.videoTsFolder)},
+          {"titles", titles},
+          {"problems", problems}};
 }
 
 std::string jsonText(const nlohmann::ordered_json& document) {

@@ -1,6 +1,7 @@
 // The --json documents of korvell-cli, written from the core's structured records.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -8,13 +9,21 @@
 #include "engine/run_state.h"
 #include "playlist/playlist_run.h"
 #include "runs/run_report.h"
+#include "runs/titles_run.h"
 
 namespace korvell::cli {
 
 /// The document of a read, demux or rebuild run: `command` is the subcommand's name and
-/// `outcome` how its last run ended ("done", "cancelled").
+/// `outcome` how its last run ended ("done", "cancelled"); `title` the DVD title it worked on
+/// (its "title" object: number, title set, angle, base name, extents), null without one.
 nlohmann::ordered_json runReportJson(const RunReport& report, const std::string& command,
-                                     const std::string& outcome);
+                                     const std::string& outcome,
+                                     const std::optional<Title>& title = std::nullopt);
+
+/// The document of titles DISC: the VIDEO_TS folder, each title that can be played with its
+/// streams, chapters, palette and VOB file ranges, and the titles that cannot be played with
+/// their reasons.
+nlohmann::ordered_json titlesJson(const std::string& disc, const TitlesReport& report);
 
 /// The document of xpl: the playlist, the title that plays `source` (or null), its tracks
 /// with their labels and its chapters; `chaptersFile` when --chapters-file wrote one.

@@ -79,6 +79,20 @@ bool setChapterFormat(CliOptions& options, const std::string& value, std::string
   return true;
 }
 
+// A whole number from 1 to kMost: a title of a disc (at most 99), an angle (at most 9).
+template <std::optional<int> CliOptions::*field, int kMost>
+bool setNumber(CliOptions& options, const std::string& value, std::string* error) {
+  const bool digits = !value.empty() && value.size() <= 2 &&
+                      value.find_first_not_of("0123456789") == std::string::npos;
+  const int number = digits ? std::stoi(value) : 0;
+  if (number < 1 || number > kMost) {
+    *error = "takes a number from 1 to " + std::to_string(kMost) + ", not '" + value + "'";
+    return false;
+  }
+  options.*field = number;
+  return true;
+}
+
 // "auto" stays as it is: the parser resolves it once the input is known.
 bool setPlaylist(CliOptions& options, const std::string& value, std::string*) {
   options.playlist = value.empty() ? "auto" : value;
@@ -105,24 +119,31 @@ bool askVersion(CliOptions& options, const std::string&, std::string*) {
 
 constexpr std::array kSubcommandRows{
     SubcommandRow{
-        "read", Command::Read, kRead, "FILE", "[options]",
+        "read", Command::Read, kRead, "FILE", "[--title N [--angle K]] [options]",
         "Reports every elementary stream of FILE, an HD DVD .EVO, DVD .VOB or DVD-Audio .AOB "
         "file: its first time stamp and its decoded headers, the navigation packet's VOB number "
         "and duration, and the video frame count. Carries on with the second file of a set "
-        "(FEATURE_1.EVO, then FEATURE_2.EVO).",
+        "(FEATURE_1.EVO, then FEATURE_2.EVO); a DVD's VTS_01_1.VOB goes on over VTS_01_2.VOB "
+        "... as one file. With --title N, FILE is a DVD-Video disc (the folder that holds "
+        "VIDEO_TS, VIDEO_TS itself or a file in it) and the run reads the cells of its title N "
+        "in play order, the stream labels carrying the languages its IFO gives.",
         true},
     SubcommandRow{
         "demux", Command::Demux, kDemux, "FILE",
-        "[-o DIR] [--select LIST] [--playlist [XPL|auto]] [options]",
+        "[-o DIR] [--select LIST] [--playlist [XPL|auto]] [--title N [--angle K]] [options]",
         "Reads FILE as read does, then writes every stream found, or the selected ones, to "
-        "DIR/BASE.LABEL.EXT, for example FEATURE_1_FEATURE_2.DD+.stream.00.mpa. Subpictures "
-        "are written as .sup records. With --playlist the title's chapters are written beside "
-        "them as BASE.chapters.txt and BASE.chapters.xml, unless --no-chapters.",
+        "DIR/BASE.LABEL.EXT, for example FEATURE_1_FEATURE_2.DD+.stream.00.mpa or "
+        "VTS_01_TITLE_1.DD.stream.00.en.mpa. Subpictures are written as .sup records. With "
+        "--playlist or --title the title's chapters are written beside them as "
+        "BASE.chapters.txt and BASE.chapters.xml, unless --no-chapters.",
         true},
     SubcommandRow{"rebuild", Command::Rebuild, kRebuild, "FILE.EVO",
-                  "[-o DIR] [--select LIST] [--playlist [XPL|auto]] [options]",
+                  "[-o DIR] [--select LIST] [--playlist [XPL|auto]] [--title N [--angle K]] "
+                  "[options]",
                   "Reads FILE.EVO as read does, then writes DIR/BASE.rebuilt.EVO with only the "
-                  "kept streams, renumbered from 0 within each family.",
+                  "kept streams, renumbered from 0 within each family. With --title N, FILE.EVO "
+                  "is a DVD-Video disc and the copy of its title's cells is "
+                  "DIR/VTS_nn_TITLE_N.rebuilt.VOB.",
                   true},
     SubcommandRow{
         "xpl", Command::Xpl, kXpl, "PLAYLIST",
@@ -130,6 +151,13 @@ constexpr std::array kSubcommandRows{
         "Shows, as a tree, the title of the HD DVD playlist PLAYLIST (VPLST000.XPL) that plays "
         "--source, and the stream labels it gives; --chapters-file writes its chapters.",
         false},
+    SubcommandRow{"titles", Command::Titles, kTitles, "DISC", "[options]",
+                  "Lists the titles of the DVD-Video disc DISC (the folder that holds VIDEO_TS, "
+                  "VIDEO_TS itself or a file in it) as its IFO files describe them: each title's "
+                  "title set, length, chapters with their start times, angles, audio and "
+                  "subpicture streams with their substream ids and languages, palette and the "
+                  "sectors of its VOB files; and the titles that cannot be played, with why.",
+                  false},
 };
 
 constexpr const char* kChaptersMisuse =
@@ -169,6 +197,11 @@ constexpr std::array kOptionRows{
               nullptr, kChaptersMisuse},
     OptionRow{"--no-chapters", kDemux, Arity::Flag, "",
               setSwitch<&CliOptions::writeChapters, false>, "do not write the chapter files"},
+    OptionRow{"--title", kReads, Arity::Value, "N", setNumber<&CliOptions::title, 99>,
+              "read title N of the DVD-Video disc FILE (see titles): its cells in play order as "
+              "one file, its base name VTS_nn_TITLE_N"},
+    OptionRow{"--angle", kReads, Arity::Value, "K", setNumber<&CliOptions::angle, 9>,
+              "with --title, the cells of angle K", "1"},
     OptionRow{"--chapters-file", kXpl, Arity::Value, "FILE", setText<&CliOptions::chaptersFile>,
               "write the chapters of the title that plays --source to FILE"},
     OptionRow{"--chapters-format", kXpl, Arity::Value, "F", setChapterFormat,

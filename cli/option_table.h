@@ -18,16 +18,17 @@ enum CommandBit : unsigned {
   kDemux = 4,
   kRebuild = 8,
   kXpl = 16,
+  kTitles = 32,
 };
 inline constexpr unsigned kReads = kRead | kDemux | kRebuild;  // the options of the Read run
 inline constexpr unsigned kWrites = kDemux | kRebuild;         // the options of the outputs
-inline constexpr unsigned kSubcommands = kReads | kXpl;
+inline constexpr unsigned kSubcommands = kReads | kXpl | kTitles;
 
 struct SubcommandRow {
   const char* name;
   Command command;
   CommandBit bit;
-  const char* input;     ///< the name of its one input in the synopsis: FILE, PLAYLIST
+  const char* input;     ///< the name of its one input in the synopsis: FILE, PLAYLIST, DISC
   const char* synopsis;  ///< what follows the input in the usage line
   const char* about;     ///< the paragraph of its help, wrapped by the help
   bool stoppable;        ///< Ctrl-C stops it (the help says so)

@@ -1,5 +1,6 @@
 # Bash completion of korvell-cli: subcommands, each subcommand's options, and files of the
-# kinds each place takes (.EVO, .VOB and .AOB program streams, .XPL playlists, folders).
+# kinds each place takes (.EVO, .VOB and .AOB program streams, .XPL playlists, DVD discs as
+# folders or their .VOB and .IFO files, folders).
 
 # Adds the folders and the files whose extension matches the extglob alternatives $1
 # (for example '[eE][vV][oO]|[vV][oO][bB]') that start with $2.
@@ -16,12 +17,12 @@ _korvell_cli_files() {
 _korvell_cli() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
   local streams='[eE][vV][oO]|[vV][oO][bB]|[aA][oO][bB]'
-  local evo='[eE][vV][oO]' xpl='[xX][pP][lL]'
+  local evo='[eE][vV][oO]' xpl='[xX][pP][lL]' disc='[vV][oO][bB]|[iI][fF][oO]'
   local colours='auto always never'
   COMPREPLY=()
 
   if ((COMP_CWORD == 1)); then
-    COMPREPLY=($(compgen -W 'read demux rebuild xpl help --help --version' -- "$cur"))
+    COMPREPLY=($(compgen -W 'read demux rebuild xpl titles help --help --version' -- "$cur"))
     return
   fi
   local command=${COMP_WORDS[1]}
@@ -40,8 +41,12 @@ _korvell_cli() {
     return
   fi
 
-  local reads='--no-continue --no-fast-check --no-count-frames --no-details
+  local reads='--no-continue --no-fast-check --no-count-frames --no-details --title --angle
                --color=auto --color=always --color=never --markup --json -h --help'
+  local titled=0 word
+  for word in "${COMP_WORDS[@]:2:COMP_CWORD-2}"; do
+    [[ $word == --title || $word == --title=* ]] && titled=1
+  done
   local writes='-o --output --select --playlist'
   local options
   case $command in
@@ -51,8 +56,9 @@ _korvell_cli() {
     rebuild) options="$writes $reads" ;;
     xpl) options='--source --tags --chapters-file --chapters-format --color=auto --color=always
                   --color=never --markup --json -h --help' ;;
+    titles) options='--color=auto --color=always --color=never --markup --json -h --help' ;;
     help)
-      ((COMP_CWORD == 2)) && COMPREPLY=($(compgen -W 'read demux rebuild xpl' -- "$cur"))
+      ((COMP_CWORD == 2)) && COMPREPLY=($(compgen -W 'read demux rebuild xpl titles' -- "$cur"))
       return
       ;;
     *) return ;;
@@ -73,7 +79,7 @@ _korvell_cli() {
       _korvell_cli_files "$streams" "$cur"
       return
       ;;
-    --select | --video-ext | --audio-ext | --sub-ext)
+    --select | --video-ext | --audio-ext | --sub-ext | --title | --angle)
       return
       ;;
     --chapters-format)
@@ -93,6 +99,11 @@ _korvell_cli() {
 
   if [[ $cur == -* ]]; then
     COMPREPLY=($(compgen -W "$options" -- "$cur"))
+    return
+  fi
+  # With --title the input is a DVD disc: a folder, or a .VOB or .IFO file in VIDEO_TS.
+  if [[ $command == titles ]] || ((titled)); then
+    _korvell_cli_files "$disc" "$cur"
     return
   fi
   case $command in

@@ -12,7 +12,7 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 cd "$scratch" || exit 1
 mkdir sub
-touch A.EVO b.evo C.VOB d.aob E.XPL f.xpl notes.txt "space name.EVO" FEATURE.evo.txt
+touch A.EVO b.evo C.VOB d.aob E.XPL f.xpl notes.txt "space name.EVO" FEATURE.evo.txt G.IFO
 
 failures=0
 
@@ -38,7 +38,7 @@ expect() {
 }
 
 streams='A.EVO|C.VOB|b.evo|d.aob|space name.EVO|sub'
-expect 'korvell-cli ' '--help|--version|demux|help|read|rebuild|xpl'
+expect 'korvell-cli ' '--help|--version|demux|help|read|rebuild|titles|xpl'
 expect 'korvell-cli re' 'read|rebuild'
 expect 'korvell-cli read ' "$streams"
 expect 'korvell-cli demux --no-details ' "$streams"
@@ -61,7 +61,13 @@ expect 'korvell-cli read --color=a' '--color=always|--color=auto'
 expect 'korvell-cli read --color ' 'A.EVO|C.VOB|always|auto|b.evo|d.aob|never|space name.EVO|sub'
 expect 'korvell-cli read --color n' 'never'
 expect 'korvell-cli read --color --no-d' '--no-details'
-expect 'korvell-cli help ' 'demux|read|rebuild|xpl'
+expect 'korvell-cli help ' 'demux|read|rebuild|titles|xpl'
+expect 'korvell-cli titles ' 'C.VOB|G.IFO|sub'
+expect 'korvell-cli titles /d --j' '--json'
+expect 'korvell-cli demux --title 1 ' 'C.VOB|G.IFO|sub'
+expect 'korvell-cli rebuild --title ' ''
+expect 'korvell-cli read --t' '--title'
+expect 'korvell-cli read /d --title 1 --an' '--angle'
 expect 'korvell-cli help x' 'xpl'
 expect 'korvell-cli frobnicate ' ''
 expect 'korvell-cli xpl E.XPL --chapters-format ' 'simple|xml'

@@ -6,8 +6,8 @@
 
 namespace korvell {
 
-bool rebuildTakes(const std::string& inputPath) {
-  return upperExtension(inputPath) == ".EVO";
+bool rebuildTakes(const std::string& inputPath, bool dvdTitle) {
+  return dvdTitle || upperExtension(inputPath) == ".EVO";
 }
 
 CommandRules::CommandRules() {
@@ -38,7 +38,8 @@ void CommandRules::runStarting(RunKind kind) {
   }
 }
 
-void CommandRules::runFinished(RunKind kind, bool anySelected, const std::string& inputPath) {
+void CommandRules::runFinished(RunKind kind, bool anySelected, const std::string& inputPath,
+                               bool dvdTitle) {
   running_ = false;
   switch (kind) {
     case RunKind::Read:
@@ -57,13 +58,13 @@ void CommandRules::runFinished(RunKind kind, bool anySelected, const std::string
       setEnabled(Command::ReadEvo, readEvoWasEnabled_);
       break;
   }
-  selectionChanged(anySelected, inputPath);
+  selectionChanged(anySelected, inputPath, dvdTitle);
 }
 
-void CommandRules::selectionChanged(bool anySelected, const std::string& inputPath) {
+void CommandRules::selectionChanged(bool anySelected, const std::string& inputPath, bool dvdTitle) {
   if (running_) return;
   setEnabled(Command::Demux, anySelected);
-  if (rebuildTakes(inputPath)) setEnabled(Command::Rebuild, anySelected);
+  if (rebuildTakes(inputPath, dvdTitle)) setEnabled(Command::Rebuild, anySelected);
 }
 
 }  // namespace korvell

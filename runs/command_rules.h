@@ -14,9 +14,9 @@ namespace korvell {
 enum class Command : size_t { ReadEvo, ReadXpl, Demux, Rebuild, BrowseEvo, BrowseXpl };
 inline constexpr size_t kCommandCount = 6;
 
-/// Rebuild takes an HD DVD program stream only: an input whose extension, upper-cased, is
-/// ".EVO".
-bool rebuildTakes(const std::string& inputPath);
+/// Rebuild takes an HD DVD program stream, an input whose extension, upper-cased, is ".EVO",
+/// and a DVD title (dvdTitle: the run works on a title the IFO describes, whatever the input).
+bool rebuildTakes(const std::string& inputPath, bool dvdTitle = false);
 
 class CommandRules {
  public:
@@ -36,12 +36,13 @@ class CommandRules {
 
   /// A run has ended: what it disabled comes back (the remembered states as they were), then
   /// Demux and Rebuild follow the selection as selectionChanged says.
-  void runFinished(RunKind kind, bool anySelected, const std::string& inputPath);
+  void runFinished(RunKind kind, bool anySelected, const std::string& inputPath,
+                   bool dvdTitle = false);
 
   /// A stream box changed: Demux is enabled exactly when a box is checked, and Rebuild too
-  /// for an .EVO input (for any other input Rebuild keeps its state). While a run is under way
-  /// nothing changes: its end decides.
-  void selectionChanged(bool anySelected, const std::string& inputPath);
+  /// for an input Rebuild takes (rebuildTakes; for any other input Rebuild keeps its state).
+  /// While a run is under way nothing changes: its end decides.
+  void selectionChanged(bool anySelected, const std::string& inputPath, bool dvdTitle = false);
 
  private:
   std::array<bool, kCommandCount> enabled_{};

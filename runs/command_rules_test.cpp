@@ -67,6 +67,14 @@ TEST(CommandRules, RebuildTakesAnEvoInputOnly) {
   EXPECT_FALSE(rebuildTakes("/d/VIDEO_TS/VTS_01_1.VOB"));
   EXPECT_FALSE(rebuildTakes("/d/AUDIO_TS/ATS_01_1.AOB"));
   EXPECT_FALSE(rebuildTakes("/d/EVO"));
+  // A DVD title is rebuilt from its cells, whatever names the disc.
+  EXPECT_TRUE(rebuildTakes("/d/VIDEO_TS/VTS_01_1.VOB", true));
+  EXPECT_TRUE(rebuildTakes("/d", true));
+  CommandRules rules;
+  rules.selectionChanged(true, "/d/VIDEO_TS/VTS_01_1.VOB");
+  EXPECT_FALSE(rules.enabled(Command::Rebuild));
+  rules.selectionChanged(true, "/d/VIDEO_TS/VTS_01_1.VOB", true);
+  EXPECT_TRUE(rules.enabled(Command::Rebuild));
 }
 
 }  // namespace

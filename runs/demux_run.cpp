@@ -41,7 +41,7 @@ std::string fileLabel(const RunState& state, const RunSettings& settings, Slot s
 // A small output written whole: "Creating <path>", or the failure's message.
 RunOutcome writeTextFile(FileSystem& files, const std::string& path, const std::string& text,
                          const FileSet& set, RunHost& host) {
-  std::unique_ptr<ByteSink> sink = createOutput(files, path, set.firstPath, set.secondFile, host);
+  std::unique_ptr<ByteSink> sink = createOutput(files, path, set, host);
   if (!sink) return RunOutcome::CreateFailed;
   host.log("Creating " + escapeMarkup(path));
   sink->write(reinterpret_cast<const uint8_t*>(text.data()), text.size());
@@ -96,11 +96,12 @@ void logFrameLines(const RunState& state, Console& console) {
 
 RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, const RunSettings& settings,
                    OutputSet& outputs) {
-  host.log("Opening file " + escapeMarkup(namePart(set.firstPath)));
+  host.log(openingLine(set, false));
   host.status("Opening", 0);
   FileSystem& files = *settings.files;
-  std::unique_ptr<ByteSource> source = openInput(files, set.firstPath, host);
-  if (!source) return RunOutcome::OpenFailed;
+  RunOutcome failure = RunOutcome::OpenFailed;
+  std::unique_ptr<ExtentSource> source = openPass(files, set.passes.front(), host, &failure);
+  if (!source) return failure;
   host.log(fileSizeLine(source->size()));
 
   const std::string prefix = outputPrefix(settings.outputFolder, set);
@@ -117,7 +118,7 @@ RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, const Run
     }
     const std::string name = streamFileName(prefix, fileLabel(state, settings, slot, number),
                                             extensionOf(slot.family, settings));
-    auto sink = createOutput(files, name, set.firstPath, set.secondFile, host);
+    auto sink = createOutput(files, name, set, host);
     if (!sink) return RunOutcome::CreateFailed;
     if (slot.family == Family::Subpicture) {
       outputs.add(slot, std::make_unique<SupRecordOutput>(std::move(sink), state.firstPtsMin));
@@ -135,11 +136,16 @@ RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, const Run
     return RunOutcome::NothingToWrite;
   }
 
-  if (settings.writeChapters && !settings.chapters.empty() &&
-      settings.chaptersSource == settings.inputPath) {
+  // A title's own chapters, or those a playlist reading chose for this input.
+  const std::vector<Chapter> none;
+  const std::vector<Chapter>& chapters = settings.title ? settings.title->chapters
+                                         : settings.chaptersSource == settings.inputPath
+                                             ? settings.chapters
+                                             : none;
+  if (settings.writeChapters && !chapters.empty()) {
     const std::pair<const char*, std::string> chapterFiles[] = {
-        {".chapters.txt", simpleChapterText(settings.chapters)},
-        {".chapters.xml", matroskaChapterXml(settings.chapters)}};
+        {".chapters.txt", simpleChapterText(chapters)},
+        {".chapters.xml", matroskaChapterXml(chapters)}};
     for (const auto& [suffix, text] : chapterFiles) {
       const RunOutcome written = writeTextFile(files, prefix + suffix, text, set, host);
       if (written != RunOutcome::Done) return written;
@@ -147,7 +153,7 @@ RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, const Run
     }
   }
 
-  host.status("Demuxing " + namePart(set.firstPath), 0);
+  host.status("Demuxing " + set.passes.front().firstName(), 0);
   return walkSet(state, host, set, files, std::move(source), WalkMode::Demux, "Demuxing");
 }
 
@@ -157,7 +163,7 @@ RunOutcome demuxRun(RunState& state, RunHost& host, const RunSettings& settings)
   host.runStarting(RunKind::Demux);
   state.frameCount.fill(0);
   state.sourcePath = settings.inputPath;
-  const FileSet set = prepareFileSet(settings.inputPath, state.Continue, *settings.files);
+  const FileSet set = runFileSet(settings, state.Continue);
   state.baseName = set.baseName;
   state.secondFile = set.secondFile;
   state.written = {};

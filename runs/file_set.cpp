@@ -1,5 +1,6 @@
 #include "runs/file_set.h"
 
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <system_error>
@@ -59,9 +60,27 @@ std::string CutExt(const std::string& name) {
   return name.substr(0, dot);
 }
 
+std::optional<int> titleSetVobPart(const std::string& name) {
+  // V T S _ n n _ k . V O B
+  // 0 1 2 3 4 5 6 7 8 9 10 11
+  constexpr size_t kLength = 12;
+  constexpr size_t kPartDigit = 7;
+  if (name.size() != kLength) return std::nullopt;
+  const auto digit = [&](size_t at) { return std::isdigit(static_cast<unsigned char>(name[at])); };
+  std::string upper = name;
+  for (char& c : upper)
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (upper.compare(0, 4, "VTS_") != 0 || !digit(4) || !digit(5) || upper[6] != '_' ||
+      !digit(kPartDigit) || upper.compare(8, 4, ".VOB") != 0) {
+    return std::nullopt;
+  }
+  return name[kPartDigit] - '0';
+}
+
 std::string getsecond(const std::string& path, const FileSystem& files) {
   const std::string folder = folderPart(path);
   const std::string name = namePart(path);
+  if (titleSetVobPart(name)) return {};
   const size_t underscore = name.find('_');
   if (underscore == std::string::npos) return {};
   std::string candidate = name;
@@ -76,14 +95,73 @@ std::string getsecond(const std::string& path, const FileSystem& files) {
   return files.isFile(candidatePath) ? candidatePath : std::string();
 }
 
+std::string FilePass::firstName() const {
+  return extents.empty() ? std::string() : namePart(extents.front().path);
+}
+
+std::vector<std::string> FileSet::inputs() const {
+  std::vector<std::string> paths;
+  for (const FilePass& pass : passes) {
+    for (const FileExtent& extent : pass.extents) {
+      if (std::find(paths.begin(), paths.end(), extent.path) == paths.end())
+        paths.push_back(extent.path);
+    }
+  }
+  return paths;
+}
+
+namespace {
+
+// A title set's VOB parts after the input's, as far as they exist: VTS_01_1.VOB is followed by
+// VTS_01_2.VOB, then VTS_01_3.VOB, the name written as the input writes it.
+void continueVobParts(const std::string& inputPath, int part, const FileSystem& files,
+                      FileSet& set) {
+  constexpr size_t kPartDigit = 7;
+  const std::string folder = folderPart(inputPath);
+  std::string name = namePart(inputPath);
+  FilePass& pass = set.passes.front();
+  int last = part;
+  for (int next = part + 1; next <= 9; ++next) {
+    name[kPartDigit] = static_cast<char>('0' + next);
+    if (!files.isFile(folder + name)) break;
+    pass.extents.push_back({folder + name, 0, 0});
+    last = next;
+  }
+  if (last == part) return;
+  // VTS_01 for the title VOBs from their first part, VTS_01_2-3 from a later one.
+  set.baseName = name.substr(0, 6);
+  if (part > 1) set.baseName += "_" + std::to_string(part) + "-" + std::to_string(last);
+}
+
+}  // namespace
+
 FileSet prepareFileSet(const std::string& inputPath, bool continueOn, const FileSystem& files) {
   FileSet set;
   set.firstPath = inputPath;
   set.baseName = CutExt(namePart(inputPath));
-  if (continueOn) {
-    set.secondFile = getsecond(inputPath, files);
-    if (!set.secondFile.empty()) set.baseName += "_" + CutExt(namePart(set.secondFile));
+  set.passes.push_back({{{inputPath, 0, 0}}, true});
+  if (!continueOn) return set;
+  if (const std::optional<int> part = titleSetVobPart(namePart(inputPath))) {
+    // The menu VOB (part 0) stands alone.
+    if (*part > 0) continueVobParts(inputPath, *part, files, set);
+    return set;
   }
+  set.secondFile = getsecond(inputPath, files);
+  if (!set.secondFile.empty()) {
+    set.baseName += "_" + CutExt(namePart(set.secondFile));
+    set.passes.push_back({{{set.secondFile, 0, 0}}, true});
+  }
+  return set;
+}
+
+FileSet titleFileSet(const Title& title) {
+  FileSet set;
+  set.firstPath = title.extents.empty() ? std::string() : title.extents.front().path;
+  set.baseName = cleanNamePart(title.baseName);
+  if (set.baseName.empty()) set.baseName = "TITLE_" + std::to_string(title.number);
+  if (title.angle != 1) set.baseName += "_ANGLE_" + std::to_string(title.angle);
+  set.passes.push_back({title.extents, false});
+  set.titleNumber = title.number;
   return set;
 }
 

@@ -1,9 +1,13 @@
-// File sets of one or two files, base names, output prefixes and stream labels.
+// File sets (what each pass of a run walks), base names, output prefixes and stream labels.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "disc/title.h"
+#include "engine/file_extent.h"
 #include "engine/file_kinds.h"
 #include "engine/file_system.h"
 #include "engine/run_state.h"
@@ -21,10 +25,18 @@ std::string namePart(const std::string& path);
 /// MOVIE, .EVO gives the empty text.
 std::string CutExt(const std::string& name);
 
+/// The part number k of a DVD-Video title set's VOB file named VTS_nn_k.VOB (nn two digits,
+/// k one digit, letters in either case): 0 for the menu VOB, 1 to 9 for the title VOBs;
+/// nothing for any other name. `name` is a name part, without folders.
+std::optional<int> titleSetVobPart(const std::string& name);
+
 /// The second file of the set that begins with path, or empty. Looks at the first "_" of the
 /// name only: the digit after it (0 to 8) is advanced by one, or else the digit before it;
 /// FEATURE_1.EVO gives FEATURE_2.EVO, PART1_A.EVO gives PART2_A.EVO. The candidate must
-/// exist in the same folder; nothing else is touched.
+/// exist in the same folder; nothing else is touched. A DVD title set's VOB file
+/// (titleSetVobPart) has no second file: its title VOBs are one file cut in parts, which
+/// prepareFileSet continues within the first pass, and the digit after its first "_" would
+/// name another title set (VTS_01_1.VOB is not followed by VTS_11_1.VOB).
 std::string getsecond(const std::string& path, const FileSystem& files = realFileSystem());
 
 /// The name of an HD DVD's playlist file.
@@ -40,16 +52,49 @@ std::string discSourceFolder(const std::string& playlistFolder);
 /// HVDVD_TS folder, or empty when the input does not lie in one.
 std::string discPlaylistPath(const std::string& inputPath);
 
-/// The file set of a run, formed at its start.
-struct FileSet {
-  std::string firstPath;   ///< the chosen input
-  std::string secondFile;  ///< the second file's path, or empty
-  std::string baseName;    ///< FEATURE_1, or FEATURE_1_FEATURE_2 for a two-file set
+/// What one pass of a run walks: byte ranges of files read in order as one source, so that
+/// a pack cut between two files or two ranges is read whole. The walker's registry and the
+/// details shown are reset at the start of each pass.
+struct FilePass {
+  std::vector<FileExtent> extents;
+  /// The extents are whole files whose lengths are taken when the pass is opened (their
+  /// lengths here are 0): a set is formed before its files are read, and a file is read as
+  /// long as it is then.
+  bool wholeFiles = false;
+  /// The name part of the pass's first file, as the console and the status show it.
+  std::string firstName() const;
 };
 
-/// Forms the set of the chosen input; looks for a second file only when continueOn is set.
+/// The file set of a run, formed at its start: what each of its passes walks, and the name
+/// its outputs are given.
+struct FileSet {
+  std::string firstPath;   ///< the first file read: the chosen input, or a title's first VOB
+  std::string secondFile;  ///< the file of the second pass (FEATURE_2.EVO), or empty
+  /// FEATURE_1, FEATURE_1_FEATURE_2 for a two-pass set, VTS_01 for a DVD title set's VOB
+  /// files from VTS_01_1.VOB on, VTS_01_TITLE_1 for a DVD title.
+  std::string baseName;
+  /// The passes in order: one, or two for an HD DVD set whose second file is walked after the
+  /// registry is reset. Never empty once formed.
+  std::vector<FilePass> passes;
+  /// The DVD title the set plays (its number on the disc), or 0 for a set of files.
+  int titleNumber = 0;
+  /// Every file the set reads, each once, in the order first read.
+  std::vector<std::string> inputs() const;
+};
+
+/// Forms the set of the chosen input. Without continueOn the input alone is one pass. With
+/// continueOn, a DVD title set's VOB file VTS_nn_k.VOB (k from 1) continues in the same pass
+/// over VTS_nn_k+1.VOB ... VTS_nn_9.VOB as far as they exist, written in the input's case
+/// (base name VTS_nn from part 1, VTS_nn_k-m from a later part k to the last part m, the
+/// input's own name when no part follows); any other input is followed by the second file
+/// of its set (getsecond) as a second pass.
 FileSet prepareFileSet(const std::string& inputPath, bool continueOn,
                        const FileSystem& files = realFileSystem());
+
+/// The set of a disc title: one pass over its extents in play order, named by the title's
+/// base name (made fit for a file name; "_ANGLE_k" added for an angle other than 1). The
+/// outputs go beside the title's first file unless an output folder is given.
+FileSet titleFileSet(const Title& title);
 
 /// The common beginning of every output name: the output folder, a separator and the base
 /// name. An empty folder means the input file's own folder.

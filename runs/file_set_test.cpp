@@ -4,6 +4,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <vector>
 
 #include "testing/temp_folder.h"
 
@@ -46,7 +48,8 @@ TEST(FileSet, GetsecondCandidates) {
       {"FEATURE_10.EVO", "FEATURE_20.EVO"},
       {"PART1_A.EVO", "PART2_A.EVO"},
       {"PART1_9.EVO", "PART2_9.EVO"},
-      {"VTS_01_1.VOB", "VTS_11_1.VOB"},
+      // A DVD title set's VOB has no second file: VTS_11_1.VOB is another title set's.
+      {"VTS_01_1.VOB", ""},
       {"A_B_1.EVO", ""},
       {"MOVIE.EVO", ""},
       {"_1.EVO", "_2.EVO"},
@@ -60,6 +63,102 @@ TEST(FileSet, GetsecondCandidates) {
     const std::string candidate = folder.file(c.candidate);
     EXPECT_EQ(getsecond(chosen), candidate) << c.chosen;
   }
+}
+
+TEST(FileSet, TitleSetVobNames) {
+  const std::pair<const char*, std::optional<int>> cases[] = {
+      {"VTS_01_1.VOB", 1},  {"vts_12_9.vob", 9},           {"Vts_01_0.Vob", 0},
+      {"VTS_1_1.VOB", {}},  {"VTS_01_10.VOB", {}},         {"VTS_01_1.EVO", {}},
+      {"VIDEO_TS.VOB", {}}, {"XTS_01_1.VOB", {}},          {"VTS_0A_1.VOB", {}},
+      {"VTS-01_1.VOB", {}}, {"/VIDEO_TS/VTS_01_1.VOB", {}}};  // a name part only
+  for (const auto& [name, part] : cases)
+    EXPECT_EQ(titleSetVobPart(name), part) << name;
+}
+
+// A title set's VOB files continue in the first pass as far as they exist; every other set
+// keeps its second pass.
+TEST(FileSet, TitleSetVobsContinueInOnePass) {
+  struct Case {
+    std::vector<const char*> files;  // the first is the chosen input
+    bool continueOn;
+    std::vector<const char*> firstPass;
+    const char* baseName;
+    const char* secondPass;  // empty: none
+  };
+  const Case cases[] = {
+      {{"VTS_01_1.VOB", "VTS_01_2.VOB", "VTS_01_3.VOB", "VTS_11_1.VOB", "VTS_02_1.VOB"},
+       true,
+       {"VTS_01_1.VOB", "VTS_01_2.VOB", "VTS_01_3.VOB"},
+       "VTS_01",
+       ""},
+      {{"vts_03_1.vob", "vts_03_2.vob"}, true, {"vts_03_1.vob", "vts_03_2.vob"}, "vts_03", ""},
+      {{"VTS_01_1.VOB", "VTS_01_2.VOB", "VTS_01_4.VOB"},
+       true,
+       {"VTS_01_1.VOB", "VTS_01_2.VOB"},
+       "VTS_01",
+       ""},
+      {{"VTS_01_2.VOB", "VTS_01_1.VOB", "VTS_01_3.VOB", "VTS_01_4.VOB"},
+       true,
+       {"VTS_01_2.VOB", "VTS_01_3.VOB", "VTS_01_4.VOB"},
+       "VTS_01_2-4",
+       ""},
+      {{"VTS_01_1.VOB", "VTS_11_1.VOB"}, true, {"VTS_01_1.VOB"}, "VTS_01_1", ""},
+      {{"VTS_01_0.VOB", "VTS_01_1.VOB"}, true, {"VTS_01_0.VOB"}, "VTS_01_0", ""},
+      {{"VTS_01_8.VOB", "VTS_01_9.VOB"}, true, {"VTS_01_8.VOB", "VTS_01_9.VOB"}, "VTS_01_8-9", ""},
+      {{"VTS_01_1.VOB", "VTS_01_2.VOB"}, false, {"VTS_01_1.VOB"}, "VTS_01_1", ""},
+      {{"FEATURE_1.EVO", "FEATURE_2.EVO"},
+       true,
+       {"FEATURE_1.EVO"},
+       "FEATURE_1_FEATURE_2",
+       "FEATURE_2.EVO"},
+      {{"MOVIE_1.VOB", "MOVIE_2.VOB"}, true, {"MOVIE_1.VOB"}, "MOVIE_1_MOVIE_2", "MOVIE_2.VOB"},
+  };
+  for (const Case& c : cases) {
+    TempFolder folder;
+    for (const char* name : c.files)
+      folder.file(name);
+    const FileSet set = prepareFileSet(folder.file(c.files[0], false), c.continueOn);
+    SCOPED_TRACE(c.files[0] + std::string(c.continueOn ? " continued" : " alone"));
+    ASSERT_EQ(set.passes.size(), *c.secondPass ? 2u : 1u);
+    std::vector<FileExtent> expected;
+    for (const char* name : c.firstPass)
+      expected.push_back({folder.file(name, false), 0, 0});
+    EXPECT_EQ(set.passes[0].extents, expected);
+    EXPECT_TRUE(set.passes[0].wholeFiles);
+    EXPECT_EQ(set.baseName, c.baseName);
+    EXPECT_EQ(set.firstPath, folder.file(c.files[0], false));
+    EXPECT_EQ(set.titleNumber, 0);
+    if (*c.secondPass) {
+      EXPECT_EQ(set.secondFile, folder.file(c.secondPass, false));
+      EXPECT_EQ(set.passes[1].extents,
+                (std::vector<FileExtent>{{folder.file(c.secondPass, false), 0, 0}}));
+    } else {
+      EXPECT_EQ(set.secondFile, "");
+    }
+  }
+}
+
+TEST(FileSet, ATitleIsOnePassOverItsExtentsInPlayOrder) {
+  Title title;
+  title.number = 2;
+  title.baseName = "VTS_01_TITLE_2";
+  title.extents = {{"/d/VIDEO_TS/VTS_01_2.VOB", 4096, 2048},
+                   {"/d/VIDEO_TS/VTS_01_1.VOB", 0, 8192},
+                   {"/d/VIDEO_TS/VTS_01_2.VOB", 0, 2048}};
+  FileSet set = titleFileSet(title);
+  ASSERT_EQ(set.passes.size(), 1u);
+  EXPECT_EQ(set.passes[0].extents, title.extents);
+  EXPECT_FALSE(set.passes[0].wholeFiles);
+  EXPECT_EQ(set.titleNumber, 2);
+  EXPECT_EQ(set.secondFile, "");
+  EXPECT_EQ(set.inputs(),
+            (std::vector<std::string>{"/d/VIDEO_TS/VTS_01_2.VOB", "/d/VIDEO_TS/VTS_01_1.VOB"}));
+  EXPECT_EQ(outputPrefix("", set), "/d/VIDEO_TS/VTS_01_TITLE_2");
+  EXPECT_EQ(outputPrefix("/out", set), "/out/VTS_01_TITLE_2");
+  title.angle = 3;
+  EXPECT_EQ(titleFileSet(title).baseName, "VTS_01_TITLE_2_ANGLE_3");
+  title.baseName = "../x";  // names from outside stay inside the output folder
+  EXPECT_EQ(outputPrefix("/out", titleFileSet(title)), "/out/.__x_ANGLE_3");
 }
 
 TEST(FileSet, BaseNameOfTheSet) {
@@ -77,7 +176,8 @@ TEST(FileSet, BaseNameOfTheSet) {
 }
 
 TEST(FileSet, OutputNames) {
-  FileSet set{"/in/HVDVD_TS/FEATURE_1.EVO", "/in/HVDVD_TS/FEATURE_2.EVO", "FEATURE_1_FEATURE_2"};
+  FileSet set{
+      "/in/HVDVD_TS/FEATURE_1.EVO", "/in/HVDVD_TS/FEATURE_2.EVO", "FEATURE_1_FEATURE_2", {}};
   EXPECT_EQ(outputPrefix("/out", set), "/out/FEATURE_1_FEATURE_2");
   EXPECT_EQ(outputPrefix("/out/", set), "/out/FEATURE_1_FEATURE_2");
   EXPECT_EQ(outputPrefix("", set), "/in/HVDVD_TS/FEATURE_1_FEATURE_2");

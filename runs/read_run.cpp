@@ -1,6 +1,7 @@
 #include "runs/read_run.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "engine/walker.h"
@@ -41,13 +42,25 @@ void logFrameReport(RunState& state, Console& console) {
   if (state.frameCount[0] + state.frameCount[1] > 0) console.log("");
 }
 
+// A DVD title's streams carry the language its IFO gives them in their labels
+// (DD.stream.00.en). A stream is found by its identifier in the registry: one whose
+// identifier's low bits name a slot another stream holds sits in the next free one.
+void addTitleLanguages(RunState& state, const Title& title) {
+  for (const TitleStream& stream : title.streams) {
+    if (stream.id < 0 || stream.language.empty()) continue;
+    const std::optional<Slot> slot = state.slotHolding(stream.family, stream.id);
+    if (!slot) continue;
+    state.streamLabel[slotNumber(*slot)] += "." + stream.language;
+  }
+}
+
 // The scan of the set, from "Opening file" on. Returns how it ended; the sources are closed.
 RunOutcome scanSet(RunState& state, RunHost& host, const FileSet& set, FileSystem& files) {
-  const std::string firstName = namePart(set.firstPath);
-  host.log("Opening file [b]" + escapeMarkup(firstName) + "[/b]");
-  std::unique_ptr<ByteSource> source = openInput(files, set.firstPath, host);
-  if (!source) return RunOutcome::OpenFailed;
-  host.status("Reading " + firstName + " ", 0);
+  host.log(openingLine(set, true));
+  RunOutcome failure = RunOutcome::OpenFailed;
+  std::unique_ptr<ExtentSource> source = openPass(files, set.passes.front(), host, &failure);
+  if (!source) return failure;
+  host.status("Reading " + set.passes.front().firstName() + " ", 0);
   host.log(fileSizeLine(source->size()));
   return walkSet(state, host, set, files, std::move(source), WalkMode::Scan, "Reading");
 }
@@ -63,7 +76,7 @@ RunOutcome readRun(RunState& state, RunHost& host, const RunSettings& settings) 
   state.firstPtsMin = 0xFFFFFFFF;
   state.resetTimes();
   state.sourcePath = settings.inputPath;
-  const FileSet set = prepareFileSet(settings.inputPath, state.Continue, *settings.files);
+  const FileSet set = runFileSet(settings, state.Continue);
   state.baseName = set.baseName;
   state.secondFile = set.secondFile;
 
@@ -74,6 +87,7 @@ RunOutcome readRun(RunState& state, RunHost& host, const RunSettings& settings) 
     return outcome;
   }
   fillSelection(state);
+  if (settings.title) addTitleLanguages(state, *settings.title);
   host.selectionChanged();
   logDone(host);
   logFrameReport(state, host);

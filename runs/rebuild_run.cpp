@@ -11,60 +11,39 @@ namespace korvell {
 
 namespace {
 
-// Runs the pass over the current source and turns its end into the run's outcome.
-RunOutcome rebuildFile(RunState& state, RunHost& host, ByteSink& out, const std::string& path) {
-  const Status pass = Rebuild(state, host, out, namePart(path));
-  if (pass.code() == Status::Code::ReadFailed) {
-    reportFailure(path, pass, host);
-    return RunOutcome::ReadFailed;
-  }
-  // A write failure is reported once, when the output is closed.
-  if (!pass.ok()) return RunOutcome::WriteFailed;
-  return state.stopRequested() ? RunOutcome::Cancelled : RunOutcome::Done;
-}
-
 RunOutcome rebuildSet(RunState& state, RunHost& host, const FileSet& set, FileSystem& files,
                       const std::string& outputPath, std::unique_ptr<ByteSink>& out) {
-  const std::string firstName = namePart(set.firstPath);
-  host.log("Opening file " + escapeMarkup(firstName));
+  host.log(openingLine(set, false));
   host.status("Opening", 0);
-  std::unique_ptr<ByteSource> source = openInput(files, set.firstPath, host);
-  if (!source) return RunOutcome::OpenFailed;
+  RunOutcome failure = RunOutcome::OpenFailed;
+  std::unique_ptr<ExtentSource> source = openPass(files, set.passes.front(), host, &failure);
+  if (!source) return failure;
   host.log(fileSizeLine(source->size()));
-  out = createOutput(files, outputPath, set.firstPath, set.secondFile, host);
+  out = createOutput(files, outputPath, set, host);
   if (!out) return RunOutcome::CreateFailed;
   state.written.others.push_back(outputPath);
   host.log("Creating " + escapeMarkup(outputPath));
 
-  host.status("Rebuilding " + firstName, 0);
-  state.source = source.get();
-  RunOutcome outcome = rebuildFile(state, host, *out, set.firstPath);
-  state.source = nullptr;
-  if (outcome == RunOutcome::Done && state.Continue && !set.secondFile.empty()) {
-    source.reset();
-    source = openInput(files, set.secondFile, host);
-    if (!source) return RunOutcome::OpenFailed;
-    const std::string secondName = namePart(set.secondFile);
-    host.log("Continue on " + escapeMarkup(secondName));
-    host.status("Rebuilding " + secondName, 0);
-    state.source = source.get();
-    outcome = rebuildFile(state, host, *out, set.secondFile);
-    state.source = nullptr;
-  }
-  return outcome;
+  host.status("Rebuilding " + set.passes.front().firstName(), 0);
+  // A write failure comes back as WriteFailed and is reported once, when the output is closed.
+  return walkPasses(state, host, set, files, std::move(source), "Rebuilding",
+                    [&](size_t index, ExtentSource&) {
+                      return Rebuild(state, host, *out, set.passes[index].firstName());
+                    });
 }
 
 }  // namespace
 
 std::string rebuiltFileName(const std::string& outputFolder, const FileSet& set) {
-  return outputPrefix(outputFolder, set) + ".rebuilt.EVO";
+  // A DVD title's cells make a DVD program stream.
+  return outputPrefix(outputFolder, set) + (set.titleNumber != 0 ? ".rebuilt.VOB" : ".rebuilt.EVO");
 }
 
 RunOutcome rebuildRun(RunState& state, RunHost& host, const RunSettings& settings) {
   host.runStarting(RunKind::Rebuild);
   state.resetRenumbering();
   state.sourcePath = settings.inputPath;
-  const FileSet set = prepareFileSet(settings.inputPath, state.Continue, *settings.files);
+  const FileSet set = runFileSet(settings, state.Continue);
   state.baseName = set.baseName;
   state.secondFile = set.secondFile;
   state.written = {};

@@ -11,16 +11,17 @@
 namespace korvell {
 
 /// The rebuilt file of a set: the output prefix followed by ".rebuilt.EVO", whatever the
-/// input's extension.
+/// input's extension, or by ".rebuilt.VOB" for a DVD title (a program stream of its cells).
 std::string rebuiltFileName(const std::string& outputFolder, const FileSet& set);
 
 /// Creates the rebuilt file anew (replacing an earlier one), runs the rebuild pass over the
-/// chosen file and, while state.Continue is on and the pass was not stopped, over the
-/// second file of its set into the same output, then closes every file, also after a cancel
-/// or a failure. Relies on the registry and selection of the last Read run; renumbering
-/// starts afresh at each run and carries over from the first file to the second. A finished
-/// or cancelled run ends with "Done."; a failed one does not (it logs its message instead).
-/// A partial output stays on disk.
+/// first pass of the run's set (runFileSet: the chosen title's cells, or the chosen file) and,
+/// while state.Continue is on and the pass was not stopped, over the second file of its set
+/// into the same output, then closes every file, also after a cancel or a failure. Nothing
+/// is created when the input cannot be opened. Relies on the registry and selection of the last
+/// Read run; renumbering starts afresh at each run and carries over from the first file to the
+/// second. A finished or cancelled run ends with "Done."; a failed one does not (it logs its
+/// message instead). A partial output stays on disk.
 RunOutcome rebuildRun(RunState& state, RunHost& host, const RunSettings& settings);
 
 }  // namespace korvell

@@ -37,13 +37,15 @@ struct RunSettings {
   /// Demux: the chapters of the title a playlist reading selected for the input
   /// `chaptersSource`. When there are any, that input is this run's input and writeChapters is
   /// on, the run also writes PREFIX.chapters.txt and PREFIX.chapters.xml; the chapters of a
-  /// title read for another input are never written.
+  /// title read for another input are never written. A run on a disc title writes that
+  /// title's chapters instead.
   std::vector<Chapter> chapters;
   std::string chaptersSource;
   bool writeChapters = true;
   /// The disc title the run works on, when one was chosen (a DVD title from the IFO): the runs
-  /// walk its extents, name their files by its base name and take its streams' languages,
-  /// its chapters and its subpicture palette. Empty: the input file and its set.
+  /// walk its extents as one pass (Continue does not apply), name their files by its base
+  /// name, label its streams with their languages (Read), write its chapters (Demux) and
+  /// give its palette to the subpicture outputs. Empty: the input file and its set.
   std::optional<Title> title;
   /// Where the run opens and creates its files.
   FileSystem* files = &realFileSystem();

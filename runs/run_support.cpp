@@ -1,5 +1,6 @@
 #include "runs/run_support.h"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <system_error>
@@ -9,10 +10,13 @@
 
 namespace korvell {
 
-std::unique_ptr<ByteSink> createOutput(FileSystem& files, const std::string& path,
-                                       const std::string& firstInput,
-                                       const std::string& secondInput, Console& console) {
-  if (files.sameFile(path, firstInput) || files.sameFile(path, secondInput)) {
+namespace {
+
+std::unique_ptr<ByteSink> createOutputBeside(FileSystem& files, const std::string& path,
+                                             const std::vector<std::string>& inputs,
+                                             Console& console) {
+  for (const std::string& input : inputs) {
+    if (!files.sameFile(path, input)) continue;
     reportFailure(path,
                   Status::failure(Status::Code::CreateFailed, "It is an input file of this run."),
                   console);
@@ -24,41 +28,131 @@ std::unique_ptr<ByteSink> createOutput(FileSystem& files, const std::string& pat
   return created.ok() ? std::move(sink) : nullptr;
 }
 
-RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, FileSystem& files,
-                   std::unique_ptr<ByteSource> first, WalkMode mode, const std::string& verb) {
-  std::unique_ptr<ByteSource> source = std::move(first);
-  state.source = source.get();
-  if (mode == WalkMode::Scan) state.scannedFiles.push_back({set.firstPath, source->size()});
-  Status read = demux(state, host, mode);
-  if (mode == WalkMode::Scan) {
-    state.scannedFiles.back().fastCheckStopped = state.stopReason == StopReason::FastCheckLimit;
+RunOutcome outcomeOf(const Status& failure) {
+  return failure.code() == Status::Code::OpenFailed ? RunOutcome::OpenFailed
+                                                    : RunOutcome::ReadFailed;
+}
+
+// "A, B and C".
+std::string listed(const std::vector<std::string>& names) {
+  std::string text;
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) text += i + 1 == names.size() ? " and " : ", ";
+    text += names[i];
   }
-  std::string readPath = set.firstPath;
-  // A failed sink write stops the pass as a cancel does: no second file then either.
-  if (read.ok() && state.Continue && !state.stopRequested() && !set.secondFile.empty()) {
-    state.source = nullptr;
-    source = openInput(files, set.secondFile, host);
-    if (!source) return RunOutcome::OpenFailed;
-    const std::string secondName = namePart(set.secondFile);
-    host.log("Continue on " + escapeMarkup(secondName));
-    host.status(verb + " " + secondName, 0);
-    state.source = source.get();
-    if (mode == WalkMode::Scan) state.scannedFiles.push_back({set.secondFile, source->size()});
-    read = demux(state, host, mode);
-    if (mode == WalkMode::Scan) {
-      state.scannedFiles.back().fastCheckStopped = state.stopReason == StopReason::FastCheckLimit;
+  return text;
+}
+
+}  // namespace
+
+std::unique_ptr<ByteSink> createOutput(FileSystem& files, const std::string& path,
+                                       const std::string& firstInput,
+                                       const std::string& secondInput, Console& console) {
+  return createOutputBeside(files, path, {firstInput, secondInput}, console);
+}
+
+std::unique_ptr<ByteSink> createOutput(FileSystem& files, const std::string& path,
+                                       const FileSet& set, Console& console) {
+  return createOutputBeside(files, path, set.inputs(), console);
+}
+
+FileSet runFileSet(const RunSettings& settings, bool continueOn) {
+  if (settings.title) return titleFileSet(*settings.title);
+  return prepareFileSet(settings.inputPath, continueOn, *settings.files);
+}
+
+std::string openingLine(const FileSet& set, bool bold) {
+  const auto shown = [bold](const std::string& text) {
+    return bold ? "[b]" + escapeMarkup(text) + "[/b]" : escapeMarkup(text);
+  };
+  if (set.titleNumber == 0) return "Opening file " + shown(namePart(set.firstPath));
+  std::vector<std::string> names;
+  for (const std::string& path : set.inputs())
+    names.push_back(escapeMarkup(namePart(path)));
+  return "Opening title " + shown(set.baseName) + " in " + listed(names);
+}
+
+std::unique_ptr<ExtentSource> openPass(FileSystem& files, const FilePass& pass, Console& console,
+                                       RunOutcome* failure) {
+  std::vector<FileExtent> extents = pass.extents;
+  if (pass.wholeFiles) {
+    for (FileExtent& extent : extents) {
+      std::unique_ptr<ByteSource> file;
+      const Status opened = files.openForReading(extent.path, &file);
+      if (!opened.ok()) {
+        reportFailure(extent.path, opened, console);
+        *failure = RunOutcome::OpenFailed;
+        return nullptr;
+      }
+      extent.offset = 0;
+      extent.length = file->size();
     }
-    readPath = set.secondFile;
   }
-  state.source = nullptr;
-  if (!read.ok()) {
-    reportFailure(readPath, read, host);
-    return RunOutcome::ReadFailed;
+  std::unique_ptr<ExtentSource> source;
+  std::string failedPath;
+  const Status opened = ExtentSource::open(files, std::move(extents), &source, &failedPath);
+  if (!opened.ok()) {
+    reportFailure(failedPath, opened, console);
+    *failure = outcomeOf(opened);
+    return nullptr;
+  }
+  if (pass.wholeFiles && pass.extents.size() > 1) {
+    std::vector<std::string> later;
+    for (size_t i = 1; i < pass.extents.size(); ++i)
+      later.push_back(escapeMarkup(namePart(pass.extents[i].path)));
+    console.log(escapeMarkup(pass.firstName()) + " goes on in " + listed(later) +
+                ": they are read as one file.");
+  }
+  return source;
+}
+
+RunOutcome walkPasses(RunState& state, RunHost& host, const FileSet& set, FileSystem& files,
+                      std::unique_ptr<ExtentSource> first, const std::string& verb,
+                      const std::function<Status(size_t pass, ExtentSource& source)>& pass) {
+  std::unique_ptr<ExtentSource> source = std::move(first);
+  Status walked;
+  for (size_t index = 0; index < set.passes.size(); ++index) {
+    if (index > 0) {
+      // A failed sink write stops the pass as a cancel does: no next pass then either.
+      if (!state.Continue || state.stopRequested()) break;
+      source.reset();
+      RunOutcome failure = RunOutcome::OpenFailed;
+      source = openPass(files, set.passes[index], host, &failure);
+      if (!source) return failure;
+      const std::string name = set.passes[index].firstName();
+      host.log("Continue on " + escapeMarkup(name));
+      host.status(verb + " " + name, 0);
+    }
+    state.source = source.get();
+    walked = pass(index, *source);
+    state.source = nullptr;
+    if (!walked.ok()) break;
+  }
+  if (walked.code() == Status::Code::WriteFailed) return RunOutcome::WriteFailed;
+  if (!walked.ok()) {
+    reportFailure(source->failedPath(), walked, host);
+    return outcomeOf(walked);
   }
   // The fast check ends a scan early by design: the run is done, and the files say where it
   // stopped.
   const bool cancelled = state.stopRequested() && state.stopReason != StopReason::FastCheckLimit;
   return cancelled ? RunOutcome::Cancelled : RunOutcome::Done;
+}
+
+RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, FileSystem& files,
+                   std::unique_ptr<ExtentSource> first, WalkMode mode, const std::string& verb) {
+  return walkPasses(
+      state, host, set, files, std::move(first), verb, [&](size_t index, ExtentSource& source) {
+        if (mode == WalkMode::Scan) {
+          state.scannedFiles.push_back({set.passes[index].extents.front().path, source.size()});
+        }
+        const Status read = demux(state, host, mode);
+        if (mode == WalkMode::Scan) {
+          state.scannedFiles.back().fastCheckStopped =
+              state.stopReason == StopReason::FastCheckLimit;
+        }
+        return read;
+      });
 }
 
 std::string fileSizeLine(uint64_t bytes) {

@@ -3,11 +3,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "engine/byte_io.h"
+#include "engine/extent_source.h"
 #include "engine/file_messages.h"
 #include "engine/file_system.h"
 #include "engine/run_state.h"
@@ -25,13 +27,39 @@ namespace korvell {
 std::unique_ptr<ByteSink> createOutput(FileSystem& files, const std::string& path,
                                        const std::string& firstInput,
                                        const std::string& secondInput, Console& console);
+/// The same, refusing every file the set reads.
+std::unique_ptr<ByteSink> createOutput(FileSystem& files, const std::string& path,
+                                       const FileSet& set, Console& console);
 
-/// Walks the open first file of the set (the caller has shown its status) and then, while
-/// state.Continue is on and the pass was not stopped, the second file: "Continue on <name>",
-/// status panel 0 `verb` + " " + name, and a second pass in the same mode. Closes the
-/// sources. Returns Done, Cancelled, or OpenFailed / ReadFailed after logging the failure.
+/// The set a run works on: the title's (titleFileSet) when settings.title holds one, else the
+/// input's (prepareFileSet, continued as continueOn says).
+FileSet runFileSet(const RunSettings& settings, bool continueOn);
+
+/// The run's first line: "Opening file NAME", or for a title "Opening title BASE in NAME,
+/// NAME"; the name in bold when `bold`.
+std::string openingLine(const FileSet& set, bool bold);
+
+/// Opens what a pass walks as one source. Whole files are measured first (each opened once).
+/// On failure logs it ("Cannot open file ...", or "Cannot read file ..." for a file that ends
+/// before its extent), sets *failure to OpenFailed or ReadFailed and returns null. After an
+/// opened pass of several whole files, logs that they are read as one file.
+std::unique_ptr<ExtentSource> openPass(FileSystem& files, const FilePass& pass, Console& console,
+                                       RunOutcome* failure);
+
+/// Walks the set's passes in order, the first already open in `first` (the caller has shown
+/// its status): `pass` walks state.source. While state.Continue is on and the last pass
+/// neither failed nor was stopped, each next pass is opened: "Continue on <name>", status
+/// panel 0 `verb` + " " + name. Closes the sources. Returns Done, Cancelled (stopped, but not
+/// by the fast check), WriteFailed when `pass` returned a write failure (not logged here),
+/// or OpenFailed / ReadFailed after logging the failure with the file it concerns.
+RunOutcome walkPasses(RunState& state, RunHost& host, const FileSet& set, FileSystem& files,
+                      std::unique_ptr<ExtentSource> first, const std::string& verb,
+                      const std::function<Status(size_t pass, ExtentSource& source)>& pass);
+
+/// walkPasses with the walker in `mode`; a Read run (Scan) records each pass in
+/// state.scannedFiles under its first file's path, with the size of the whole pass.
 RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, FileSystem& files,
-                   std::unique_ptr<ByteSource> first, WalkMode mode, const std::string& verb);
+                   std::unique_ptr<ExtentSource> first, WalkMode mode, const std::string& verb);
 
 /// "File size: 123 Mbytes."
 std::string fileSizeLine(uint64_t bytes);

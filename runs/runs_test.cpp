@@ -9,7 +9,9 @@
 
 #include "runs/demux_run.h"
 #include "runs/read_run.h"
+#include "runs/rebuild_run.h"
 #include "runs/run_support.h"
+#include "testing/memory_file_system.h"
 #include "testing/ps_writer.h"
 #include "testing/recording_host.h"
 #include "testing/temp_folder.h"
@@ -21,6 +23,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing::PsWriter;
 using testing::RecordingHost;
+using RunFunction = RunOutcome (*)(RunState&, RunHost&, const RunSettings&);
 
 std::vector<uint8_t> bytesOf(size_t n, uint8_t seed) {
   std::vector<uint8_t> v(n);
@@ -308,6 +311,217 @@ TEST_F(RunsTest, CancelAsksDuringDemuxOnly) {
   EXPECT_EQ(state_.stopReason, StopReason::UserCancel);
   EXPECT_EQ(host.questions.back(), "Are you sure to stop demuxing?");
   EXPECT_EQ(host.lines.back(), "Cancelled.");
+}
+
+// A DVD title set's VOB files cut at a pack boundary: one video picture's start code lies
+// half in VTS_01_1.VOB and half in VTS_01_2.VOB. VTS_11_1.VOB, another title set's film,
+// holds a stream of its own.
+class VobSetTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = folder_.path();
+    fs::create_directories(dir_ / "out");
+    PsWriter first, second, other;
+    first.packHeader().systemHeader(1, 1).fillPack();
+    // 00 00 01 00 is a picture: two in each packet, and the last packet of the first file ends
+    // with 00 00, whose 01 00 begins the first packet of the second.
+    std::vector<uint8_t> video = {0, 0, 1, 0, 0x11, 0x22, 0, 0, 1, 0, 0x33};
+    video.resize(500, 0x77);
+    std::vector<uint8_t> cutEnd = video;
+    cutEnd.insert(cutEnd.end(), {0, 0});
+    std::vector<uint8_t> cutStart = {1, 0, 0x44};
+    cutStart.resize(400, 0x66);
+    for (int i = 0; i < 3; ++i) {
+      const auto& piece = i == 2 ? cutEnd : video;
+      first.packHeader().pes(0xE0, piece, {.pts = 1000u + 3000u * i}).fillPack();
+      first.packHeader().privateStream1(0x80, bytesOf(300, static_cast<uint8_t>(i))).fillPack();
+      append(expectedVideo_, piece);
+      append(expectedAudio_, bytesOf(300, static_cast<uint8_t>(i)));
+    }
+    second.packHeader().pes(0xE0, cutStart, {.pts = 10000}).fillPack();
+    second.packHeader().privateStream1(0x80, bytesOf(300, 7)).fillPack();
+    append(expectedVideo_, cutStart);
+    append(expectedAudio_, bytesOf(300, 7));
+    other.packHeader().privateStream1(0x81, bytesOf(300, 9)).fillPack();
+    testing::writeFileBytes(dir_ / "VTS_01_1.VOB", first.bytes());
+    testing::writeFileBytes(dir_ / "VTS_01_2.VOB", second.bytes());
+    testing::writeFileBytes(dir_ / "VTS_11_1.VOB", other.bytes());
+    settings_.inputPath = (dir_ / "VTS_01_1.VOB").string();
+    settings_.outputFolder = (dir_ / "out").string();
+    state_.Details = false;
+  }
+  static void append(std::vector<uint8_t>& to, const std::vector<uint8_t>& bytes) {
+    to.insert(to.end(), bytes.begin(), bytes.end());
+  }
+
+  testing::TempFolder folder_;
+  fs::path dir_;
+  RunState state_;
+  RecordingHost host_;
+  RunSettings settings_;
+  std::vector<uint8_t> expectedVideo_;
+  std::vector<uint8_t> expectedAudio_;
+};
+
+TEST_F(VobSetTest, EveryRunWalksTheTitleSetsVobFilesAsOneFile) {
+  settings_.followOn = FollowOn::Demux;
+  ASSERT_EQ(readRun(state_, host_, settings_), RunOutcome::Done) << host_.transcript();
+  const std::string opening =
+      "Opening file [b]VTS_01_1.VOB[/b]\n"
+      "VTS_01_1.VOB goes on in VTS_01_2.VOB: they are read as one file.\n"
+      "File size: 0 Mbytes.\n"
+      "[b]MPEG-2[/b] video stream 0 found!\n"
+      "[b]Dolby Digital[/b] audio stream 0 found!\n"
+      "Done.\n"
+      "\n"
+      "7 frames count in video stream 0.\n";  // the picture cut in two counts once
+  EXPECT_TRUE(host_.transcript().starts_with(opening)) << host_.transcript();
+  EXPECT_EQ(host_.transcript().find("Continue on"), std::string::npos);
+  EXPECT_EQ(state_.baseName, "VTS_01");
+  ASSERT_EQ(state_.scannedFiles.size(), 1u);
+  EXPECT_EQ(state_.scannedFiles[0].size,
+            fs::file_size(dir_ / "VTS_01_1.VOB") + fs::file_size(dir_ / "VTS_01_2.VOB"));
+  EXPECT_FALSE(state_.foundInLastRead({Family::Audio, 1}));  // VTS_11_1.VOB was not read
+  const fs::path out = dir_ / "out";
+  EXPECT_TRUE(testing::readFileBytes(out / "VTS_01.MPEG-2.stream.0.mpv") == expectedVideo_);
+  EXPECT_TRUE(testing::readFileBytes(out / "VTS_01.DD.stream.00.mpa") == expectedAudio_);
+  EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 2);
+  // Without Continue the first file stands alone.
+  state_.Continue = false;
+  RecordingHost alone;
+  ASSERT_EQ(demuxRun(state_, alone, settings_), RunOutcome::Done);
+  EXPECT_EQ(alone.transcript().find("goes on"), std::string::npos);
+  EXPECT_TRUE(fs::exists(out / "VTS_01_1.MPEG-2.stream.0.mpv"));
+}
+
+TEST_F(VobSetTest, APartThatCannotBeOpenedEndsEveryRunBeforeAnyFileIsCreated) {
+  testing::MemoryFileSystem files;
+  for (const char* name : {"VTS_01_1.VOB", "VTS_01_2.VOB"})
+    files.add((dir_ / name).string(), testing::readFileBytes(dir_ / name));
+  settings_.files = &files;
+  ASSERT_EQ(readRun(state_, host_, settings_), RunOutcome::Done);
+  const std::string second = (dir_ / "VTS_01_2.VOB").string();
+  files.refuseOpen(second, "Permission denied");
+  for (RunFunction run : {RunFunction{readRun}, RunFunction{demuxRun}}) {
+    RecordingHost host;
+    EXPECT_EQ(run(state_, host, settings_), RunOutcome::OpenFailed);
+    EXPECT_EQ(host.lines.back(), "Cannot open file \"" + second + "\". Permission denied");
+    EXPECT_EQ(files.openFiles(), 0);
+    EXPECT_EQ(files.file(settings_.outputFolder + "/VTS_01.DD.stream.00.mpa"), nullptr);
+  }
+}
+
+// A title whose cells lie out of file order, over a stream whose DTS identifier 0x88 shares
+// the low bits of AC-3 0x80, which holds slot 0 first.
+class TitleRunTest : public VobSetTest {
+ protected:
+  void SetUp() override {
+    VobSetTest::SetUp();
+    PsWriter ps;
+    for (int cell = 0; cell < 3; ++cell) {
+      const auto seed = static_cast<uint8_t>(16 * cell);
+      ps.packHeader().privateStream1(0x80, bytesOf(200, seed)).fillPack();
+      ps.packHeader().privateStream1(0x88, bytesOf(300, seed + 1)).fillPack();
+    }
+    testing::writeFileBytes(dir_ / "VTS_02_1.VOB", ps.bytes());
+    const std::string vob = (dir_ / "VTS_02_1.VOB").string();
+    title_.number = 3;
+    title_.titleSet = 2;
+    title_.baseName = "VTS_02_TITLE_3";
+    // Cell 2, then cell 0; cell 1 is not played.
+    title_.extents = {{vob, 4 * kPackSize, 2 * kPackSize}, {vob, 0, 2 * kPackSize}};
+    title_.streams = {{Family::Audio, 0x88, 0, "de"},
+                      {Family::Audio, 0x80, 1, "en"},
+                      {Family::Audio, 0x82, 2, "fr"}};  // not in the program stream
+    title_.chapters = {{0, "", ""}, {1'500'000'000, "", ""}};
+    for (int cell : {2, 0}) {
+      const auto seed = static_cast<uint8_t>(16 * cell);
+      append(ac3_, bytesOf(200, seed));
+      append(dts_, bytesOf(300, seed + 1));
+    }
+    settings_.inputPath = dir_.string();
+    settings_.title = title_;
+  }
+  Title title_;
+  std::vector<uint8_t> ac3_, dts_;
+};
+
+TEST_F(TitleRunTest, ReadAndDemuxWalkTheCellsAndLabelTheStreamsWithTheirLanguages) {
+  settings_.followOn = FollowOn::Demux;
+  ASSERT_EQ(readRun(state_, host_, settings_), RunOutcome::Done) << host_.transcript();
+  EXPECT_TRUE(
+      host_.transcript().starts_with("Opening title [b]VTS_02_TITLE_3[/b] in VTS_02_1.VOB\n"
+                                     "File size: 0 Mbytes.\n"))
+      << host_.transcript();
+  EXPECT_EQ(state_.baseName, "VTS_02_TITLE_3");
+  EXPECT_EQ(state_.streamLabel[slotNumber({Family::Audio, 0})], "DD.stream.00.en");
+  EXPECT_EQ(state_.streamLabel[slotNumber({Family::Audio, 1})], "DTSHD.stream.01.de");
+  EXPECT_EQ(state_.streamLabel[slotNumber({Family::Audio, 2})], "No audio stream");
+  const fs::path out = dir_ / "out";
+  EXPECT_TRUE(testing::readFileBytes(out / "VTS_02_TITLE_3.DD.stream.00.en.mpa") == ac3_);
+  EXPECT_TRUE(testing::readFileBytes(out / "VTS_02_TITLE_3.DTSHD.stream.01.de.mpa") == dts_);
+  const auto chapters = testing::readFileBytes(out / "VTS_02_TITLE_3.chapters.txt");
+  EXPECT_EQ(std::string(chapters.begin(), chapters.end()), simpleChapterText(title_.chapters));
+  EXPECT_TRUE(fs::exists(out / "VTS_02_TITLE_3.chapters.xml"));
+  // The playlist's chapters for the same input give way to the title's.
+  settings_.chapters = {{0, "Other", ""}};
+  settings_.chaptersSource = settings_.inputPath;
+  ASSERT_EQ(demuxRun(state_, host_, settings_), RunOutcome::Done);
+  const auto again = testing::readFileBytes(out / "VTS_02_TITLE_3.chapters.txt");
+  EXPECT_EQ(again, chapters);
+}
+
+TEST_F(TitleRunTest, ACellOutsideItsFileStopsEveryRunBeforeAnyFileIsCreated) {
+  const std::string vob = (dir_ / "VTS_02_1.VOB").string();
+  const std::string missing = (dir_ / "VTS_02_2.VOB").string();
+  const uint64_t size = fs::file_size(vob);
+  struct Case {
+    std::vector<FileExtent> extents;
+    RunOutcome outcome;
+    std::string message;
+  };
+  const Case cases[] = {
+      {{{vob, 0, kPackSize}, {vob, size, kPackSize}},
+       RunOutcome::ReadFailed,
+       "Cannot read file \"" + vob + "\". The file has " + std::to_string(size) +
+           " bytes, but bytes " + std::to_string(size) + " to " + std::to_string(size + kPackSize) +
+           " of it are to be read."},
+      {{{vob, 0, kPackSize}, {missing, 0, kPackSize}},
+       RunOutcome::OpenFailed,
+       "Cannot open file \"" + missing + "\". No such file or directory"},
+  };
+  ASSERT_EQ(readRun(state_, host_, settings_), RunOutcome::Done);
+  for (const Case& c : cases) {
+    settings_.title->extents = c.extents;
+    const std::pair<const char*, RunFunction> runs[] = {
+        {"read", readRun}, {"demux", demuxRun}, {"rebuild", rebuildRun}};
+    for (const auto& [name, run] : runs) {
+      RecordingHost host;
+      RunState state = state_;
+      EXPECT_EQ(run(state, host, settings_), c.outcome) << name;
+      EXPECT_EQ(host.lines.size(), 2u) << name << "\n" << host.transcript();
+      EXPECT_EQ(host.lines.back(), c.message) << name;
+      EXPECT_TRUE(fs::is_empty(dir_ / "out")) << name;
+    }
+  }
+}
+
+TEST_F(TitleRunTest, RebuildWritesAVobOfTheTitlesCellsWithoutTheUncheckedStreams) {
+  ASSERT_EQ(readRun(state_, host_, settings_), RunOutcome::Done);
+  state_.selected[slotNumber({Family::Audio, 0})] = false;
+  ASSERT_EQ(rebuildRun(state_, host_, settings_), RunOutcome::Done) << host_.transcript();
+  const fs::path rebuilt = dir_ / "out" / "VTS_02_TITLE_3.rebuilt.VOB";
+  // The DTS stream alone, renumbered to the first DTS identifier.
+  RunState check;
+  check.Details = false;
+  RunSettings settings;
+  settings.inputPath = rebuilt.string();
+  settings.outputFolder = (dir_ / "out").string();
+  RecordingHost host;
+  ASSERT_EQ(readRun(check, host, settings), RunOutcome::Done);
+  EXPECT_EQ(check.audioIds[0], 0x88);
+  EXPECT_EQ(check.audioIds[1], -1);
+  EXPECT_EQ(fs::file_size(rebuilt), 2 * kPackSize);
 }
 
 }  // namespace

@@ -2,8 +2,10 @@
 
 #include <filesystem>
 
+#include "engine/file_kinds.h"
 #include "report/markup.h"
 #include "report/text_format.h"
+#include "runs/file_set.h"
 #include "runs/run_support.h"
 
 namespace korvell {
@@ -78,7 +80,7 @@ TitlesReport titlesRun(const std::string& discPath, Console& console) {
   console.log("Reading the titles of " + escapeMarkup(discPath));
   DvdDisc disc = readDvdTitles(discPath);
   if (!disc.status.ok()) {
-    console.log(escapeMarkup(disc.status.reason()));
+    console.logError(escapeMarkup(disc.status.reason()));
     showReady(console);
     report.outcome = outcomeOf(disc.status);
     report.failure = disc.status;
@@ -109,6 +111,48 @@ TitlesReport titlesRun(const std::string& discPath, Console& console) {
   }
   logDone(console);
   return report;
+}
+
+InputTitles titlesForInput(const std::string& inputPath, bool continueOn) {
+  InputTitles offered;
+  if (upperExtension(inputPath) != ".VOB") return offered;
+  const std::string name = escapeMarkup(namePart(inputPath));
+  DvdDisc disc = readDvdTitles(inputPath);
+  for (const TitleProblem& problem : disc.problems) {
+    offered.notes.push_back("Title " + std::to_string(problem.number) +
+                            " cannot be played: " + escapeMarkup(problem.status.reason()));
+  }
+  if (disc.titles.empty()) {
+    const std::string why = disc.status.ok() ? "no title of its disc can be played"
+                                             : escapeMarkup(disc.status.reason());
+    const std::optional<int> part = titleSetVobPart(namePart(inputPath));
+    offered.notes.push_back("No IFO title list for " + name + " (" + why + "): " +
+                            (continueOn && part && *part > 0
+                                 ? "the VOB files from it on are read as one set."
+                                 : "it is read as a file, without a title."));
+    return offered;
+  }
+  offered.titles = std::move(disc.titles);
+  if (const Title* starting = titleStartingIn(offered.titles, inputPath)) {
+    offered.chosen = static_cast<int>(starting - offered.titles.data());
+  } else {
+    offered.notes.push_back("No title starts in " + name +
+                            ": it is read as a file until a title is chosen.");
+  }
+  return offered;
+}
+
+std::string titleCaption(const Title& title) {
+  return "Title " + std::to_string(title.number) + ": " + clockText(title.durationSeconds, true) +
+         ", " + plural(title.chapters.size(), "chapter", "chapters");
+}
+
+bool loadDvdTitle(const std::string& discPath, int number, int angle, Console& console,
+                  Title* title) {
+  const Status read = readDvdTitle(discPath, number, angle, title);
+  if (read.ok()) return true;
+  console.logError(escapeMarkup(read.reason()));
+  return false;
 }
 
 }  // namespace korvell

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -30,6 +31,7 @@
 #include "runs/read_run.h"
 #include "runs/rebuild_run.h"
 #include "runs/run_support.h"
+#include "runs/titles_run.h"
 #include "ui/console_view.h"
 #include "ui/status_panel.h"
 
@@ -87,8 +89,24 @@ void TfMain::showCommands() {
 void TfMain::cbVideoClick() {
   // While a run is under way its own end decides the commands; a box changed at a 4 MiB
   // point does not re-enable Demux in the middle of it.
-  rules_.selectionChanged(anyBoxChecked(), str(eEVOfile->text()));
+  rules_.selectionChanged(anyBoxChecked(), str(eEVOfile->text()), chosenTitle() != nullptr);
   showCommands();
+}
+
+const Title* TfMain::chosenTitle() const {
+  const int index = cbTitle->currentIndex() - 1;
+  return index >= 0 && index < static_cast<int>(titles_.size()) ? &titles_[index] : nullptr;
+}
+
+void TfMain::showTitleList() {
+  cbTitle->setEnabled(!titles_.empty() && !rules_.running());
+}
+
+void TfMain::cbTitleChange(int) {
+  if (busy_) return;
+  // Rebuild follows the boxes for a title only: without one a .VOB never enables it.
+  rules_.setEnabled(Command::Rebuild, false);
+  Resetcbs();
 }
 
 void TfMain::Resetcbs() {
@@ -116,6 +134,16 @@ void TfMain::setSourcePath(const QString& path) {
   playlist_.titleFound = false;
   playlist_.chapters.clear();
   playlistSource_.clear();
+  const InputTitles offered = titlesForInput(str(eEVOfile->text()), cbContinue->isChecked());
+  titles_ = offered.titles;
+  while (cbTitle->count() > 1)
+    cbTitle->removeItem(1);
+  for (const Title& title : titles_)
+    cbTitle->addItem(qs(titleCaption(title)));
+  cbTitle->setCurrentIndex(offered.chosen + 1);
+  showTitleList();
+  for (const std::string& note : offered.notes)
+    log(note);
 }
 
 void TfMain::EVOadj() {
@@ -203,6 +231,7 @@ RunSettings TfMain::runSettings() const {
   // The chapters of the title the last Read XPL chose, and the input it chose it for.
   settings.chapters = playlist_.chapters;
   settings.chaptersSource = playlistSource_;
+  if (const Title* title = chosenTitle()) settings.title = *title;
   settings.followOn = rbAutoDemux->isChecked()     ? FollowOn::Demux
                       : rbAutoRebuild->isChecked() ? FollowOn::Rebuild
                                                    : FollowOn::None;
@@ -231,7 +260,10 @@ void TfMain::bDemuxClick() {
 }
 
 void TfMain::bRebuildClick() {
-  if (busy_ || eEVOfile->text().isEmpty() || !rebuildTakes(str(eEVOfile->text()))) return;
+  if (busy_ || eEVOfile->text().isEmpty() ||
+      !rebuildTakes(str(eEVOfile->text()), chosenTitle() != nullptr)) {
+    return;
+  }
   runGuarded([this] { rebuildRun(state_, *this, runSettings()); });
 }
 
@@ -480,13 +512,16 @@ bool TfMain::ask(std::string_view question) {
 void TfMain::runStarting(RunKind kind) {
   rules_.runStarting(kind);
   showCommands();
+  showTitleList();
   PageControl->setCurrentWidget(kind == RunKind::Playlist ? tsXPL : tsStatus);
 }
 
 void TfMain::runFinished(RunKind kind) {
-  // Demux follows the selection, and Rebuild too for an .EVO input (a .VOB never enables it).
-  rules_.runFinished(kind, anyBoxChecked(), str(eEVOfile->text()));
+  // Demux follows the selection, and Rebuild too for an .EVO input or a DVD title (a .VOB
+  // read as a file never enables it).
+  rules_.runFinished(kind, anyBoxChecked(), str(eEVOfile->text()), chosenTitle() != nullptr);
   showCommands();
+  showTitleList();
 }
 
 }  // namespace korvell

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <functional>
+#include <vector>
 
 #include <QMainWindow>
 #include <QString>
@@ -18,6 +19,7 @@
 
 class QButtonGroup;
 class QCheckBox;
+class QComboBox;
 class QFileDialog;
 class QLabel;
 class QLineEdit;
@@ -107,8 +109,13 @@ class TfMain : public QMainWindow, public RunHost {
   /// A file dropped on the window or chosen otherwise: .EVO and .VOB become the input, .XPL
   /// the playlist; anything else is ignored. Ignored while a run is busy.
   void WMDropFiles(const QString& path);
-  /// Sets the input path as a dialog or drop would (the field is read-only to the user).
+  /// Sets the input path as a dialog or drop would (the field is read-only to the user), and
+  /// fills the title list from the disc's IFO files (titlesForInput): for a .VOB the disc's
+  /// titles with the one that starts in it chosen, logging once why there is none.
   void setSourcePath(const QString& path);
+  /// A title chosen in cbTitle: the stream boxes of the last Read run belong to another
+  /// title, so they are reset.
+  void cbTitleChange(int index);
 
  protected:
   bool event(QEvent* event) override;
@@ -148,10 +155,15 @@ class TfMain : public QMainWindow, public RunHost {
   void showCommands();
   /// The selectable slot number of stream box `box`, or -1 for cbVideo2..7.
   static int slotOfBox(int box);
+  /// The title chosen in cbTitle, or null for the file itself.
+  const Title* chosenTitle() const;
+  /// cbTitle is enabled while it lists titles and no run is under way.
+  void showTitleList();
 
   RunState& state_;
   PlaylistResult playlist_;     // the tables and tree carry over from one reading to the next
   std::string playlistSource_;  // the input the last reading chose its title for
+  std::vector<Title> titles_;   // the DVD titles cbTitle lists after its first entry
   bool busy_ = false;           // a run started by the window has not returned yet
   CommandRules rules_;          // which commands are enabled
   bool closePending_ = false;
@@ -167,6 +179,7 @@ class TfMain : public QMainWindow, public RunHost {
   QLineEdit* eXPLfile = nullptr;
   QToolButton* bbXPL = nullptr;
   QPushButton* bReadXPL = nullptr;
+  QComboBox* cbTitle = nullptr;
   QTabWidget* PageControl = nullptr;
   QWidget* tsStatus = nullptr;
   QPushButton* bClear = nullptr;

@@ -6,6 +6,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -125,6 +126,14 @@ void TfMain::buildWindow() {
   files->addWidget(eXPLfile, 1, 0);
   files->addWidget(bbXPL, 1, 1);
   files->addWidget(bReadXPL, 1, 2);
+  cbTitle = new QComboBox(central);
+  cbTitle->setObjectName(QStringLiteral("cbTitle"));
+  cbTitle->setToolTip(
+      QStringLiteral("The DVD title to read: its cells in play order, as the "
+                     "disc's IFO files describe it"));
+  cbTitle->addItem(QStringLiteral("No title: the file and its set"));
+  cbTitle->setEnabled(false);
+  files->addWidget(cbTitle, 2, 0, 1, 3);
   layout->addLayout(files);
 
   PageControl = new QTabWidget(central);
@@ -395,6 +404,7 @@ void TfMain::connectOptions() {
   mirror(cbFastCheck, &RunState::FastCheck);
   mirror(cbCountFr, &RunState::CountFrames);
   mirror(cbDetails, &RunState::Details);
+  connect(cbTitle, &QComboBox::activated, this, &TfMain::cbTitleChange);
 }
 
 void TfMain::placeLogo() {

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -30,8 +31,10 @@
 #include "engine/run_state.h"
 #include "korvell_version.h"
 #include "runs/read_run.h"
+#include "testing/dvd_test_disc.h"
 #include "testing/recording_host.h"
 #include "testing/sample_disc.h"
+#include "testing/test_files.h"
 #include "ui/console_view.h"
 #include "ui/logo.h"
 #include "ui/main_window.h"
@@ -474,6 +477,100 @@ class MainWindowTest : public QObject {
     QVERIFY(!button(w, "bRebuild")->isEnabled());
     box(w, "cbVideo0")->click();
     QVERIFY(button(w, "bRebuild")->isEnabled());
+  }
+
+  void aVobOnADiscListsItsTitlesAndTheRunsWorkOnTheChosenOne() {
+    if (!testing::dvdTestDisc().missingTool.empty())
+      QSKIP(qPrintable(QString::fromStdString(testing::dvdTestDisc().missingTool)));
+    QVERIFY2(testing::dvdTestDisc().failure.empty(), testing::dvdTestDisc().failure.c_str());
+    const fs::path disc = testing::dvdTestDisc().folder;
+    const QString videoTs = QString::fromStdString((disc / "VIDEO_TS").string());
+    const QString out = dir_.path() + QStringLiteral("/titles");
+    QVERIFY(QDir().mkpath(out));
+    QuietWindow q;
+    TfMain& w = q.window;
+    child<QLineEdit>(w, "eWorkdir")->setText(out);
+    auto* titles = child<QComboBox>(w, "cbTitle");
+    QVERIFY(!titles->isEnabled());
+    // The title that starts in the chosen file is chosen with it.
+    w.WMDropFiles(videoTs + QStringLiteral("/VTS_01_2.VOB"));
+    QVERIFY(titles->isEnabled());
+    QCOMPARE(titles->count(), 3);
+    QCOMPARE(titles->itemText(1), QStringLiteral("Title 1: 0:00:08.000, 4 chapters"));
+    QCOMPARE(titles->itemText(2), QStringLiteral("Title 2: 0:00:02.000, 1 chapter"));
+    QCOMPARE(titles->currentIndex(), 2);
+    w.WMDropFiles(videoTs + QStringLiteral("/VTS_01_1.VOB"));
+    QCOMPARE(titles->currentIndex(), 1);
+    QVERIFY(!consoleText(w).contains(QStringLiteral("IFO")));
+
+    button(w, "bReadEVO")->click();
+    QVERIFY(consoleText(w).contains(
+        QStringLiteral("Opening title VTS_01_TITLE_1 in VTS_01_1.VOB and VTS_01_2.VOB")));
+    QCOMPARE(box(w, "cbAudio00")->text(), QStringLiteral("DD.stream.00.en"));
+    QCOMPARE(box(w, "cbAudio01")->text(), QStringLiteral("DD.stream.01.de"));
+    QCOMPARE(box(w, "cbSub00")->text(), QStringLiteral("Subpicture.00.fr"));
+    QVERIFY(button(w, "bRebuild")->isEnabled());  // a title is rebuilt into a VOB
+    button(w, "bDemux")->click();
+    const QString base = out + QStringLiteral("/VTS_01_TITLE_1.");
+    for (const char* name : {"MPEG-2.stream.0.mpv", "DD.stream.01.de.mpa", "Subpicture.00.fr.sup",
+                             "chapters.txt", "chapters.xml"})
+      QVERIFY2(QFile::exists(base + QLatin1String(name)), name);
+    // The English audio as ffmpeg copies it from the source the title was authored from.
+    const fs::path copy = fs::path(dir_.path().toStdString()) / "title1.ac3";
+    QCOMPARE(testing::runCommand("ffmpeg -v error -y -i '" + (disc / "title1.mpg").string() +
+                                 "' -map 0:a:0 -c copy -f ac3 '" + copy.string() + "'")
+                 .status,
+             0);
+    QVERIFY(fileBytes(base + QStringLiteral("DD.stream.00.en.mpa")) ==
+            testing::readFileBytes(copy));
+
+    // Another title: the boxes of the last Read run are reset, and the runs follow the choice.
+    titles->setCurrentIndex(2);
+    emit titles->activated(2);
+    QVERIFY(!box(w, "cbAudio00")->isEnabled());
+    QVERIFY(!button(w, "bDemux")->isEnabled());
+    QVERIFY(!button(w, "bRebuild")->isEnabled());
+    QCOMPARE(w.runSettings().title->number, 2);
+    button(w, "bReadEVO")->click();
+    button(w, "bDemux")->click();
+    QVERIFY(QFile::exists(out + QStringLiteral("/VTS_01_TITLE_2.DD.stream.00.en.mpa")));
+    QVERIFY(!QFile::exists(out + QStringLiteral("/VTS_01_TITLE_2.Subpicture.00.fr.sup")));
+    // The first entry reads the file and its set.
+    titles->setCurrentIndex(0);
+    emit titles->activated(0);
+    QVERIFY(!w.runSettings().title);
+  }
+
+  void aVobWithoutIfoIsReadAsOneSetAndTheConsoleSaysSoOnce() {
+    const QString folder = dir_.path() + QStringLiteral("/noifo");
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(uitest::writeSyntheticInput(folder + QStringLiteral("/VTS_01_1.VOB"), 4));
+    QVERIFY(uitest::writeSyntheticInput(folder + QStringLiteral("/VTS_01_2.VOB"), 4));
+    QVERIFY(uitest::writeSyntheticInput(folder + QStringLiteral("/VTS_11_1.VOB"), 4));
+    QVERIFY(uitest::writeSyntheticInput(folder + QStringLiteral("/MOVIE.EVO"), 4));
+    QuietWindow q;
+    TfMain& w = q.window;
+    w.WMDropFiles(folder + QStringLiteral("/VTS_01_1.VOB"));
+    auto* titles = child<QComboBox>(w, "cbTitle");
+    QVERIFY(!titles->isEnabled());
+    QCOMPARE(titles->count(), 1);
+    const QString note = QStringLiteral("No IFO title list for VTS_01_1.VOB (");
+    QCOMPARE(consoleText(w).count(note), 1);
+    QVERIFY(consoleText(w).contains(
+        QStringLiteral("): the VOB files from it on are read as one set.")));
+    button(w, "bReadEVO")->click();
+    button(w, "bDemux")->click();
+    QCOMPARE(consoleText(w).count(note), 1);
+    QVERIFY(consoleText(w).contains(
+        QStringLiteral("VTS_01_1.VOB goes on in VTS_01_2.VOB: they are read as one file.")));
+    QVERIFY(!consoleText(w).contains(QStringLiteral("VTS_11_1.VOB")));
+    QCOMPARE(fileBytes(folder + QStringLiteral("/VTS_01.MPEG-2.stream.0.mpv")).size(),
+             size_t{8} * uitest::kPayload);
+    QVERIFY(!button(w, "bRebuild")->isEnabled());
+    // An .EVO has no title list and nothing to say about one.
+    w.WMDropFiles(folder + QStringLiteral("/MOVIE.EVO"));
+    QVERIFY(!titles->isEnabled());
+    QCOMPARE(consoleText(w).count(QStringLiteral("No IFO")), 1);
   }
 
   void uncheckingABoxAtA4MiBPointStopsItsOutput() {
