@@ -110,15 +110,35 @@ Status FileSource::seek(uint64_t position) {
 FileSink::FileSink(std::FILE* file, std::string path)
     : file_(file), path_(std::move(path)), buffer_(kBufferSize) {}
 
-Status FileSink::create(const std::string& path, std::unique_ptr<FileSink>* sink) {
+namespace {
+
+// Creates path anew for writing, unbuffered (the sinks buffer themselves); a folder cannot be
+// created over.
+Status createFile(const std::string& path, std::FILE** file) {
   const auto failed = [](std::string reason) {
     return Status::failure(Status::Code::CreateFailed, std::move(reason));
   };
   std::error_code ec;
   if (std::filesystem::is_directory(path, ec)) return failed(systemReason(EISDIR));
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return failed(systemReason(errno));
-  std::setvbuf(file, nullptr, _IONBF, 0);
+  *file = std::fopen(path.c_str(), "wb");
+  if (*file == nullptr) return failed(systemReason(errno));
+  std::setvbuf(*file, nullptr, _IONBF, 0);
+  return {};
+}
+
+// The first write failure of a sink, kept: errno's reason, or EIO without one.
+Status keepWriteFailure(Status& status) {
+  if (status.ok()) {
+    status = Status::failure(Status::Code::WriteFailed, systemReason(errno != 0 ? errno : EIO));
+  }
+  return status;
+}
+
+}  // namespace
+
+Status FileSink::create(const std::string& path, std::unique_ptr<FileSink>* sink) {
+  std::FILE* file = nullptr;
+  if (Status created = createFile(path, &file); !created.ok()) return created;
   sink->reset(new FileSink(file, path));
   return {};
 }
@@ -128,10 +148,7 @@ FileSink::~FileSink() {
 }
 
 Status FileSink::fail() {
-  if (status_.ok()) {
-    status_ = Status::failure(Status::Code::WriteFailed, systemReason(errno != 0 ? errno : EIO));
-  }
-  return status_;
+  return keepWriteFailure(status_);
 }
 
 Status FileSink::writeAll(iovec* vectors, size_t count) {
@@ -223,14 +240,8 @@ SeekableFile::SeekableFile(std::FILE* file, std::string path)
     : file_(file), path_(std::move(path)), buffer_(kBufferSize) {}
 
 Status SeekableFile::create(const std::string& path, std::unique_ptr<SeekableFile>* sink) {
-  const auto failed = [](std::string reason) {
-    return Status::failure(Status::Code::CreateFailed, std::move(reason));
-  };
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) return failed(systemReason(EISDIR));
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return failed(systemReason(errno));
-  std::setvbuf(file, nullptr, _IONBF, 0);
+  std::FILE* file = nullptr;
+  if (Status created = createFile(path, &file); !created.ok()) return created;
   sink->reset(new SeekableFile(file, path));
   return {};
 }
@@ -240,10 +251,7 @@ SeekableFile::~SeekableFile() {
 }
 
 Status SeekableFile::fail() {
-  if (status_.ok()) {
-    status_ = Status::failure(Status::Code::WriteFailed, systemReason(errno != 0 ? errno : EIO));
-  }
-  return status_;
+  return keepWriteFailure(status_);
 }
 
 Status SeekableFile::writeAll(const uint8_t* data, size_t n) {
