@@ -33,11 +33,14 @@ struct CliOptions {
   std::string subExt = kDefaultSubExt;
   ColourMode colour = ColourMode::Auto;
   bool markup = false;
-  bool json = false;          ///< --json: one JSON document on stdout instead of the lines
-  bool delayNames = false;    ///< demux --delay-names
-  bool writeChapters = true;  ///< demux --chapters / --no-chapters
-  std::string chaptersFile;   ///< xpl --chapters-file FILE
-  ChapterFormat chaptersFormat = ChapterFormat::Simple;  ///< xpl --chapters-format
+  bool json = false;                  ///< --json: one JSON document on stdout instead of the lines
+  bool delayNames = false;            ///< demux --delay-names
+  LpcmForm lpcmForm = LpcmForm::Raw;  ///< demux --lpcm
+  SubpictureForm subpictureForm = SubpictureForm::SupRecords;  ///< demux --subs
+  bool codecExtensions = false;                                ///< demux --codec-extensions
+  bool writeChapters = true;                                   ///< demux --chapters / --no-chapters
+  std::string chaptersFile;                                    ///< xpl --chapters-file FILE
+  ChapterFormat chaptersFormat = ChapterFormat::Simple;        ///< xpl --chapters-format
 };
 
 /// Parses argv[1..]. Each subcommand takes its own options only (option_table.h); an option

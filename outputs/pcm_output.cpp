@@ -100,14 +100,15 @@ Status PcmOutput::fail(const Status& status, const std::string& path) {
 
 Status PcmOutput::startRaw(const std::string& problem) {
   mode_ = Mode::Raw;
+  console_.log(streamName() + " has " + problem +
+               " in its first header: the stream is written as it stands");
   std::unique_ptr<ByteSink> sink;
   if (Status created = files_.create(request_.rawPath, &sink); !created.ok()) {
     return fail(created, request_.rawPath);
   }
   raw_ = std::make_unique<RawOutput>(std::move(sink));
   written_.push_back({request_.rawPath, "raw"});
-  console_.log(streamName() + " has " + problem + " in its first header: written as it stands to " +
-               escapeMarkup(request_.rawPath));
+  console_.log("Creating " + escapeMarkup(request_.rawPath));
   return {};
 }
 

@@ -33,7 +33,7 @@ RunOutcome rebuildSet(RunState& state, RunHost& host, const FileSet& set, FileSy
   host.log(fileSizeLine(source->size()));
   out = createOutput(files, outputPath, set.firstPath, set.secondFile, host);
   if (!out) return RunOutcome::CreateFailed;
-  state.written.others.push_back(outputPath);
+  state.written.others.push_back({outputPath, "evo"});
   host.log("Creating " + escapeMarkup(outputPath));
 
   host.status("Rebuilding " + firstName, 0);
