@@ -86,7 +86,7 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVELL_BUILD
 cmake --build "$build" -j "$(nproc)" --target korvell-cli make_sample_disc korvell_bench >/dev/null
 cli=$build/cli/korvell-cli
 have_rebuild=0
-"$cli" --help 2>&1 | grep -q "korvell-cli rebuild" && have_rebuild=1
+"$cli" --help 2>&1 | grep "korvell-cli rebuild" >/dev/null && have_rebuild=1
 
 notes=()
 note() { notes+=("$1"); echo "Note: $1"; }

@@ -38,7 +38,7 @@ std::string pcmFilePath(const std::string& basePath, int part, int group, PcmFor
 ///   four low bits zero, so every value stays exact.
 /// - A header that changes the format (sampling frequency, word length, channels; for
 ///   DVD-Audio either group or the channel assignment) closes the files; the stream goes on in
-///   part 2 (then 3, ...), said in one console line.
+///   part 2 (then 3, ...), said in one console line before the new files' "Creating PATH".
 /// - A first header that cannot be read (a reserved code, cut short) sends the whole stream as
 ///   it stands to request.rawPath instead, said in one console line before its "Creating
 ///   PATH"; files() then names that file as "raw". A later header with a reserved code leaves the

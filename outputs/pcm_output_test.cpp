@@ -188,7 +188,8 @@ TEST(PcmOutput, HeaderSequences) {
       // The two bytes left of the last 16-bit period are left out at the change.
       {{0x01, 0x01, 0x01, 0x91, 0x91, 0x91},
        {"Creating /out/s.wav",
-        "LPCM stream A0 changes to 24 bits, 96 kHz, 2 channels: going on in /out/s.2.wav"},
+        "LPCM stream A0 changes to 24 bits, 96 kHz, 2 channels: going on in /out/s.2.wav",
+        "Creating /out/s.2.wav"},
        {{stereo16, 0, 3}, {stereo24, 3, 6}}},
       {{0x81, 0xF1, 0x81},
        {"Creating /out/s.wav",

@@ -64,8 +64,9 @@ class DemuxOutputs {
   /// Makes the output of selectable slot `slot`. Its files are named PREFIX.LABEL.EXT: `prefix`
   /// is the output folder and base name ("/out/VTS_01_1"), `label` the stream's label, with
   /// settings.delayNames for audio and subpictures " DELAY <n>ms" after it, n being
-  /// fileDelayMs of the file's form (no suffix without one), cleaned by cleanNamePart; EXT is
-  /// the form's extension. BASE below is PREFIX.LABEL:
+  /// fileDelayMs of the file's form (no suffix without one; a VobSub stream's ".sup" records
+  /// carry the delay of records), cleaned by cleanNamePart; EXT is the form's extension. BASE
+  /// below is PREFIX.LABEL with that suffix:
   /// - LPCM (DVD-Video, HD DVD, DVD-Audio) with LpcmForm Wav or Flac: BASE.wav or BASE.flac
   ///   (see makePcmOutput for parts and groups); a damaged first header: BASE.RAWEXT.
   /// - Subpictures: ".sup" records in BASE.RAWEXT; VobSub BASE.idx and BASE.sub, stream number

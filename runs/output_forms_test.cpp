@@ -367,6 +367,28 @@ TEST_F(OutputFormsTest, LateFilesNeverReplaceAnInputAndTheirFailuresEndTheRun) {
       << second.transcript();
 }
 
+// A DVD-Audio object's LPCM carries headers of its own layout: the run hands the output the
+// kind of source, so the stream comes out as the WAV its header describes.
+TEST_F(OutputFormsTest, AudioObjectLpcmIsReadWithItsOwnHeaders) {
+  PsWriter ps;
+  for (uint32_t i = 0; i < 3; ++i) {
+    ps.packHeader()
+        .aobLpcm(0xA0, {}, std::vector<uint8_t>(1000, static_cast<uint8_t>(i + 1)),
+                 {.pts = kVideoPts + i * 900})
+        .fillPack();
+  }
+  settings_.inputPath = (folder_.path() / "ATS_01_1.AOB").string();
+  testing::writeFileBytes(settings_.inputPath, ps.bytes());
+  settings_.lpcmForm = LpcmForm::Wav;
+  const RecordingHost host = demux();
+  const std::string wav = (folder_.path() / "out" / "ATS_01_1.LPCM.stream.00.wav").string();
+  EXPECT_EQ(filesOf(Family::Audio, 0), (std::vector<OutputFile>{{wav, "wav"}}))
+      << host.transcript();
+  const std::vector<uint8_t> bytes = testing::readFileBytes(wav);
+  ASSERT_GE(bytes.size(), 44u);
+  EXPECT_EQ(bytes[22], 2);  // the fmt chunk's channel count: the default header's stereo
+}
+
 TEST(OutputForms, ExtensionsAndDelaysByForm) {
   RunSettings settings;
   const StreamKindInfo* ac3 = registeredKind(Family::Audio, 0x80);
