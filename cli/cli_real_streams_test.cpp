@@ -238,6 +238,8 @@ TEST_F(CliRealStreams, DemuxedFormsGoIntoMatroskaAndDecodeAsTheVob) {
   const testing::CommandResult fromFlac = samples("'" + flac + "'");
   ASSERT_EQ(fromFlac.status, 0) << fromFlac.output;
   EXPECT_TRUE(fromVob.output.starts_with("MD5=")) << fromVob.output;
+  EXPECT_EQ(fromVob.output.find("d41d8cd98f00b204e9800998ecf8427e"), std::string::npos)
+      << "ffmpeg decoded no samples";
   EXPECT_EQ(fromFlac.output, fromVob.output);
 
   // The palette of the .idx files (no title gives one) for ffmpeg's reading of the VOB.
