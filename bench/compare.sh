@@ -3,10 +3,14 @@
 # on a sample HD DVD .EVO of SIZE (default 2G) and on an ffmpeg-made DVD .VOB of about
 # 1.1 GB, with a warm page cache, each command REPS times (default 5), alternating; then dd
 # and Korvell again with the input dropped from the page cache before each run (skip with
-# --no-cold). Then the Korvell runs again at 1, 2 and 4 GiB (skip with --no-scaling). Writes
-# docs/PERFORMANCE.md.
+# --no-cold). Then the Korvell runs again at 1, 2 and 4 GiB (skip with --no-scaling). Then the
+# output forms on an ffmpeg-made VOB of 10 minutes of 24-bit 6-channel LPCM (about 520 MB):
+# demux as it stands, to WAV and to FLAC, against ffmpeg's pcm_s24le and flac of the same
+# stream (skip with --no-lpcm). Writes docs/PERFORMANCE.md; with --lpcm-only runs the LPCM
+# rows alone and prints their section instead.
 #
-#   bench/compare.sh [SIZE] [--reps N] [--no-scaling] [--no-vob] [--no-cold]
+#   bench/compare.sh [SIZE] [--reps N] [--no-scaling] [--no-vob] [--no-cold] [--no-lpcm]
+#   bench/compare.sh --lpcm-only [--reps N]
 #
 # Everything from a "## Profile" heading of an existing docs/PERFORMANCE.md on is kept.
 # Needs about 4 x SIZE free disk (the sample, the outputs of one command, the 4 GiB scaling
@@ -21,13 +25,17 @@ reps=5
 scaling=1
 vob=1
 cold=1
+lpcm=1
+lpcm_only=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --reps) reps=$2; shift 2 ;;
     --no-scaling) scaling=0; shift ;;
     --no-vob) vob=0; shift ;;
     --no-cold) cold=0; shift ;;
-    -h|--help) sed -n 2,13p "$0"; exit 0 ;;
+    --no-lpcm) lpcm=0; shift ;;
+    --lpcm-only) lpcm_only=1; shift ;;
+    -h|--help) sed -n 2,18p "$0"; exit 0 ;;
     *) size=$1; shift ;;
   esac
 done
@@ -51,6 +59,7 @@ bytes_of() {  # 2G -> bytes
 }
 
 need=$(( $(bytes_of "$size") * 2 + 4 * 1073741824 * scaling * 2 + 1073741824 ))
+[ "$lpcm_only" = 0 ] || need=$((2 * 1073741824))
 free=$(df -B1 --output=avail "$data" | tail -1)
 echo "Free disk under $data: $((free / 1048576)) MiB, needed about $((need / 1048576)) MiB"
 if [ "$free" -lt "$need" ]; then
@@ -77,7 +86,7 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVELL_BUILD
 cmake --build "$build" -j "$(nproc)" --target korvell-cli make_sample_disc korvell_bench >/dev/null
 cli=$build/cli/korvell-cli
 have_rebuild=0
-"$cli" --help 2>&1 | grep -q "korvell-cli rebuild" && have_rebuild=1
+"$cli" --help 2>&1 | grep "korvell-cli rebuild" >/dev/null && have_rebuild=1
 
 notes=()
 note() { notes+=("$1"); echo "Note: $1"; }
@@ -103,6 +112,16 @@ dvd_vob() {  # an MPEG-2 + two AC-3 DVD VOB of about 1.1 GB, made once and kept
       -f lavfi -i sine=frequency=880:sample_rate=48000 -t 750 -map 0:v -map 1:a -map 2:a \
       -c:v mpeg2video -g 15 -b:v 12M -minrate 12M -maxrate 12M -bufsize 1835k \
       -c:a ac3 -b:a 448k -ac 2 -f dvd "$vobfile.part" </dev/null
+    mv "$vobfile.part" "$vobfile"
+  fi
+  echo "$vobfile"
+}
+
+lpcm_vob() {  # 10 minutes of 24-bit 6-channel 48 kHz LPCM in a DVD VOB, made once and kept
+  local vobfile=$data/lpcm_24bit_6ch.vob
+  if [ ! -f "$vobfile" ]; then
+    echo "Encoding $vobfile (once)" >&2
+    "$root/testdata/make_lpcm_vob.sh" "$vobfile.part" 24 6 48000 600 </dev/null
     mv "$vobfile.part" "$vobfile"
   fi
   echo "$vobfile"
@@ -233,7 +252,79 @@ compare_file() {  # compare_file TAG FILE
   run_set "$tag"
 }
 
+# The output forms of one LPCM stream: Korvell's demux as it stands, to WAV and to FLAC, and
+# ffmpeg's decoding of the same stream into the same forms.
+compare_lpcm() {  # compare_lpcm FILE
+  local file=$1
+  names=()
+  commands=()
+  add "korvell demux" "$cli demux --no-continue $file -o $out"
+  add "korvell demux --lpcm wav" "$cli demux --no-continue --lpcm wav $file -o $out"
+  add "korvell demux --lpcm flac" "$cli demux --no-continue --lpcm flac $file -o $out"
+  if [ "$have_ffmpeg" = 1 ]; then
+    add "ffmpeg pcm_s24le" "ffmpeg -nostdin -hide_banner -loglevel fatal -y -i $file -map 0:a:0 -c:a pcm_s24le $out/ff.wav"
+    add "ffmpeg flac" "ffmpeg -nostdin -hide_banner -loglevel fatal -y -i $file -map 0:a:0 -c:a flac $out/ff.flac"
+  fi
+  set_names[lpcm]="${names[*]/%/|}"
+  cat "$file" >/dev/null
+  echo "Timing the LPCM forms: $file ($(stat -c %s "$file") bytes), $reps runs each"
+  run_set lpcm
+}
+
+# The LPCM section of the report: its table and its target line.
+lpcm_section() {
+  local name t raw_t peer peer_t v
+  raw_t=$(median "${times[lpcm/korvell demux]}")
+  echo "### Output forms: ffmpeg-made DVD VOB of 24-bit 6-channel 48 kHz LPCM (${file_bytes[lpcm]} bytes, 10 minutes)"
+  echo
+  echo "| Command | Median s | Min–max s | MB/s | Peak RSS MiB | × raw demux | ffmpeg ÷ this |"
+  echo "|---|---:|---:|---:|---:|---:|---:|"
+  IFS='|' read -ra list <<<"${set_names[lpcm]}"
+  for name in "${list[@]}"; do
+    name=${name# }
+    [ -n "$name" ] || continue
+    t=$(median "${times[lpcm/$name]}")
+    peer=""
+    case "$name" in
+      *"--lpcm wav") peer="ffmpeg pcm_s24le" ;;
+      *"--lpcm flac") peer="ffmpeg flac" ;;
+    esac
+    peer_t=nan
+    [ -z "$peer" ] || peer_t=$(median "${times[lpcm/$peer]:-}")
+    echo "| \`$name\` | $t | $(lowest "${times[lpcm/$name]}")–$(highest "${times[lpcm/$name]}") |" \
+         "$(mbs "${file_bytes[lpcm]}" "$t") | $(peak "${rss[lpcm/$name]:-}") | $(ratio "$t" "$raw_t") |" \
+         "$(ratio "$peer_t" "$t") |"
+  done
+  echo
+  echo "\`korvell demux\` writes the stream as it stands; \`--lpcm wav\` decodes it into a 24-bit"
+  echo "WAVE_FORMAT_EXTENSIBLE file, \`--lpcm flac\` into FLAC at libsndfile's default level; each"
+  echo "demux includes its Read run. \`ffmpeg pcm_s24le\` and \`ffmpeg flac\` are"
+  echo "\`ffmpeg -i FILE -map 0:a:0 -c:a pcm_s24le OUT.wav\` and \`-c:a flac OUT.flac\`."
+  echo
+  v=$(ratio "$(median "${times[lpcm/korvell demux --lpcm wav]}")" "$raw_t")
+  target "LPCM VOB: demux --lpcm wav ≤ 1.2 × raw demux" "$v ×" \
+    "$(awk -v v="$v" 'BEGIN {print (v != "-" && v <= 1.2) ? "met" : "missed"}')"
+}
+
 declare -A set_names rebuild_note file_bytes
+if [ "$lpcm_only" = 1 ]; then
+  [ "$have_ffmpeg" = 1 ] || { echo "The LPCM rows need ffmpeg to make their VOB." >&2; exit 1; }
+  lpcmfile=$(lpcm_vob)
+  file_bytes[lpcm]=$(stat -c %s "$lpcmfile")
+  compare_lpcm "$lpcmfile"
+  mbs() { awk -v b="$1" -v s="$2" 'BEGIN {if (s == "nan" || s == 0) print "-"; else printf "%.0f", b / 1e6 / s}'; }
+  target_lines=()
+  target() { target_lines+=("| $1 | $2 | $3 |"); }
+  echo
+  echo "Machine: $(nproc) cores ($(lscpu | sed -n 's/^Model name:[[:space:]]*//p' | head -1)), load at the start $load_at_start, $(date -u '+%Y-%m-%d %H:%M UTC'); $reps runs each."
+  echo
+  lpcm_section
+  echo "| Target | Measured | Result |"
+  echo "|---|---:|---|"
+  printf '%s\n' "${target_lines[@]}"
+  rm -rf "$work"
+  exit 0
+fi
 evo=$(sample_evo "$size")
 file_bytes[evo]=$(stat -c %s "$evo")
 compare_file evo "$evo"
@@ -244,6 +335,13 @@ if [ "$vob" = 1 ] && [ "$have_ffmpeg" = 1 ]; then
   [ "$have_rebuild" = 1 ] && note "Rebuild writes .EVO files only: no rebuild row for the VOB."
 elif [ "$vob" = 1 ]; then
   note "Without ffmpeg there is no DVD VOB: its table is skipped."
+fi
+if [ "$lpcm" = 1 ] && [ "$have_ffmpeg" = 1 ]; then
+  lpcmfile=$(lpcm_vob)
+  file_bytes[lpcm]=$(stat -c %s "$lpcmfile")
+  compare_lpcm "$lpcmfile"
+elif [ "$lpcm" = 1 ]; then
+  note "Without ffmpeg there is no LPCM VOB: the output forms' table is skipped."
 fi
 
 scale_sizes=()
@@ -387,6 +485,7 @@ check_targets() {  # check_targets TAG LABEL
   if [ -n "${file_bytes[vob]:-}" ]; then
     table vob "ffmpeg-made DVD VOB (${file_bytes[vob]} bytes): MPEG-2 video, two AC-3"
   fi
+  [ -z "${file_bytes[lpcm]:-}" ] || lpcm_section
   if [ ${#scale_sizes[@]} -gt 0 ]; then
     echo "### Scaling (sample EVO)"
     echo

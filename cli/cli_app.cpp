@@ -28,6 +28,9 @@ RunSettings settingsOf(const CliOptions& options) {
   settings.audioExt = options.audioExt;
   settings.subExt = options.subExt;
   settings.delayNames = options.delayNames;
+  settings.lpcmForm = options.lpcmForm;
+  settings.subpictureForm = options.subpictureForm;
+  settings.codecExtensions = options.codecExtensions;
   settings.writeChapters = options.writeChapters;
   return settings;
 }

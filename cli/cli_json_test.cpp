@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <random>
 #include <regex>
@@ -186,6 +187,44 @@ TEST_F(CliJson, DemuxNamesTheFilesItWroteAndTheyHoldTheStreams) {
   }
 }
 
+// Every file written is named with its form, in written_files and under its stream; a file
+// named with its delay carries the stream's delay_ms. VobSub pairs count from video 0.
+TEST_F(CliJson, DemuxNamesEveryFileWithItsFormAndDelay) {
+  const std::string out = (root_ / "out").string();
+  const Split result = run("demux --json --subs vobsub --codec-extensions --delay-names " +
+                           feature1_ + " -o " + out);
+  ASSERT_EQ(result.status, 0) << result.err;
+  const json doc = json::parse(result.out);
+  std::vector<json> fromStreams;
+  std::map<std::string, std::vector<std::string>> formats;  // by box
+  for (const json& stream : doc["streams"]) {
+    for (const json& file : stream["files"]) {
+      fromStreams.push_back(file);
+      formats[stream["box"]].push_back(file["format"]);
+      const std::string path = file["path"];
+      EXPECT_TRUE(fs::exists(path)) << path;
+      EXPECT_EQ(stream["file"], stream["files"][0]["path"]);
+      if (stream["family"] == "video") continue;
+      ASSERT_TRUE(stream["delay_ms"].is_number()) << path;
+      EXPECT_NE(path.find(" DELAY " + std::to_string(stream["delay_ms"].get<int>()) + "ms."),
+                std::string::npos)
+          << path << " " << stream["delay_ms"];
+    }
+  }
+  EXPECT_EQ(doc["written_files"], json(fromStreams));
+  using Forms = std::vector<std::string>;
+  EXPECT_EQ(formats["v0"], Forms{"raw"});
+  EXPECT_EQ(formats["a00"], Forms{"raw"});
+  EXPECT_EQ(formats["s00"], (Forms{"idx", "sub"}));
+  EXPECT_EQ(formats["s01"], (Forms{"idx", "sub"}));  // no sound unit: an empty pair
+  EXPECT_NE(doc["written_files"][0]["path"].get<std::string>().find(".vc1"), std::string::npos);
+  for (const json& stream : doc["streams"]) {
+    if (stream["family"] == "subpicture" && stream["box"].is_string()) {
+      EXPECT_EQ(stream["delay_ms"], 0) << stream["box"];
+    }
+  }
+}
+
 TEST_F(CliJson, FailuresGoToStderrWithTheUsualStatus) {
   struct Case {
     std::string args;
@@ -339,7 +378,11 @@ TEST_F(CliJson, InvalidUtf8InThePlaylistStillGivesValidJson) {
                           " --playlist " + playlist_);
   ASSERT_EQ(demux.status, 0) << demux.err;
   ASSERT_NO_THROW(doc = json::parse(demux.out)) << demux.out;
-  EXPECT_EQ(doc["written_files"].size(), 2u);
+  // The stream files the playlist names, then the two chapter files.
+  const json& written = doc["written_files"];
+  ASSERT_GE(written.size(), 2u);
+  EXPECT_EQ(written[written.size() - 2]["format"], "chapters_txt");
+  EXPECT_EQ(written[written.size() - 1]["format"], "chapters_xml");
 }
 
 // A DVD VOB that ffmpeg wrote: MPEG-2 (stream_id 0xE0, no substream id), AC-3 0x80 and the

@@ -34,12 +34,15 @@ struct CliOptions {
   std::string subExt = kDefaultSubExt;
   ColourMode colour = ColourMode::Auto;
   bool markup = false;
-  bool json = false;          ///< --json: one JSON document on stdout instead of the lines
-  bool delayNames = false;    ///< demux --delay-names
-  bool writeChapters = true;  ///< demux --chapters / --no-chapters
-  std::string chaptersFile;   ///< xpl --chapters-file FILE
-  std::optional<int> title;   ///< read, demux, rebuild --title N: the DVD title to read
-  std::optional<int> angle;   ///< --angle K with --title; angle 1 when not given
+  bool json = false;                  ///< --json: one JSON document on stdout instead of the lines
+  bool delayNames = false;            ///< demux --delay-names
+  LpcmForm lpcmForm = LpcmForm::Raw;  ///< demux --lpcm
+  SubpictureForm subpictureForm = SubpictureForm::SupRecords;  ///< demux --subs
+  bool codecExtensions = false;                                ///< demux --codec-extensions
+  bool writeChapters = true;                                   ///< demux --chapters / --no-chapters
+  std::string chaptersFile;                                    ///< xpl --chapters-file FILE
+  std::optional<int> title;  ///< read, demux, rebuild --title N: the DVD title to read
+  std::optional<int> angle;  ///< --angle K with --title; angle 1 when not given
   ChapterFormat chaptersFormat = ChapterFormat::Simple;  ///< xpl --chapters-format
 };
 

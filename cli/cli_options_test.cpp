@@ -35,6 +35,37 @@ TEST(CliOptions, EveryOptionBox) {
   EXPECT_EQ(options->subExt, "sup2");
   EXPECT_EQ(options->colour, ColourMode::Never);
   EXPECT_TRUE(options->markup);
+  EXPECT_EQ(options->lpcmForm, LpcmForm::Raw);  // the forms of today unless asked
+  EXPECT_EQ(options->subpictureForm, SubpictureForm::SupRecords);
+  EXPECT_FALSE(options->codecExtensions);
+}
+
+TEST(CliOptions, OutputFormsOfDemux) {
+  struct Case {
+    std::vector<std::string> args;
+    LpcmForm lpcm;
+    SubpictureForm subs;
+    bool byCodec;
+  };
+  const Case cases[] = {
+      {{"--lpcm", "wav"}, LpcmForm::Wav, SubpictureForm::SupRecords, false},
+      {{"--lpcm=flac", "--subs", "pgs"}, LpcmForm::Flac, SubpictureForm::Pgs, false},
+      {{"--subs=vobsub", "--codec-extensions"}, LpcmForm::Raw, SubpictureForm::VobSub, true},
+      {{"--lpcm", "flac", "--lpcm", "raw", "--subs", "sup"},
+       LpcmForm::Raw,
+       SubpictureForm::SupRecords,
+       false},  // the last one given
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"demux", "F.VOB"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    std::string error;
+    const auto options = parse(args, &error);
+    ASSERT_TRUE(options) << c.args[0] << ": " << error;
+    EXPECT_EQ(options->lpcmForm, c.lpcm) << c.args[0];
+    EXPECT_EQ(options->subpictureForm, c.subs) << c.args[0];
+    EXPECT_EQ(options->codecExtensions, c.byCodec) << c.args[0];
+  }
 }
 
 TEST(CliOptions, OptionsGivenTwiceAndValuesThatLookOdd) {
@@ -139,6 +170,12 @@ TEST(CliOptions, UsageErrorsNameTheArgument) {
       {{"titles", "/d", "--select", "v0"}, "--select"},
       {{"rebuild", "/d/VIDEO_TS/VTS_01_1.VOB"}, "--title N"},
       {{"demux", "/d", "--title", "1", "--playlist"}, "--playlist reads an HD DVD playlist"},
+      {{"demux", "A.EVO", "--lpcm", "WAV"}, "takes raw, wav or flac, not 'WAV'"},
+      {{"demux", "A.EVO", "--subs=idx"}, "takes sup, vobsub or pgs, not 'idx'"},
+      {{"demux", "A.EVO", "--subs"}, "--subs needs a value"},
+      {{"demux", "A.EVO", "--codec-extensions=yes"}, "--codec-extensions takes no value"},
+      {{"read", "A.EVO", "--lpcm", "wav"}, "--lpcm, an option of demux"},
+      {{"rebuild", "A.EVO", "--subs", "pgs"}, "--subs"},
   };
   for (const Case& c : cases) {
     std::string error;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <regex>
 #include <string>
 
@@ -153,6 +154,121 @@ TEST_F(CliRealStreams, IdentifiersThatShareASlotDemuxToFilesOfTheirOwn) {
     ASSERT_FALSE(secondBytes.empty());
     EXPECT_TRUE(testing::readFileBytes(base + "." + c.label + ".mpa") == secondBytes);
   }
+}
+
+bool have(const std::string& tool) {
+  return std::system((tool + " --version >/dev/null 2>&1").c_str()) == 0;
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t from = 0;
+  for (size_t end; (end = text.find('\n', from)) != std::string::npos; from = end + 1)
+    lines.push_back(text.substr(from, end - from));
+  return lines;
+}
+
+// The file a --json document names for a stream box with a form, or empty.
+std::string fileOf(const nlohmann::json& doc, const std::string& box, const std::string& form) {
+  for (const nlohmann::json& stream : doc["streams"]) {
+    if (stream["box"] != box) continue;
+    for (const nlohmann::json& file : stream["files"])
+      if (file["format"] == form) return file["path"];
+  }
+  return "";
+}
+
+// ffmpeg draws each unit of subtitle stream `stream` of the input over black: the distinct
+// pictures in order, the empty one left out.
+std::vector<std::string> pictures(const std::string& input, const std::string& stream) {
+  const testing::CommandResult result =
+      run("ffmpeg -hide_banner -v error -f lavfi -i color=black:s=720x576:r=25:d=8 " + input +
+          " -filter_complex '[0:v][1:" + stream + "]overlay' -an -f framemd5 - | grep -v '^#'");
+  EXPECT_EQ(result.status, 0) << result.output;
+  std::vector<std::string> hashes;
+  std::string blank;
+  for (const std::string& line : linesOf(result.output)) {
+    const std::string hash = line.substr(line.rfind(' ') + 1);
+    if (blank.empty()) blank = hash;  // the first frame has no subtitle yet
+    if (hash != blank && (hashes.empty() || hashes.back() != hash)) hashes.push_back(hash);
+  }
+  return hashes;
+}
+
+// A DVD VOB of ffmpeg's MPEG-2 video, 24-bit 6-channel LPCM and AC-3 with two spumux-authored
+// subpicture streams, demuxed with --lpcm flac --subs vobsub: mkvmerge takes every file in
+// one call, the FLAC holds ffmpeg's pcm_dvd samples exactly, and the VobSub pairs draw in
+// ffmpeg the pictures the VOB's units draw. With --subs pgs mkvmerge takes the .sup files as
+// presentation graphics.
+TEST_F(CliRealStreams, DemuxedFormsGoIntoMatroskaAndDecodeAsTheVob) {
+  if (!haveFfmpeg() || std::system("command -v spumux >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "ffmpeg or spumux is not installed: the output forms' real check skipped";
+  }
+  if (!have("mkvmerge")) GTEST_SKIP() << "mkvmerge is not installed: the Matroska check skipped";
+  const fs::path vob = root_ / "VTS_01_1.VOB";
+  const testing::CommandResult made =
+      run(std::string(KORVELL_SOURCE_DIR) + "/testdata/make_spumux_vob.sh " + vob.string() +
+          " --audio");
+  ASSERT_EQ(made.status, 0) << made.output;
+  const fs::path out = root_ / "out";
+  fs::create_directories(out);
+  const testing::CommandResult demux = run(cli() + " demux --json --lpcm flac --subs vobsub " +
+                                           vob.string() + " -o " + out.string());
+  ASSERT_EQ(demux.status, 0) << demux.output;
+  const nlohmann::json doc = nlohmann::json::parse(demux.output);
+  const std::string flac = fileOf(doc, "a00", "flac");
+  ASSERT_FALSE(flac.empty()) << doc.dump(1);
+  std::string inputs;
+  for (const nlohmann::json& file : doc["written_files"])
+    if (file["format"] != "sub") inputs += " '" + file["path"].get<std::string>() + "'";
+  const fs::path mkv = root_ / "all.mkv";
+  const testing::CommandResult muxed = run("mkvmerge -q -o " + mkv.string() + inputs);
+  ASSERT_EQ(muxed.status, 0) << muxed.output;  // 1 would be a warning
+  const nlohmann::json tracks = nlohmann::json::parse(run("mkvmerge -J " + mkv.string()).output);
+  std::vector<std::string> codecs;
+  for (const nlohmann::json& track : tracks["tracks"])
+    codecs.push_back(track["properties"]["codec_id"]);
+  EXPECT_EQ(codecs,
+            (std::vector<std::string>{"V_MPEG2", "A_FLAC", "A_AC3", "S_VOBSUB", "S_VOBSUB"}));
+
+  const auto samples = [](const std::string& input) {
+    return run("ffmpeg -hide_banner -v error -i " + input + " -map 0:a:0 -c:a pcm_s32le -f md5 -");
+  };
+  const testing::CommandResult fromVob = samples(vob.string());
+  const testing::CommandResult fromFlac = samples("'" + flac + "'");
+  ASSERT_EQ(fromFlac.status, 0) << fromFlac.output;
+  EXPECT_TRUE(fromVob.output.starts_with("MD5=")) << fromVob.output;
+  EXPECT_EQ(fromVob.output.find("d41d8cd98f00b204e9800998ecf8427e"), std::string::npos)
+      << "ffmpeg decoded no samples";
+  EXPECT_EQ(fromFlac.output, fromVob.output);
+
+  // The palette of the .idx files (no title gives one) for ffmpeg's reading of the VOB.
+  const std::string palette =
+      "000000,0000ff,00ff00,ff0000,ffff00,ff00ff,00ffff,ffffff,"
+      "808000,8080ff,800080,80ff80,008080,ff8080,555555,aaaaaa";
+  const size_t units[] = {3, 2};
+  for (int n = 0; n < 2; ++n) {
+    SCOPED_TRACE("subpicture stream " + std::to_string(n));
+    const std::string idx = fileOf(doc, "s0" + std::to_string(n), "idx");
+    ASSERT_FALSE(idx.empty());
+    const std::vector<std::string> fromIdx = pictures("-i '" + idx + "'", "s:0");
+    EXPECT_EQ(fromIdx.size(), units[n]);
+    EXPECT_EQ(fromIdx,
+              pictures("-palette " + palette + " -i " + vob.string(), "s:" + std::to_string(n)));
+  }
+
+  const fs::path pgsOut = root_ / "pgs";
+  fs::create_directories(pgsOut);
+  const testing::CommandResult pgs =
+      run(cli() + " demux --json --subs pgs " + vob.string() + " -o " + pgsOut.string());
+  ASSERT_EQ(pgs.status, 0) << pgs.output;
+  const std::string sup = fileOf(nlohmann::json::parse(pgs.output), "s00", "pgs");
+  ASSERT_FALSE(sup.empty());
+  const testing::CommandResult pgsMux =
+      run("mkvmerge -q -o " + (root_ / "pgs.mkv").string() + " '" + sup + "'");
+  ASSERT_EQ(pgsMux.status, 0) << pgsMux.output;
+  EXPECT_NE(run("mkvmerge -J " + (root_ / "pgs.mkv").string()).output.find("S_HDMV/PGS"),
+            std::string::npos);
 }
 
 }  // namespace

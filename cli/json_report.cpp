@@ -67,6 +67,14 @@ json fieldsJson(const std::vector<DetailField>& fields) {
   return object;
 }
 
+// Files with their forms: [{"path": ..., "format": "wav"}, ...].
+json filesJson(const std::vector<OutputFile>& files) {
+  json list = json::array();
+  for (const OutputFile& file : files)
+    list.push_back({{"path", text(file.path)}, {"format", file.format}});
+  return list;
+}
+
 json streamJson(const ReportStream& stream) {
   json lines = json::array();
   for (const std::string& line : stream.detailLines)
@@ -88,6 +96,7 @@ json streamJson(const ReportStream& stream) {
   };
   if (stream.family == Family::Subpicture) entry["first_event_ms"] = orNull(stream.firstEventMs);
   entry["file"] = textOrNull(stream.file);
+  entry["files"] = filesJson(stream.files);
   return entry;
 }
 
@@ -195,9 +204,6 @@ json runReportJson(const RunReport& report, const std::string& command, const st
                       {"calculated", orNull(entry.calculated)},
                       {"frame_rate", orNull(entry.frameRate)}});
   }
-  json written = json::array();
-  for (const std::string& path : report.otherFiles)
-    written.push_back(text(path));
   json titleSummary = nullptr;
   if (title) {
     titleSummary = {{"number", title->number},
@@ -217,7 +223,7 @@ json runReportJson(const RunReport& report, const std::string& command, const st
           {"navigation", navigationJson(report.navigation)},
           {"streams", streams},
           {"frames", frames},
-          {"written_files", written}};
+          {"written_files", filesJson(report.writtenFiles)}};
 }
 
 json playlistJson(const std::string& playlist, const std::string& source,

@@ -1,8 +1,10 @@
 #include "cli/option_table.h"
 
 #include <array>
+#include <iterator>
 
 #include "runs/file_set.h"
+#include "runs/output_forms.h"
 #include "runs/run_settings.h"
 
 namespace korvell::cli {
@@ -93,6 +95,26 @@ bool setNumber(CliOptions& options, const std::string& value, std::string* error
   return true;
 }
 
+// --lpcm raw|wav|flac and --subs sup|vobsub|pgs: the forms by the names reports give them.
+template <typename Form, Form CliOptions::*field, Form... forms>
+bool setForm(CliOptions& options, const std::string& value, std::string* error) {
+  for (const Form form : {forms...}) {
+    if (value == formName(form)) {
+      options.*field = form;
+      return true;
+    }
+  }
+  std::string names;
+  const Form list[] = {forms...};
+  for (size_t i = 0; i < std::size(list); ++i)
+    names += std::string(i == 0                     ? ""
+                         : i + 1 == std::size(list) ? " or "
+                                                    : ", ") +
+             formName(list[i]);
+  *error = "takes " + names + ", not '" + value + "'";
+  return false;
+}
+
 // "auto" stays as it is: the parser resolves it once the input is known.
 bool setPlaylist(CliOptions& options, const std::string& value, std::string*) {
   options.playlist = value.empty() ? "auto" : value;
@@ -133,8 +155,9 @@ constexpr std::array kSubcommandRows{
         "[-o DIR] [--select LIST] [--playlist [XPL|auto]] [--title N [--angle K]] [options]",
         "Reads FILE as read does, then writes every stream found, or the selected ones, to "
         "DIR/BASE.LABEL.EXT, for example FEATURE_1_FEATURE_2.DD+.stream.00.mpa or "
-        "VTS_01_TITLE_1.DD.stream.00.en.mpa. Subpictures are written as .sup records. With "
-        "--playlist or --title the title's chapters are written beside them as "
+        "VTS_01_TITLE_1.DD.stream.00.en.mpa. Streams are written as they stand and subpictures as "
+        ".sup records, unless --lpcm and --subs choose other forms. With --playlist or --title "
+        "the title's chapters are written beside them as "
         "BASE.chapters.txt and BASE.chapters.xml, unless --no-chapters.",
         true},
     SubcommandRow{"rebuild", Command::Rebuild, kRebuild, "FILE.EVO",
@@ -207,6 +230,23 @@ constexpr std::array kOptionRows{
     OptionRow{"--chapters-format", kXpl, Arity::Value, "F", setChapterFormat,
               "with --chapters-file: simple (CHAPTERnn= lines, the default) or xml (Matroska "
               "chapters)"},
+    OptionRow{
+        "--lpcm", kDemux, Arity::Value, "raw|wav|flac",
+        setForm<LpcmForm, &CliOptions::lpcmForm, LpcmForm::Raw, LpcmForm::Wav, LpcmForm::Flac>,
+        "LPCM streams as they stand, as WAV files (RF64 past 4 GiB) or as FLAC files; a "
+        "stream whose first header is damaged is written as it stands",
+        "raw"},
+    OptionRow{"--subs", kDemux, Arity::Value, "sup|vobsub|pgs",
+              setForm<SubpictureForm, &CliOptions::subpictureForm, SubpictureForm::SupRecords,
+                      SubpictureForm::VobSub, SubpictureForm::Pgs>,
+              "subpictures as .sup records, as VobSub (.idx and .sub; 8-bit HD DVD subpictures "
+              "stay .sup records) or as a Blu-ray PGS .sup",
+              "sup"},
+    OptionRow{"--codec-extensions", kDemux, Arity::Flag, "",
+              setSwitch<&CliOptions::codecExtensions, true>,
+              "name the files of streams written as they stand by codec: .m2v, .h264, .vc1, "
+              ".ac3, .eac3, .dts, .thd, .mlp, .lpcm, .sup (instead of --video-ext, --audio-ext "
+              "and --sub-ext)"},
     OptionRow{"--video-ext", kDemux, Arity::Value, "EXT", setExtension<&CliOptions::videoExt>,
               "extension of video stream files", kDefaultVideoExt},
     OptionRow{"--audio-ext", kDemux, Arity::Value, "EXT", setExtension<&CliOptions::audioExt>,

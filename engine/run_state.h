@@ -89,11 +89,13 @@ struct ScannedFile {
   std::optional<NavigationValues> navigation;
 };
 
-/// What the last Demux or Rebuild run created: the stream files by slot number and the other
-/// files (chapters, a rebuilt program stream) in order.
+/// What the last Demux or Rebuild run created, each file with its form (OutputFile): the files
+/// of each stream by slot number, in the order its output created them (one raw file; a WAV
+/// file per part; an .idx and a .sub), and the other files (chapters "chapters_txt" and
+/// "chapters_xml", a rebuilt program stream "evo") in order.
 struct WrittenFiles {
-  std::array<std::string, kSelectableSlots> streams{};
-  std::vector<std::string> others;
+  std::array<std::vector<OutputFile>, kSelectableSlots> streams{};
+  std::vector<OutputFile> others;
 };
 
 /// Why a pass stopped early. Each pass starts with None.

@@ -100,14 +100,15 @@ Status PcmOutput::fail(const Status& status, const std::string& path) {
 
 Status PcmOutput::startRaw(const std::string& problem) {
   mode_ = Mode::Raw;
+  console_.log(streamName() + " has " + problem +
+               " in its first header: the stream is written as it stands");
   std::unique_ptr<ByteSink> sink;
   if (Status created = files_.create(request_.rawPath, &sink); !created.ok()) {
     return fail(created, request_.rawPath);
   }
   raw_ = std::make_unique<RawOutput>(std::move(sink));
   written_.push_back({request_.rawPath, "raw"});
-  console_.log(streamName() + " has " + problem + " in its first header: written as it stands to " +
-               escapeMarkup(request_.rawPath));
+  console_.log("Creating " + escapeMarkup(request_.rawPath));
   return {};
 }
 
@@ -120,22 +121,25 @@ Status PcmOutput::openPart() {
   }
   const int outputs = decoder_->outputs();
   const char* extension = request_.form == PcmForm::Flac ? "flac" : "wav";
-  std::string names;
+  const auto pathOf = [&](int o) {
+    return pcmFilePath(request_.basePath, part_, outputs == 2 ? o + 1 : 0, request_.form);
+  };
+  if (part_ > 1) {
+    std::string formats;
+    std::string names;
+    for (int o = 0; o < outputs; ++o) {
+      formats += (o == 0 ? "" : "; ") + formatText(decoder_->output(o));
+      names += (o == 0 ? "" : " and ") + escapeMarkup(pathOf(o));
+    }
+    console_.log(streamName() + " changes to " + formats + ": going on in " + names);
+  }
   for (int o = 0; o < outputs; ++o) {
-    const std::string path =
-        pcmFilePath(request_.basePath, part_, outputs == 2 ? o + 1 : 0, request_.form);
+    const std::string path = pathOf(o);
     Status created = SoundFile::create(files_, path, request_.form, decoder_->output(o),
                                        &sound_[static_cast<size_t>(o)]);
     if (!created.ok()) return fail(created, path);
     written_.push_back({path, extension});
-    if (part_ == 1) console_.log("Creating " + escapeMarkup(path));
-    names += (o == 0 ? "" : " and ") + escapeMarkup(path);
-  }
-  if (part_ > 1) {
-    std::string formats;
-    for (int o = 0; o < outputs; ++o)
-      formats += (o == 0 ? "" : "; ") + formatText(decoder_->output(o));
-    console_.log(streamName() + " changes to " + formats + ": going on in " + names);
+    console_.log("Creating " + escapeMarkup(path));
   }
   return {};
 }

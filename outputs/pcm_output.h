@@ -38,12 +38,12 @@ std::string pcmFilePath(const std::string& basePath, int part, int group, PcmFor
 ///   four low bits zero, so every value stays exact.
 /// - A header that changes the format (sampling frequency, word length, channels; for
 ///   DVD-Audio either group or the channel assignment) closes the files; the stream goes on in
-///   part 2 (then 3, ...), said in one console line.
+///   part 2 (then 3, ...), said in one console line before the new files' "Creating PATH".
 /// - A first header that cannot be read (a reserved code, cut short) sends the whole stream as
-///   it stands to request.rawPath instead, said in one console line; files() then names that
-///   file as "raw". A later header with a reserved code leaves the format as it was: its
-///   packet's samples are read as the header before it said (the first such header is said
-///   in the console).
+///   it stands to request.rawPath instead, said in one console line before its "Creating
+///   PATH"; files() then names that file as "raw". A later header with a reserved code leaves the
+///   format as it was: its packet's samples are read as the header before it said (the first such
+///   header is said in the console).
 /// - The bytes of an incomplete sample unit at a format change or at the end (less than a
 ///   unit, at most 108 bytes) are left out.
 /// Samples reach the files in runs of 256 KiB. A create, write or close that fails comes back

@@ -8,6 +8,7 @@
 #include "engine/raw_outputs.h"
 #include "outputs/subpicture_units.h"
 #include "report/markup.h"
+#include "report/text_format.h"
 
 namespace korvell {
 
@@ -211,8 +212,10 @@ Status VobSubOutput::startVobSub() {
   mode_ = Mode::VobSub;
   if (Status created = files_.create(idxPath(), &idx_); !created.ok())
     return fail(created, idxPath());
+  console_.log("Creating " + escapeMarkup(idxPath()));
   if (Status created = files_.create(subPath(), &sub_); !created.ok())
     return fail(created, subPath());
+  console_.log("Creating " + escapeMarkup(subPath()));
   const std::string header = vobSubIndexHeader(request_);
   return fail(idx_->write(reinterpret_cast<const uint8_t*>(header.data()), header.size()),
               idxPath());
@@ -220,12 +223,15 @@ Status VobSubOutput::startVobSub() {
 
 Status VobSubOutput::startSup() {
   mode_ = Mode::Sup;
-  console_.log("Subpicture stream " + std::to_string(request_.streamNumber) +
-               " holds 8-bit (HD DVD) units, which VobSub cannot carry: writing " +
-               escapeMarkup(request_.supPath) + " instead of " + escapeMarkup(subPath()));
+  const uint8_t id =
+      held_.empty() ? static_cast<uint8_t>(0x20 + request_.streamNumber) : held_.front().context.id;
+  console_.log("Subpicture stream 0x" + hexText(id, 2) +
+               " holds 8-bit (HD DVD) subpictures, which VobSub cannot carry: it is written as "
+               ".sup records instead");
   std::unique_ptr<ByteSink> sink;
   if (Status created = files_.create(request_.supPath, &sink); !created.ok())
     return fail(created, request_.supPath);
+  console_.log("Creating " + escapeMarkup(request_.supPath));
   sup_ = std::make_unique<SupRecordOutput>(std::move(sink), request_.firstPtsMin);
   for (const Held& held : held_) {
     if (Status written = sup_->piece(held.bytes.data(), held.bytes.size(), held.context);

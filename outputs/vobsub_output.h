@@ -63,8 +63,9 @@ struct VobSubRequest {
 /// The VobSub output of one 2-bit subpicture stream. The form of the stream is that of its
 /// first unit, so the files are created when the first unit's first bytes come (or in
 /// finish(), for a stream that gave none): NAME.idx and NAME.sub for 2-bit units, and for
-/// 8-bit units one console line and the ".sup" records at supPath instead. A create failure
-/// comes back from piece() or finish() as a CreateFailed status.
+/// 8-bit units one console line saying why and the ".sup" records at supPath instead. Each
+/// file created is announced by a console line "Creating PATH". A create failure comes back
+/// from piece() or finish() as a CreateFailed status.
 ///
 /// Times: unit PTS minus videoStartPts (or firstPtsMin) as a signed 32-bit difference, so a
 /// PTS that wrapped past 2^32 still counts forward; the .idx shows it to the millisecond

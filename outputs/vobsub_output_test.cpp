@@ -199,6 +199,7 @@ TEST(VobSubOutput, TimesOnTheVideoTimelineAndOneLineForDamage) {
   EXPECT_EQ(packs[5].substream, 0x21);
   // The interrupted unit, the 8-bit unit and the unit cut by the end: one line.
   EXPECT_EQ(f.host.lines, (std::vector<std::string>{
+                              "Creating out/VTS_01 [[1].idx", "Creating out/VTS_01 [[1].sub",
                               "3 damaged or incomplete subpicture units skipped in "
                               "out/VTS_01 [[1].sub",
                               "1 subpicture unit starts before the video in out/VTS_01 [[1].sub: "
@@ -212,7 +213,8 @@ TEST(VobSubOutput, WithoutVideoStartTimesFollowTheEarliestPts) {
   feed(*f.output, twoBitUnit(40, 0x11), 45000 + 90 * 250);
   ASSERT_TRUE(f.output->finish().ok());
   EXPECT_TRUE(text(f.idx()).ends_with("timestamp: 00:00:00:250, filepos: 000000000\n"));
-  EXPECT_TRUE(f.host.lines.empty());
+  EXPECT_EQ(f.host.lines, (std::vector<std::string>{"Creating out/VTS_01 [[1].idx",
+                                                    "Creating out/VTS_01 [[1].sub"}));
 }
 
 TEST(VobSubOutput, ExtendedUnitsBecomeSupRecords) {
@@ -241,9 +243,9 @@ TEST(VobSubOutput, ExtendedUnitsBecomeSupRecords) {
   EXPECT_EQ(f.sub(), nullptr);
   EXPECT_EQ(f.output->files(), (std::vector<OutputFile>{{"out/VTS_01 [1].sup", "sup"}}));
   EXPECT_EQ(f.host.lines, (std::vector<std::string>{
-                              "Subpicture stream 1 holds 8-bit (HD DVD) units, which VobSub "
-                              "cannot carry: writing out/VTS_01 [[1].sup instead of "
-                              "out/VTS_01 [[1].sub"}));
+                              "Subpicture stream 0x20 holds 8-bit (HD DVD) subpictures, which "
+                              "VobSub cannot carry: it is written as .sup records instead",
+                              "Creating out/VTS_01 [[1].sup"}));
 }
 
 TEST(VobSubOutput, StreamWithoutUnitsStillGetsItsFiles) {

@@ -51,8 +51,8 @@ _korvell_cli() {
   local options
   case $command in
     read) options=$reads ;;
-    demux) options="$writes $reads --video-ext --audio-ext --sub-ext --delay-names --chapters
-                    --no-chapters" ;;
+    demux) options="$writes $reads --lpcm --subs --codec-extensions --video-ext --audio-ext
+                    --sub-ext --delay-names --chapters --no-chapters" ;;
     rebuild) options="$writes $reads" ;;
     xpl) options='--source --tags --chapters-file --chapters-format --color=auto --color=always
                   --color=never --markup --json -h --help' ;;
@@ -84,6 +84,14 @@ _korvell_cli() {
       ;;
     --chapters-format)
       COMPREPLY=($(compgen -W 'simple xml' -- "$cur"))
+      return
+      ;;
+    --lpcm)
+      COMPREPLY=($(compgen -W 'raw wav flac' -- "$cur"))
+      return
+      ;;
+    --subs)
+      COMPREPLY=($(compgen -W 'sup vobsub pgs' -- "$cur"))
       return
       ;;
     --chapters-file)

@@ -3,40 +3,20 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "disc/chapters.h"
-#include "engine/raw_outputs.h"
 #include "engine/walker.h"
 #include "report/markup.h"
 #include "runs/file_set.h"
+#include "runs/output_forms.h"
 #include "runs/run_support.h"
 
 namespace korvell {
 
 namespace {
-
-const std::string& extensionOf(Family family, const RunSettings& settings) {
-  switch (family) {
-    case Family::Video:
-      return settings.videoExt;
-    case Family::Audio:
-      return settings.audioExt;
-    case Family::Subpicture:
-      break;
-  }
-  return settings.subExt;
-}
-
-// The label part of a stream file's name: the slot's label, and for audio and subpictures
-// with delay names on " DELAY <n>ms", the convention muxing front ends read delays from.
-std::string fileLabel(const RunState& state, const RunSettings& settings, Slot slot, int number) {
-  const std::string& label = state.streamLabel[number];
-  if (!settings.delayNames || slot.family == Family::Video) return label;
-  const std::optional<int32_t> delay = state.delayMs(slot.family, slot.index);
-  return delay ? label + " DELAY " + std::to_string(*delay) + "ms" : label;
-}
 
 // A small output written whole: "Creating <path>", or the failure's message.
 RunOutcome writeTextFile(FileSystem& files, const std::string& path, const std::string& text,
@@ -51,33 +31,6 @@ RunOutcome writeTextFile(FileSystem& files, const std::string& path, const std::
   }
   return RunOutcome::Done;
 }
-
-// The outputs of one run: attached to the run state while open, detached and finished
-// together.
-class OutputSet {
- public:
-  explicit OutputSet(RunState& state) : state_(state) {}
-  ~OutputSet() { finishAll(); }
-  bool empty() const { return outputs_.empty(); }
-  void add(Slot slot, std::unique_ptr<StreamOutput> output) {
-    state_.outputOf(slot) = output.get();
-    outputs_.push_back({slot, std::move(output)});
-  }
-  /// Finishes every output; returns the first that failed (a piece or the final writes), or
-  /// null.
-  const StreamOutput* finishAll() {
-    const StreamOutput* failedOutput = state_.failedOutput;
-    for (auto& [slot, output] : outputs_) {
-      state_.outputOf(slot) = nullptr;
-      if (!output->finish().ok() && failedOutput == nullptr) failedOutput = output.get();
-    }
-    return failedOutput;
-  }
-
- private:
-  RunState& state_;
-  std::vector<std::pair<Slot, std::unique_ptr<StreamOutput>>> outputs_;
-};
 
 void logFrameLines(const RunState& state, Console& console) {
   for (int slot = 0; slot < kVideoSlots; ++slot) {
@@ -95,7 +48,7 @@ void logFrameLines(const RunState& state, Console& console) {
 }
 
 RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, const RunSettings& settings,
-                   OutputSet& outputs) {
+                   DemuxOutputs& outputs) {
   host.log(openingLine(set, false));
   host.status("Opening", 0);
   FileSystem& files = *settings.files;
@@ -106,6 +59,7 @@ RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, const Run
 
   const std::string prefix = outputPrefix(settings.outputFolder, set);
   int missing = 0;
+  int opened = 0;
   for (int number = 0; number < kSelectableSlots; ++number) {
     if (!state.selected[number]) continue;
     const Slot slot = slotAt(number);
@@ -116,21 +70,12 @@ RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, const Run
       ++missing;
       continue;
     }
-    const std::string name = streamFileName(prefix, fileLabel(state, settings, slot, number),
-                                            extensionOf(slot.family, settings));
-    auto sink = createOutput(files, name, set, host);
-    if (!sink) return RunOutcome::CreateFailed;
-    if (slot.family == Family::Subpicture) {
-      outputs.add(slot, std::make_unique<SupRecordOutput>(std::move(sink), state.firstPtsMin));
-    } else {
-      outputs.add(slot, std::make_unique<RawOutput>(std::move(sink)));
-    }
-    state.written.streams[number] = name;
-    host.log("Creating " + escapeMarkup(name));
+    if (!outputs.open(slot, prefix, state.streamLabel[number])) return RunOutcome::CreateFailed;
+    ++opened;
   }
 
   // Streams were asked for and none of them is there: a run that would write nothing fails.
-  if (missing > 0 && outputs.empty()) {
+  if (missing > 0 && opened == 0) {
     host.logError("Nothing to write: " + escapeMarkup(namePart(set.firstPath)) +
                   " has none of the selected streams.");
     return RunOutcome::NothingToWrite;
@@ -143,13 +88,13 @@ RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, const Run
                                              ? settings.chapters
                                              : none;
   if (settings.writeChapters && !chapters.empty()) {
-    const std::pair<const char*, std::string> chapterFiles[] = {
-        {".chapters.txt", simpleChapterText(chapters)},
-        {".chapters.xml", matroskaChapterXml(chapters)}};
-    for (const auto& [suffix, text] : chapterFiles) {
+    const std::tuple<const char*, const char*, std::string> chapterFiles[] = {
+        {".chapters.txt", "chapters_txt", simpleChapterText(chapters)},
+        {".chapters.xml", "chapters_xml", matroskaChapterXml(chapters)}};
+    for (const auto& [suffix, format, text] : chapterFiles) {
       const RunOutcome written = writeTextFile(files, prefix + suffix, text, set, host);
       if (written != RunOutcome::Done) return written;
-      state.written.others.push_back(prefix + suffix);
+      state.written.others.push_back({prefix + suffix, format});
     }
   }
 
@@ -168,11 +113,16 @@ RunOutcome demuxRun(RunState& state, RunHost& host, const RunSettings& settings)
   state.secondFile = set.secondFile;
   state.written = {};
 
-  OutputSet outputs(state);
+  DemuxOutputs outputs(state, settings, host, set.inputs());
   RunOutcome outcome = walkSet(state, host, set, settings, outputs);
   if (const StreamOutput* failedOutput = outputs.finishAll(); failedOutput != nullptr) {
-    reportFailure(failedOutput->failedPath(), failedOutput->status(), host);
-    if (!failed(outcome)) outcome = RunOutcome::WriteFailed;
+    const Status& status = failedOutput->status();
+    reportFailure(failedOutput->failedPath(), status, host);
+    // An output that creates its files late can fail to create them during the pass.
+    if (!failed(outcome)) {
+      outcome = status.code() == Status::Code::CreateFailed ? RunOutcome::CreateFailed
+                                                            : RunOutcome::WriteFailed;
+    }
   }
   state.failedOutput = nullptr;
   if (failed(outcome)) {

@@ -21,7 +21,7 @@ RunOutcome rebuildSet(RunState& state, RunHost& host, const FileSet& set, FileSy
   host.log(fileSizeLine(source->size()));
   out = createOutput(files, outputPath, set, host);
   if (!out) return RunOutcome::CreateFailed;
-  state.written.others.push_back(outputPath);
+  state.written.others.push_back({outputPath, "evo"});
   host.log("Creating " + escapeMarkup(outputPath));
 
   host.status("Rebuilding " + set.passes.front().firstName(), 0);

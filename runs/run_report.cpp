@@ -3,6 +3,7 @@
 #include "engine/stream_kinds.h"
 #include "report/markup.h"
 #include "runs/file_set.h"
+#include "runs/output_forms.h"
 #include "runs/run_support.h"
 
 namespace korvell {
@@ -81,12 +82,15 @@ RunReport buildRunReport(const RunState& state) {
         stream.box = slotName({family, slot});
         stream.label = state.streamLabel[static_cast<size_t>(number)];
         stream.selected = state.selected[static_cast<size_t>(number)];
-        stream.file = state.written.streams[static_cast<size_t>(number)];
+        stream.files = state.written.streams[static_cast<size_t>(number)];
+        if (!stream.files.empty()) stream.file = stream.files.front().path;
       }
       const StreamTimes& times = state.times(family, slot);
       stream.firstPts = times.firstPts;
       if (!report.fastCheckStopped) stream.lastPts = times.lastPts;
-      stream.delayMs = state.delayMs(family, slot);
+      stream.delayMs = stream.files.empty()
+                           ? state.delayMs(family, slot)
+                           : fileDelayMs(state, {family, slot}, stream.files.front().format);
       if (family == Family::Subpicture) stream.firstEventMs = state.firstEventMs(family, slot);
       stream.fields = details.fields;
       for (const std::string& line : details.lines)
@@ -106,7 +110,11 @@ RunReport buildRunReport(const RunState& state) {
     frames.calculated = calculatedFrames(state, stream.slot);
     report.frames.push_back(frames);
   }
+  for (const std::vector<OutputFile>& files : state.written.streams)
+    report.writtenFiles.insert(report.writtenFiles.end(), files.begin(), files.end());
   report.otherFiles = state.written.others;
+  report.writtenFiles.insert(report.writtenFiles.end(), report.otherFiles.begin(),
+                             report.otherFiles.end());
   return report;
 }
 

@@ -21,13 +21,16 @@ struct ReportStream {
   std::string codecName;               ///< the table's short codec name
   std::string label;                   ///< the stream box's label, or the table's for no box
   std::optional<uint32_t> firstPts;
-  std::optional<uint32_t> lastPts;       ///< none when the fast check stopped the scan
-  std::optional<int32_t> delayMs;        ///< RunState::delayMs: what a muxer shifts the file by
+  std::optional<uint32_t> lastPts;  ///< none when the fast check stopped the scan
+  /// What a muxer shifts the stream's file by: RunState::delayMs, or for a file the last Demux
+  /// run wrote on video stream 0's timeline (VobSub, PGS) 0.
+  std::optional<int32_t> delayMs;
   std::optional<int32_t> firstEventMs;   ///< subpictures: the first one on video 0's timeline
   bool selected = false;                 ///< its box is checked
   std::vector<DetailField> fields;       ///< the analyser's named values
   std::vector<std::string> detailLines;  ///< the analyser's lines, markup removed
-  std::string file;                      ///< the file the last Demux run wrote it to, or empty
+  std::string file;               ///< the first file the last Demux run wrote it to, or empty
+  std::vector<OutputFile> files;  ///< every file the last Demux run wrote it to, with its form
 };
 
 /// The frame figures of one video slot that holds a stream.
@@ -48,7 +51,10 @@ struct RunReport {
   std::optional<NavigationValues> navigation;      ///< of the first file
   std::vector<ReportStream> streams;               ///< video, audio, subpicture, by slot
   std::vector<ReportFrames> frames;
-  std::vector<std::string> otherFiles;  ///< chapter files, the rebuilt program stream
+  std::vector<OutputFile> otherFiles;  ///< chapter files, the rebuilt program stream
+  /// Every file the last Demux or Rebuild run wrote, with its form: the streams' files by slot
+  /// (video, audio, subpicture), then the other files.
+  std::vector<OutputFile> writtenFiles;
 };
 
 /// The record of the last Read run (and the Demux or Rebuild run after it) in `state`.

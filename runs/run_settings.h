@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,6 +24,14 @@ inline constexpr const char* kDefaultAudioExt = "mpa";
 inline constexpr const char* kDefaultSubExt = "sup";
 inline constexpr size_t kMaxExtensionLength = 5;
 
+/// The forms a Demux run writes LPCM streams in: as they stand (the default), or decoded into
+/// WAV (RF64 past 4 GiB) or FLAC files.
+enum class LpcmForm : uint8_t { Raw, Wav, Flac };
+
+/// The forms a Demux run writes subpicture streams in: ".sup" records (the default), VobSub
+/// (.idx and .sub) or a presentation graphics stream (PGS ".sup").
+enum class SubpictureForm : uint8_t { SupRecords, VobSub, Pgs };
+
 struct RunSettings {
   std::string inputPath;     ///< the chosen input file
   std::string outputFolder;  ///< empty: beside the input file
@@ -34,6 +43,13 @@ struct RunSettings {
   /// Demux: audio and subpicture files are named "PREFIX.LABEL DELAY <n>ms.EXT", n being the
   /// stream's delay against video stream 0 in the last Read run (no suffix without one).
   bool delayNames = false;
+  /// Demux: the forms of LPCM and subpicture streams (runs/output_forms.h).
+  LpcmForm lpcmForm = LpcmForm::Raw;
+  SubpictureForm subpictureForm = SubpictureForm::SupRecords;
+  /// Demux: files that hold a stream as it stands are named by its codec (".ac3", ".m2v",
+  /// ".lpcm") instead of by videoExt, audioExt and subExt. The other forms always carry their
+  /// own extensions (.wav, .flac, .idx and .sub, PGS .sup).
+  bool codecExtensions = false;
   /// Demux: the chapters of the title a playlist reading selected for the input
   /// `chaptersSource`. When there are any, that input is this run's input and writeChapters is
   /// on, the run also writes PREFIX.chapters.txt and PREFIX.chapters.xml; the chapters of a

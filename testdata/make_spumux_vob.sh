@@ -2,15 +2,31 @@
 # Makes a DVD VOB with two 2-bit subpicture streams that spumux (dvdauthor) authored over
 # 8 seconds of ffmpeg MPEG-2 video: stream 0 (0x20) with three units, the second a
 # 640x160 three-colour pattern whose unit spans several packets; stream 1 (0x21) with two.
-# The images are opaque PNGs of three colours, black marked transparent.
-# Usage: make_spumux_vob.sh OUT.VOB   (needs ffmpeg and spumux; scratch files go beside OUT)
+# The images are opaque PNGs of three colours, black marked transparent. With --audio the
+# video comes with 24-bit 6-channel LPCM (0xA0, a tone of its own in each channel with some
+# noise) and stereo AC-3 (0x80), both by ffmpeg.
+# Usage: make_spumux_vob.sh OUT.VOB [--audio]  (needs ffmpeg and spumux; scratch files go
+# beside OUT)
 set -euo pipefail
 out=$1
+audio=${2:-}
 work=$(mktemp -d "$(dirname "$out")/spumux.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 ff() { ffmpeg -hide_banner -loglevel error -y "$@"; }
 
-ff -f lavfi -i "color=c=black:s=720x576:r=25" -t 8 -c:v mpeg2video -b:v 2M -f dvd "$work/video.mpg"
+if [ "$audio" = --audio ]; then
+  exprs=""
+  for ch in 1 2 3 4 5 6; do
+    exprs+="${exprs:+|}0.6*sin(2*PI*$((110 * ch))*t)+0.3*(random($ch)-0.5)"
+  done
+  ff -f lavfi -i "color=c=black:s=720x576:r=25" \
+     -f lavfi -i "aevalsrc=exprs=$exprs:channel_layout=5.1(side):sample_rate=48000" \
+     -f lavfi -i "sine=frequency=440:sample_rate=48000" -t 8 -map 0:v -map 1:a -map 2:a \
+     -c:v mpeg2video -b:v 2M -c:a:0 pcm_dvd -sample_fmt:a:0 s32 \
+     -c:a:1 ac3 -b:a:1 192k -ac:a:1 2 -f dvd "$work/video.mpg"
+else
+  ff -f lavfi -i "color=c=black:s=720x576:r=25" -t 8 -c:v mpeg2video -b:v 2M -f dvd "$work/video.mpg"
+fi
 # A white box with a red bar: short runs, one packet.
 ff -f lavfi -i "color=c=black:s=200x60" -frames:v 1 \
    -vf "drawbox=x=10:y=10:w=180:h=40:color=white:t=fill,drawbox=x=20:y=20:w=160:h=20:color=red:t=fill" \

@@ -228,6 +228,11 @@ RunSettings TfMain::runSettings() const {
   settings.autoClear = cbAutoClear->isChecked();
   settings.delayNames = cbDelayNames->isChecked();
   settings.writeChapters = cbChapters->isChecked();
+  settings.lpcmForm =
+      kLpcmChoices[static_cast<size_t>(std::max(0, cmbLpcmAs->currentIndex()))].second;
+  settings.subpictureForm =
+      kSubpictureChoices[static_cast<size_t>(std::max(0, cmbSubpicturesAs->currentIndex()))].second;
+  settings.codecExtensions = cbCodecExt->isChecked();
   // The chapters of the title the last Read XPL chose, and the input it chose it for.
   settings.chapters = playlist_.chapters;
   settings.chaptersSource = playlistSource_;
@@ -417,6 +422,9 @@ Settings TfMain::settingsFromWidgets() const {
   s.autoClear = cbAutoClear->isChecked();
   s.delayNames = cbDelayNames->isChecked();
   s.writeChapters = cbChapters->isChecked();
+  s.lpcmAs = cmbLpcmAs->currentIndex();
+  s.subpicturesAs = cmbSubpicturesAs->currentIndex();
+  s.codecExtensions = cbCodecExt->isChecked();
   return s;
 }
 
@@ -462,6 +470,14 @@ void TfMain::widgetsFromSettings(const Settings& s) {
   if (s.autoClear) cbAutoClear->setChecked(*s.autoClear);
   if (s.delayNames) cbDelayNames->setChecked(*s.delayNames);
   if (s.writeChapters) cbChapters->setChecked(*s.writeChapters);
+  // A stored choice the lists do not have leaves the list as it is.
+  if (s.lpcmAs && *s.lpcmAs >= 0 && *s.lpcmAs < cmbLpcmAs->count()) {
+    cmbLpcmAs->setCurrentIndex(*s.lpcmAs);
+  }
+  if (s.subpicturesAs && *s.subpicturesAs >= 0 && *s.subpicturesAs < cmbSubpicturesAs->count()) {
+    cmbSubpicturesAs->setCurrentIndex(*s.subpicturesAs);
+  }
+  if (s.codecExtensions) cbCodecExt->setChecked(*s.codecExtensions);
 }
 
 void TfMain::RegRead() {

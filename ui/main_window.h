@@ -5,6 +5,7 @@
 
 #include <array>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include <QMainWindow>
@@ -55,8 +56,8 @@ class TfMain : public QMainWindow, public RunHost {
   std::function<bool(const QString&)> askQuestion;
 
   RunState& state() { return state_; }
-  /// What a run started now would be given: the input, output folder, extensions, Auto
-  /// clear and the follow-on run, as the widgets show them.
+  /// What a run started now would be given: the input, output folder, extensions, output
+  /// forms, Auto clear and the follow-on run, as the widgets show them.
   RunSettings runSettings() const;
   bool busy() const { return busy_; }
   QString evoDir() const { return evoDir_; }
@@ -131,6 +132,14 @@ class TfMain : public QMainWindow, public RunHost {
   // The 40 stream boxes in one array: video 0..7, audio 8..23, subpicture 24..39.
   static constexpr int kFirstAudioBox = 8;
   static constexpr int kFirstSubBox = 24;
+  // The captions and forms of the lists "LPCM as" and "Subpictures as", in list order: the
+  // settings store the index.
+  static constexpr std::array<std::pair<const char*, LpcmForm>, 3> kLpcmChoices{
+      {{"raw", LpcmForm::Raw}, {"WAV", LpcmForm::Wav}, {"FLAC", LpcmForm::Flac}}};
+  static constexpr std::array<std::pair<const char*, SubpictureForm>, 3> kSubpictureChoices{
+      {{"SUP records", SubpictureForm::SupRecords},
+       {"VobSub", SubpictureForm::VobSub},
+       {"PGS", SubpictureForm::Pgs}}};
 
   void buildWindow();
   QWidget* buildStatusPage();
@@ -193,6 +202,9 @@ class TfMain : public QMainWindow, public RunHost {
   QLineEdit* eVideoExt = nullptr;
   QLineEdit* eAudioExt = nullptr;
   QLineEdit* eSubExt = nullptr;
+  QCheckBox* cbCodecExt = nullptr;
+  QComboBox* cmbLpcmAs = nullptr;
+  QComboBox* cmbSubpicturesAs = nullptr;
   QLineEdit* eWorkdir = nullptr;
   QToolButton* bbWorkdir = nullptr;
   QRadioButton* rbAutoDemux = nullptr;

@@ -68,6 +68,17 @@ QCheckBox* optionBox(const QString& name, const QString& text, const QString& hi
   return box;
 }
 
+template <typename Form, size_t N>
+QComboBox* formList(const QString& name, const QString& hint,
+                    const std::array<std::pair<const char*, Form>, N>& choices, QWidget* parent) {
+  auto* list = new QComboBox(parent);
+  list->setObjectName(name);
+  list->setToolTip(hint);
+  for (const auto& [caption, form] : choices)
+    list->addItem(QString::fromLatin1(caption));
+  return list;
+}
+
 QLineEdit* extensionField(const QString& name, const QString& text, QWidget* parent) {
   auto* field = new QLineEdit(text, parent);
   field->setObjectName(name);
@@ -289,11 +300,45 @@ QWidget* TfMain::buildOptionsPage() {
       extensionField(QStringLiteral("eAudioExt"), QString::fromLatin1(kDefaultAudioExt), gbFile);
   eSubExt = extensionField(QStringLiteral("eSubExt"), QString::fromLatin1(kDefaultSubExt), gbFile);
   eSubExt->setToolTip(QStringLiteral("This is real .sup format, don't change!"));
+  cbCodecExt = optionBox(QStringLiteral("cbCodecExt"), QStringLiteral("Name files by codec"),
+                         QStringLiteral("Streams written as they stand are named by their codec "
+                                        "(.m2v, .vc1, .ac3, .dts, .lpcm, .sup ...) instead of by "
+                                        "the extensions at the left"),
+                         gbFile);
+  cbCodecExt->setChecked(false);
   extensions->addWidget(eVideoExt);
   extensions->addWidget(eAudioExt);
   extensions->addWidget(eSubExt);
+  extensions->addWidget(cbCodecExt);
   extensions->addStretch(1);
   fileLayout->addLayout(extensions);
+  auto* forms = new QHBoxLayout;
+  cmbLpcmAs =
+      formList(QStringLiteral("cmbLpcmAs"),
+               QStringLiteral("Demux writes LPCM streams as they stand, or decoded into WAV "
+                              "or FLAC files"),
+               kLpcmChoices, gbFile);
+  cmbSubpicturesAs = formList(
+      QStringLiteral("cmbSubpicturesAs"),
+      QStringLiteral("Demux writes subpictures as .sup records, as VobSub (.idx and .sub) or as "
+                     "Blu-ray PGS"),
+      kSubpictureChoices, gbFile);
+  auto* lpcmLabel = new QLabel(QStringLiteral("LPCM as"), gbFile);
+  lpcmLabel->setBuddy(cmbLpcmAs);
+  auto* subpictureLabel = new QLabel(QStringLiteral("Subpictures as"), gbFile);
+  subpictureLabel->setBuddy(cmbSubpicturesAs);
+  forms->addWidget(lpcmLabel);
+  forms->addWidget(cmbLpcmAs);
+  forms->addSpacing(6);
+  forms->addWidget(subpictureLabel);
+  forms->addWidget(cmbSubpicturesAs);
+  forms->addStretch(1);
+  fileLayout->addLayout(forms);
+  // Files named by codec take none of the extensions.
+  connect(cbCodecExt, &QCheckBox::toggled, this, [this](bool byCodec) {
+    for (QLineEdit* field : {eVideoExt, eAudioExt, eSubExt})
+      field->setEnabled(!byCodec);
+  });
   fileLayout->addWidget(new QLabel(QStringLiteral("Output folder"), gbFile));
   auto* folder = new QHBoxLayout;
   eWorkdir = new QLineEdit(gbFile);

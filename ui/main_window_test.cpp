@@ -1,3 +1,4 @@
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -138,6 +139,36 @@ class MainWindowTest : public QObject {
     QCOMPARE(child<QLineEdit>(w, "eAudioExt")->maxLength(), 5);
     QCOMPARE(child<QLineEdit>(w, "eSubExt")->toolTip(),
              QStringLiteral("This is real .sup format, don't change!"));
+    // The output forms: today's raw forms unless chosen; files named by codec take none of
+    // the extension fields.
+    const auto items = [&](const char* name) {
+      QStringList list;
+      for (int i = 0; i < child<QComboBox>(w, name)->count(); ++i)
+        list << child<QComboBox>(w, name)->itemText(i);
+      return list;
+    };
+    QCOMPARE(items("cmbLpcmAs"), (QStringList{"raw", "WAV", "FLAC"}));
+    QCOMPARE(items("cmbSubpicturesAs"), (QStringList{"SUP records", "VobSub", "PGS"}));
+    QCOMPARE(child<QComboBox>(w, "cmbLpcmAs")->currentIndex(), 0);
+    QCOMPARE(child<QComboBox>(w, "cmbSubpicturesAs")->currentIndex(), 0);
+    QVERIFY(!child<QComboBox>(w, "cmbLpcmAs")->toolTip().isEmpty());
+    QVERIFY(!box(w, "cbCodecExt")->isChecked());
+    QCOMPARE(box(w, "cbCodecExt")->text(), QStringLiteral("Name files by codec"));
+    RunSettings settings = w.runSettings();
+    QCOMPARE(settings.lpcmForm, LpcmForm::Raw);
+    QCOMPARE(settings.subpictureForm, SubpictureForm::SupRecords);
+    QVERIFY(!settings.codecExtensions);
+    box(w, "cbCodecExt")->click();
+    for (const char* field : {"eVideoExt", "eAudioExt", "eSubExt"})
+      QVERIFY2(!child<QLineEdit>(w, field)->isEnabled(), field);
+    child<QComboBox>(w, "cmbLpcmAs")->setCurrentIndex(1);
+    child<QComboBox>(w, "cmbSubpicturesAs")->setCurrentIndex(2);
+    settings = w.runSettings();
+    QCOMPARE(settings.lpcmForm, LpcmForm::Wav);
+    QCOMPARE(settings.subpictureForm, SubpictureForm::Pgs);
+    QVERIFY(settings.codecExtensions);
+    box(w, "cbCodecExt")->click();
+    QVERIFY(child<QLineEdit>(w, "eSubExt")->isEnabled());
 
     auto* tree = child<QTreeWidget>(w, "tvXPL");
     QCOMPARE(tree->topLevelItemCount(), 4);
@@ -754,6 +785,9 @@ class MainWindowTest : public QObject {
       child<QRadioButton>(w, "rbAutoRebuild")->setChecked(true);
       child<QLineEdit>(w, "eVideoExt")->setText(QStringLiteral("m2v"));
       child<QLineEdit>(w, "eWorkdir")->setText(QStringLiteral("/srv/out"));
+      child<QComboBox>(w, "cmbLpcmAs")->setCurrentIndex(2);
+      child<QComboBox>(w, "cmbSubpicturesAs")->setCurrentIndex(1);
+      box(w, "cbCodecExt")->setChecked(true);
       w.WMDropFiles(QStringLiteral("/d/MOVIE/ADV_OBJ/VPLST000.XPL"));
       w.setGeometry(QRect(70, 60, 480, 440));
       w.close();
@@ -768,6 +802,10 @@ class MainWindowTest : public QObject {
     QVERIFY(!child<QRadioButton>(w, "rbNoAuto")->isChecked());
     QCOMPARE(child<QLineEdit>(w, "eVideoExt")->text(), QStringLiteral("m2v"));
     QCOMPARE(child<QLineEdit>(w, "eWorkdir")->text(), QStringLiteral("/srv/out"));
+    QCOMPARE(child<QComboBox>(w, "cmbLpcmAs")->currentText(), QStringLiteral("FLAC"));
+    QCOMPARE(child<QComboBox>(w, "cmbSubpicturesAs")->currentText(), QStringLiteral("VobSub"));
+    QVERIFY(box(w, "cbCodecExt")->isChecked());
+    QVERIFY(!child<QLineEdit>(w, "eVideoExt")->isEnabled());
     QCOMPARE(w.evoDir(), QDir::toNativeSeparators("/d/MOVIE/HVDVD_TS/"));
     QCOMPARE(w.xplDir(), QDir::toNativeSeparators("/d/MOVIE/ADV_OBJ/"));
     QTRY_COMPARE(w.geometry(), QRect(70, 60, 480, 440));
@@ -817,6 +855,66 @@ class MainWindowTest : public QObject {
     QVERIFY(box(w, "cbAudio00")->isChecked());
     QCOMPARE(fileBytes(dir_.path() + QStringLiteral("/LATE.DD.stream.00.mpa")).size(),
              size_t{2560} * uitest::kPayload);
+  }
+
+  void aStoredFormTheListsDoNotHaveLeavesThemAsTheyAre() {
+    std::unique_ptr<QSettings> raw(new QSettings(QSettings::NativeFormat, QSettings::UserScope,
+                                                 QStringLiteral("Quorrel Software"),
+                                                 QStringLiteral("Korvell")));
+    raw->setValue(QStringLiteral("LpcmAs"), 3);
+    raw->setValue(QStringLiteral("SubpicturesAs"), -1);
+    raw->sync();
+    RunState state;
+    TfMain w(state);
+    QVERIFY(uitest::showActive(&w));
+    QCOMPARE(child<QComboBox>(w, "cmbLpcmAs")->currentIndex(), 0);
+    QCOMPARE(child<QComboBox>(w, "cmbSubpicturesAs")->currentIndex(), 0);
+  }
+
+  // The window's Demux with "LPCM as" FLAC and "Subpictures as" VobSub writes the files
+  // korvell-cli demux --lpcm flac --subs vobsub writes, byte for byte.
+  void theWindowWritesTheFilesOfTheCommandLine() {
+    if (std::system("ffmpeg -version >/dev/null 2>&1") != 0 ||
+        std::system("command -v spumux >/dev/null 2>&1") != 0) {
+      QSKIP("ffmpeg or spumux is not installed: the window's output forms are not compared");
+    }
+    const QString vob = dir_.path() + QStringLiteral("/forms/VTS_01_1.VOB");
+    const QString fromWindow = dir_.path() + QStringLiteral("/forms/window");
+    const QString fromCli = dir_.path() + QStringLiteral("/forms/cli");
+    QVERIFY(QDir().mkpath(fromWindow) && QDir().mkpath(fromCli));
+    const testing::CommandResult made =
+        testing::runCommand(std::string(KORVELL_SOURCE_DIR) + "/testdata/make_spumux_vob.sh '" +
+                            vob.toStdString() + "' --audio");
+    QVERIFY2(made.status == 0, made.output.c_str());
+    const testing::CommandResult cli =
+        testing::runCommand(std::string(KORVELL_CLI) + " demux --lpcm flac --subs vobsub '" +
+                            vob.toStdString() + "' -o '" + fromCli.toStdString() + "'");
+    QVERIFY2(cli.status == 0, cli.output.c_str());
+
+    RunState state;
+    TfMain w(state);
+    w.show();
+    child<QLineEdit>(w, "eWorkdir")->setText(fromWindow);
+    child<QComboBox>(w, "cmbLpcmAs")->setCurrentText(QStringLiteral("FLAC"));
+    child<QComboBox>(w, "cmbSubpicturesAs")->setCurrentText(QStringLiteral("VobSub"));
+    uitest::dropPaths(&w, {vob});  // Auto read is on
+    button(w, "bDemux")->click();
+    QVERIFY(consoleText(w).contains(QStringLiteral("Done.")));
+    const QStringList names = QDir(fromCli).entryList(QDir::Files, QDir::Name);
+    QCOMPARE(QDir(fromWindow).entryList(QDir::Files, QDir::Name), names);
+    QVERIFY(names.contains(QStringLiteral("VTS_01_1.LPCM.stream.00.flac")));
+    QVERIFY(names.contains(QStringLiteral("VTS_01_1.Subpicture.01.idx")));
+    for (const QString& name : names) {
+      QVERIFY2(fileBytes(fromWindow + QLatin1Char('/') + name) ==
+                   fileBytes(fromCli + QLatin1Char('/') + name),
+               qPrintable(name));
+    }
+    // Each file once in the console, as the command line prints it.
+    for (const QString& name : names) {
+      const QString line = QStringLiteral("Creating ") +
+                           QDir::toNativeSeparators(fromWindow + QLatin1Char('/') + name);
+      QCOMPARE(consoleText(w).count(line), 1);
+    }
   }
 
   void onlyTheFirstActivationLoadsAndResets() {

@@ -84,6 +84,9 @@ Settings SettingsStore::load() {
   readBool(store, "AutoClear", s.autoClear);
   readBool(store, "DelayNames", s.delayNames);
   readBool(store, "WriteChapters", s.writeChapters);
+  readInt(store, "LpcmAs", s.lpcmAs);
+  readInt(store, "SubpicturesAs", s.subpicturesAs);
+  readBool(store, "CodecExtensions", s.codecExtensions);
   return s;
 }
 
@@ -112,6 +115,9 @@ void SettingsStore::save(const Settings& s, const QDateTime& now) {
   writeBool(store, "AutoClear", s.autoClear);
   writeBool(store, "DelayNames", s.delayNames);
   writeBool(store, "WriteChapters", s.writeChapters);
+  writeInt(store, "LpcmAs", s.lpcmAs);
+  writeInt(store, "SubpicturesAs", s.subpicturesAs);
+  writeBool(store, "CodecExtensions", s.codecExtensions);
   const QString install = QStringLiteral("Install");
   if (!store.contains(install)) {
     const double days = daysSince1899(now);

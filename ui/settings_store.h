@@ -35,6 +35,9 @@ struct Settings {
   std::optional<bool> autoClear;
   std::optional<bool> delayNames;
   std::optional<bool> writeChapters;
+  std::optional<int> lpcmAs;         ///< 0 as they stand, 1 WAV, 2 FLAC
+  std::optional<int> subpicturesAs;  ///< 0 ".sup" records, 1 VobSub, 2 PGS
+  std::optional<bool> codecExtensions;
   bool operator==(const Settings&) const = default;
 };
 
@@ -57,7 +60,7 @@ class SettingsStore {
   /// Writes the present fields in this order: WindowState, Top, Left, Width, Height,
   /// TreeWidth, AudioExt, VideoExt, SubExt, Workdir, EVOdir, XPLdir, Continue, FastCheck,
   /// CountFrames, Details, AutoRead, AutoDemux, AutoRebuild, AutoClear, DelayNames,
-  /// WriteChapters; then, if the store
+  /// WriteChapters, LpcmAs, SubpicturesAs, CodecExtensions; then, if the store
   /// has no "Install" value yet, writes `now` there as an 8-byte binary value holding the
   /// 64-bit float of days since 30 December 1899 (time of day as the fraction).
   static void save(const Settings& settings, const QDateTime& now = QDateTime::currentDateTime());

@@ -36,6 +36,11 @@ Settings fullRecord() {
   s.autoDemux = false;
   s.autoRebuild = true;
   s.autoClear = true;
+  s.delayNames = true;
+  s.writeChapters = false;
+  s.lpcmAs = 2;
+  s.subpicturesAs = 1;
+  s.codecExtensions = true;
   return s;
 }
 
@@ -61,6 +66,8 @@ class SettingsStoreTest : public QObject {
     QCOMPARE(raw->value(QStringLiteral("AutoRebuild")).toString(), QStringLiteral("1"));
     QCOMPARE(raw->value(QStringLiteral("Continue")).toString(), QStringLiteral("0"));
     QCOMPARE(raw->value(QStringLiteral("Width")).toInt(), 500);
+    QCOMPARE(raw->value(QStringLiteral("LpcmAs")).toString(), QStringLiteral("2"));
+    QCOMPARE(raw->value(QStringLiteral("CodecExtensions")).toString(), QStringLiteral("1"));
   }
 
   void absentValuesStayAbsent() {
@@ -78,11 +85,15 @@ class SettingsStoreTest : public QObject {
     raw->setValue(QStringLiteral("AutoRead"), 7);
     raw->setValue(QStringLiteral("Details"), 0);
     raw->setValue(QStringLiteral("Width"), QStringLiteral("wide"));
+    raw->setValue(QStringLiteral("SubpicturesAs"), QStringLiteral("pgs"));
+    raw->setValue(QStringLiteral("CodecExtensions"), 3);
     raw->sync();
     const Settings loaded = SettingsStore::load();
     QCOMPARE(loaded.autoRead, std::optional<bool>(true));
     QCOMPARE(loaded.details, std::optional<bool>(false));
     QVERIFY(!loaded.width);
+    QVERIFY(!loaded.subpicturesAs);
+    QCOMPARE(loaded.codecExtensions, std::optional<bool>(true));
   }
 
   void installIsWrittenOnceAsDaysSince1899() {
