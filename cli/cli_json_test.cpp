@@ -482,7 +482,10 @@ TEST_F(CliJson, TitlesDocumentHoldsEveryFieldOfTheDiscsTitles) {
   EXPECT_EQ(done["base_name"], "VTS_01_TITLE_1");
   EXPECT_EQ(done["streams"][1]["label"], "DD.stream.00.en");
   EXPECT_EQ(done["streams"][2]["label"], "DD.stream.01.de");
-  EXPECT_EQ(done["written_files"].size(), 2u);  // the chapter files
+  // Video, two audio streams and the subpicture stream, then the title's two chapter files.
+  ASSERT_EQ(done["written_files"].size(), 6u);
+  EXPECT_EQ(done["written_files"][4]["format"], "chapters_txt");
+  EXPECT_EQ(done["written_files"][5]["format"], "chapters_xml");
   EXPECT_TRUE(json::parse(run("read --json " + feature1_).out)["title"].is_null());
 
   // A disc that cannot be read: its reason on stderr, nothing on stdout.

@@ -279,16 +279,20 @@ TEST_F(OutputFormsTest, VobSubTakesTheVideoSizeTheSlotAndTheTitlesLanguageAndPal
   // language is the one of the stream whose identifier is 0x21.
   title.streams = {{Family::Subpicture, 0x61, 1, "fr"}, {Family::Subpicture, 0x21, 1, "de"}};
   title.palette = std::array<uint32_t, 16>{0x00EB8080, 0x00108080};
+  // The title plays the whole input file and names the outputs as the file would; its
+  // languages go into the labels.
+  title.baseName = "VTS_01_1";
+  title.extents = {{input_, 0, std::filesystem::file_size(input_)}};
   settings_.title = title;
   demux();
   // On video 0's timeline: no delay; the ".sup" records of the 8-bit stream keep theirs.
-  const std::vector<uint8_t> idx = testing::readFileBytes(out("Subpicture.01 DELAY 0ms.idx"));
+  const std::vector<uint8_t> idx = testing::readFileBytes(out("Subpicture.01.de DELAY 0ms.idx"));
   const std::string text(idx.begin(), idx.end());
   EXPECT_NE(text.find("size: 720x576\n"), std::string::npos) << text;
   EXPECT_NE(text.find("palette: ffffff, 000000, "), std::string::npos) << text;
   EXPECT_NE(text.find("id: de, index: 1\n"), std::string::npos) << text;
   EXPECT_NE(text.find("timestamp: 00:00:01:000, filepos: 000000000\n"), std::string::npos);
-  const std::vector<uint8_t> sub = testing::readFileBytes(out("Subpicture.01 DELAY 0ms.sub"));
+  const std::vector<uint8_t> sub = testing::readFileBytes(out("Subpicture.01.de DELAY 0ms.sub"));
   ASSERT_GE(sub.size(), 2048u);
   // Pack header 14, PES header 9 + PTS 5, then the substream of slot 1.
   EXPECT_EQ(sub[14 + 9 + 5], 0x21);

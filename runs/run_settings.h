@@ -69,7 +69,8 @@ struct RunSettings {
 
 /// How a run ended. Everything but Done and Cancelled is a failure that the run has reported
 /// in the console, without "Done.". NothingToWrite: a Demux run whose selected streams are
-/// none of them in the input.
+/// none of them in the input, or a Matroska run with no stream mkvmerge can take. MuxFailed:
+/// mkvmerge was not found, could not be started or failed.
 enum class RunOutcome {
   Done,
   Cancelled,
@@ -77,7 +78,8 @@ enum class RunOutcome {
   CreateFailed,
   WriteFailed,
   ReadFailed,
-  NothingToWrite
+  NothingToWrite,
+  MuxFailed
 };
 
 inline bool failed(RunOutcome outcome) {

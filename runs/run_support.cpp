@@ -74,6 +74,12 @@ std::string openingLine(const FileSet& set, bool bold) {
 
 std::unique_ptr<ExtentSource> openPass(FileSystem& files, const FilePass& pass, Console& console,
                                        RunOutcome* failure) {
+  if (pass.extents.empty()) {
+    // A title that plays no part of any file: nothing to read, and nothing to name outputs by.
+    console.logError("Nothing to read: the title plays no part of any file.");
+    *failure = RunOutcome::OpenFailed;
+    return nullptr;
+  }
   std::vector<FileExtent> extents = pass.extents;
   if (pass.wholeFiles) {
     for (FileExtent& extent : extents) {

@@ -1,0 +1,187 @@
+#include "runs/mkv_run.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/file_kinds.h"
+#include "mux/mkvmerge_run.h"
+#include "mux/mux_plan.h"
+#include "report/markup.h"
+#include "runs/demux_run.h"
+#include "runs/file_set.h"
+#include "runs/output_forms.h"
+#include "runs/run_support.h"
+
+namespace korvell {
+
+namespace {
+
+constexpr int kMostTemporaryFolders = 99;
+
+std::string joined(const std::string& folder, const std::string& name) {
+  return (std::filesystem::path(folder) / name).string();
+}
+
+// A folder of its own inside the output folder: PREFIX.mkv-parts, or .2, .3 ... after it.
+std::optional<std::string> createTemporaryFolder(FileSystem& files, const std::string& prefix,
+                                                 Console& console) {
+  Status created;
+  std::string path;
+  for (int n = 1; n <= kMostTemporaryFolders; ++n) {
+    path = prefix + ".mkv-parts" + (n == 1 ? "" : "." + std::to_string(n));
+    created = files.createFolder(path);
+    if (created.ok()) {
+      console.log("Creating " + escapeMarkup(path));
+      return path;
+    }
+  }
+  reportFailure(path, created, console);
+  return std::nullopt;
+}
+
+// Removes what the run put into its temporary folder, and the folder.
+void removeTemporaryFolder(FileSystem& files, const std::string& folder,
+                           const std::vector<std::string>& written, Console& console) {
+  std::string reason;
+  for (const std::string& path : written) {
+    if (!files.remove(path, &reason)) {
+      console.log("Cannot remove \"" + escapeMarkup(path) + "\": " + escapeMarkup(reason));
+    }
+  }
+  if (!files.remove(folder, &reason)) {
+    console.log("Cannot remove \"" + escapeMarkup(folder) + "\": " + escapeMarkup(reason));
+  }
+}
+
+// What the Demux run wrote, stream by stream, as the mux plan takes it.
+std::vector<DemuxedStream> demuxedStreams(const RunState& state) {
+  std::vector<DemuxedStream> streams;
+  for (int number = 0; number < kSelectableSlots; ++number) {
+    const std::vector<OutputFile>& files = state.written.streams[static_cast<size_t>(number)];
+    if (files.empty()) continue;
+    const Slot slot = slotAt(number);
+    DemuxedStream stream;
+    stream.family = slot.family;
+    stream.slot = slot.index;
+    stream.id = state.details(slot.family, slot.index).id;
+    const StreamKindInfo* kind = foundKind(state, slot);
+    if (kind != nullptr) stream.codec = kind->codecName;
+    stream.files = files;
+    stream.delayMs = fileDelayMs(state, slot, files.front().format);
+    streams.push_back(std::move(stream));
+  }
+  return streams;
+}
+
+// Matroska chapter XML keeps nanoseconds and languages; the simple text is the fallback.
+std::string chapterFile(const RunState& state) {
+  std::string simple;
+  for (const OutputFile& file : state.written.others) {
+    if (file.format == "chapters_xml") return file.path;
+    if (file.format == "chapters_txt") simple = file.path;
+  }
+  return simple;
+}
+
+RunOutcome outcomeOf(MuxOutcome mux) {
+  switch (mux) {
+    case MuxOutcome::Done:
+    case MuxOutcome::DoneWithWarnings:
+      return RunOutcome::Done;
+    case MuxOutcome::Cancelled:
+      return RunOutcome::Cancelled;
+    case MuxOutcome::NotFound:
+    case MuxOutcome::Failed:
+      break;
+  }
+  return RunOutcome::MuxFailed;
+}
+
+}  // namespace
+
+std::string defaultMkvPath(const RunSettings& settings, bool continueOn) {
+  return outputPrefix(settings.outputFolder, runFileSet(settings, continueOn)) + ".mkv";
+}
+
+bool mkvmergeAvailable(Launcher& launcher, Console& console) {
+  if (launcher.findProgram("mkvmerge")) return true;
+  console.logError("mkvmerge was not found; install MKVToolNix");
+  return false;
+}
+
+RunOutcome mkvRun(RunState& state, RunHost& host, const RunSettings& settings,
+                  const MkvRequest& request) {
+  Launcher& launcher = request.launcher != nullptr ? *request.launcher : realLauncher();
+  FileSystem& files = *settings.files;
+  if (!mkvmergeAvailable(launcher, host)) {
+    showReady(host);
+    return RunOutcome::MuxFailed;
+  }
+  const std::string prefix =
+      outputPrefix(settings.outputFolder, runFileSet(settings, state.Continue));
+  const std::string output = request.outputPath.empty() ? prefix + ".mkv" : request.outputPath;
+  const std::optional<std::string> folder = createTemporaryFolder(files, prefix, host);
+  if (!folder) {
+    showReady(host);
+    return RunOutcome::CreateFailed;
+  }
+
+  // The forms mkvmerge reads: LPCM as FLAC, DVD subpictures as VobSub, the 8-bit subpictures
+  // of HD DVD as PGS; everything else as it stands.
+  RunSettings demux = settings;
+  demux.outputFolder = *folder;
+  demux.lpcmForm = LpcmForm::Flac;
+  const bool hdDvd = !settings.title && upperExtension(settings.inputPath) == ".EVO";
+  demux.subpictureForm = hdDvd ? SubpictureForm::Pgs : SubpictureForm::VobSub;
+  demux.delayNames = false;
+  demux.codecExtensions = true;
+  demux.writeChapters = true;
+  if (!settings.title && request.playlistTitle != nullptr) {
+    demux.chapters = request.playlistTitle->chapters;
+    demux.chaptersSource = settings.inputPath;
+  }
+  const Title* title = settings.title ? &*settings.title : request.playlistTitle;
+
+  const RunOutcome demuxed = demuxRun(state, host, demux);
+  std::vector<std::string> temporary;
+  for (const std::vector<OutputFile>& stream : state.written.streams) {
+    for (const OutputFile& file : stream)
+      temporary.push_back(file.path);
+  }
+  for (const OutputFile& file : state.written.others)
+    temporary.push_back(file.path);
+  const auto finish = [&](RunOutcome outcome) {
+    if (!request.keepTemp) removeTemporaryFolder(files, *folder, temporary, host);
+    if (outcome == RunOutcome::Done) {
+      state.written.others.push_back({output, "mkv"});
+      logDone(host);
+    } else {
+      showReady(host);
+    }
+    return outcome;
+  };
+  if (demuxed != RunOutcome::Done) return finish(demuxed);
+
+  const MuxPlan plan = planMux(demuxedStreams(state), title, output, chapterFile(state));
+  for (const LeftOutStream& left : plan.leftOut) {
+    const std::string& label =
+        state.streamLabel[static_cast<size_t>(slotNumber({left.family, left.slot}))];
+    host.log(escapeMarkup(label) + " is left out of the Matroska file: " +
+             escapeMarkup(left.reason));
+  }
+  if (plan.description.tracks.empty()) {
+    host.logError("Nothing to mux: no stream of " + escapeMarkup(namePart(settings.inputPath)) +
+                  " can go into a Matroska file.");
+    return finish(RunOutcome::NothingToWrite);
+  }
+  const std::string optionsPath =
+      request.keepTemp ? CutExt(output) + ".mkvmerge.json" : joined(*folder, "mkvmerge.json");
+  if (!request.keepTemp) temporary.push_back(optionsPath);
+  const MuxOutcome muxed =
+      muxWithMkvmerge(state, host, launcher, files, plan.description, optionsPath);
+  return finish(outcomeOf(muxed));
+}
+
+}  // namespace korvell
