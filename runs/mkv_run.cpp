@@ -168,8 +168,8 @@ RunOutcome mkvRun(RunState& state, RunHost& host, const RunSettings& settings,
   for (const LeftOutStream& left : plan.leftOut) {
     const std::string& label =
         state.streamLabel[static_cast<size_t>(slotNumber({left.family, left.slot}))];
-    host.log(escapeMarkup(label) + " is left out of the Matroska file: " +
-             escapeMarkup(left.reason));
+    host.log(escapeMarkup(label) +
+             " is left out of the Matroska file: " + escapeMarkup(left.reason));
   }
   if (plan.description.tracks.empty()) {
     host.logError("Nothing to mux: no stream of " + escapeMarkup(namePart(settings.inputPath)) +
