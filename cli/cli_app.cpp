@@ -10,6 +10,7 @@
 #include "report/display_text.h"
 #include "runs/demux_run.h"
 #include "runs/file_set.h"
+#include "runs/mkv_run.h"
 #include "runs/read_run.h"
 #include "runs/rebuild_run.h"
 #include "runs/run_report.h"
@@ -153,6 +154,10 @@ bool applySelection(const std::vector<std::string>& names, RunState& state, std:
 int runCommand(const CliOptions& options, RunState& state, TerminalHost& host) {
   if (options.command == Command::Xpl) return showPlaylist(options, state, host);
   if (options.command == Command::Titles) return listTitles(options, host);
+  // A Matroska file needs mkvmerge: without it nothing is read.
+  if (options.command == Command::Mkv && !mkvmergeAvailable(realLauncher(), host)) {
+    return failedStatus(options, host);
+  }
   state.Continue = options.continueOn;
   state.FastCheck = options.fastCheck;
   state.CountFrames = options.countFrames;
@@ -169,7 +174,15 @@ int runCommand(const CliOptions& options, RunState& state, TerminalHost& host) {
   }
   const char* const command = options.command == Command::Read    ? "read"
                               : options.command == Command::Demux ? "demux"
+                              : options.command == Command::Mkv   ? "mkv"
                                                                   : "rebuild";
+  // mkv -o FILE.mkv names the Matroska file itself; its folder takes the temporary one.
+  MkvRequest mkv;
+  mkv.keepTemp = options.keepTemp;
+  if (options.command == Command::Mkv && upperExtension(options.outputFolder) == ".MKV") {
+    mkv.outputPath = options.outputFolder;
+    settings.outputFolder = folderPart(options.outputFolder);
+  }
   // The document of the run that ended last, after a run that did not fail.
   const auto finish = [&](RunOutcome outcome) {
     if (failed(outcome)) return failedStatus(options, host);
@@ -186,23 +199,30 @@ int runCommand(const CliOptions& options, RunState& state, TerminalHost& host) {
   if (options.command == Command::Read || failed(read) || host.interrupted()) {
     return finish(read);
   }
+  PlaylistResult playlist;
   if (!options.playlist.empty()) {
     // As the window's Read XPL: the title of the chosen file itself, not of the whole set.
-    PlaylistResult playlist;
     if (!readPlaylist(state, host, options.playlist, CutExt(namePart(options.input)), &playlist) ||
         !playlist.titleFound) {
       return failedStatus(options, host);
     }
     settings.chapters = playlist.chapters;
     settings.chaptersSource = options.input;
+    if (playlist.title) mkv.playlistTitle = &playlist.title->title;
   }
   std::string error;
   if (!applySelection(options.select, state, &error)) {
     printError(error);
     return kExitUsage;
   }
-  return finish(options.command == Command::Rebuild ? rebuildRun(state, host, settings)
-                                                    : demuxRun(state, host, settings));
+  switch (options.command) {
+    case Command::Rebuild:
+      return finish(rebuildRun(state, host, settings));
+    case Command::Mkv:
+      return finish(mkvRun(state, host, settings, mkv));
+    default:
+      return finish(demuxRun(state, host, settings));
+  }
 }
 
 }  // namespace korvell::cli

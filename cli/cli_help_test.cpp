@@ -81,9 +81,9 @@ TEST(CliHelp, EachSubcommandListsAndTakesItsOptionsAndRefusesTheOthers) {
     std::set<std::string> listedBy;
     const char* input = "F.EVO";  // --title takes a disc
   };
-  const std::set<std::string> all = {"read", "demux", "rebuild", "xpl", "titles"};
-  const std::set<std::string> reads = {"read", "demux", "rebuild"};
-  const std::set<std::string> writes = {"demux", "rebuild"};
+  const std::set<std::string> all = {"read", "demux", "rebuild", "mkv", "xpl", "titles"};
+  const std::set<std::string> reads = {"read", "demux", "rebuild", "mkv"};
+  const std::set<std::string> writes = {"demux", "rebuild", "mkv"};
   const Case cases[] = {
       {{"-o", "/out"}, writes},
       {{"--output", "/out"}, writes},
@@ -110,14 +110,13 @@ TEST(CliHelp, EachSubcommandListsAndTakesItsOptionsAndRefusesTheOthers) {
       {{"--chapters-file", "C.txt"}, {"xpl"}},
       {{"--chapters-file", "C.xml", "--chapters-format", "xml"}, {"xpl"}},
       {{"--chapters-format", "simple", "--chapters-file", "C.txt"}, {"xpl"}},
+      {{"--keep-temp"}, {"mkv"}},
       {{"--title", "1"}, reads, "/disc/VIDEO_TS"},
       {{"--angle", "2", "--title", "99"}, reads, "/disc"},
   };
-  const std::pair<const char*, Command> commands[] = {{"read", Command::Read},
-                                                      {"demux", Command::Demux},
-                                                      {"rebuild", Command::Rebuild},
-                                                      {"xpl", Command::Xpl},
-                                                      {"titles", Command::Titles}};
+  const std::pair<const char*, Command> commands[] = {
+      {"read", Command::Read}, {"demux", Command::Demux}, {"rebuild", Command::Rebuild},
+      {"mkv", Command::Mkv},   {"xpl", Command::Xpl},     {"titles", Command::Titles}};
   for (const auto& [name, command] : commands) {
     const std::set<std::string> listed = listedOptions(helpText(command));
     std::set<std::string> expected = {"-h", "--help"};

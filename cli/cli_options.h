@@ -9,7 +9,7 @@
 
 namespace korvell::cli {
 
-enum class Command { Read, Demux, Rebuild, Xpl, Titles, Help, Version };
+enum class Command { Read, Demux, Rebuild, Mkv, Xpl, Titles, Help, Version };
 enum class ColourMode { Auto, Always, Never };
 enum class ChapterFormat { Simple, Xml };
 
@@ -43,6 +43,7 @@ struct CliOptions {
   std::string chaptersFile;                                    ///< xpl --chapters-file FILE
   std::optional<int> title;  ///< read, demux, rebuild --title N: the DVD title to read
   std::optional<int> angle;  ///< --angle K with --title; angle 1 when not given
+  bool keepTemp = false;     ///< mkv --keep-temp
   ChapterFormat chaptersFormat = ChapterFormat::Simple;  ///< xpl --chapters-format
 };
 

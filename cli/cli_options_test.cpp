@@ -165,7 +165,7 @@ TEST(CliOptions, UsageErrorsNameTheArgument) {
       {{"read", "/d", "--title", "1x"}, "'1x'"},
       {{"read", "/d", "--title", "1", "--angle", "10"}, "from 1 to 9"},
       {{"demux", "/d", "--angle", "2"}, "--angle needs --title"},
-      {{"xpl", "V.XPL", "--title", "1"}, "read, demux and rebuild"},
+      {{"xpl", "V.XPL", "--title", "1"}, "read, demux, rebuild and mkv"},
       {{"titles", "/d", "--angle", "1"}, "--angle"},
       {{"titles", "/d", "--select", "v0"}, "--select"},
       {{"rebuild", "/d/VIDEO_TS/VTS_01_1.VOB"}, "--title N"},

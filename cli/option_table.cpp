@@ -169,6 +169,19 @@ constexpr std::array kSubcommandRows{
                   "DIR/VTS_nn_TITLE_N.rebuilt.VOB.",
                   true},
     SubcommandRow{
+        "mkv", Command::Mkv, kMkv, "FILE",
+        "[-o FILE.mkv|DIR] [--select LIST] [--playlist [XPL|auto]] [--title N [--angle K]] "
+        "[--keep-temp] [options]",
+        "Reads FILE as read does and makes one Matroska file of every stream found, or the "
+        "selected ones, with mkvmerge (MKVToolNix): the streams are written into a temporary "
+        "folder beside the output in the forms mkvmerge takes (LPCM as FLAC, DVD subpictures "
+        "as VobSub, HD DVD subpictures as PGS) and muxed in one call, video first, then audio "
+        "and subpictures by slot, with the languages and names of the playlist (--playlist) or "
+        "of the DVD title's IFO (--title), the first video and audio tracks the default ones, "
+        "each audio track synced by its delay against the video, and the title's name and "
+        "chapters. The output is DIR/BASE.mkv, or FILE.mkv when -o names one.",
+        true},
+    SubcommandRow{
         "xpl", Command::Xpl, kXpl, "PLAYLIST",
         "[--source FILE] [--tags] [--chapters-file FILE] [options]",
         "Shows, as a tree, the title of the HD DVD playlist PLAYLIST (VPLST000.XPL) that plays "
@@ -190,7 +203,8 @@ constexpr const char* kChaptersMisuse =
 // In the order the help lists them.
 constexpr std::array kOptionRows{
     OptionRow{"-o,--output", kWrites, Arity::Value, "DIR", setText<&CliOptions::outputFolder>,
-              "output folder (default: the input file's folder)"},
+              "output folder (default: the input file's folder); for mkv also the Matroska "
+              "file itself when it ends in .mkv"},
     OptionRow{"--playlist", kWrites, Arity::OptionalValue, "[XPL|auto]", setPlaylist,
               "read the playlist after the Read run: its labels name the files and its streams "
               "are the ones selected; without XPL or with auto, ADV_OBJ/VPLST000.XPL beside the "
@@ -225,6 +239,9 @@ constexpr std::array kOptionRows{
               "one file, its base name VTS_nn_TITLE_N"},
     OptionRow{"--angle", kReads, Arity::Value, "K", setNumber<&CliOptions::angle, 9>,
               "with --title, the cells of angle K", "1"},
+    OptionRow{"--keep-temp", kMkv, Arity::Flag, "", setSwitch<&CliOptions::keepTemp, true>,
+              "keep the temporary folder of the demuxed streams, and write mkvmerge's option "
+              "file beside the output (BASE.mkvmerge.json)"},
     OptionRow{"--chapters-file", kXpl, Arity::Value, "FILE", setText<&CliOptions::chaptersFile>,
               "write the chapters of the title that plays --source to FILE"},
     OptionRow{"--chapters-format", kXpl, Arity::Value, "F", setChapterFormat,

@@ -19,9 +19,11 @@ enum CommandBit : unsigned {
   kRebuild = 8,
   kXpl = 16,
   kTitles = 32,
+  kMkv = 64,
 };
-inline constexpr unsigned kReads = kRead | kDemux | kRebuild;  // the options of the Read run
-inline constexpr unsigned kWrites = kDemux | kRebuild;         // the options of the outputs
+/// The options of the Read run, and those of the outputs.
+inline constexpr unsigned kReads = kRead | kDemux | kRebuild | kMkv;
+inline constexpr unsigned kWrites = kDemux | kRebuild | kMkv;
 inline constexpr unsigned kSubcommands = kReads | kXpl | kTitles;
 
 struct SubcommandRow {

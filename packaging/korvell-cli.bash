@@ -22,7 +22,7 @@ _korvell_cli() {
   COMPREPLY=()
 
   if ((COMP_CWORD == 1)); then
-    COMPREPLY=($(compgen -W 'read demux rebuild xpl titles help --help --version' -- "$cur"))
+    COMPREPLY=($(compgen -W 'read demux rebuild mkv xpl titles help --help --version' -- "$cur"))
     return
   fi
   local command=${COMP_WORDS[1]}
@@ -54,11 +54,12 @@ _korvell_cli() {
     demux) options="$writes $reads --lpcm --subs --codec-extensions --video-ext --audio-ext
                     --sub-ext --delay-names --chapters --no-chapters" ;;
     rebuild) options="$writes $reads" ;;
+    mkv) options="$writes $reads --keep-temp" ;;
     xpl) options='--source --tags --chapters-file --chapters-format --color=auto --color=always
                   --color=never --markup --json -h --help' ;;
     titles) options='--color=auto --color=always --color=never --markup --json -h --help' ;;
     help)
-      ((COMP_CWORD == 2)) && COMPREPLY=($(compgen -W 'read demux rebuild xpl titles' -- "$cur"))
+      ((COMP_CWORD == 2)) && COMPREPLY=($(compgen -W 'read demux rebuild mkv xpl titles' -- "$cur"))
       return
       ;;
     *) return ;;

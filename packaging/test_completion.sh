@@ -38,7 +38,7 @@ expect() {
 }
 
 streams='A.EVO|C.VOB|b.evo|d.aob|space name.EVO|sub'
-expect 'korvell-cli ' '--help|--version|demux|help|read|rebuild|titles|xpl'
+expect 'korvell-cli ' '--help|--version|demux|help|mkv|read|rebuild|titles|xpl'
 expect 'korvell-cli re' 'read|rebuild'
 expect 'korvell-cli read ' "$streams"
 expect 'korvell-cli demux --no-details ' "$streams"
@@ -63,9 +63,10 @@ expect 'korvell-cli read --color=a' '--color=always|--color=auto'
 expect 'korvell-cli read --color ' 'A.EVO|C.VOB|always|auto|b.evo|d.aob|never|space name.EVO|sub'
 expect 'korvell-cli read --color n' 'never'
 expect 'korvell-cli read --color --no-d' '--no-details'
-expect 'korvell-cli help ' 'demux|read|rebuild|titles|xpl'
+expect 'korvell-cli help ' 'demux|mkv|read|rebuild|titles|xpl'
 expect 'korvell-cli titles ' 'C.VOB|G.IFO|sub'
 expect 'korvell-cli titles /d --j' '--json'
+expect 'korvell-cli mkv F.EVO --k' '--keep-temp'
 expect 'korvell-cli demux --title 1 ' 'C.VOB|G.IFO|sub'
 expect 'korvell-cli rebuild --title ' ''
 expect 'korvell-cli read --t' '--title'

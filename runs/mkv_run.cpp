@@ -1,6 +1,8 @@
 #include "runs/mkv_run.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -55,12 +57,26 @@ void removeTemporaryFolder(FileSystem& files, const std::string& folder,
   }
 }
 
-// What the Demux run wrote, stream by stream, as the mux plan takes it.
-std::vector<DemuxedStream> demuxedStreams(const RunState& state) {
+bool isEmptyFile(FileSystem& files, const std::string& path) {
+  std::unique_ptr<ByteSource> source;
+  return files.openForReading(path, &source).ok() && source->size() == 0;
+}
+
+// What the Demux run wrote, stream by stream, as the mux plan takes it. A stream whose files
+// are empty (subpictures none of which could be converted) is left out, with a line: mkvmerge
+// refuses an empty file.
+std::vector<DemuxedStream> demuxedStreams(const RunState& state, FileSystem& fileSystem,
+                                          Console& console) {
   std::vector<DemuxedStream> streams;
   for (int number = 0; number < kSelectableSlots; ++number) {
     const std::vector<OutputFile>& files = state.written.streams[static_cast<size_t>(number)];
     if (files.empty()) continue;
+    if (std::all_of(files.begin(), files.end(),
+                    [&](const OutputFile& file) { return isEmptyFile(fileSystem, file.path); })) {
+      console.log(escapeMarkup(state.streamLabel[static_cast<size_t>(number)]) +
+                  " is left out of the Matroska file: nothing of it was written.");
+      continue;
+    }
     const Slot slot = slotAt(number);
     DemuxedStream stream;
     stream.family = slot.family;
@@ -153,7 +169,10 @@ RunOutcome mkvRun(RunState& state, RunHost& host, const RunSettings& settings,
   for (const OutputFile& file : state.written.others)
     temporary.push_back(file.path);
   const auto finish = [&](RunOutcome outcome) {
-    if (!request.keepTemp) removeTemporaryFolder(files, *folder, temporary, host);
+    if (!request.keepTemp) {
+      removeTemporaryFolder(files, *folder, temporary, host);
+      state.written = {};  // none of them is there any more
+    }
     if (outcome == RunOutcome::Done) {
       state.written.others.push_back({output, "mkv"});
       logDone(host);
@@ -164,7 +183,8 @@ RunOutcome mkvRun(RunState& state, RunHost& host, const RunSettings& settings,
   };
   if (demuxed != RunOutcome::Done) return finish(demuxed);
 
-  const MuxPlan plan = planMux(demuxedStreams(state), title, output, chapterFile(state));
+  const MuxPlan plan =
+      planMux(demuxedStreams(state, files, host), title, output, chapterFile(state));
   for (const LeftOutStream& left : plan.leftOut) {
     const std::string& label =
         state.streamLabel[static_cast<size_t>(slotNumber({left.family, left.slot}))];
