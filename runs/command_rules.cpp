@@ -25,11 +25,11 @@ void CommandRules::runStarting(RunKind kind) {
     case RunKind::Read:
       readXplWasEnabled_ = enabled(Command::ReadXpl);
       disable({Command::ReadEvo, Command::ReadXpl, Command::Demux, Command::Rebuild,
-               Command::BrowseEvo, Command::BrowseXpl});
+               Command::MakeMkv, Command::BrowseEvo, Command::BrowseXpl});
       break;
     case RunKind::Demux:
     case RunKind::Rebuild:
-      disable({Command::Demux, Command::Rebuild});
+      disable({Command::Demux, Command::Rebuild, Command::MakeMkv});
       break;
     case RunKind::Playlist:
       readEvoWasEnabled_ = enabled(Command::ReadEvo);
@@ -64,6 +64,7 @@ void CommandRules::runFinished(RunKind kind, bool anySelected, const std::string
 void CommandRules::selectionChanged(bool anySelected, const std::string& inputPath, bool dvdTitle) {
   if (running_) return;
   setEnabled(Command::Demux, anySelected);
+  setEnabled(Command::MakeMkv, anySelected);
   if (rebuildTakes(inputPath, dvdTitle)) setEnabled(Command::Rebuild, anySelected);
 }
 

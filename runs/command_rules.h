@@ -11,8 +11,8 @@
 namespace korvell {
 
 /// The commands whose enabled state follows the runs.
-enum class Command : size_t { ReadEvo, ReadXpl, Demux, Rebuild, BrowseEvo, BrowseXpl };
-inline constexpr size_t kCommandCount = 6;
+enum class Command : size_t { ReadEvo, ReadXpl, Demux, Rebuild, MakeMkv, BrowseEvo, BrowseXpl };
+inline constexpr size_t kCommandCount = 7;
 
 /// Rebuild takes an HD DVD program stream, an input whose extension, upper-cased, is ".EVO",
 /// and a DVD title (dvdTitle: the run works on a title the IFO describes, whatever the input).
@@ -30,8 +30,8 @@ class CommandRules {
   bool running() const { return running_; }
 
   /// A run begins. Read disables every command (Read XPL's state is remembered); Demux and
-  /// Rebuild disable themselves; the playlist reader disables Read XPL, Read EVO (whose state
-  /// is remembered) and both browse commands.
+  /// Rebuild disable themselves and Make MKV; the playlist reader disables Read XPL, Read EVO
+  /// (whose state is remembered) and both browse commands.
   void runStarting(RunKind kind);
 
   /// A run has ended: what it disabled comes back (the remembered states as they were), then
@@ -39,7 +39,8 @@ class CommandRules {
   void runFinished(RunKind kind, bool anySelected, const std::string& inputPath,
                    bool dvdTitle = false);
 
-  /// A stream box changed: Demux is enabled exactly when a box is checked, and Rebuild too
+  /// A stream box changed: Demux and Make MKV are enabled exactly when a box is checked, and
+  /// Rebuild too
   /// for an input Rebuild takes (rebuildTakes; for any other input Rebuild keeps its state).
   /// While a run is under way nothing changes: its end decides.
   void selectionChanged(bool anySelected, const std::string& inputPath, bool dvdTitle = false);

@@ -7,10 +7,10 @@
 namespace korvell {
 namespace {
 
-// The six commands as a string, enabled ones in capitals: "EXDRbb" = Read EVO, Read XPL,
-// Demux, Rebuild on, both browse commands off.
+// The seven commands as a string, enabled ones in capitals: "EXDRMbb" = Read EVO, Read XPL,
+// Demux, Rebuild, Make MKV on, both browse commands off.
 std::string shown(const CommandRules& rules) {
-  const char letters[] = {'e', 'x', 'd', 'r', 'b', 'b'};
+  const char letters[] = {'e', 'x', 'd', 'r', 'm', 'b', 'b'};
   std::string out;
   for (size_t i = 0; i < kCommandCount; ++i) {
     const char c = letters[i];
@@ -29,13 +29,13 @@ TEST(CommandRules, RunsDisableWhatTheirKindDisablesAndGiveItBack) {
     const char* after;
   };
   const Case cases[] = {
-      {RunKind::Read, true, "exdrbb", true, "/d/F.EVO", "EXDRBB"},
-      {RunKind::Read, false, "exdrbb", true, "/d/F.EVO", "ExDRBB"},  // Read XPL as before
-      {RunKind::Read, true, "exdrbb", false, "/d/F.EVO", "EXdrBB"},  // nothing found
-      {RunKind::Read, true, "exdrbb", true, "/d/V.VOB", "EXDrBB"},   // a .VOB never rebuilds
-      {RunKind::Demux, true, "EXdrBB", true, "/d/F.evo", "EXDRBB"},
-      {RunKind::Rebuild, true, "EXdrBB", false, "/d/F.EVO", "EXdrBB"},
-      {RunKind::Playlist, true, "exDRbb", true, "/d/F.EVO", "EXDRBB"},
+      {RunKind::Read, true, "exdrmbb", true, "/d/F.EVO", "EXDRMBB"},
+      {RunKind::Read, false, "exdrmbb", true, "/d/F.EVO", "ExDRMBB"},  // Read XPL as before
+      {RunKind::Read, true, "exdrmbb", false, "/d/F.EVO", "EXdrmBB"},  // nothing found
+      {RunKind::Read, true, "exdrmbb", true, "/d/V.VOB", "EXDrMBB"},   // a .VOB never rebuilds
+      {RunKind::Demux, true, "EXdrmBB", true, "/d/F.evo", "EXDRMBB"},
+      {RunKind::Rebuild, true, "EXdrmBB", false, "/d/F.EVO", "EXdrmBB"},
+      {RunKind::Playlist, true, "exDRMbb", true, "/d/F.EVO", "EXDRMBB"},
   };
   for (const auto& c : cases) {
     CommandRules rules;

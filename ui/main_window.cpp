@@ -10,6 +10,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QLocale>
@@ -28,6 +29,7 @@
 #include "report/display_text.h"
 #include "runs/demux_run.h"
 #include "runs/file_set.h"
+#include "runs/mkv_run.h"
 #include "runs/read_run.h"
 #include "runs/rebuild_run.h"
 #include "runs/run_support.h"
@@ -81,7 +83,8 @@ bool TfMain::anyBoxChecked() const {
 void TfMain::showCommands() {
   const std::pair<QWidget*, Command> commands[] = {
       {bReadEVO, Command::ReadEvo}, {bReadXPL, Command::ReadXpl}, {bDemux, Command::Demux},
-      {bRebuild, Command::Rebuild}, {bbEVO, Command::BrowseEvo},  {bbXPL, Command::BrowseXpl}};
+      {bRebuild, Command::Rebuild}, {bMakeMkv, Command::MakeMkv}, {bbEVO, Command::BrowseEvo},
+      {bbXPL, Command::BrowseXpl}};
   for (const auto& [widget, command] : commands)
     widget->setEnabled(rules_.enabled(command));
 }
@@ -270,6 +273,34 @@ void TfMain::bRebuildClick() {
     return;
   }
   runGuarded([this] { rebuildRun(state_, *this, runSettings()); });
+}
+
+void TfMain::bMakeMkvClick() {
+  if (busy_ || eEVOfile->text().isEmpty()) return;
+  runGuarded([this] {
+    // Without mkvmerge nothing is demuxed; the console says so.
+    if (!mkvmergeAvailable(realLauncher(), *this)) return;
+    const RunSettings settings = runSettings();
+    MkvRequest request;
+    request.outputPath = defaultMkvPath(settings, state_.Continue);
+    if (QFileInfo::exists(qs(request.outputPath))) {
+      QFileDialog dialog(this, QStringLiteral("Save as"), qs(request.outputPath),
+                         QStringLiteral("Matroska files (*.mkv)"));
+      dialog.setAcceptMode(QFileDialog::AcceptSave);
+      dialog.setFileMode(QFileDialog::AnyFile);
+      dialog.selectFile(qs(request.outputPath));
+      const QString chosen = runFileDialog                        ? runFileDialog(dialog)
+                             : dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0)
+                                                                  : QString();
+      if (chosen.isEmpty()) return;  // dismissed: nothing is written
+      request.outputPath = str(QDir::toNativeSeparators(chosen));
+    }
+    // The playlist's names and chapters, when Read XPL chose a title for this source.
+    if (playlist_.title && playlistSource_ == settings.inputPath) {
+      request.playlistTitle = &playlist_.title->title;
+    }
+    mkvRun(state_, *this, settings, request);
+  });
 }
 
 void TfMain::bReadXPLClick() {

@@ -95,6 +95,9 @@ class TfMain : public QMainWindow, public RunHost {
   void bReadXPLClick();
   void bDemuxClick();
   void bRebuildClick();
+  /// "Make MKV": the checked streams demuxed and muxed into one Matroska file by mkvmerge, as
+  /// OUTPUTPREFIX.mkv (a "Save as" dialog when that file exists).
+  void bMakeMkvClick();
   void bCancelClick();
   void bClearClick();
   /// The click handler of every stream box: Demux is enabled when any box is checked; for an
@@ -222,6 +225,7 @@ class TfMain : public QMainWindow, public RunHost {
   QPushButton* bDemux = nullptr;
   QLabel* imLogo = nullptr;
   QPushButton* bRebuild = nullptr;
+  QPushButton* bMakeMkv = nullptr;
   QPushButton* bCancel = nullptr;
   StatusPanel* statusPanels_[2] = {nullptr, nullptr};
 };

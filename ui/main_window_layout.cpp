@@ -418,6 +418,10 @@ QWidget* TfMain::buildCommandRow() {
   bDemux->setFont(bold);
   bRebuild =
       commandButton(QStringLiteral("bRebuild"), QStringLiteral("Rebuild"), QString(), commandRow_);
+  bMakeMkv = commandButton(QStringLiteral("bMakeMkv"), QStringLiteral("Make MKV"),
+                           QStringLiteral("Demux the checked streams and mux them into one "
+                                          "Matroska file with mkvmerge"),
+                           commandRow_);
   bCancel = commandButton(QStringLiteral("bCancel"), QStringLiteral("Cancel"),
                           QStringLiteral("You can stop the actual process"), commandRow_);
   imLogo = new QLabel(commandRow_);
@@ -435,6 +439,7 @@ QWidget* TfMain::buildCommandRow() {
   connect(bReadXPL, &QPushButton::clicked, this, &TfMain::bReadXPLClick);
   connect(bDemux, &QPushButton::clicked, this, &TfMain::bDemuxClick);
   connect(bRebuild, &QPushButton::clicked, this, &TfMain::bRebuildClick);
+  connect(bMakeMkv, &QPushButton::clicked, this, &TfMain::bMakeMkvClick);
   connect(bCancel, &QPushButton::clicked, this, &TfMain::bCancelClick);
   return commandRow_;
 }
@@ -457,9 +462,15 @@ void TfMain::placeLogo() {
   const int top = (kCommandRowHeight - 25) / 2;
   bDemux->setGeometry(2, top, 72, 25);
   bRebuild->setGeometry(76, top, 72, 25);
-  bCancel->setGeometry(std::max(0, rowWidth - 66), top, 64, 25);
-  const int left = width() <= kLogoFixedUpTo ? kLogoFixedLeft : width() / 2 - kLogoHalfWidth;
-  imLogo->move(left - commandRow_->x(), (kCommandRowHeight - imLogo->height()) / 2);
+  bMakeMkv->setGeometry(150, top, 72, 25);
+  const int cancelLeft = std::max(0, rowWidth - 66);
+  bCancel->setGeometry(cancelLeft, top, 64, 25);
+  // The logo keeps its place (153, or centred in a wider window) but never covers Make MKV:
+  // it moves right of it, and where it would then reach Cancel it is not shown.
+  const int rule = width() <= kLogoFixedUpTo ? kLogoFixedLeft : width() / 2 - kLogoHalfWidth;
+  const int left = std::max(rule - commandRow_->x(), bMakeMkv->geometry().right() + 5);
+  imLogo->move(left, (kCommandRowHeight - imLogo->height()) / 2);
+  imLogo->setVisible(left + imLogo->width() + 4 <= cancelLeft);
 }
 
 bool TfMain::eventFilter(QObject* watched, QEvent* event) {

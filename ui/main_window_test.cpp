@@ -21,6 +21,7 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -199,10 +200,19 @@ class MainWindowTest : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     auto* image = child<QLabel>(w, "imLogo");
     QCOMPARE(image->pixmap().size(), QSize(126, 40));
-    w.resize(420, 400);
-    QTRY_COMPARE(image->mapTo(&w, QPoint(0, 0)).x(), 153);
+    // Centred in a wide window; never over Make MKV, and not shown where it would reach
+    // Cancel.
+    auto* makeMkv = button(w, "bMakeMkv");
+    auto* cancel = button(w, "bCancel");
     w.resize(600, 400);
     QTRY_COMPARE(image->mapTo(&w, QPoint(0, 0)).x(), 600 / 2 - 63);
+    w.resize(470, 400);
+    QTRY_VERIFY(image->mapTo(&w, QPoint(0, 0)).x() > makeMkv->mapTo(&w, QPoint(72, 0)).x());
+    QVERIFY(image->isVisible());
+    QVERIFY(image->mapTo(&w, QPoint(126, 0)).x() < cancel->mapTo(&w, QPoint(0, 0)).x());
+    w.resize(360, 400);
+    QTRY_VERIFY(!image->isVisible());
+    QVERIFY(makeMkv->mapTo(&w, QPoint(72, 0)).x() < cancel->mapTo(&w, QPoint(0, 0)).x());
   }
 
   void dropsTakeEvoVobAobAndXplAndIgnoreTheRest() {
@@ -358,6 +368,48 @@ class MainWindowTest : public QObject {
     QCOMPARE(again.audioIds[1], 0x89);  // DTS moved up into the dropped stream's place
     QCOMPARE(again.audioIds[2], -1);
     QCOMPARE(again.subIds[1], -1);
+  }
+
+  void makeMkvMuxesTheCheckedStreamsWithThePlaylistsNames() {
+    if (QStandardPaths::findExecutable(QStringLiteral("mkvmerge")).isEmpty()) {
+      QSKIP("mkvmerge is not installed: Make MKV skipped");
+    }
+    const QString disc = dir_.path() + QStringLiteral("/sample");
+    const QString out = dir_.path() + QStringLiteral("/out");
+    std::string error;
+    QVERIFY2(testing::writeSampleDisc(disc.toStdString(), kTestdata, 0, &error), error.c_str());
+    QVERIFY(QDir().mkpath(out));
+    RunState state;
+    TfMain w(state);
+    w.show();
+    child<QLineEdit>(w, "eWorkdir")->setText(out);
+    auto* makeMkv = button(w, "bMakeMkv");
+    QVERIFY(!makeMkv->isEnabled());
+    uitest::dropPaths(&w, {disc + QStringLiteral("/HVDVD_TS/FEATURE_1.EVO")});
+    QCOMPARE(makeMkv->isEnabled(), button(w, "bDemux")->isEnabled());
+    QVERIFY(makeMkv->isEnabled());
+    button(w, "bReadXPL")->click();
+    makeMkv->click();
+    const QString mkv = out + QStringLiteral("/FEATURE_1_FEATURE_2.mkv");
+    QVERIFY2(QFileInfo::exists(mkv), qPrintable(consoleText(w)));
+    testing::CommandResult info = testing::runCommand("mkvmerge -J '" + mkv.toStdString() + "'");
+    QVERIFY(info.output.find("\"track_name\": \"English\"") != std::string::npos);
+    QVERIFY(info.output.find("\"title\": \"Feature Presentation\"") != std::string::npos);
+    QCOMPARE(QDir(out).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+             QStringList{QStringLiteral("FEATURE_1_FEATURE_2.mkv")});
+
+    // The file is there now: "Save as" asks for another name; dismissing it writes nothing.
+    QString asked;
+    w.runFileDialog = [&](QFileDialog& dialog) {
+      asked = dialog.windowTitle();
+      return QString();
+    };
+    makeMkv->click();
+    QCOMPARE(asked, QStringLiteral("Save as"));
+    QCOMPARE(QDir(out).entryList(QDir::Files).size(), 1);
+    w.runFileDialog = [&](QFileDialog&) { return out + QStringLiteral("/second.mkv"); };
+    makeMkv->click();
+    QVERIFY(QFileInfo::exists(out + QStringLiteral("/second.mkv")));
   }
 
   void readXplThenDemuxWritesChaptersAndDelayNames() {
