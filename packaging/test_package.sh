@@ -48,9 +48,11 @@ owners=$(awk '{print $2}' <<<"$listing" | sort -u)
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "package version is not $version"
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for library in libc6 libstdc++6 libqt6widgets6 libjpeg62-turbo; do
+for library in libc6 libstdc++6 libqt6widgets6 libjpeg62-turbo libsndfile1 libdvdread8 \
+  libpugixml1v5; do
   grep -q "\b$library\b" <<<"$depends" || fail "Depends lacks $library"
 done
+[ "$(dpkg-deb -f "$deb" Recommends)" = mkvtoolnix ] || fail "Recommends is not mkvtoolnix"
 
 # Lint: errors fail, warnings and the rest are listed.
 lintian_log=$(mktemp)
