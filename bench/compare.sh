@@ -6,11 +6,15 @@
 # --no-cold). Then the Korvell runs again at 1, 2 and 4 GiB (skip with --no-scaling). Then the
 # output forms on an ffmpeg-made VOB of 10 minutes of 24-bit 6-channel LPCM (about 520 MB):
 # demux as it stands, to WAV and to FLAC, against ffmpeg's pcm_s24le and flac of the same
-# stream (skip with --no-lpcm). Writes docs/PERFORMANCE.md; with --lpcm-only runs the LPCM
-# rows alone and prints their section instead.
+# stream (skip with --no-lpcm). Then the Matroska file of the sample EVO (skip with --no-mkv):
+# korvell-cli mkv against its demux followed by mkvmerge of the files, mkvmerge alone on the
+# same files, and mkvmerge reading the EVO itself. Writes docs/PERFORMANCE.md; with
+# --lpcm-only or --mkv-only runs those rows alone and prints their section instead.
 #
 #   bench/compare.sh [SIZE] [--reps N] [--no-scaling] [--no-vob] [--no-cold] [--no-lpcm]
+#                    [--no-mkv]
 #   bench/compare.sh --lpcm-only [--reps N]
+#   bench/compare.sh --mkv-only [SIZE] [--reps N]
 #
 # Everything from a "## Profile" heading of an existing docs/PERFORMANCE.md on is kept.
 # Needs about 4 x SIZE free disk (the sample, the outputs of one command, the 4 GiB scaling
@@ -27,6 +31,8 @@ vob=1
 cold=1
 lpcm=1
 lpcm_only=0
+mkv=1
+mkv_only=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --reps) reps=$2; shift 2 ;;
@@ -35,6 +41,8 @@ while [ $# -gt 0 ]; do
     --no-cold) cold=0; shift ;;
     --no-lpcm) lpcm=0; shift ;;
     --lpcm-only) lpcm_only=1; shift ;;
+    --no-mkv) mkv=0; shift ;;
+    --mkv-only) mkv_only=1; shift ;;
     -h|--help) sed -n 2,18p "$0"; exit 0 ;;
     *) size=$1; shift ;;
   esac
@@ -306,7 +314,74 @@ lpcm_section() {
     "$(awk -v v="$v" 'BEGIN {print (v != "-" && v <= 1.2) ? "met" : "missed"}')"
 }
 
+# The Matroska file of one EVO: Korvell's mkv run (its Read, the demux into a temporary
+# folder, mkvmerge), against the same work done by hand (demux, then mkvmerge of the files),
+# mkvmerge alone on those files, and mkvmerge reading the EVO itself.
+compare_mkv() {  # compare_mkv FILE
+  local file=$1 es=$data/mkv-es files
+  rm -rf "$es" && mkdir -p "$es"
+  $cli demux --no-continue --codec-extensions "$file" -o "$es" >/dev/null
+  files=$(find "$es" -type f \( -name '*.vc1' -o -name '*.eac3' -o -name '*.thd' -o -name '*.dts' \
+    -o -name '*.ac3' -o -name '*.m2v' \) | sort | tr '\n' ' ')
+  names=()
+  commands=()
+  add "korvell mkv" "$cli mkv --no-continue $file -o $out/k.mkv"
+  add "korvell demux + mkvmerge" "$cli demux --no-continue --codec-extensions $file -o $out && mkvmerge -q -o $out/d.mkv \$(find $out -type f \\( -name '*.vc1' -o -name '*.eac3' -o -name '*.thd' -o -name '*.dts' -o -name '*.ac3' -o -name '*.m2v' \\) | sort)"
+  add "mkvmerge of the files" "mkvmerge -q -o $out/f.mkv $files"
+  add "mkvmerge of the EVO" "mkvmerge -q -o $out/e.mkv $file"
+  set_names[mkv]="${names[*]/%/|}"
+  cat "$file" "$es"/* >/dev/null
+  echo "Timing the Matroska file of $file ($(stat -c %s "$file") bytes), $reps runs each"
+  run_set mkv
+  rm -rf "$es"
+}
+
+# The Matroska section of the report: its table and its target line.
+mkv_section() {
+  local name t base v
+  base=$(median "${times[mkv/korvell demux + mkvmerge]}")
+  echo "### Matroska: the sample EVO (${file_bytes[mkv]} bytes)"
+  echo
+  echo "| Command | Median s | Min–max s | Peak RSS MiB | × demux + mkvmerge |"
+  echo "|---|---:|---:|---:|---:|"
+  IFS='|' read -ra list <<<"${set_names[mkv]}"
+  for name in "${list[@]}"; do
+    name=${name# }
+    [ -n "$name" ] || continue
+    t=$(median "${times[mkv/$name]}")
+    echo "| \`$name\` | $t | $(lowest "${times[mkv/$name]}")–$(highest "${times[mkv/$name]}") |" \
+         "$(peak "${rss[mkv/$name]:-}") | $(ratio "$t" "$base") |"
+  done
+  echo
+  echo "\`korvell mkv\` is \`korvell-cli mkv --no-continue FILE -o OUT.mkv\` (Read run, demux of every"
+  echo "stream into a temporary folder, one mkvmerge call, the folder removed); \`korvell demux +"
+  echo "mkvmerge\` the same by hand: \`korvell-cli demux --codec-extensions\`, then \`mkvmerge -o\`"
+  echo "of the video and audio files; \`mkvmerge of the files\` the second step alone;"
+  echo "\`mkvmerge of the EVO\` \`mkvmerge -o OUT.mkv FILE\`."
+  echo
+  v=$(ratio "$(median "${times[mkv/korvell mkv]}")" "$base")
+  target "EVO: korvell-cli mkv ≤ 1.3 × (demux + mkvmerge of the files)" "$v ×" \
+    "$(awk -v v="$v" 'BEGIN {print (v != "-" && v <= 1.3) ? "met" : "missed"}')"
+}
+
 declare -A set_names rebuild_note file_bytes
+if [ "$mkv_only" = 1 ]; then
+  [ "$have_mkvmerge" = 1 ] || { echo "The Matroska rows need mkvmerge." >&2; exit 1; }
+  mkvfile=$(sample_evo "$size")
+  file_bytes[mkv]=$(stat -c %s "$mkvfile")
+  compare_mkv "$mkvfile"
+  target_lines=()
+  target() { target_lines+=("| $1 | $2 | $3 |"); }
+  echo
+  echo "Machine: $(nproc) cores ($(lscpu | sed -n 's/^Model name:[[:space:]]*//p' | head -1)), load at the start $load_at_start, $(date -u '+%Y-%m-%d %H:%M UTC'); $reps runs each."
+  echo
+  mkv_section
+  echo "| Target | Measured | Result |"
+  echo "|---|---:|---|"
+  printf '%s\n' "${target_lines[@]}"
+  rm -rf "$work"
+  exit 0
+fi
 if [ "$lpcm_only" = 1 ]; then
   [ "$have_ffmpeg" = 1 ] || { echo "The LPCM rows need ffmpeg to make their VOB." >&2; exit 1; }
   lpcmfile=$(lpcm_vob)
@@ -342,6 +417,12 @@ if [ "$lpcm" = 1 ] && [ "$have_ffmpeg" = 1 ]; then
   compare_lpcm "$lpcmfile"
 elif [ "$lpcm" = 1 ]; then
   note "Without ffmpeg there is no LPCM VOB: the output forms' table is skipped."
+fi
+if [ "$mkv" = 1 ] && [ "$have_mkvmerge" = 1 ]; then
+  file_bytes[mkv]=${file_bytes[evo]}
+  compare_mkv "$evo"
+elif [ "$mkv" = 1 ]; then
+  note "Without mkvmerge there is no Matroska table."
 fi
 
 scale_sizes=()
@@ -486,6 +567,7 @@ check_targets() {  # check_targets TAG LABEL
     table vob "ffmpeg-made DVD VOB (${file_bytes[vob]} bytes): MPEG-2 video, two AC-3"
   fi
   [ -z "${file_bytes[lpcm]:-}" ] || lpcm_section
+  [ -z "${file_bytes[mkv]:-}" ] || mkv_section
   if [ ${#scale_sizes[@]} -gt 0 ]; then
     echo "### Scaling (sample EVO)"
     echo
