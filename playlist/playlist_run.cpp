@@ -5,7 +5,9 @@
 #include <vector>
 
 #include "disc/xpl_model.h"
+#include "engine/file_kinds.h"
 #include "engine/file_messages.h"
+#include "engine/stream_kinds.h"
 #include "report/markup.h"
 
 namespace korvell {
@@ -15,6 +17,15 @@ namespace {
 void resetBoxes(RunState& state, PlaylistResult* out) {
   resetSelection(state);
   out->enabled.fill(false);
+}
+
+// Whether the last Read run put a stream into `slot` that belongs to another slot by its
+// identifier (it took this one because its own was held).
+bool movedInto(const RunState& state, Slot slot) {
+  const int32_t id = state.registeredId(slot);
+  const StreamKindInfo* kind =
+      registeredKind(slot.family, id, isAudioObject(state.sourcePath));
+  return kind != nullptr && slotOf(*kind, static_cast<uint8_t>(id)) != slot.index;
 }
 
 void finish(RunHost& host) {
@@ -80,6 +91,13 @@ bool scanAndSelect(RunState& state, RunHost& host, const std::string& name, Byte
     for (const PlaylistStream& stream : selection.streams) {
       host.log(escapeMarkup(stream.label) + " found!");
       if (!stream.hasBox) continue;
+      // The registry says which stream a box holds: a stream that took this slot because its
+      // own was held is not the playlist's stream of that number, so its box keeps its name.
+      if (movedInto(state, stream.slot)) {
+        host.log(escapeMarkup(stream.label) + ": its box holds another stream of the file, so "
+                 "the file has no such stream.");
+        continue;
+      }
       const int number = slotNumber(stream.slot);
       state.selected[number] = true;
       state.streamLabel[number] = stream.label;

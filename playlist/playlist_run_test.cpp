@@ -178,6 +178,31 @@ TEST(ReadPlaylist, TagSplitOverTwoReadBlocksIsCollectedWhole) {
                                                            size + "/" + size + " bytes", ""}));
 }
 
+TEST(ReadPlaylist, ABoxThatHoldsAMovedStreamIsNotNamedByThePlaylist) {
+  // The last Read run found AC-3 0x80 in audio slot 0 and DTS 0x88, whose slot 0 was held, in
+  // slot 1. The playlist's stream 2 (box 1) is not that DTS stream.
+  const std::string xpl =
+      "<Playlist><AudioAttributeItem index=\"1\" codec=\"DD\"/>\n<Title><Clip "
+      "src=\"MOVIE.MAP\"/>\n<Audio streamNumber=\"1\" mediaAttr=\"1\" description=\"A\"/>\n"
+      "<Audio streamNumber=\"2\" mediaAttr=\"1\" description=\"B\"/></Title></Playlist>";
+  const std::vector<uint8_t> bytes(xpl.begin(), xpl.end());
+  MemorySource source(bytes);
+  RunState state;
+  state.audioIds[0] = 0x80;
+  state.audioIds[1] = 0x88;
+  RecordingHost host;
+  PlaylistResult result;
+  readPlaylistFrom(state, host, "mem.XPL", source, "MOVIE", &result);
+  EXPECT_TRUE(state.selected[audioBox(0)]);
+  EXPECT_EQ(state.streamLabel[audioBox(0)], "DD.stream.00.A");
+  EXPECT_FALSE(state.selected[audioBox(1)]);
+  EXPECT_EQ(state.streamLabel[audioBox(1)], "No audio stream");
+  EXPECT_NE(std::find(host.lines.begin(), host.lines.end(),
+                      "DD.stream.01.B: its box holds another stream of the file, so the file "
+                      "has no such stream."),
+            host.lines.end());
+}
+
 TEST(ReadPlaylist, LabelsWithBracketsAreShownAndNamedAsTheyAre) {
   for (const std::string description : {"Eng[lish", "Eng]lish", "[b]Eng[/b]", "[[x"}) {
     const std::string xpl =
