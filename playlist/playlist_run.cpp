@@ -23,8 +23,7 @@ void resetBoxes(RunState& state, PlaylistResult* out) {
 // identifier (it took this one because its own was held).
 bool movedInto(const RunState& state, Slot slot) {
   const int32_t id = state.registeredId(slot);
-  const StreamKindInfo* kind =
-      registeredKind(slot.family, id, isAudioObject(state.sourcePath));
+  const StreamKindInfo* kind = registeredKind(slot.family, id, isAudioObject(state.sourcePath));
   return kind != nullptr && slotOf(*kind, static_cast<uint8_t>(id)) != slot.index;
 }
 
@@ -94,7 +93,8 @@ bool scanAndSelect(RunState& state, RunHost& host, const std::string& name, Byte
       // The registry says which stream a box holds: a stream that took this slot because its
       // own was held is not the playlist's stream of that number, so its box keeps its name.
       if (movedInto(state, stream.slot)) {
-        host.log(escapeMarkup(stream.label) + ": its box holds another stream of the file, so "
+        host.log(escapeMarkup(stream.label) +
+                 ": its box holds another stream of the file, so "
                  "the file has no such stream.");
         continue;
       }
