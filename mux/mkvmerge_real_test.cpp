@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "disc/chapters.h"
 #include "mux/mkvmerge_run.h"
 #include "mux/mux_plan.h"
-#include "disc/chapters.h"
 #include "testing/recording_host.h"
 #include "testing/temp_folder.h"
 #include "testing/test_files.h"
