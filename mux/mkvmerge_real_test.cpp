@@ -88,7 +88,8 @@ class RealMkvmerge : public ::testing::Test {
     run("spumux -s0 " + quoted(xml) + " < " + quoted(vob) + " > " + quoted(dir_ / "s.vob"));
     run(kFfmpeg + "-i " + quoted(dir_ / "s.vob") + " -map 0:s -c copy -f matroska " +
         quoted(dir_ / "s.mkv"));
-    run("mkvextract " + quoted(dir_ / "s.mkv") + " tracks 0:" + quoted(dir_ / "S 0.idx"));
+    run(testing::kUtf8Locale + std::string("mkvextract ") + quoted(dir_ / "s.mkv") +
+        " tracks 0:" + quoted(dir_ / "S 0.idx"));
     return {Family::Subpicture,
             0,
             0x20,
@@ -133,8 +134,8 @@ TEST_F(RealMkvmerge, TracksLanguagesNamesFlagsChaptersAndSync) {
   ASSERT_EQ(outcome, MuxOutcome::Done) << host_.transcript();
   EXPECT_EQ(host_.statusTexts[1].back(), "Muxing 100%");
 
-  const nlohmann::json info =
-      nlohmann::json::parse(run("mkvmerge -J " + quoted(output_)), nullptr, false);
+  const nlohmann::json info = nlohmann::json::parse(
+      run(testing::kUtf8Locale + std::string("mkvmerge -J ") + quoted(output_)), nullptr, false);
   ASSERT_FALSE(info.is_discarded());
   EXPECT_EQ(info["container"]["properties"]["title"], title.name);
   struct Expected {
@@ -159,7 +160,8 @@ TEST_F(RealMkvmerge, TracksLanguagesNamesFlagsChaptersAndSync) {
   }
   EXPECT_EQ(info["chapters"][0]["num_entries"], 2);
   if (have("mkvextract")) {
-    run("mkvextract " + quoted(output_) + " chapters -s " + quoted(dir_ / "out.txt"));
+    run(testing::kUtf8Locale + std::string("mkvextract ") + quoted(output_) + " chapters -s " +
+        quoted(dir_ / "out.txt"));
     const std::vector<uint8_t> bytes = testing::readFileBytes(dir_ / "out.txt");
     // The extracted text has no byte-order mark.
     EXPECT_EQ(std::string(kUtf8ByteOrderMark) + std::string(bytes.begin(), bytes.end()),
