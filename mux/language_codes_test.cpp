@@ -66,7 +66,7 @@ TEST(LanguageCodes, AsMkvmergeTakesThem) {
 // ISO 639-2 code (mkvmerge lists the B form).
 TEST(LanguageCodes, AgreeWithMkvmergesList) {
   const testing::CommandResult listed =
-      testing::runCommand(std::string(testing::kUtf8Locale) + "mkvmerge --list-languages");
+      testing::runCommand(testing::withUtf8Locale("mkvmerge --list-languages"));
   if (listed.status != 0) GTEST_SKIP() << "mkvmerge is not installed: language list not compared";
   std::map<std::string, std::string> theirs;  // 639-1 -> 639-2
   std::istringstream lines(listed.output);

@@ -88,8 +88,8 @@ class RealMkvmerge : public ::testing::Test {
     run("spumux -s0 " + quoted(xml) + " < " + quoted(vob) + " > " + quoted(dir_ / "s.vob"));
     run(kFfmpeg + "-i " + quoted(dir_ / "s.vob") + " -map 0:s -c copy -f matroska " +
         quoted(dir_ / "s.mkv"));
-    run(testing::kUtf8Locale + std::string("mkvextract ") + quoted(dir_ / "s.mkv") +
-        " tracks 0:" + quoted(dir_ / "S 0.idx"));
+    run(testing::withUtf8Locale("mkvextract " + quoted(dir_ / "s.mkv") +
+                                " tracks 0:" + quoted(dir_ / "S 0.idx")));
     return {Family::Subpicture,
             0,
             0x20,
@@ -135,7 +135,7 @@ TEST_F(RealMkvmerge, TracksLanguagesNamesFlagsChaptersAndSync) {
   EXPECT_EQ(host_.statusTexts[1].back(), "Muxing 100%");
 
   const nlohmann::json info = nlohmann::json::parse(
-      run(testing::kUtf8Locale + std::string("mkvmerge -J ") + quoted(output_)), nullptr, false);
+      run(testing::withUtf8Locale("mkvmerge -J " + quoted(output_))), nullptr, false);
   ASSERT_FALSE(info.is_discarded());
   EXPECT_EQ(info["container"]["properties"]["title"], title.name);
   struct Expected {
@@ -160,8 +160,8 @@ TEST_F(RealMkvmerge, TracksLanguagesNamesFlagsChaptersAndSync) {
   }
   EXPECT_EQ(info["chapters"][0]["num_entries"], 2);
   if (have("mkvextract")) {
-    run(testing::kUtf8Locale + std::string("mkvextract ") + quoted(output_) + " chapters -s " +
-        quoted(dir_ / "out.txt"));
+    run(testing::withUtf8Locale("mkvextract " + quoted(output_) + " chapters -s " +
+                                quoted(dir_ / "out.txt")));
     const std::vector<uint8_t> bytes = testing::readFileBytes(dir_ / "out.txt");
     // The extracted text has no byte-order mark.
     EXPECT_EQ(std::string(kUtf8ByteOrderMark) + std::string(bytes.begin(), bytes.end()),

@@ -24,9 +24,11 @@ struct CommandResult {
 /// Runs a shell command line and waits for it.
 CommandResult runCommand(const std::string& commandLine);
 
-/// Put before an MKVToolNix tool in a command line: those tools pass their arguments and
-/// output through the locale's character set, so under a C locale (a fresh machine's) they
-/// cut paths and language names at the first letter beyond ASCII.
-inline constexpr const char* kUtf8Locale = "LC_ALL=C.UTF-8 ";
+/// `commandLine` under a UTF-8 locale. MKVToolNix tools pass their arguments and output
+/// through the locale's character set, so under a C locale (a fresh machine's) they cut paths
+/// and language names at the first letter beyond ASCII.
+inline std::string withUtf8Locale(const std::string& commandLine) {
+  return "LC_ALL=C.UTF-8 " + commandLine;
+}
 
 }  // namespace korvell::testing
