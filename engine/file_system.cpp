@@ -36,6 +36,22 @@ class RealFileSystem final : public FileSystem {
     return std::filesystem::is_regular_file(path, ec);
   }
 
+  bool isFolder(const std::string& path) const override {
+    std::error_code ec;
+    return std::filesystem::is_directory(path, ec);
+  }
+
+  Status listFolder(const std::string& path, std::vector<std::string>* names) const override {
+    names->clear();
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(path, ec), end; !ec && it != end;
+         it.increment(ec)) {
+      names->push_back(it->path().filename().string());
+    }
+    if (ec) return Status::failure(Status::Code::OpenFailed, ec.message());
+    return {};
+  }
+
   bool sameFile(const std::string& a, const std::string& b) const override {
     if (a.empty() || b.empty()) return false;
     std::error_code ec;

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/byte_io.h"
 #include "engine/status.h"
@@ -29,6 +30,14 @@ class FileSystem {
 
   /// Whether path is an ordinary file (not a folder).
   virtual bool isFile(const std::string& path) const = 0;
+
+  /// Whether path is a folder.
+  virtual bool isFolder(const std::string& path) const = 0;
+
+  /// The names of the entries of the folder at path (files and folders, without "." and ".."),
+  /// in no set order, into *names; an OpenFailed status with the reason when the folder cannot
+  /// be read.
+  virtual Status listFolder(const std::string& path, std::vector<std::string>* names) const = 0;
 
   /// Whether two paths name the same file (through links too); false when either is missing.
   virtual bool sameFile(const std::string& a, const std::string& b) const = 0;

@@ -128,6 +128,10 @@ class DemuxOutputs::GuardedFiles final : public FileSystem {
     return files_.createSeekable(path, sink);
   }
   bool isFile(const std::string& path) const override { return files_.isFile(path); }
+  bool isFolder(const std::string& path) const override { return files_.isFolder(path); }
+  Status listFolder(const std::string& path, std::vector<std::string>* names) const override {
+    return files_.listFolder(path, names);
+  }
   bool sameFile(const std::string& a, const std::string& b) const override {
     return files_.sameFile(a, b);
   }

@@ -241,7 +241,28 @@ void MemoryFileSystem::refuseRemove(const std::string& path, const std::string& 
 }
 
 bool MemoryFileSystem::isFolder(const std::string& path) const {
-  return state_->folders.count(path) != 0;
+  if (state_->folders.count(path) != 0) return true;
+  const std::string inside = path + "/";
+  return std::any_of(state_->files.begin(), state_->files.end(),
+                     [&](const auto& file) { return file.first.starts_with(inside); });
+}
+
+Status MemoryFileSystem::listFolder(const std::string& path,
+                                    std::vector<std::string>* names) const {
+  names->clear();
+  if (!isFolder(path)) return Status::failure(Status::Code::OpenFailed, std::strerror(ENOENT));
+  const std::string inside = path + "/";
+  std::set<std::string> found;
+  const auto add = [&](const std::string& other) {
+    if (!other.starts_with(inside) || other.size() == inside.size()) return;
+    found.insert(other.substr(inside.size(), other.find('/', inside.size()) - inside.size()));
+  };
+  for (const auto& [file, bytes] : state_->files)
+    add(file);
+  for (const std::string& folder : state_->folders)
+    add(folder);
+  names->assign(found.begin(), found.end());
+  return {};
 }
 
 void MemoryFileSystem::keepHead(const std::string& prefix, uint64_t bytes) {

@@ -40,8 +40,6 @@ class MemoryFileSystem final : public FileSystem {
 
   /// Removing `path` fails with `reason`.
   void refuseRemove(const std::string& path, const std::string& reason);
-  /// Whether a folder was created at path and not removed.
-  bool isFolder(const std::string& path) const;
   /// Seekable files whose path starts with `prefix` hold only their first `bytes` bytes; their
   /// size counts every byte written (a file of gigabytes without the memory).
   void keepHead(const std::string& prefix, uint64_t bytes);
@@ -53,6 +51,10 @@ class MemoryFileSystem final : public FileSystem {
   Status create(const std::string& path, std::unique_ptr<ByteSink>* sink) override;
   Status createSeekable(const std::string& path, std::unique_ptr<SeekableSink>* sink) override;
   bool isFile(const std::string& path) const override;
+  /// Whether a folder was created at path and not removed, or a file lies in it.
+  bool isFolder(const std::string& path) const override;
+  /// The names of the files and folders that lie directly in path.
+  Status listFolder(const std::string& path, std::vector<std::string>* names) const override;
   bool sameFile(const std::string& a, const std::string& b) const override;
   /// Folders are names only: files can be created in a folder that was never created. A
   /// folder is refused where refuseCreate refuses its path.
