@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
-#include <system_error>
+#include <memory>
 
 namespace korvell::dvd {
 
@@ -141,7 +141,8 @@ bool forcedSubpicture(int codeExtension) {
   return codeExtension == 9;
 }
 
-std::filesystem::path findFileIgnoringCase(const std::filesystem::path& folder,
+std::filesystem::path findFileIgnoringCase(const FileSystem& files,
+                                           const std::filesystem::path& folder,
                                            const std::string& name) {
   const auto upper = [](std::string text) {
     for (char& c : text) {
@@ -149,34 +150,34 @@ std::filesystem::path findFileIgnoringCase(const std::filesystem::path& folder,
     }
     return text;
   };
-  std::error_code ec;
-  if (std::filesystem::exists(folder / name, ec)) return folder / name;
+  const std::filesystem::path exact = folder / name;
+  if (files.isFile(exact.string()) || files.isFolder(exact.string())) return exact;
+  std::vector<std::string> names;
+  if (!files.listFolder(folder.string(), &names).ok()) return exact;
   const std::string wanted = upper(name);
-  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
-       it.increment(ec)) {
-    if (upper(it->path().filename().string()) == wanted) return it->path();
+  for (const std::string& entry : names) {
+    if (upper(entry) == wanted) return folder / entry;
   }
-  return folder / name;
+  return exact;
 }
 
-VobParts findVobParts(const std::filesystem::path& folder, int titleSet) {
+VobParts findVobParts(FileSystem& files, const std::filesystem::path& folder, int titleSet) {
   VobParts found;
   const auto partPath = [&](int part) {
     char name[32];  // room for any int the format could print
     std::snprintf(name, sizeof name, "VTS_%02d_%d.VOB", titleSet, part);
-    return findFileIgnoringCase(folder, name);
+    return findFileIgnoringCase(files, folder, name).string();
   };
   uint64_t sector = 0;
   for (int part = 1; part <= kMaxVobParts; ++part) {
-    const std::filesystem::path path = partPath(part);
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) {
-      found.nextMissing = path.string();
+    const std::string path = partPath(part);
+    if (!files.isFile(path)) {
+      found.nextMissing = path;
       break;
     }
-    uint64_t size = std::filesystem::file_size(path, ec);
-    if (ec) size = 0;
-    found.parts.push_back({path.string(), sector, size / kSectorSize});
+    std::unique_ptr<ByteSource> file;
+    const uint64_t size = files.openForReading(path, &file).ok() ? file->size() : 0;
+    found.parts.push_back({path, sector, size / kSectorSize});
     sector += size / kSectorSize;
   }
   if (found.parts.empty()) {
@@ -186,10 +187,9 @@ VobParts findVobParts(const std::filesystem::path& folder, int titleSet) {
   }
   // A later part after a missing one: the sectors of the missing part cannot be counted.
   for (int part = static_cast<int>(found.parts.size()) + 2; part <= kMaxVobParts; ++part) {
-    std::error_code ec;
-    if (std::filesystem::is_regular_file(partPath(part), ec)) {
-      found.problem = "Cannot find \"" + found.nextMissing + "\", but \"" +
-                      partPath(part).string() + "\" follows it";
+    if (files.isFile(partPath(part))) {
+      found.problem =
+          "Cannot find \"" + found.nextMissing + "\", but \"" + partPath(part) + "\" follows it";
       break;
     }
   }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/file_extent.h"
+#include "engine/file_system.h"
 
 namespace korvell::dvd {
 
@@ -82,13 +83,14 @@ struct VobParts {
   }
 };
 
-/// Finds VTS_nn_1.VOB, VTS_nn_2.VOB, ... in `folder` (names in upper or lower case, as
-/// libdvdread accepts them), up to the first that is missing.
-VobParts findVobParts(const std::filesystem::path& folder, int titleSet);
+/// Finds VTS_nn_1.VOB, VTS_nn_2.VOB, ... in `folder` of `files` (names in upper or lower
+/// case, as libdvdread accepts them), up to the first that is missing.
+VobParts findVobParts(FileSystem& files, const std::filesystem::path& folder, int titleSet);
 
-/// The path of a file of `folder` whose name equals `name` ignoring ASCII case; `folder / name`
-/// when there is none.
-std::filesystem::path findFileIgnoringCase(const std::filesystem::path& folder,
+/// The path of an entry of `folder` of `files` whose name equals `name` ignoring ASCII case;
+/// `folder / name` when there is none.
+std::filesystem::path findFileIgnoringCase(const FileSystem& files,
+                                           const std::filesystem::path& folder,
                                            const std::string& name);
 
 /// Sectors first..last of a title set, both included.

@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <memory>
 #include <optional>
@@ -31,6 +30,8 @@ constexpr int kMaxTitleSets = 99;
 constexpr uint64_t kScrambleCheckBytes = 32 * kSectorSize;  // the packs a title starts with
 constexpr size_t kIfoHeader = 0x100;  // the identifier, the last sector, the table addresses
 constexpr size_t kIfoLastSector = 0x1C;
+// An IFO holds tables of a few hundred kilobytes at most; a larger file is no IFO.
+constexpr uint64_t kMostIfoBytes = uint64_t{64} << 20;
 
 Status openFailed(std::string reason) {
   return Status::failure(Status::Code::OpenFailed, std::move(reason));
@@ -73,18 +74,19 @@ using IfoHandle = std::unique_ptr<ifo_handle_t, IfoClose>;
 
 // The folder that holds VIDEO_TS.IFO, from the folder that holds VIDEO_TS, VIDEO_TS itself or
 // a file in it.
-Status findVideoTs(const std::string& discPath, fs::path* folder) {
-  std::error_code ec;
+Status findVideoTs(const FileSystem& files, const std::string& discPath, fs::path* folder) {
   fs::path path(discPath);
-  if (!fs::exists(path, ec)) return openFailed("Cannot find " + inQuotes(path));
-  if (!fs::is_directory(path, ec)) path = path.has_parent_path() ? path.parent_path() : ".";
-  const fs::path child = dvd::findFileIgnoringCase(path, "VIDEO_TS");
-  if (fs::is_directory(child, ec)) {
+  if (!files.isFolder(path.string()) && !files.isFile(path.string())) {
+    return openFailed("Cannot find " + inQuotes(path));
+  }
+  if (!files.isFolder(path.string())) path = path.has_parent_path() ? path.parent_path() : ".";
+  const fs::path child = dvd::findFileIgnoringCase(files, path, "VIDEO_TS");
+  if (files.isFolder(child.string())) {
     *folder = child;
     return {};
   }
-  if (fs::exists(dvd::findFileIgnoringCase(path, "VIDEO_TS.IFO"), ec) ||
-      fs::exists(dvd::findFileIgnoringCase(path, "VIDEO_TS.BUP"), ec)) {
+  if (files.isFile(dvd::findFileIgnoringCase(files, path, "VIDEO_TS.IFO").string()) ||
+      files.isFile(dvd::findFileIgnoringCase(files, path, "VIDEO_TS.BUP").string())) {
     *folder = path;
     return {};
   }
@@ -94,13 +96,12 @@ Status findVideoTs(const std::string& discPath, fs::path* folder) {
 // Why libdvdread could read neither an IFO nor its backup, told from the IFO itself and from
 // the table libdvdread names in the messages it gave from `firstMessage` on ("Unable to read
 // PTT search table.").
-Status ifoFailure(const fs::path& ifo, const char* identifier,
+Status ifoFailure(FileSystem& files, const fs::path& ifo, const char* identifier,
                   const std::vector<std::string>& messages, size_t firstMessage) {
-  std::error_code ec;
-  if (!fs::is_regular_file(ifo, ec)) return openFailed("Cannot find " + inQuotes(ifo));
+  if (!files.isFile(ifo.string())) return openFailed("Cannot find " + inQuotes(ifo));
   const std::string cannot = "Cannot read " + inQuotes(ifo) + ": ";
-  std::unique_ptr<FileSource> file;
-  if (Status opened = FileSource::open(ifo.string(), &file); !opened.ok()) {
+  std::unique_ptr<ByteSource> file;
+  if (Status opened = files.openForReading(ifo.string(), &file); !opened.ok()) {
     return openFailed(cannot + opened.reason());
   }
   uint8_t header[kIfoHeader] = {};
@@ -140,7 +141,9 @@ Status ifoFailure(const fs::path& ifo, const char* identifier,
 
 // libdvdread reads IFO files only from a scratch folder of this reading, into which each is
 // copied once dvd::ifoPartOutsideFile has found nothing outside it: so it never opens a file
-// that was not checked, not even a backup that it would turn to on its own.
+// that was not checked, not even a backup that it would turn to on its own. The bytes come
+// through the disc's FileSystem, so a folder and a disc image are read the same way, and
+// libdvdread never reads an image itself.
 class IfoStage {
  public:
   IfoStage() {
@@ -156,11 +159,18 @@ class IfoStage {
   IfoStage& operator=(const IfoStage&) = delete;
   /// Empty when the folder could not be made.
   const fs::path& folder() const { return folder_; }
-  /// Copies `source` into the folder as `name` when it passes the check; false otherwise.
-  bool place(const fs::path& source, const std::string& name, const char* identifier) const {
-    std::ifstream in(source, std::ios::binary);
-    if (!in) return false;
-    const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
+  /// Copies `source` of `files` into the folder as `name` when it passes the check; false
+  /// otherwise.
+  bool place(FileSystem& files, const fs::path& source, const std::string& name,
+             const char* identifier) const {
+    std::unique_ptr<ByteSource> in;
+    if (!files.openForReading(source.string(), &in).ok() || in->size() > kMostIfoBytes) {
+      return false;
+    }
+    std::vector<uint8_t> bytes(static_cast<size_t>(in->size()));
+    for (size_t done = 0, got = 0; done < bytes.size(); done += got) {
+      if (!in->read(bytes.data() + done, bytes.size() - done, got).ok() || got == 0) return false;
+    }
     if (!dvd::ifoPartOutsideFile(bytes, identifier).empty()) return false;
     std::ofstream out(folder_ / name, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()),
@@ -175,14 +185,15 @@ class IfoStage {
 // Reads single sectors of a title set's VOB files, keeping the last file open.
 class SectorReader {
  public:
-  explicit SectorReader(const std::vector<dvd::VobPart>& parts) : parts_(parts) {}
+  SectorReader(FileSystem& files, const std::vector<dvd::VobPart>& parts)
+      : files_(files), parts_(parts) {}
   std::optional<dvd::InterleavedUnit> unitAt(uint64_t sector) {
     for (const dvd::VobPart& part : parts_) {
       if (sector < part.firstSector || sector >= part.firstSector + part.sectors) continue;
       if (path_ != part.path) {
         file_.reset();
         path_ = part.path;
-        if (!FileSource::open(path_, &file_).ok()) return std::nullopt;
+        if (!files_.openForReading(path_, &file_).ok()) return std::nullopt;
       }
       uint8_t buffer[kSectorSize];
       size_t got = 0;
@@ -198,9 +209,10 @@ class SectorReader {
   }
 
  private:
+  FileSystem& files_;
   const std::vector<dvd::VobPart>& parts_;
   std::string path_;
-  std::unique_ptr<FileSource> file_;
+  std::unique_ptr<ByteSource> file_;
 };
 
 // A problem of a title with what a title set's IFO data says.
@@ -213,9 +225,9 @@ dvd::BcdTime timeOf(const dvd_time_t& time) {
 }
 
 // The scrambling check: the first packs of the title, read as any input is read.
-Status checkNotScrambled(const FileExtent& first) {
-  std::unique_ptr<FileSource> file;
-  if (Status opened = FileSource::open(first.path, &file); !opened.ok()) {
+Status checkNotScrambled(FileSystem& files, const FileExtent& first) {
+  std::unique_ptr<ByteSource> file;
+  if (Status opened = files.openForReading(first.path, &file); !opened.ok()) {
     return openFailed("Cannot open \"" + first.path + "\": " + opened.reason());
   }
   std::vector<uint8_t> packs(static_cast<size_t>(std::min(first.length, kScrambleCheckBytes)));
@@ -233,17 +245,16 @@ Status checkNotScrambled(const FileExtent& first) {
 
 class DiscReader {
  public:
-  explicit DiscReader(DvdDisc& disc) : disc_(disc) {}
+  DiscReader(FileSystem& files, DvdDisc& disc) : files_(files), disc_(disc) {}
 
   Status open(const std::string& discPath) {
     fs::path folder;
-    if (Status found = findVideoTs(discPath, &folder); !found.ok()) return found;
+    if (Status found = findVideoTs(files_, discPath, &folder); !found.ok()) return found;
     folder_ = folder;
     disc_.videoTsFolder = folder.string();
-    vmgPath_ = dvd::findFileIgnoringCase(folder, "VIDEO_TS.IFO");
-    std::error_code ec;
-    if (!fs::exists(vmgPath_, ec) &&
-        !fs::exists(dvd::findFileIgnoringCase(folder, "VIDEO_TS.BUP"), ec)) {
+    vmgPath_ = dvd::findFileIgnoringCase(files_, folder, "VIDEO_TS.IFO");
+    if (!files_.isFile(vmgPath_.string()) &&
+        !files_.isFile(dvd::findFileIgnoringCase(files_, folder, "VIDEO_TS.BUP").string())) {
       return openFailed("Cannot find " + inQuotes(vmgPath_));
     }
     if (stage_.folder().empty()) {
@@ -260,7 +271,7 @@ class DiscReader {
     const size_t firstMessage = disc_.libraryMessages.size();
     vmg_.reset(openIfo(0, "VIDEO_TS", "DVDVIDEO-VMG"));
     if (!vmg_ || !vmg_->vmgi_mat || !vmg_->tt_srpt || !vmg_->tt_srpt->title) {
-      return ifoFailure(vmgPath_, "DVDVIDEO-VMG", disc_.libraryMessages, firstMessage);
+      return ifoFailure(files_, vmgPath_, "DVDVIDEO-VMG", disc_.libraryMessages, firstMessage);
     }
     return {};
   }
@@ -311,7 +322,7 @@ class DiscReader {
     // The cells the angle plays, and the time at which each cell starts.
     std::vector<dvd::SectorRange> ranges;
     std::vector<int64_t> cellStartMs(pgc.nr_of_cells + size_t{1}, 0);
-    SectorReader sectors(set->vobs.parts);
+    SectorReader sectors(files_, set->vobs.parts);
     int64_t elapsedMs = 0;
     for (int cell = 0; cell < pgc.nr_of_cells;) {
       int blockEnd = cell + 1;  // one past the cells of this cell's angle block
@@ -384,7 +395,7 @@ class DiscReader {
     }
     title->extents = std::move(*extents);
     if (title->extents.empty()) return badIfo(set->path, what + "plays no sectors");
-    return checkNotScrambled(title->extents.front());
+    return checkNotScrambled(files_, title->extents.front());
   }
 
  private:
@@ -399,8 +410,8 @@ class DiscReader {
   // when libdvdread cannot read the IFO; null when it reads neither.
   ifo_handle_t* openIfo(int number, const std::string& baseName, const char* identifier) {
     for (const char* extension : {".IFO", ".BUP"}) {
-      const fs::path file = dvd::findFileIgnoringCase(folder_, baseName + extension);
-      if (!stage_.place(file, baseName + ".IFO", identifier)) continue;
+      const fs::path file = dvd::findFileIgnoringCase(files_, folder_, baseName + extension);
+      if (!stage_.place(files_, file, baseName + ".IFO", identifier)) continue;
       if (ifo_handle_t* ifo = ifoOpen(reader_.get(), number)) return ifo;
     }
     return nullptr;
@@ -413,16 +424,16 @@ class DiscReader {
     if (!added) return titleSet.status;
     char name[16];
     std::snprintf(name, sizeof name, "VTS_%02d_0.IFO", number);
-    titleSet.path = dvd::findFileIgnoringCase(folder_, name);
+    titleSet.path = dvd::findFileIgnoringCase(files_, folder_, name);
     const size_t firstMessage = disc_.libraryMessages.size();
     titleSet.ifo.reset(openIfo(number, std::string(name, 8), "DVDVIDEO-VTS"));
     const ifo_handle_t* ifo = titleSet.ifo.get();
     if (!ifo || !ifo->vtsi_mat || !ifo->vts_ptt_srpt || !ifo->vts_pgcit) {
       titleSet.status =
-          ifoFailure(titleSet.path, "DVDVIDEO-VTS", disc_.libraryMessages, firstMessage);
+          ifoFailure(files_, titleSet.path, "DVDVIDEO-VTS", disc_.libraryMessages, firstMessage);
       return titleSet.status;
     }
-    titleSet.vobs = dvd::findVobParts(folder_, number);
+    titleSet.vobs = dvd::findVobParts(files_, folder_, number);
     return {};
   }
 
@@ -467,6 +478,7 @@ class DiscReader {
     return streams;
   }
 
+  FileSystem& files_;
   DvdDisc& disc_;
   fs::path folder_;
   fs::path vmgPath_;
@@ -478,9 +490,9 @@ class DiscReader {
 
 }  // namespace
 
-DvdDisc readDvdTitles(const std::string& discPath) {
+DvdDisc readDvdTitles(const std::string& discPath, FileSystem& files) {
   DvdDisc disc;
-  DiscReader reader(disc);
+  DiscReader reader(files, disc);
   if (Status opened = reader.open(discPath); !opened.ok()) {
     disc.status = opened;
     return disc;
@@ -496,9 +508,10 @@ DvdDisc readDvdTitles(const std::string& discPath) {
   return disc;
 }
 
-Status readDvdTitle(const std::string& discPath, int number, int angle, Title* title) {
+Status readDvdTitle(const std::string& discPath, int number, int angle, Title* title,
+                    FileSystem& files) {
   DvdDisc disc;
-  DiscReader reader(disc);
+  DiscReader reader(files, disc);
   if (Status opened = reader.open(discPath); !opened.ok()) return opened;
   if (number < 1 || number > reader.titleCount()) {
     return readFailed("The disc has " + std::to_string(reader.titleCount()) +
@@ -513,12 +526,12 @@ Status readDvdTitle(const std::string& discPath, int number, int angle, Title* t
   return reader.readTitle(number, angle, title);
 }
 
-const Title* titleStartingIn(const std::vector<Title>& titles, const std::string& vobPath) {
+const Title* titleStartingIn(const std::vector<Title>& titles, const std::string& vobPath,
+                             const FileSystem& files) {
   for (const Title& title : titles) {
     if (title.extents.empty()) continue;
-    std::error_code ec;
     const std::string& path = title.extents.front().path;
-    if (path == vobPath || fs::equivalent(path, vobPath, ec)) return &title;
+    if (path == vobPath || files.sameFile(path, vobPath)) return &title;
   }
   return nullptr;
 }

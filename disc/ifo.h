@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "disc/title.h"
+#include "engine/file_system.h"
 #include "engine/status.h"
 
 namespace korvell {
@@ -37,8 +38,8 @@ struct DvdDisc {
   std::vector<std::string> libraryMessages;
 };
 
-/// Reads the titles of the DVD-Video folder at `discPath`: the folder that holds VIDEO_TS,
-/// VIDEO_TS itself, or any file in it.
+/// Reads the titles of the DVD-Video folder at `discPath` of `files`: the folder that holds
+/// VIDEO_TS, VIDEO_TS itself, or any file in it (a disc image's own path is its root folder).
 ///
 /// A title follows the cells of the program chain of its first chapter, in cell order; of an
 /// angle block it takes the cell of the title's chosen angle (1 here), and of an interleaved
@@ -48,18 +49,20 @@ struct DvdDisc {
 /// when its IFO data does not hold together, when its cells reach past the end of the VOB
 /// files, when a VOB file it needs is missing, or when the packs at its start are scrambled (a
 /// copy of an encrypted disc that was not decrypted). Never throws; damaged files give their
-/// reasons. libdvdread reads copies of the IFO files in a scratch folder of its own, and only
-/// those in which everything it reads lies within the file (dvd::ifoPartOutsideFile): the IFO,
-/// or its .BUP when it cannot read the IFO.
-DvdDisc readDvdTitles(const std::string& discPath);
+/// reasons. Every file is reached through `files`; libdvdread reads copies of the IFO files in
+/// a scratch folder of its own, and only those in which everything it reads lies within the
+/// file (dvd::ifoPartOutsideFile): the IFO, or its .BUP when it cannot read the IFO.
+DvdDisc readDvdTitles(const std::string& discPath, FileSystem& files = realFileSystem());
 
 /// Reads title `number` of the disc with the extents of angle `angle` (from 1) into *title.
 /// An angle the title does not have is a ReadFailed status naming it; the title's problem or
 /// the disc's failure are returned as readDvdTitles gives them.
-Status readDvdTitle(const std::string& discPath, int number, int angle, Title* title);
+Status readDvdTitle(const std::string& discPath, int number, int angle, Title* title,
+                    FileSystem& files = realFileSystem());
 
 /// The first title (in the disc's order) whose first extent lies in the file `vobPath` (the
-/// same file, however the path is written); null when there is none.
-const Title* titleStartingIn(const std::vector<Title>& titles, const std::string& vobPath);
+/// same file of `files`, however the path is written); null when there is none.
+const Title* titleStartingIn(const std::vector<Title>& titles, const std::string& vobPath,
+                             const FileSystem& files = realFileSystem());
 
 }  // namespace korvell

@@ -74,11 +74,11 @@ void logTitle(const Title& title, Console& console) {
 
 }  // namespace
 
-TitlesReport titlesRun(const std::string& discPath, Console& console) {
+TitlesReport titlesRun(const std::string& discPath, Console& console, FileSystem& files) {
   TitlesReport report;
   console.status("Reading titles", 0);
   console.log("Reading the titles of " + escapeMarkup(discPath));
-  DvdDisc disc = readDvdTitles(discPath);
+  DvdDisc disc = readDvdTitles(discPath, files);
   if (!disc.status.ok()) {
     console.logError(escapeMarkup(disc.status.reason()));
     showReady(console);
@@ -113,11 +113,12 @@ TitlesReport titlesRun(const std::string& discPath, Console& console) {
   return report;
 }
 
-InputTitles titlesForInput(const std::string& inputPath, bool continueOn) {
+InputTitles titlesForInput(const std::string& inputPath, bool continueOn, FileSystem& files) {
   InputTitles offered;
-  if (upperExtension(inputPath) != ".VOB") return offered;
+  const bool wholeDisc = files.isFolder(inputPath);
+  if (upperExtension(inputPath) != ".VOB" && !wholeDisc) return offered;
   const std::string name = escapeMarkup(namePart(inputPath));
-  DvdDisc disc = readDvdTitles(inputPath);
+  DvdDisc disc = readDvdTitles(inputPath, files);
   for (const TitleProblem& problem : disc.problems) {
     offered.notes.push_back("Title " + std::to_string(problem.number) +
                             " cannot be played: " + escapeMarkup(problem.status.reason()));
@@ -126,14 +127,17 @@ InputTitles titlesForInput(const std::string& inputPath, bool continueOn) {
     const std::string why = disc.status.ok() ? "no title of its disc can be played"
                                              : escapeMarkup(disc.status.reason());
     const std::optional<int> part = titleSetVobPart(namePart(inputPath));
-    offered.notes.push_back("No IFO title list for " + name + " (" + why + "): " +
-                            (continueOn && part && *part > 0
-                                 ? "the VOB files from it on are read as one set."
-                                 : "it is read as a file, without a title."));
+    offered.notes.push_back("No IFO title list for " + name + " (" + why + ")" +
+                            (wholeDisc ? "."
+                             : continueOn && part && *part > 0
+                                 ? ": the VOB files from it on are read as one set."
+                                 : ": it is read as a file, without a title."));
     return offered;
   }
   offered.titles = std::move(disc.titles);
-  if (const Title* starting = titleStartingIn(offered.titles, inputPath)) {
+  if (wholeDisc) {
+    offered.chosen = 0;
+  } else if (const Title* starting = titleStartingIn(offered.titles, inputPath, files)) {
     offered.chosen = static_cast<int>(starting - offered.titles.data());
   } else {
     offered.notes.push_back("No title starts in " + name +
@@ -148,8 +152,8 @@ std::string titleCaption(const Title& title) {
 }
 
 bool loadDvdTitle(const std::string& discPath, int number, int angle, Console& console,
-                  Title* title) {
-  const Status read = readDvdTitle(discPath, number, angle, title);
+                  Title* title, FileSystem& files) {
+  const Status read = readDvdTitle(discPath, number, angle, title, files);
   if (read.ok()) return true;
   console.logError(escapeMarkup(read.reason()));
   return false;
