@@ -8,9 +8,11 @@
 #include "disc/chapters.h"
 #include "playlist/playlist_run.h"
 #include "report/display_text.h"
+#include "report/markup.h"
 #include "runs/demux_run.h"
 #include "runs/file_set.h"
 #include "runs/mkv_run.h"
+#include "runs/named_input.h"
 #include "runs/read_run.h"
 #include "runs/rebuild_run.h"
 #include "runs/run_report.h"
@@ -21,10 +23,11 @@ namespace korvell::cli {
 
 namespace {
 
-RunSettings settingsOf(const CliOptions& options) {
+RunSettings settingsOf(const CliOptions& options, const NamedInput& input) {
   RunSettings settings;
-  settings.inputPath = options.input;
-  settings.outputFolder = options.outputFolder;
+  settings.inputPath = input.path;
+  settings.files = input.files;
+  settings.outputFolder = options.outputFolder.empty() ? input.outputFolder : options.outputFolder;
   settings.videoExt = options.videoExt;
   settings.audioExt = options.audioExt;
   settings.subExt = options.subExt;
@@ -87,11 +90,12 @@ bool writeChapterFile(const CliOptions& options, const PlaylistResult& result) {
 }
 
 // The playlist on its own: the title that plays --source, as a tree, and the labels.
-int showPlaylist(const CliOptions& options, RunState& state, TerminalHost& host) {
+int showPlaylist(const CliOptions& options, const NamedInput& input, RunState& state,
+                 TerminalHost& host) {
   PlaylistResult result;
   const std::string baseName = options.source.empty() ? "" : CutExt(namePart(options.source));
   if (options.json) host.keepLines();
-  if (!readPlaylist(state, host, options.input, baseName, &result)) {
+  if (!readPlaylist(state, host, input.path, baseName, &result, *input.files)) {
     return failedStatus(options, host);
   }
   if (!options.chaptersFile.empty() && !writeChapterFile(options, result)) return kExitFileError;
@@ -117,9 +121,9 @@ int showPlaylist(const CliOptions& options, RunState& state, TerminalHost& host)
 }
 
 // titles DISC: the listing, or with --json its document. A disc without a title to play fails.
-int listTitles(const CliOptions& options, TerminalHost& host) {
+int listTitles(const CliOptions& options, const NamedInput& input, TerminalHost& host) {
   if (options.json) host.keepLines();
-  const TitlesReport report = titlesRun(options.input, host);
+  const TitlesReport report = titlesRun(input.path, host, *input.files);
   if (failed(report.outcome)) {
     if (!host.errorShown()) printError(report.failure.reason());
     return kExitFileError;
@@ -152,22 +156,31 @@ bool applySelection(const std::vector<std::string>& names, RunState& state, std:
 }
 
 int runCommand(const CliOptions& options, RunState& state, TerminalHost& host) {
-  if (options.command == Command::Xpl) return showPlaylist(options, state, host);
-  if (options.command == Command::Titles) return listTitles(options, host);
   // A Matroska file needs mkvmerge: without it nothing is read.
   if (options.command == Command::Mkv && !mkvmergeAvailable(realLauncher(), host)) {
     return failedStatus(options, host);
   }
+  // A disc image is opened, and checked, before anything is read from it.
+  NamedInput input;
+  if (const Status resolved = resolveInput(options.input, options.file, realFileSystem(), &input);
+      !resolved.ok()) {
+    if (options.json) host.keepLines();
+    host.logError(escapeMarkup(resolved.reason()));
+    return failedStatus(options, host);
+  }
+  if (options.command == Command::Xpl) return showPlaylist(options, input, state, host);
+  if (options.command == Command::Titles) return listTitles(options, input, host);
   state.Continue = options.continueOn;
   state.FastCheck = options.fastCheck;
   state.CountFrames = options.countFrames;
   state.Details = options.details;
-  RunSettings settings = settingsOf(options);
+  RunSettings settings = settingsOf(options, input);
   if (options.json) host.keepLines();
   if (options.title) {
     // A title that cannot be played stops here, before any run opens or creates a file.
     Title title;
-    if (!loadDvdTitle(options.input, *options.title, options.angle.value_or(1), host, &title)) {
+    if (!loadDvdTitle(input.path, *options.title, options.angle.value_or(1), host, &title,
+                      *input.files)) {
       return failedStatus(options, host);
     }
     settings.title = std::move(title);
@@ -202,12 +215,13 @@ int runCommand(const CliOptions& options, RunState& state, TerminalHost& host) {
   PlaylistResult playlist;
   if (!options.playlist.empty()) {
     // As the window's Read XPL: the title of the chosen file itself, not of the whole set.
-    if (!readPlaylist(state, host, options.playlist, CutExt(namePart(options.input)), &playlist) ||
+    if (!readPlaylist(state, host, options.playlist, CutExt(namePart(input.path)), &playlist,
+                      *input.files) ||
         !playlist.titleFound) {
       return failedStatus(options, host);
     }
     settings.chapters = playlist.chapters;
-    settings.chaptersSource = options.input;
+    settings.chaptersSource = input.path;
     if (playlist.title) mkv.playlistTitle = &playlist.title->title;
   }
   std::string error;

@@ -113,6 +113,7 @@ TEST(CliHelp, EachSubcommandListsAndTakesItsOptionsAndRefusesTheOthers) {
       {{"--keep-temp"}, {"mkv"}},
       {{"--title", "1"}, reads, "/disc/VIDEO_TS"},
       {{"--angle", "2", "--title", "99"}, reads, "/disc"},
+      {{"--file", "HVDVD_TS/F.EVO"}, {"read", "demux", "rebuild", "mkv", "xpl"}, "/d.iso"},
   };
   const std::pair<const char*, Command> commands[] = {
       {"read", Command::Read}, {"demux", Command::Demux}, {"rebuild", Command::Rebuild},

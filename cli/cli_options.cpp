@@ -7,6 +7,7 @@
 #include <set>
 
 #include "cli/option_table.h"
+#include "disc/udf_image.h"
 #include "runs/command_rules.h"
 #include "runs/file_set.h"
 
@@ -297,8 +298,29 @@ bool commandLineOf(const std::vector<std::string>& args, CliOptions& options, st
         "the IFO";
     return false;
   }
+  // A disc image is read through a file inside it or a title of it.
+  const std::string image = isDiscImage(options.input) ? options.input : "";
+  if (!options.file.empty() && image.empty()) {
+    *error = "--file names a file inside a disc image (.iso), and '" + options.input + "' is none";
+    return false;
+  }
+  if (!options.file.empty() && options.title) {
+    *error = "--file and --title both name what to read: give one";
+    return false;
+  }
+  if (!image.empty() && options.file.empty() && !options.title &&
+      options.command != Command::Titles) {
+    *error = "'" + image + "' is a disc image: name " +
+             (options.command == Command::Xpl
+                  ? std::string("the playlist inside it with --file ADV_OBJ/VPLST000.XPL")
+                  : "a title with --title N (korvell-cli titles " + image +
+                        " lists them) or a file inside it with --file PATH");
+    return false;
+  }
+  // What the runs read: the input, or the file inside the image.
+  const std::string read = image.empty() ? options.input : image + "/" + options.file;
   if (options.playlist == "auto") {
-    options.playlist = discPlaylistPath(options.input);
+    options.playlist = discPlaylistPath(read);
     if (options.playlist.empty()) {
       *error = "--playlist: '" + options.input +
                "' does not lie in an HVDVD_TS folder, so no disc playlist is beside it; name "
@@ -311,7 +333,7 @@ bool commandLineOf(const std::vector<std::string>& args, CliOptions& options, st
     return false;
   }
   // The program streams of other discs, and playlists, are no DVD-Video disc.
-  const std::string extension = upperExtension(options.input);
+  const std::string extension = upperExtension(read);
   if (options.title &&
       ((isProgramStream(options.input) && extension != ".VOB") || extension == ".XPL")) {
     *error =
@@ -320,8 +342,7 @@ bool commandLineOf(const std::vector<std::string>& args, CliOptions& options, st
         options.input + "'";
     return false;
   }
-  if (options.command == Command::Rebuild &&
-      !rebuildTakes(options.input, options.title.has_value())) {
+  if (options.command == Command::Rebuild && !rebuildTakes(read, options.title.has_value())) {
     *error = "rebuild takes an .EVO file, or a DVD-Video disc with --title N: '" + options.input +
              "' is neither";
     return false;

@@ -41,6 +41,9 @@ struct CliOptions {
   bool codecExtensions = false;                                ///< demux --codec-extensions
   bool writeChapters = true;                                   ///< demux --chapters / --no-chapters
   std::string chaptersFile;                                    ///< xpl --chapters-file FILE
+  /// --file PATH: with a disc image (.iso) as input, the file inside it to read
+  /// ("HVDVD_TS/FEATURE_1.EVO"); empty otherwise.
+  std::string file;
   std::optional<int> title;  ///< read, demux, rebuild --title N: the DVD title to read
   std::optional<int> angle;  ///< --angle K with --title; angle 1 when not given
   bool keepTemp = false;     ///< mkv --keep-temp

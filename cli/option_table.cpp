@@ -189,7 +189,8 @@ constexpr std::array kSubcommandRows{
         false},
     SubcommandRow{"titles", Command::Titles, kTitles, "DISC", "[options]",
                   "Lists the titles of the DVD-Video disc DISC (the folder that holds VIDEO_TS, "
-                  "VIDEO_TS itself or a file in it) as its IFO files describe them: each title's "
+                  "VIDEO_TS itself, a file in it, or a disc image .iso read in place) as its IFO "
+                  "files describe them: each title's "
                   "title set, length, chapters with their start times, angles, audio and "
                   "subpicture streams with their substream ids and languages, palette and the "
                   "sectors of its VOB files; and the titles that cannot be played, with why.",
@@ -234,9 +235,12 @@ constexpr std::array kOptionRows{
               nullptr, kChaptersMisuse},
     OptionRow{"--no-chapters", kDemux, Arity::Flag, "",
               setSwitch<&CliOptions::writeChapters, false>, "do not write the chapter files"},
+    OptionRow{"--file", kReads | kXpl, Arity::Value, "PATH", setText<&CliOptions::file>,
+              "with a disc image (.iso) as input, the file inside it to read, such as "
+              "HVDVD_TS/FEATURE_1.EVO (xpl: ADV_OBJ/VPLST000.XPL); the image is read in place"},
     OptionRow{"--title", kReads, Arity::Value, "N", setNumber<&CliOptions::title, 99>,
-              "read title N of the DVD-Video disc FILE (see titles): its cells in play order as "
-              "one file, its base name VTS_nn_TITLE_N"},
+              "read title N of the DVD-Video disc FILE, a folder or a disc image (see titles): "
+              "its cells in play order as one file, its base name VTS_nn_TITLE_N"},
     OptionRow{"--angle", kReads, Arity::Value, "K", setNumber<&CliOptions::angle, 9>,
               "with --title, the cells of angle K", "1"},
     OptionRow{"--keep-temp", kMkv, Arity::Flag, "", setSwitch<&CliOptions::keepTemp, true>,

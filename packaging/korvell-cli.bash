@@ -1,6 +1,6 @@
 # Bash completion of korvell-cli: subcommands, each subcommand's options, and files of the
 # kinds each place takes (.EVO, .VOB and .AOB program streams, .XPL playlists, DVD discs as
-# folders or their .VOB and .IFO files, folders).
+# folders or their .VOB and .IFO files, disc images .iso, folders).
 
 # Adds the folders and the files whose extension matches the extglob alternatives $1
 # (for example '[eE][vV][oO]|[vV][oO][bB]') that start with $2.
@@ -16,8 +16,9 @@ _korvell_cli_files() {
 
 _korvell_cli() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
-  local streams='[eE][vV][oO]|[vV][oO][bB]|[aA][oO][bB]'
-  local evo='[eE][vV][oO]' xpl='[xX][pP][lL]' disc='[vV][oO][bB]|[iI][fF][oO]'
+  local image='[iI][sS][oO]'
+  local streams="[eE][vV][oO]|[vV][oO][bB]|[aA][oO][bB]|$image"
+  local evo="[eE][vV][oO]|$image" xpl='[xX][pP][lL]' disc="[vV][oO][bB]|[iI][fF][oO]|$image"
   local colours='auto always never'
   COMPREPLY=()
 
@@ -42,7 +43,7 @@ _korvell_cli() {
   fi
 
   local reads='--no-continue --no-fast-check --no-count-frames --no-details --title --angle
-               --color=auto --color=always --color=never --markup --json -h --help'
+               --file --color=auto --color=always --color=never --markup --json -h --help'
   local titled=0 word
   for word in "${COMP_WORDS[@]:2:COMP_CWORD-2}"; do
     [[ $word == --title || $word == --title=* ]] && titled=1
@@ -55,8 +56,8 @@ _korvell_cli() {
                     --sub-ext --delay-names --chapters --no-chapters" ;;
     rebuild) options="$writes $reads" ;;
     mkv) options="$writes $reads --keep-temp" ;;
-    xpl) options='--source --tags --chapters-file --chapters-format --color=auto --color=always
-                  --color=never --markup --json -h --help' ;;
+    xpl) options='--source --tags --chapters-file --chapters-format --file --color=auto
+                  --color=always --color=never --markup --json -h --help' ;;
     titles) options='--color=auto --color=always --color=never --markup --json -h --help' ;;
     help)
       ((COMP_CWORD == 2)) && COMPREPLY=($(compgen -W 'read demux rebuild mkv xpl titles' -- "$cur"))
@@ -80,7 +81,8 @@ _korvell_cli() {
       _korvell_cli_files "$streams" "$cur"
       return
       ;;
-    --select | --video-ext | --audio-ext | --sub-ext | --title | --angle)
+    # --file names a file inside a disc image, which the shell cannot list.
+    --select | --video-ext | --audio-ext | --sub-ext | --title | --angle | --file)
       return
       ;;
     --chapters-format)
@@ -117,7 +119,7 @@ _korvell_cli() {
   fi
   case $command in
     rebuild) _korvell_cli_files "$evo" "$cur" ;;
-    xpl) _korvell_cli_files "$xpl" "$cur" ;;
+    xpl) _korvell_cli_files "$xpl|$image" "$cur" ;;
     *) _korvell_cli_files "$streams" "$cur" ;;
   esac
 }

@@ -12,7 +12,7 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 cd "$scratch" || exit 1
 mkdir sub
-touch A.EVO b.evo C.VOB d.aob E.XPL f.xpl notes.txt "space name.EVO" FEATURE.evo.txt G.IFO
+touch A.EVO b.evo C.VOB d.aob E.XPL f.xpl notes.txt "space name.EVO" FEATURE.evo.txt G.IFO h.iso
 
 failures=0
 
@@ -37,13 +37,15 @@ expect() {
   fi
 }
 
-streams='A.EVO|C.VOB|b.evo|d.aob|space name.EVO|sub'
+streams='A.EVO|C.VOB|b.evo|d.aob|h.iso|space name.EVO|sub'
 expect 'korvell-cli ' '--help|--version|demux|help|mkv|read|rebuild|titles|xpl'
 expect 'korvell-cli re' 'read|rebuild'
 expect 'korvell-cli read ' "$streams"
 expect 'korvell-cli demux --no-details ' "$streams"
-expect 'korvell-cli rebuild ' 'A.EVO|b.evo|space name.EVO|sub'
-expect 'korvell-cli xpl ' 'E.XPL|f.xpl|sub'
+expect 'korvell-cli rebuild ' 'A.EVO|b.evo|h.iso|space name.EVO|sub'
+expect 'korvell-cli xpl ' 'E.XPL|f.xpl|h.iso|sub'
+expect 'korvell-cli demux h.iso --file ' ''
+expect 'korvell-cli read h.iso --f' '--file'
 expect 'korvell-cli xpl E.XPL --source ' "$streams"
 expect 'korvell-cli demux A.EVO --playlist ' 'E.XPL|auto|f.xpl|sub'
 expect 'korvell-cli demux A.EVO --playlist a' 'auto'
@@ -60,14 +62,14 @@ expect 'korvell-cli xpl E.XPL --s' '--source'
 expect 'korvell-cli read --color = ' 'always|auto|never'
 expect 'korvell-cli read --color = n' 'never'
 expect 'korvell-cli read --color=a' '--color=always|--color=auto'
-expect 'korvell-cli read --color ' 'A.EVO|C.VOB|always|auto|b.evo|d.aob|never|space name.EVO|sub'
+expect 'korvell-cli read --color ' 'A.EVO|C.VOB|always|auto|b.evo|d.aob|h.iso|never|space name.EVO|sub'
 expect 'korvell-cli read --color n' 'never'
 expect 'korvell-cli read --color --no-d' '--no-details'
 expect 'korvell-cli help ' 'demux|mkv|read|rebuild|titles|xpl'
-expect 'korvell-cli titles ' 'C.VOB|G.IFO|sub'
+expect 'korvell-cli titles ' 'C.VOB|G.IFO|h.iso|sub'
 expect 'korvell-cli titles /d --j' '--json'
 expect 'korvell-cli mkv F.EVO --k' '--keep-temp'
-expect 'korvell-cli demux --title 1 ' 'C.VOB|G.IFO|sub'
+expect 'korvell-cli demux --title 1 ' 'C.VOB|G.IFO|h.iso|sub'
 expect 'korvell-cli rebuild --title ' ''
 expect 'korvell-cli read --t' '--title'
 expect 'korvell-cli read /d --title 1 --an' '--angle'
