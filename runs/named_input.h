@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "disc/udf_image.h"  // isDiscImage
 #include "engine/file_system.h"
 #include "engine/status.h"
 
@@ -16,7 +17,7 @@ struct NamedInput {
   std::unique_ptr<FileSystem> image;
   /// Where the runs and the title readers open and create files: the image's file system (the
   /// image read in place, every other path the real files), or the real files themselves.
-  FileSystem* files = nullptr;
+  FileSystem* files = &realFileSystem();
   /// What the runs read: the path as named; for an image its own path, which is its root
   /// folder (the disc to list titles of), or the file named inside it joined to it
   /// ("movie.iso/HVDVD_TS/FEATURE_1.EVO").

@@ -27,6 +27,7 @@
 #include <QUrl>
 
 #include "report/display_text.h"
+#include "report/markup.h"
 #include "runs/demux_run.h"
 #include "runs/file_set.h"
 #include "runs/mkv_run.h"
@@ -53,6 +54,8 @@ QStringList sourceFilters() {
     filters << QString::fromLatin1(kind.description) + QStringLiteral(" (") + both +
                    QLatin1Char(')');
   }
+  patterns << QStringLiteral("*.iso *.ISO");
+  filters << QStringLiteral("Disc images (*.iso *.ISO)");
   filters.prepend(QStringLiteral("All supported file (") + patterns.join(QLatin1Char(' ')) +
                   QLatin1Char(')'));
   return filters;
@@ -137,7 +140,12 @@ void TfMain::setSourcePath(const QString& path) {
   playlist_.titleFound = false;
   playlist_.chapters.clear();
   playlistSource_.clear();
-  const InputTitles offered = titlesForInput(str(eEVOfile->text()), cbContinue->isChecked());
+  // A disc image is opened in place; what cannot be read of it is said once, here.
+  if (const Status resolved = resolveInput(str(eEVOfile->text()), "", realFileSystem(), &input_);
+      !resolved.ok()) {
+    logError(escapeMarkup(resolved.reason()));
+  }
+  const InputTitles offered = titlesForInput(input_.path, cbContinue->isChecked(), *input_.files);
   titles_ = offered.titles;
   while (cbTitle->count() > 1)
     cbTitle->removeItem(1);
@@ -223,8 +231,10 @@ void TfMain::bbWorkdirClick() {
 
 RunSettings TfMain::runSettings() const {
   RunSettings settings;
-  settings.inputPath = str(eEVOfile->text());
+  settings.inputPath = input_.image ? input_.path : str(eEVOfile->text());
+  settings.files = input_.files;
   settings.outputFolder = str(eWorkdir->text());
+  if (settings.outputFolder.empty()) settings.outputFolder = input_.outputFolder;
   settings.videoExt = str(eVideoExt->text());
   settings.audioExt = str(eAudioExt->text());
   settings.subExt = str(eSubExt->text());
@@ -352,7 +362,7 @@ void TfMain::bClearClick() {
 void TfMain::WMDropFiles(const QString& path) {
   if (busy_ || path.isEmpty()) return;
   const std::string extension = upperExtension(str(path));
-  if (isProgramStream(extension)) {
+  if (isProgramStream(extension) || isDiscImage(str(path))) {
     setSourcePath(path);
     EVOadj();
     if (cbAutoRead->isChecked()) bReadEVOClick();

@@ -15,6 +15,7 @@
 #include "playlist/playlist_run.h"
 #include "report/console.h"
 #include "runs/command_rules.h"
+#include "runs/named_input.h"
 #include "runs/run_settings.h"
 #include "ui/settings_store.h"
 
@@ -110,12 +111,14 @@ class TfMain : public QMainWindow, public RunHost {
   void EVOadj();
   /// After a playlist path is placed in eXPLfile: derive the folders.
   void XPLadj();
-  /// A file dropped on the window or chosen otherwise: .EVO and .VOB become the input, .XPL
-  /// the playlist; anything else is ignored. Ignored while a run is busy.
+  /// A file dropped on the window or chosen otherwise: .EVO, .VOB, .AOB and disc images (.iso)
+  /// become the input, .XPL the playlist; anything else is ignored. Ignored while a run is
+  /// busy.
   void WMDropFiles(const QString& path);
   /// Sets the input path as a dialog or drop would (the field is read-only to the user), and
   /// fills the title list from the disc's IFO files (titlesForInput): for a .VOB the disc's
-  /// titles with the one that starts in it chosen, logging once why there is none.
+  /// titles with the one that starts in it chosen, for a disc image (opened in place,
+  /// resolveInput) its titles with the first chosen, logging once why there is none.
   void setSourcePath(const QString& path);
   /// A title chosen in cbTitle: the stream boxes of the last Read run belong to another
   /// title, so they are reset.
@@ -176,6 +179,7 @@ class TfMain : public QMainWindow, public RunHost {
   PlaylistResult playlist_;     // the tables and tree carry over from one reading to the next
   std::string playlistSource_;  // the input the last reading chose its title for
   std::vector<Title> titles_;   // the DVD titles cbTitle lists after its first entry
+  NamedInput input_;            // the source as the runs read it (a disc image in place)
   bool busy_ = false;           // a run started by the window has not returned yet
   CommandRules rules_;          // which commands are enabled
   bool closePending_ = false;

@@ -37,6 +37,7 @@
 #include "testing/recording_host.h"
 #include "testing/sample_disc.h"
 #include "testing/test_files.h"
+#include "testing/udf_test_image.h"
 #include "ui/console_view.h"
 #include "ui/logo.h"
 #include "ui/main_window.h"
@@ -297,10 +298,12 @@ class MainWindowTest : public QObject {
     };
     w.bbEVOClick();
     QCOMPARE(title, QStringLiteral("Choose the EVO file to demux"));
-    QCOMPARE(filters.size(), 4);
+    QCOMPARE(filters.size(), 5);
     QVERIFY(filters[0].startsWith(QStringLiteral("All supported file (")));
+    QVERIFY(filters[0].contains(QStringLiteral("*.iso")));
     QVERIFY(filters[1].startsWith(QStringLiteral("EVOB files (HD DVD) (")));
     QVERIFY(filters[3].contains(QStringLiteral("*.VOB")));
+    QCOMPARE(filters[4], QStringLiteral("Disc images (*.iso *.ISO)"));
     QVERIFY(namesOnly);  // the dialog shows "All supported file", "EVOB files (HD DVD)", ...
     // Nothing happened: no reset of the boxes, no new Read run.
     QVERIFY(box(w, "cbAudio00")->isChecked());
@@ -622,6 +625,31 @@ class MainWindowTest : public QObject {
     titles->setCurrentIndex(0);
     emit titles->activated(0);
     QVERIFY(!w.runSettings().title);
+  }
+
+  void aDroppedDiscImageListsItsTitlesAndItsOutputsGoBesideIt() {
+    const testing::MadeImage& made = testing::dvdTestImage(testing::ImageMaker::Genisoimage);
+    if (!made.missingTool.empty()) QSKIP(made.missingTool.c_str());
+    QVERIFY2(!made.path.empty(), made.failure.c_str());
+    const QString image = dir_.path() + QStringLiteral("/movie.iso");
+    QVERIFY(QFile::copy(QString::fromStdString(made.path.string()), image));
+    QuietWindow q;
+    TfMain& w = q.window;
+    w.WMDropFiles(image);
+    auto* titles = child<QComboBox>(w, "cbTitle");
+    QCOMPARE(titles->count(), 3);
+    QCOMPARE(titles->itemText(2), QStringLiteral("Title 2: 0:00:02.000, 1 chapter"));
+    QCOMPARE(titles->currentIndex(), 1);
+    button(w, "bReadEVO")->click();
+    QCOMPARE(box(w, "cbAudio01")->text(), QStringLiteral("DD.stream.01.de"));
+    button(w, "bDemux")->click();
+    QVERIFY(QFile::exists(dir_.path() + QStringLiteral("/VTS_01_TITLE_1.DD.stream.01.de.mpa")));
+    // A damaged image says why once, and lists nothing.
+    QFile::resize(image, 100 * 2048);
+    w.WMDropFiles(image);
+    QCOMPARE(titles->count(), 1);
+    QCOMPARE(consoleText(w).count(QStringLiteral("\": its UDF volume structures lie past its end")),
+             1);
   }
 
   void aVobWithoutIfoIsReadAsOneSetAndTheConsoleSaysSoOnce() {
