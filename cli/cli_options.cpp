@@ -7,9 +7,9 @@
 #include <set>
 
 #include "cli/option_table.h"
-#include "disc/udf_image.h"
 #include "runs/command_rules.h"
 #include "runs/file_set.h"
+#include "runs/named_input.h"
 
 namespace korvell::cli {
 

@@ -1,6 +1,5 @@
 #include "runs/named_input.h"
 
-#include "disc/udf_image.h"
 #include "runs/file_set.h"
 
 namespace korvell {
