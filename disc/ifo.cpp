@@ -237,8 +237,8 @@ Status checkNotScrambled(FileSystem& files, const FileExtent& first) {
   if (!read.ok()) return readFailed("Cannot read \"" + first.path + "\": " + read.reason());
   if (dvd::hasScrambledPack(packs.data(), got)) {
     return readFailed("Cannot read \"" + first.path +
-                      "\": its packs are scrambled, it is a copy of an encrypted disc that was "
-                      "not decrypted");
+                      "\": its packs are scrambled: the disc is encrypted, and Korvell reads "
+                      "decrypted discs");
   }
   return {};
 }

@@ -312,8 +312,8 @@ TEST(DvdTitles, DamagedCopiesGiveTheirReasons) {
          testing::writeFileBytes(v / "VTS_01_1.VOB", vob);
        },
        "",
-       "Cannot read \"{}/VTS_01_1.VOB\": its packs are scrambled, it is a copy of an encrypted "
-       "disc that was not decrypted",
+       "Cannot read \"{}/VTS_01_1.VOB\": its packs are scrambled: the disc is encrypted, and "
+       "Korvell reads decrypted discs",
        ""},
   };
   for (const Case& c : cases) {

@@ -3,14 +3,31 @@
 
 namespace korvell {
 
+namespace {
+
+// Slots past the selectable ones (subpicture 16..31) are never written.
+bool selectable(Slot slot) {
+  return slot.index >= 0 && slot.index < (slot.family == Family::Subpicture ? kSubSlots : 16);
+}
+
+}  // namespace
+
+void Walker::scrambledPiece() {
+  packetFirstPiece_ = false;
+  const Slot slot = currentSlot();
+  if (!selectable(slot)) return;
+  state_.scrambled[static_cast<size_t>(slotNumber(slot))] = true;
+  // Its file would hold the clear packets before this one and nothing after: the run stops.
+  if (mode_ == WalkMode::Demux && state_.isSelected(slot)) {
+    state_.requestStop(StopReason::Scrambled);
+  }
+}
+
 void Walker::writePiece(const uint8_t* piece, size_t length) {
   const Slot slot = currentSlot();
-  // Slots past the selectable ones (subpicture 16..31) are never written.
-  const bool selectable =
-      slot.index >= 0 && slot.index < (slot.family == Family::Subpicture ? kSubSlots : 16);
   const bool first = packetFirstPiece_;
   packetFirstPiece_ = false;
-  if (!selectable || !state_.isSelected(slot)) return;
+  if (!selectable(slot) || !state_.isSelected(slot)) return;
   StreamOutput* output = state_.outputOf(slot);
   if (output == nullptr) return;
   PieceContext context;

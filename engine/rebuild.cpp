@@ -181,6 +181,12 @@ PackAction rebuildPack(RunState& state, std::span<uint8_t> pack) {
   const uint8_t id = pack[field->offset];
   const std::optional<Slot> slot = state.slotHolding(field->kind->family, id);
   if (slot && !state.isSelected(*slot)) return PackAction::Drop;
+  // A kept stream's scrambled pack is never copied: the pass stops at it.
+  if ((pack[kFlags1] & 0xC0) == 0x80 && (pack[kFlags1] & 0x30) != 0) {
+    if (slot) state.scrambled[static_cast<size_t>(slotNumber(*slot))] = true;
+    state.requestStop(StopReason::Scrambled);
+    return PackAction::Drop;
+  }
   pack[field->offset] = renumberedId(state, *field->kind, id);
   return PackAction::Write;
 }

@@ -33,7 +33,9 @@ enum class PackAction {
 /// state.newId. Every other pack (padding, navigation packs, MPEG audio, subpictures of slots
 /// 16 to 31, unknown substreams, unusual layouts) is written unchanged, except that a system
 /// header at byte 14 gets its video and audio bounds set to the number of selected slots that
-/// hold a stream. No byte outside `pack` is read or written.
+/// hold a stream. A pack of a stream that would be kept but whose PES scrambling bits are set
+/// is dropped and asks the pass to stop (StopReason::Scrambled, its slot marked in
+/// state.scrambled). No byte outside `pack` is read or written.
 PackAction rebuildPack(RunState& state, std::span<uint8_t> pack);
 
 /// The new identifier a kept stream of `kind` gets: the identifier of the slot its family's

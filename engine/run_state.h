@@ -104,6 +104,7 @@ enum class StopReason : uint8_t {
   UserCancel,      ///< the Cancel command (or Ctrl-C)
   FastCheckLimit,  ///< a fast scan passed its limit
   WriteFailed,     ///< an output could not be written (RunState::failedSink tells which)
+  Scrambled,       ///< a selected stream's packets are scrambled (RunState::scrambled tells which)
   Closing,         ///< the window is closing
 };
 
@@ -157,6 +158,7 @@ struct RunState {
     videoTimes = {}, audioTimes = {}, subTimes = {};
     videoDetails = {}, audioDetails = {}, subDetails = {};
     scannedFiles.clear();
+    scrambled = {};
   }
   StreamTimes& times(Family family, int slot);
   const StreamTimes& times(Family family, int slot) const;
@@ -178,6 +180,11 @@ struct RunState {
   const StreamDetails& details(Family family, int slot) const;
   /// Each file walked by the last Read run, in order; reset with the times.
   std::vector<ScannedFile> scannedFiles;
+  /// The selectable slots (by slot number) whose packets carried the PES scrambling bits, as
+  /// a copy of an encrypted disc that was not decrypted does: found by the last Read run and
+  /// by the passes since, reset with the times. Such payload is never analysed, counted or
+  /// written.
+  std::array<bool, kSelectableSlots> scrambled{};
   /// The files the last Demux or Rebuild run created.
   WrittenFiles written;
   /// The second file of the last run's set, or empty.

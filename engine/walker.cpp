@@ -109,6 +109,8 @@ void Walker::step(uint8_t byte) {
   } else if (fixedBytes_ > 0) {
     --remaining_;
     --fixedBytes_;
+    // '10', then PES_scrambling_control: 00 is clear, anything else scrambled.
+    if (fixedBytes_ == 2) packetScrambled_ = (byte & 0xC0) == 0x80 && (byte & 0x30) != 0;
     if (fixedBytes_ == 1) flags2_ = byte;
     if (fixedBytes_ == 0) {
       headerLeft_ = byte;
@@ -164,6 +166,7 @@ void Walker::classifyStartCode() {
     route_ = route;
     streamId_ = static_cast<uint8_t>(sync_);
     packetHasPts_ = false;
+    packetScrambled_ = false;
     lengthBytes_ = 2;
     return;
   }
@@ -318,6 +321,10 @@ void Walker::payloadPiece(const uint8_t* block, size_t start, size_t length) {
   // MPEG audio is never registered and has no slot of its own: its payload is dropped.
   if (route_ != kRouteVideo && route_ != kRouteAudio && route_ != kRouteSubpicture) return;
   if (route_ == kRouteVideo && (videoIndex_ < 0 || videoIndex_ >= kVideoSlots)) return;
+  if (packetScrambled_) {
+    scrambledPiece();
+    return;
+  }
   const uint8_t* piece = block + start;
   if (route_ == kRouteVideo && state_.CountFrames) countFrames(piece, length);
   if (mode_ == WalkMode::Scan) {

@@ -74,6 +74,9 @@ class Walker {
 
   // payload.cpp: the demux writes.
   void writePiece(const uint8_t* piece, size_t length);
+  /// A piece of a packet whose scrambling bits are set: its stream is marked scrambled, and a
+  /// Demux run that writes the stream stops.
+  void scrambledPiece();
 
   void payloadPiece(const uint8_t* block, size_t start, size_t length);
 
@@ -113,6 +116,7 @@ class Walker {
 
   uint8_t streamId_ = 0;           // stream_id of the current packet
   bool packetHasPts_ = false;      // the current packet's own header carried a PTS
+  bool packetScrambled_ = false;   // its PES_scrambling_control bits are set
   bool packetFirstPiece_ = false;  // the next payload piece is its packet's first
   uint32_t packetPts_ = 0;         // that PTS (pts_ itself is consumed by some streams)
   uint32_t pts_ = 0;

@@ -1,5 +1,7 @@
 #include "runs/read_run.h"
 
+#include <algorithm>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,11 +17,12 @@ namespace korvell {
 
 namespace {
 
+// Every stream found is selected, but for those whose packets are scrambled.
 void fillSelection(RunState& state) {
   for (int number = 0; number < kSelectableSlots; ++number) {
     const Slot slot = slotAt(number);
     const int32_t id = state.registeredId(slot);
-    state.selected[number] = id != -1;
+    state.selected[number] = id != -1 && !state.scrambled[number];
     if (id != -1) state.streamLabel[number] = streamLabelFor(slot, id);
   }
 }
@@ -89,6 +92,15 @@ RunOutcome readRun(RunState& state, RunHost& host, const RunSettings& settings) 
   fillSelection(state);
   if (settings.title) addTitleLanguages(state, *settings.title);
   host.selectionChanged();
+  // An encrypted disc is named once; the streams that are clear can still be taken apart.
+  if (std::ranges::any_of(state.scrambled, std::identity())) {
+    host.logError(scrambledMessage(state, *settings.files, set.firstPath));
+    if (std::ranges::none_of(state.selected, std::identity())) {
+      showReady(host);
+      host.runFinished(RunKind::Read);
+      return RunOutcome::ReadFailed;
+    }
+  }
   logDone(host);
   logFrameReport(state, host);
   host.runFinished(RunKind::Read);

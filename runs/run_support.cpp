@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "disc/encryption_mark.h"
 #include "report/markup.h"
 #include "report/text_format.h"
 
@@ -135,6 +136,10 @@ RunOutcome walkPasses(RunState& state, RunHost& host, const FileSet& set, FileSy
     if (!walked.ok()) break;
   }
   if (walked.code() == Status::Code::WriteFailed) return RunOutcome::WriteFailed;
+  if (state.stopReason == StopReason::Scrambled) {
+    host.logError(scrambledMessage(state, files, set.firstPath));
+    return RunOutcome::ReadFailed;
+  }
   if (!walked.ok()) {
     reportFailure(source->failedPath(), walked, host);
     return outcomeOf(walked);
@@ -159,6 +164,22 @@ RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, FileSyste
         }
         return read;
       });
+}
+
+std::string scrambledMessage(const RunState& state, const FileSystem& files,
+                             const std::string& path) {
+  std::vector<std::string> labels;
+  for (int number = 0; number < kSelectableSlots; ++number) {
+    const Slot slot = slotAt(number);
+    if (state.scrambled[number] && state.registeredId(slot) != -1)
+      labels.push_back(escapeMarkup(streamLabelFor(slot, state.registeredId(slot))));
+  }
+  const std::string mark = encryptionMark(files, path);
+  return "The disc is encrypted" +
+         (mark.empty() ? std::string() : " (it carries " + escapeMarkup(mark) + ")") +
+         ": the packets of " + listed(labels) +
+         " are scrambled. Korvell reads decrypted discs; nothing is written for " +
+         (labels.size() == 1 ? "this stream." : "these streams.");
 }
 
 std::string fileSizeLine(uint64_t bytes) {

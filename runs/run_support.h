@@ -64,6 +64,13 @@ RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, FileSyste
 /// "File size: 123 Mbytes."
 std::string fileSizeLine(uint64_t bytes);
 
+/// The one message of streams whose packets are scrambled (state.scrambled), as an error
+/// line's markup: that the disc is encrypted (with its encryption mark, encryptionMark of
+/// `path` in `files`, when it has one), the labels of those streams, and that Korvell reads
+/// decrypted discs and writes nothing for them.
+std::string scrambledMessage(const RunState& state, const FileSystem& files,
+                             const std::string& path);
+
 /// Every run's end: "Done.", an empty line, status "Ready" and an empty detail panel.
 void logDone(Console& console);
 

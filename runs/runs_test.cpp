@@ -313,6 +313,83 @@ TEST_F(RunsTest, CancelAsksDuringDemuxOnly) {
   EXPECT_EQ(host.lines.back(), "Cancelled.");
 }
 
+TEST(ScrambledStreams, AreNamedOnceAndNeverWrittenOrCopied) {
+  // One pack each: the system header, then video 0xE0 and AC-3 0x80 three times. A scrambled
+  // packet has PES_scrambling_control 01 (byte 20 of its pack, after the pack header).
+  const auto file = [](std::initializer_list<int> scrambledPacks) {
+    PsWriter ps;
+    ps.packHeader().systemHeader(1, 1).fillPack();
+    for (int i = 0; i < 3; ++i) {
+      ps.packHeader().pes(0xE0, bytesOf(600, 1), {.pts = 1000u + i}).fillPack();
+      ps.packHeader().privateStream1(0x80, bytesOf(300, 2), {.pts = 900u + i}).fillPack();
+    }
+    std::vector<uint8_t> bytes = ps.take();
+    for (const int pack : scrambledPacks)
+      bytes[static_cast<size_t>(pack) * kPackSize + 20] |= 0x10;
+    return bytes;
+  };
+  const std::string one =
+      "The disc is encrypted: the packets of DD.stream.00 are scrambled. "
+      "Korvell reads decrypted discs; nothing is written for this stream.";
+  struct Case {
+    const char* what;
+    std::initializer_list<int> atRead, atWrite;
+    RunOutcome read, demux, rebuild;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"audio scrambled",
+       {2, 4, 6},
+       {2, 4, 6},
+       RunOutcome::Done,
+       RunOutcome::Done,
+       RunOutcome::Done,
+       one},
+      {"everything scrambled",
+       {1, 2, 3, 4, 5, 6},
+       {},
+       RunOutcome::ReadFailed,
+       RunOutcome::Done,
+       RunOutcome::Done,
+       "The disc is encrypted: the packets of MPEG-2.stream.0 and DD.stream.00 are scrambled. "
+       "Korvell reads decrypted discs; nothing is written for these streams."},
+      // Scrambled past what the Read run saw: the runs that write the stream stop there.
+      {"audio scrambled late",
+       {},
+       {6},
+       RunOutcome::Done,
+       RunOutcome::ReadFailed,
+       RunOutcome::ReadFailed,
+       one},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const testing::TempFolder folder;
+    testing::writeFileBytes(folder / "A.EVO", file(c.atRead));
+    RunState state;
+    RunSettings settings;
+    settings.inputPath = (folder / "A.EVO").string();
+    RecordingHost read;
+    EXPECT_EQ(readRun(state, read, settings), c.read);
+    EXPECT_EQ(state.selected[slotNumber({Family::Audio, 0})], c.atRead.size() == 0);
+    if (c.read != RunOutcome::Done) {
+      EXPECT_EQ(read.lines.back(), c.message);
+      continue;
+    }
+    testing::writeFileBytes(folder / "A.EVO", file(c.atWrite));
+    RecordingHost demux, rebuild;
+    EXPECT_EQ(demuxRun(state, demux, settings), c.demux);
+    EXPECT_EQ(rebuildRun(state, rebuild, settings), c.rebuild);
+    const auto audio = testing::readFileBytes(folder / "A.DD.stream.00.mpa");
+    EXPECT_EQ(audio.size(), c.demux == RunOutcome::Done ? 0u : 600u);  // two clear packets
+    const auto rebuilt = testing::readFileBytes(folder / "A.rebuilt.EVO");
+    EXPECT_EQ(rebuilt.size(), kPackSize * (c.rebuild == RunOutcome::Done ? 4 : 6));
+    for (const RecordingHost* host : {&read, &demux, &rebuild})
+      EXPECT_EQ(std::count(host->lines.begin(), host->lines.end(), c.message),
+                host == &read ? c.atRead.size() > 0 : c.atWrite.size() > c.atRead.size());
+  }
+}
+
 // A DVD title set's VOB files cut at a pack boundary: one video picture's start code lies
 // half in VTS_01_1.VOB and half in VTS_01_2.VOB. VTS_11_1.VOB, another title set's film,
 // holds a stream of its own.
