@@ -336,6 +336,7 @@ TEST(ScrambledStreams, AreNamedOnceAndNeverWrittenOrCopied) {
     std::initializer_list<int> atRead, atWrite;
     RunOutcome read, demux, rebuild;
     std::string message;
+    std::string mark;  // a file of the disc that marks its encryption
   };
   const Case cases[] = {
       {"audio scrambled",
@@ -361,11 +362,24 @@ TEST(ScrambledStreams, AreNamedOnceAndNeverWrittenOrCopied) {
        RunOutcome::ReadFailed,
        RunOutcome::ReadFailed,
        one},
+      {"audio scrambled on a DVD-Audio disc",
+       {2, 4, 6},
+       {2, 4, 6},
+       RunOutcome::Done,
+       RunOutcome::Done,
+       RunOutcome::Done,
+       "The disc is encrypted (it carries AUDIO_TS/DVDAUDIO.MKB): the packets of DD.stream.00 "
+       "are scrambled. Korvell reads decrypted discs; nothing is written for this stream.",
+       "AUDIO_TS/dvdaudio.mkb"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     const testing::TempFolder folder;
     testing::writeFileBytes(folder / "A.EVO", file(c.atRead));
+    if (!c.mark.empty()) {
+      fs::create_directories((folder / c.mark).parent_path());
+      testing::writeFileBytes(folder / c.mark, {});
+    }
     RunState state;
     RunSettings settings;
     settings.inputPath = (folder / "A.EVO").string();
