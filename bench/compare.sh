@@ -8,13 +8,16 @@
 # demux as it stands, to WAV and to FLAC, against ffmpeg's pcm_s24le and flac of the same
 # stream (skip with --no-lpcm). Then the Matroska file of the sample EVO (skip with --no-mkv):
 # korvell-cli mkv against its demux followed by mkvmerge of the files, mkvmerge alone on the
-# same files, and mkvmerge reading the EVO itself. Writes docs/PERFORMANCE.md; with
-# --lpcm-only or --mkv-only runs those rows alone and prints their section instead.
+# same files, and mkvmerge reading the EVO itself. Then a DVD title read in place from a UDF
+# image against the same title from the disc's folder (skip with --no-image): a dvdauthor disc
+# of about 1.1 GB and its genisoimage image. Writes docs/PERFORMANCE.md; with --lpcm-only,
+# --mkv-only or --image-only runs those rows alone and prints their section instead.
 #
 #   bench/compare.sh [SIZE] [--reps N] [--no-scaling] [--no-vob] [--no-cold] [--no-lpcm]
-#                    [--no-mkv]
+#                    [--no-mkv] [--no-image]
 #   bench/compare.sh --lpcm-only [--reps N]
 #   bench/compare.sh --mkv-only [SIZE] [--reps N]
+#   bench/compare.sh --image-only [--reps N]
 #
 # Everything from a "## Profile" heading of an existing docs/PERFORMANCE.md on is kept.
 # Needs about 4 x SIZE free disk (the sample, the outputs of one command, the 4 GiB scaling
@@ -33,6 +36,8 @@ lpcm=1
 lpcm_only=0
 mkv=1
 mkv_only=0
+image=1
+image_only=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --reps) reps=$2; shift 2 ;;
@@ -43,7 +48,9 @@ while [ $# -gt 0 ]; do
     --lpcm-only) lpcm_only=1; shift ;;
     --no-mkv) mkv=0; shift ;;
     --mkv-only) mkv_only=1; shift ;;
-    -h|--help) sed -n 2,18p "$0"; exit 0 ;;
+    --no-image) image=0; shift ;;
+    --image-only) image_only=1; shift ;;
+    -h|--help) sed -n 2,22p "$0"; exit 0 ;;
     *) size=$1; shift ;;
   esac
 done
@@ -68,6 +75,7 @@ bytes_of() {  # 2G -> bytes
 
 need=$(( $(bytes_of "$size") * 2 + 4 * 1073741824 * scaling * 2 + 1073741824 ))
 [ "$lpcm_only" = 0 ] || need=$((2 * 1073741824))
+[ "$image_only" = 0 ] || need=$((4 * 1073741824))
 free=$(df -B1 --output=avail "$data" | tail -1)
 echo "Free disk under $data: $((free / 1048576)) MiB, needed about $((need / 1048576)) MiB"
 if [ "$free" -lt "$need" ]; then
@@ -133,6 +141,62 @@ lpcm_vob() {  # 10 minutes of 24-bit 6-channel 48 kHz LPCM in a DVD VOB, made on
     mv "$vobfile.part" "$vobfile"
   fi
   echo "$vobfile"
+}
+
+dvd_disc() {  # a dvdauthor DVD of one 1.1 GB title and its genisoimage image, made once and kept
+  local disc=$data/dvd_disc
+  if [ ! -f "$disc.iso" ]; then
+    echo "Authoring $disc and its image (once)" >&2
+    ffmpeg -hide_banner -loglevel error -nostats -y -f lavfi -i testsrc=size=720x576:rate=25 \
+      -f lavfi -i sine=frequency=440:sample_rate=48000 \
+      -f lavfi -i sine=frequency=880:sample_rate=48000 -t 1000 -map 0:v -map 1:a -map 2:a \
+      -c:v mpeg2video -g 15 -b:v 8M -minrate 8M -maxrate 8M -bufsize 1835k \
+      -c:a ac3 -b:a 448k -ac 2 -f dvd "$data/title.vob" </dev/null
+    rm -rf "$disc" && mkdir -p "$disc"
+    VIDEO_FORMAT=PAL dvdauthor -o "$disc" -t "$data/title.vob" >/dev/null 2>&1
+    VIDEO_FORMAT=PAL dvdauthor -o "$disc" -T >/dev/null 2>&1
+    rm -f "$data/title.vob"
+    genisoimage -quiet -udf -dvd-video -o "$disc.iso.part" "$disc"
+    mv "$disc.iso.part" "$disc.iso"
+  fi
+  echo "$disc"
+}
+
+# A DVD title demuxed from its folder and read in place from the disc's image.
+compare_image() {  # compare_image DISC
+  local disc=$1
+  names=()
+  commands=()
+  add "demux --title 1 FOLDER" "$cli demux --title 1 $disc -o $out"
+  add "demux --title 1 IMAGE" "$cli demux --title 1 $disc.iso -o $out"
+  set_names[image]="${names[*]/%/|}"
+  cat "$disc"/VIDEO_TS/* "$disc.iso" >/dev/null
+  echo "Timing a DVD title from its folder and from its image, $reps runs each"
+  run_set image
+}
+
+image_section() {
+  local name t base v
+  base=$(median "${times[image/demux --title 1 FOLDER]}")
+  echo "### Disc images: a DVD title from its folder and from its UDF image (${file_bytes[image]} bytes)"
+  echo
+  echo "| Command | Median s | Min–max s | Peak RSS MiB | × from the folder |"
+  echo "|---|---:|---:|---:|---:|"
+  IFS='|' read -ra list <<<"${set_names[image]}"
+  for name in "${list[@]}"; do
+    name=${name# }
+    [ -n "$name" ] || continue
+    t=$(median "${times[image/$name]}")
+    echo "| \`korvell-cli $name\` | $t | $(lowest "${times[image/$name]}")–$(highest "${times[image/$name]}") |" \
+         "$(peak "${rss[image/$name]:-}") | $(ratio "$t" "$base") |"
+  done
+  echo
+  echo "FOLDER is a dvdauthor disc of one title (MPEG-2 at 8 Mb/s, two AC-3, 1,000 s, in two VOB"
+  echo "files), IMAGE its \`genisoimage -udf -dvd-video\` image; every stream of the title is written."
+  echo
+  v=$(ratio "$(median "${times[image/demux --title 1 IMAGE]}")" "$base")
+  target "DVD title: demux from the image ≤ 1.1 × from the folder" "$v ×" \
+    "$(awk -v v="$v" 'BEGIN {print (v != "-" && v <= 1.1) ? "met" : "missed"}')"
 }
 
 # The kept streams of a rebuild: every stream the Read run finds but the last audio and the
@@ -365,6 +429,26 @@ mkv_section() {
 }
 
 declare -A set_names rebuild_note file_bytes
+have_image=1
+for tool in dvdauthor genisoimage; do command -v $tool >/dev/null || have_image=0; done
+[ "$have_ffmpeg" = 1 ] || have_image=0
+if [ "$image_only" = 1 ]; then
+  [ "$have_image" = 1 ] || { echo "The image rows need ffmpeg, dvdauthor and genisoimage." >&2; exit 1; }
+  disc=$(dvd_disc)
+  file_bytes[image]=$(stat -c %s "$disc.iso")
+  compare_image "$disc"
+  target_lines=()
+  target() { target_lines+=("| $1 | $2 | $3 |"); }
+  echo
+  echo "Machine: $(nproc) cores ($(lscpu | sed -n 's/^Model name:[[:space:]]*//p' | head -1)), load at the start $load_at_start, $(date -u '+%Y-%m-%d %H:%M UTC'); $reps runs each."
+  echo
+  image_section
+  echo "| Target | Measured | Result |"
+  echo "|---|---:|---|"
+  printf '%s\n' "${target_lines[@]}"
+  rm -rf "$work"
+  exit 0
+fi
 if [ "$mkv_only" = 1 ]; then
   [ "$have_mkvmerge" = 1 ] || { echo "The Matroska rows need mkvmerge." >&2; exit 1; }
   mkvfile=$(sample_evo "$size")
@@ -423,6 +507,13 @@ if [ "$mkv" = 1 ] && [ "$have_mkvmerge" = 1 ]; then
   compare_mkv "$evo"
 elif [ "$mkv" = 1 ]; then
   note "Without mkvmerge there is no Matroska table."
+fi
+if [ "$image" = 1 ] && [ "$have_image" = 1 ]; then
+  disc=$(dvd_disc)
+  file_bytes[image]=$(stat -c %s "$disc.iso")
+  compare_image "$disc"
+elif [ "$image" = 1 ]; then
+  note "Without ffmpeg, dvdauthor and genisoimage there is no disc image table."
 fi
 
 scale_sizes=()
@@ -568,6 +659,7 @@ check_targets() {  # check_targets TAG LABEL
   fi
   [ -z "${file_bytes[lpcm]:-}" ] || lpcm_section
   [ -z "${file_bytes[mkv]:-}" ] || mkv_section
+  [ -z "${file_bytes[image]:-}" ] || image_section
   if [ ${#scale_sizes[@]} -gt 0 ]; then
     echo "### Scaling (sample EVO)"
     echo

@@ -169,6 +169,23 @@ TEST(UdfImage, ADamagedImageIsRefusedWithOneLineNamingTheImageAndTheFile) {
        },
        "it is not a UDF image"},
       {"no image at all", [](auto& b) { b.assign(300 * kBlock, 0x55); }, "it is not a UDF image"},
+      // Both volume descriptor sequences (the anchor at block 256 gives their blocks) begin
+      // with a pointer to themselves, which libudfread would follow for ever.
+      {"volume descriptors that loop",
+       [](auto& b) {
+         for (const size_t field : {16, 24}) {
+           const uint32_t block = le32(b, 256 * kBlock + field + 4);
+           uint8_t* tag = &b[block * kBlock];
+           std::fill_n(tag, kBlock, 0);
+           tag[0] = 3;  // a volume descriptor pointer
+           putLe32(b, block * kBlock + 12, block);
+           putLe32(b, block * kBlock + 20, kBlock);
+           putLe32(b, block * kBlock + 24, block);
+           for (size_t i = 0; i < 16; ++i)
+             if (i != 4) tag[4] = static_cast<uint8_t>(tag[4] + tag[i]);
+         }
+       },
+       "its volume descriptors loop"},
       {"cut inside the last file",
        [&](auto& b) {
          const size_t at = entry(b, "VTS_01_1.VOB").fileEntry;
@@ -178,6 +195,8 @@ TEST(UdfImage, ADamagedImageIsRefusedWithOneLineNamingTheImageAndTheFile) {
        "the file \"VIDEO_TS/VTS_01_1.VOB\" runs past the image's end"},
       {"an extent past the end", [&](auto& b) { putLe32(b, allocation(b) + 4, kFarBlock); },
        "the file \"VIDEO_TS/VTS_01_1.VOB\" runs past the image's end"},
+      {"an extent libudfread reads as zeros", [&](auto& b) { putLe32(b, allocation(b) + 4, 0); },
+       "the file \"VIDEO_TS/VTS_01_1.VOB\" is damaged (parts of it lie nowhere in the image)"},
       {"a size past the end",
        [&](auto& b) { putLe32(b, entry(b, "VTS_01_1.VOB").fileEntry + 60, 1); },
        "the file \"VIDEO_TS/VTS_01_1.VOB\" runs past the image's end"},
