@@ -119,7 +119,7 @@ int showPlaylist(const CliOptions& options, RunState& state, TerminalHost& host)
 // titles DISC: the listing, or with --json its document. A disc without a title to play fails.
 int listTitles(const CliOptions& options, TerminalHost& host) {
   if (options.json) host.keepLines();
-  const TitlesReport report = titlesRun(options.input, host);
+  const TitlesReport report = titlesRun(options.input, host, options.playlist);
   if (failed(report.outcome)) {
     if (!host.errorShown()) printError(report.failure.reason());
     return kExitFileError;
@@ -167,7 +167,8 @@ int runCommand(const CliOptions& options, RunState& state, TerminalHost& host) {
   if (options.title) {
     // A title that cannot be played stops here, before any run opens or creates a file.
     Title title;
-    if (!loadDvdTitle(options.input, *options.title, options.angle.value_or(1), host, &title)) {
+    if (!loadDiscTitle(options.input, *options.title, options.angle.value_or(1), options.playlist,
+                       host, &title)) {
       return failedStatus(options, host);
     }
     settings.title = std::move(title);

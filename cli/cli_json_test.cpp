@@ -488,8 +488,9 @@ TEST_F(CliJson, TitlesDocumentHoldsEveryFieldOfTheDiscsTitles) {
   EXPECT_EQ(done["written_files"][5]["format"], "chapters_xml");
   EXPECT_TRUE(json::parse(run("read --json " + feature1_).out)["title"].is_null());
 
-  // A disc that cannot be read: its reason on stderr, nothing on stdout.
-  const std::string none = (root_ / "HVDVD_TS").string();
+  // A disc that cannot be read (a folder of neither kind): its reason on stderr, nothing on
+  // stdout.
+  const std::string none = (root_ / "out").string();
   for (const std::string& args :
        {"titles --json " + none, "titles " + none, "demux --json --title 1 " + none}) {
     const Split failed = run(args);

@@ -11,14 +11,6 @@
 
 namespace korvell {
 
-/// A title the disc names but that cannot be played from this folder, and why. The reason is
-/// one line that names the file concerned; it holds paths, so a console message escapes it.
-struct TitleProblem {
-  int number = 0;
-  Status status;  ///< OpenFailed for a missing file, ReadFailed for a damaged or encrypted one
-  bool operator==(const TitleProblem&) const = default;
-};
-
 /// What readDvdTitles found.
 struct DvdDisc {
   /// The folder that holds VIDEO_TS.IFO and the title sets' files.

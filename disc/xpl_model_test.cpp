@@ -78,26 +78,28 @@ TEST(PlaylistTitle, SampleNameLengthAndStreams) {
   EXPECT_EQ(feature->title.name, "Feature Presentation");
   EXPECT_EQ(feature->title.number, 1);
   EXPECT_DOUBLE_EQ(feature->title.durationSeconds, 120.0);
-  // Both clips list the same streams: each is taken once, with its attribute item's codec.
+  // Both clips list the same streams: each is taken once, with its attribute item's codec and
+  // the identifier that codec and number give (those the sample disc's packets carry).
   struct Expected {
     Family family;
     int number;
+    int id;
     const char* language;
     const char* name;
     const char* codec;
   };
-  const Expected expected[] = {{Family::Video, 0, "", "", "VC-1"},
-                               {Family::Audio, 0, "en", "English", "DD+"},
-                               {Family::Audio, 1, "en", "English", "MLP"},
-                               {Family::Audio, 2, "fr", "French", "DTS"},
-                               {Family::Subpicture, 0, "en", "English", "2bitRLE"},
-                               {Family::Subpicture, 1, "fr", "French", "8bitRLE"}};
+  const Expected expected[] = {{Family::Video, 0, 0x55, "", "", "VC-1"},
+                               {Family::Audio, 0, 0xC0, "en", "English", "DD+"},
+                               {Family::Audio, 1, 0xB1, "en", "English", "MLP"},
+                               {Family::Audio, 2, 0x8A, "fr", "French", "DTS"},
+                               {Family::Subpicture, 0, 0x20, "en", "English", "2bitRLE"},
+                               {Family::Subpicture, 1, 0x21, "fr", "French", "8bitRLE"}};
   ASSERT_EQ(feature->title.streams.size(), std::size(expected));
   for (size_t i = 0; i < std::size(expected); ++i) {
     const TitleStream& stream = feature->title.streams[i];
     EXPECT_EQ(stream.family, expected[i].family) << i;
     EXPECT_EQ(stream.number, expected[i].number) << i;
-    EXPECT_EQ(stream.id, -1) << i;
+    EXPECT_EQ(stream.id, expected[i].id) << i;
     EXPECT_EQ(stream.language, expected[i].language) << i;
     EXPECT_EQ(stream.name, expected[i].name) << i;
     EXPECT_EQ(stream.codec, expected[i].codec) << i;
