@@ -10,6 +10,35 @@
 
 namespace korvell::testing {
 
+std::vector<uint8_t> timeMapBytes(const std::vector<Evobu>& evobus, uint16_t evobIndex) {
+  // The general information (384 bytes), one search pointer, then one entry per EVOBU.
+  constexpr size_t kEntries = 416;
+  std::vector<uint8_t> map(kEntries + 4 * evobus.size());
+  const auto put = [&map](size_t at, uint64_t value, int size) {
+    for (int i = 0; i < size; ++i)
+      map[at + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (8 * (size - 1 - i)));
+  };
+  const std::string magic = "HDDVD_TMAP00";
+  std::copy(magic.begin(), magic.end(), map.begin());
+  put(18, 0x0010, 2);      // VERN
+  put(20, 0x2000, 2);      // TMAP_TY: advanced VTS, contiguous
+  put(55, 1, 2);           // TMAPI_Ns
+  put(57, 0xFFFFFFFF, 4);  // ILVUI_SA: none
+  put(61, 0xFFFFFFFF, 4);  // EVOB_ATR_SA: none
+  const std::string vti = "HVA00001.VTI";
+  std::copy(vti.begin(), vti.end(), map.begin() + 114);
+  put(384, kEntries, 4);
+  put(388, evobIndex, 2);
+  put(390, evobus.size(), 2);
+  for (size_t i = 0; i < evobus.size(); ++i) {
+    const uint32_t firstReference = std::min<uint32_t>(evobus[i].packs, 2);
+    put(kEntries + 4 * i, firstReference << 21 | evobus[i].fields << 13 | evobus[i].packs, 4);
+  }
+  map.resize((map.size() + 2047) / 2048 * 2048);
+  put(12, map.size() / 2048 - 1, 4);  // TMAP_EA: the map's last sector
+  return map;
+}
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -173,12 +202,6 @@ constexpr uint32_t kEvobuFields = 30;
 constexpr double kFieldTicks = 1501.5;
 constexpr size_t kMaxMapEntries = 0xFFFF;  // the entry count is a 16-bit field
 
-// The EVOBUs written so far: for each, its packs and its play time, as the time map lists them.
-struct Evobu {
-  uint32_t packs = 0;
-  uint32_t fields = 0;
-};
-
 // Writes one EVO: every packet in time order, cut into EVOBUs of kEvobuFields fields from
 // `start` on, each opened by a navigation pack (the first one also carries the system header)
 // that gives the EVO's first and last video time. A stretch of time without packets still
@@ -250,37 +273,6 @@ class EvoWriter {
   std::vector<Evobu> evobus_;
 };
 
-void putBigEndian(std::vector<uint8_t>& bytes, size_t at, uint64_t value, int size) {
-  for (int i = 0; i < size; ++i)
-    bytes[at + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (8 * (size - 1 - i)));
-}
-
-// The time map of an EVO: its general information (384 bytes), one search pointer, then one
-// entry per EVOBU (first-reference packs, fields, packs), padded to whole sectors.
-std::vector<uint8_t> timeMapBytes(const std::vector<Evobu>& evobus, uint16_t evobIndex) {
-  constexpr size_t kEntries = 416;
-  std::vector<uint8_t> map(kEntries + 4 * evobus.size());
-  const std::string magic = "HDDVD_TMAP00";
-  std::copy(magic.begin(), magic.end(), map.begin());
-  putBigEndian(map, 18, 0x0010, 2);      // VERN
-  putBigEndian(map, 20, 0x2000, 2);      // TMAP_TY: advanced VTS, contiguous
-  putBigEndian(map, 55, 1, 2);           // TMAPI_Ns
-  putBigEndian(map, 57, 0xFFFFFFFF, 4);  // ILVUI_SA: none
-  putBigEndian(map, 61, 0xFFFFFFFF, 4);  // EVOB_ATR_SA: none
-  const std::string vti = "HVA00001.VTI";
-  std::copy(vti.begin(), vti.end(), map.begin() + 114);
-  putBigEndian(map, 384, kEntries, 4);
-  putBigEndian(map, 388, evobIndex, 2);
-  putBigEndian(map, 390, evobus.size(), 2);
-  for (size_t i = 0; i < evobus.size(); ++i) {
-    const uint32_t firstReference = std::min<uint32_t>(evobus[i].packs, 2);
-    putBigEndian(map, kEntries + 4 * i,
-                 uint32_t{firstReference} << 21 | evobus[i].fields << 13 | evobus[i].packs, 4);
-  }
-  map.resize((map.size() + 2047) / 2048 * 2048);
-  putBigEndian(map, 12, map.size() / 2048 - 1, 4);  // TMAP_EA: the map's last sector
-  return map;
-}
 
 bool writeBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
   std::FILE* file = std::fopen(path.string().c_str(), "wb");

@@ -15,6 +15,17 @@ struct SampleStream {
   std::vector<uint8_t> bytes;  ///< the elementary stream, or the ".sup" records of a subpicture
 };
 
+/// One EVOBU as a time map lists it: its size in 2,048-byte packs and its play time in fields.
+struct Evobu {
+  uint32_t packs = 0;
+  uint32_t fields = 0;
+};
+
+/// The bytes of an HD DVD time map of one EVO: "HDDVD_TMAP00", a contiguous advanced map
+/// (TMAP_TY 0x2000) with one table at byte 416 for EVOB `evobIndex`, one entry per EVOBU,
+/// padded to whole sectors.
+std::vector<uint8_t> timeMapBytes(const std::vector<Evobu>& evobus, uint16_t evobIndex = 1);
+
 /// Writes root/HVDVD_TS/FEATURE_1.EVO and FEATURE_2.EVO, each beside its time map (.MAP), the
 /// title set information HVA00001.VTI (an identifier only) and its .BUP, and
 /// root/ADV_OBJ/VPLST000.XPL. The title carries VC-1 video (extended stream id 0x55), E-AC-3
