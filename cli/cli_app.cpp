@@ -123,7 +123,7 @@ int showPlaylist(const CliOptions& options, const NamedInput& input, RunState& s
 // titles DISC: the listing, or with --json its document. A disc without a title to play fails.
 int listTitles(const CliOptions& options, const NamedInput& input, TerminalHost& host) {
   if (options.json) host.keepLines();
-  const TitlesReport report = titlesRun(input.path, host, *input.files);
+  const TitlesReport report = titlesRun(input.path, host, options.playlist, *input.files);
   if (failed(report.outcome)) {
     if (!host.errorShown()) printError(report.failure.reason());
     return kExitFileError;
@@ -179,8 +179,8 @@ int runCommand(const CliOptions& options, RunState& state, TerminalHost& host) {
   if (options.title) {
     // A title that cannot be played stops here, before any run opens or creates a file.
     Title title;
-    if (!loadDvdTitle(input.path, *options.title, options.angle.value_or(1), host, &title,
-                      *input.files)) {
+    if (!loadDiscTitle(input.path, *options.title, options.angle.value_or(1), options.playlist,
+                       host, &title, *input.files)) {
       return failedStatus(options, host);
     }
     settings.title = std::move(title);

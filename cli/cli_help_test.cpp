@@ -87,7 +87,7 @@ TEST(CliHelp, EachSubcommandListsAndTakesItsOptionsAndRefusesTheOthers) {
   const Case cases[] = {
       {{"-o", "/out"}, writes},
       {{"--output", "/out"}, writes},
-      {{"--playlist", "V.XPL"}, writes},
+      {{"--playlist", "V.XPL"}, {"demux", "rebuild", "mkv", "titles"}},
       {{"--select", "v0"}, writes},
       {{"--source", "F.EVO"}, {"xpl"}},
       {{"--tags"}, {"xpl"}},

@@ -425,7 +425,7 @@ TEST_F(CliJson, TitlesDocumentHoldsEveryFieldOfTheDiscsTitles) {
   ASSERT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(result.err, "");
   const json doc = json::parse(result.out);
-  const DvdDisc expected = readDvdTitles(disc);
+  const DvdDisc expected = readDvdTitles(disc, realFileSystem());
   ASSERT_EQ(doc["command"], "titles");
   EXPECT_EQ(doc["video_ts"], expected.videoTsFolder);
   EXPECT_EQ(doc["problems"], json::array());
@@ -488,8 +488,9 @@ TEST_F(CliJson, TitlesDocumentHoldsEveryFieldOfTheDiscsTitles) {
   EXPECT_EQ(done["written_files"][5]["format"], "chapters_xml");
   EXPECT_TRUE(json::parse(run("read --json " + feature1_).out)["title"].is_null());
 
-  // A disc that cannot be read: its reason on stderr, nothing on stdout.
-  const std::string none = (root_ / "HVDVD_TS").string();
+  // A disc that cannot be read (a folder of neither kind): its reason on stderr, nothing on
+  // stdout.
+  const std::string none = (root_ / "out").string();
   for (const std::string& args :
        {"titles --json " + none, "titles " + none, "demux --json --title 1 " + none}) {
     const Split failed = run(args);

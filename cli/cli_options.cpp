@@ -10,6 +10,7 @@
 #include "runs/command_rules.h"
 #include "runs/file_set.h"
 #include "runs/named_input.h"
+#include "runs/titles_run.h"
 
 namespace korvell::cli {
 
@@ -292,7 +293,12 @@ bool commandLineOf(const std::vector<std::string>& args, CliOptions& options, st
     *error = "--chapters-format needs --chapters-file FILE";
     return false;
   }
-  if (options.title && !options.playlist.empty()) {
+  // A disc title reads an HD DVD from its own playlist: "auto" (no file named) lets the disc
+  // choose it, as for the titles command. A DVD title takes its names from the IFO.
+  // What an image holds is known once it is opened: its titles refuse a playlist then.
+  const bool hdDvdTitle =
+      options.title && (isHdDvdPath(options.input) || isDiscImage(options.input));
+  if (options.title && !options.playlist.empty() && !hdDvdTitle) {
     *error =
         "--playlist reads an HD DVD playlist; a DVD title (--title) takes its names from "
         "the IFO";
@@ -320,8 +326,9 @@ bool commandLineOf(const std::vector<std::string>& args, CliOptions& options, st
   // What the runs read: the input, or the file inside the image.
   const std::string read = image.empty() ? options.input : image + "/" + options.file;
   if (options.playlist == "auto") {
-    options.playlist = discPlaylistPath(read);
-    if (options.playlist.empty()) {
+    const bool discChooses = options.title || options.command == Command::Titles;
+    options.playlist = discChooses ? "" : discPlaylistPath(read);
+    if (options.playlist.empty() && !discChooses) {
       *error = "--playlist: '" + options.input +
                "' does not lie in an HVDVD_TS folder, so no disc playlist is beside it; name "
                "the playlist file";
@@ -332,13 +339,13 @@ bool commandLineOf(const std::vector<std::string>& args, CliOptions& options, st
     *error = "--angle needs --title N";
     return false;
   }
-  // The program streams of other discs, and playlists, are no DVD-Video disc.
+  // The program streams of other discs, and playlists elsewhere, are no disc.
   const std::string extension = upperExtension(read);
-  if (options.title &&
+  if (options.title && !hdDvdTitle &&
       ((isProgramStream(options.input) && extension != ".VOB") || extension == ".XPL")) {
     *error =
         "--title takes a DVD-Video disc (the folder that holds VIDEO_TS, VIDEO_TS itself or "
-        "a file in it), not '" +
+        "a file in it) or an HD DVD (its folder, HVDVD_TS, ADV_OBJ or a file in them), not '" +
         options.input + "'";
     return false;
   }

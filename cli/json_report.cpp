@@ -133,7 +133,8 @@ json titleJson(const Title& title) {
   json chapters = json::array();
   for (const Chapter& chapter : title.chapters) {
     chapters.push_back({{"start_s", static_cast<double>(chapter.startNs) / 1e9},
-                        {"start", chapterClock(chapter.startNs)}});
+                        {"start", chapterClock(chapter.startNs)},
+                        {"name", textOrNull(chapter.name)}});
   }
   json video = nullptr;
   json audio = json::array();
@@ -154,19 +155,24 @@ json titleJson(const Title& title) {
     for (uint32_t colour : *title.palette)
       palette.push_back(hexText(colour, 6));
   }
-  return {{"number", title.number},
-          {"title_set", title.titleSet},
-          {"base_name", text(title.baseName)},
-          {"length_s", title.durationSeconds},
-          {"length", chapterClock(static_cast<int64_t>(title.durationSeconds * 1e9 + 0.5))},
-          {"angles", title.angles},
-          {"angle", title.angle},
-          {"chapters", chapters},
-          {"video", video},
-          {"audio", audio},
-          {"subpictures", subpictures},
-          {"palette", palette},
-          {"vob_files", extentsJson(title.extents)}};
+  json entry = {{"number", title.number},
+                {"name", textOrNull(title.name)},
+                {"title_set", title.titleSet},
+                {"base_name", text(title.baseName)},
+                {"length_s", title.durationSeconds},
+                {"length", chapterClock(static_cast<int64_t>(title.durationSeconds * 1e9 + 0.5))},
+                {"angles", title.angles},
+                {"angle", title.angle},
+                {"chapters", chapters},
+                {"video", video},
+                {"audio", audio},
+                {"subpictures", subpictures},
+                {"palette", palette},
+                {"clips", title.clips},
+                {"files", extentsJson(title.extents)}};
+  // The name a DVD title's files have always had, for the callers that read it.
+  if (title.titleSet != 0) entry["vob_files"] = extentsJson(title.extents);
+  return entry;
 }
 
 }  // namespace
@@ -273,9 +279,16 @@ json titlesJson(const std::string& disc, const TitlesReport& report) {
   json problems = json::array();
   for (const TitleProblem& problem : report.problems)
     problems.push_back({{"number", problem.number}, {"reason", text(problem.status.reason())}});
+  json notes = json::array();
+  for (const std::string& note : report.notes)
+    notes.push_back(text(note));
   return {{"command", "titles"},
           {"disc", text(disc)},
+          {"kind", report.hdDvd ? "hd_dvd" : "dvd"},
           {"video_ts", text(report.videoTsFolder)},
+          {"playlist", textOrNull(report.playlistPath)},
+          {"notes", notes},
+          {"first_play", report.firstPlay ? titleJson(*report.firstPlay) : json(nullptr)},
           {"titles", titles},
           {"problems", problems}};
 }

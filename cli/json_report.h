@@ -20,8 +20,10 @@ nlohmann::ordered_json runReportJson(const RunReport& report, const std::string&
                                      const std::string& outcome,
                                      const std::optional<Title>& title = std::nullopt);
 
-/// The document of titles DISC: the VIDEO_TS folder, each title that can be played with its
-/// streams, chapters, palette and VOB file ranges, and the titles that cannot be played with
+/// The document of titles DISC: its kind ("dvd", "hd_dvd"), the VIDEO_TS folder or the
+/// playlist and the reading's notes, the first-play title (HD DVD), each title that can be
+/// played with its name, streams, chapters (with names), palette, clips and file ranges
+/// ("files"; a DVD title also as "vob_files"), and the titles that cannot be played with
 /// their reasons.
 nlohmann::ordered_json titlesJson(const std::string& disc, const TitlesReport& report);
 

@@ -146,9 +146,9 @@ constexpr std::array kSubcommandRows{
         "file: its first time stamp and its decoded headers, the navigation packet's VOB number "
         "and duration, and the video frame count. Carries on with the second file of a set "
         "(FEATURE_1.EVO, then FEATURE_2.EVO); a DVD's VTS_01_1.VOB goes on over VTS_01_2.VOB "
-        "... as one file. With --title N, FILE is a DVD-Video disc (the folder that holds "
-        "VIDEO_TS, VIDEO_TS itself or a file in it) and the run reads the cells of its title N "
-        "in play order, the stream labels carrying the languages its IFO gives.",
+        "... as one file. With --title N, FILE is a disc (see titles) and the run reads its "
+        "title N in play order as one file: a DVD title's cells, an HD DVD title's clips "
+        "through their time maps; the stream labels carry the languages the disc gives.",
         true},
     SubcommandRow{
         "demux", Command::Demux, kDemux, "FILE",
@@ -165,8 +165,8 @@ constexpr std::array kSubcommandRows{
                   "[options]",
                   "Reads FILE.EVO as read does, then writes DIR/BASE.rebuilt.EVO with only the "
                   "kept streams, renumbered from 0 within each family. With --title N, FILE.EVO "
-                  "is a DVD-Video disc and the copy of its title's cells is "
-                  "DIR/VTS_nn_TITLE_N.rebuilt.VOB.",
+                  "is a disc: the copy of an HD DVD title's clips is DIR/TITLE_N.rebuilt.EVO, "
+                  "of a DVD title's cells DIR/VTS_nn_TITLE_N.rebuilt.VOB.",
                   true},
     SubcommandRow{
         "mkv", Command::Mkv, kMkv, "FILE",
@@ -176,8 +176,9 @@ constexpr std::array kSubcommandRows{
         "selected ones, with mkvmerge (MKVToolNix): the streams are written into a temporary "
         "folder beside the output in the forms mkvmerge takes (LPCM as FLAC, DVD subpictures "
         "as VobSub, HD DVD subpictures as PGS) and muxed in one call, video first, then audio "
-        "and subpictures by slot, with the languages and names of the playlist (--playlist) or "
-        "of the DVD title's IFO (--title), the first video and audio tracks the default ones, "
+        "and subpictures by slot, with the languages, names and forced flags of the playlist "
+        "(--playlist) or of the disc's title (--title), the first video and audio tracks the "
+        "default ones, "
         "each audio track synced by its delay against the video, and the title's name and "
         "chapters. The output is DIR/BASE.mkv, or FILE.mkv when -o names one.",
         true},
@@ -187,13 +188,18 @@ constexpr std::array kSubcommandRows{
         "Shows, as a tree, the title of the HD DVD playlist PLAYLIST (VPLST000.XPL) that plays "
         "--source, and the stream labels it gives; --chapters-file writes its chapters.",
         false},
-    SubcommandRow{"titles", Command::Titles, kTitles, "DISC", "[options]",
-                  "Lists the titles of the DVD-Video disc DISC (the folder that holds VIDEO_TS, "
-                  "VIDEO_TS itself, a file in it, or a disc image .iso read in place) as its IFO "
-                  "files describe them: each title's "
-                  "title set, length, chapters with their start times, angles, audio and "
-                  "subpicture streams with their substream ids and languages, palette and the "
-                  "sectors of its VOB files; and the titles that cannot be played, with why.",
+    SubcommandRow{"titles", Command::Titles, kTitles, "DISC", "[--playlist XPL] [options]",
+                  "Lists the titles of the disc DISC. A DVD-Video disc (the folder that holds "
+                  "VIDEO_TS, VIDEO_TS itself or a file in it) as its IFO files describe them: "
+                  "each title's title set, length, chapters with their start times, angles, "
+                  "audio and subpicture streams with their substream ids and languages, palette "
+                  "and the sectors of its VOB files. An HD DVD (its folder, HVDVD_TS, ADV_OBJ or "
+                  "a file in them) as its playlist describes it: the highest-numbered "
+                  "VPLST$$$.XPL with a clip, or the one --playlist names; each title's name, "
+                  "length, clips, named chapters, streams with their languages and descriptions, "
+                  "and the sectors of its EVOs that the time maps give. Also the titles that "
+                  "cannot be played, with why. DISC may also be a disc image (.iso), read in "
+                  "place.",
                   false},
 };
 
@@ -206,10 +212,11 @@ constexpr std::array kOptionRows{
     OptionRow{"-o,--output", kWrites, Arity::Value, "DIR", setText<&CliOptions::outputFolder>,
               "output folder (default: the input file's folder); for mkv also the Matroska "
               "file itself when it ends in .mkv"},
-    OptionRow{"--playlist", kWrites, Arity::OptionalValue, "[XPL|auto]", setPlaylist,
+    OptionRow{"--playlist", kWrites | kTitles, Arity::OptionalValue, "[XPL|auto]", setPlaylist,
               "read the playlist after the Read run: its labels name the files and its streams "
               "are the ones selected; without XPL or with auto, ADV_OBJ/VPLST000.XPL beside the "
-              "input's HVDVD_TS folder",
+              "input's HVDVD_TS folder. With --title, and for titles, the HD DVD playlist the "
+              "titles come from (auto: the highest-numbered one with a clip)",
               nullptr, nullptr, "auto", isPlaylistArgument},
     OptionRow{"--select", kWrites, Arity::Value, "LIST", addSelection,
               "streams to keep, comma-separated: slot names v0, v1, a00..a15, s00..s15 or labels "
@@ -239,8 +246,9 @@ constexpr std::array kOptionRows{
               "with a disc image (.iso) as input, the file inside it to read, such as "
               "HVDVD_TS/FEATURE_1.EVO (xpl: ADV_OBJ/VPLST000.XPL); the image is read in place"},
     OptionRow{"--title", kReads, Arity::Value, "N", setNumber<&CliOptions::title, 99>,
-              "read title N of the DVD-Video disc FILE, a folder or a disc image (see titles): "
-              "its cells in play order as one file, its base name VTS_nn_TITLE_N"},
+              "read title N of the disc FILE, a folder or a disc image .iso (see titles), in play "
+              "order as one file: a DVD title's cells (base name VTS_nn_TITLE_N) or an HD DVD "
+              "title's clips (TITLE_N)"},
     OptionRow{"--angle", kReads, Arity::Value, "K", setNumber<&CliOptions::angle, 9>,
               "with --title, the cells of angle K", "1"},
     OptionRow{"--keep-temp", kMkv, Arity::Flag, "", setSwitch<&CliOptions::keepTemp, true>,

@@ -106,7 +106,7 @@ int timeBaseFrameRate(std::string_view timeBase) {
   return rate == 0 ? kDefaultFrameRate : rate;
 }
 
-std::optional<int64_t> titleTimeNs(std::string_view time, int frameRate) {
+std::optional<int64_t> titleTimeTicks(std::string_view time, int frameRate) {
   if (frameRate < 1 || frameRate > kMaxFrameRate) return std::nullopt;
   std::array<int64_t, 4> fields{};
   size_t field = 0;
@@ -125,10 +125,20 @@ std::optional<int64_t> titleTimeNs(std::string_view time, int frameRate) {
   if (field != fields.size() - 1 || digits == 0) return std::nullopt;
   const auto [hours, minutes, seconds, frames] = fields;
   if (hours > 99 || minutes > 59 || seconds > 59 || frames >= frameRate) return std::nullopt;
-  const int64_t wholeSeconds = (hours * 60 + minutes) * 60 + seconds;
-  // frames * 2e9 stays below 2e12: no overflow in the rounding.
-  const int64_t frameNs = (frames * 2 * kNsPerSecond + frameRate) / (2 * int64_t{frameRate});
-  return wholeSeconds * kNsPerSecond + frameNs;
+  return ((hours * 60 + minutes) * 60 + seconds) * frameRate + frames;
+}
+
+int64_t titleTicksNs(int64_t ticks, int frameRate) {
+  const int64_t rate = frameRate < 1 ? kDefaultFrameRate : frameRate;
+  // The remainder's ticks * 2e9 stays below 2e12: no overflow in the rounding.
+  const int64_t frameNs = (ticks % rate * 2 * kNsPerSecond + rate) / (2 * rate);
+  return ticks / rate * kNsPerSecond + frameNs;
+}
+
+std::optional<int64_t> titleTimeNs(std::string_view time, int frameRate) {
+  const std::optional<int64_t> ticks = titleTimeTicks(time, frameRate);
+  if (!ticks) return std::nullopt;
+  return titleTicksNs(*ticks, frameRate);
 }
 
 std::string simpleChapterText(const std::vector<Chapter>& chapters) {

@@ -22,6 +22,14 @@ std::string languageCode(std::string_view value);
 /// its number is 0 or above 1000.
 int timeBaseFrameRate(std::string_view timeBase);
 
+/// A title time "HH:MM:SS:FF" in ticks of `frameRate` (1..1000): ((HH × 60 + MM) × 60 + SS) ×
+/// frameRate + FF, with the fields checked as titleTimeNs checks them; nothing when they fail.
+std::optional<int64_t> titleTimeTicks(std::string_view time, int frameRate);
+
+/// Non-negative title ticks of `frameRate` (60 when it is below 1) in nanoseconds, rounded to
+/// the nearest (half up).
+int64_t titleTicksNs(int64_t ticks, int frameRate);
+
 /// A title time "HH:MM:SS:FF" in nanoseconds, FF counting frames at `frameRate` (1..1000)
 /// and rounded to the nearest nanosecond (half up). Each of the four fields is one to nine
 /// ASCII digits, with HH at most 99, MM and SS at most 59 and FF below `frameRate`; anything

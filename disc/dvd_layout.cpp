@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <memory>
 
+#include "disc/disc_layout.h"
+
 namespace korvell::dvd {
 
 namespace {
@@ -144,21 +146,8 @@ bool forcedSubpicture(int codeExtension) {
 std::filesystem::path findFileIgnoringCase(const FileSystem& files,
                                            const std::filesystem::path& folder,
                                            const std::string& name) {
-  const auto upper = [](std::string text) {
-    for (char& c : text) {
-      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return text;
-  };
-  const std::filesystem::path exact = folder / name;
-  if (files.isFile(exact.string()) || files.isFolder(exact.string())) return exact;
-  std::vector<std::string> names;
-  if (!files.listFolder(folder.string(), &names).ok()) return exact;
-  const std::string wanted = upper(name);
-  for (const std::string& entry : names) {
-    if (upper(entry) == wanted) return folder / entry;
-  }
-  return exact;
+  const std::string found = findEntryIgnoringCase(files, folder.string(), name);
+  return found.empty() ? folder / name : std::filesystem::path(found);
 }
 
 VobParts findVobParts(FileSystem& files, const std::filesystem::path& folder, int titleSet) {

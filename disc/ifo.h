@@ -12,14 +12,6 @@
 
 namespace korvell {
 
-/// A title the disc names but that cannot be played from this folder, and why. The reason is
-/// one line that names the file concerned; it holds paths, so a console message escapes it.
-struct TitleProblem {
-  int number = 0;
-  Status status;  ///< OpenFailed for a missing file, ReadFailed for a damaged or encrypted one
-  bool operator==(const TitleProblem&) const = default;
-};
-
 /// What readDvdTitles found.
 struct DvdDisc {
   /// The folder that holds VIDEO_TS.IFO and the title sets' files.
@@ -52,13 +44,13 @@ struct DvdDisc {
 /// reasons. Every file is reached through `files`; libdvdread reads copies of the IFO files in
 /// a scratch folder of its own, and only those in which everything it reads lies within the
 /// file (dvd::ifoPartOutsideFile): the IFO, or its .BUP when it cannot read the IFO.
-DvdDisc readDvdTitles(const std::string& discPath, FileSystem& files = realFileSystem());
+DvdDisc readDvdTitles(const std::string& discPath, FileSystem& files);
 
 /// Reads title `number` of the disc with the extents of angle `angle` (from 1) into *title.
 /// An angle the title does not have is a ReadFailed status naming it; the title's problem or
 /// the disc's failure are returned as readDvdTitles gives them.
 Status readDvdTitle(const std::string& discPath, int number, int angle, Title* title,
-                    FileSystem& files = realFileSystem());
+                    FileSystem& files);
 
 /// The first title (in the disc's order) whose first extent lies in the file `vobPath` (the
 /// same file of `files`, however the path is written); null when there is none.

@@ -86,7 +86,7 @@ std::vector<const TitleStream*> streamsOf(const Title& title, Family family) {
 TEST(DvdTitles, AgreeWithLsdvd) {
   SKIP_WITHOUT_DISC();
   const fs::path videoTs = dvdTestDisc().folder / "VIDEO_TS";
-  const DvdDisc disc = readDvdTitles(dvdTestDisc().folder.string());
+  const DvdDisc disc = readDvdTitles(dvdTestDisc().folder.string(), realFileSystem());
   ASSERT_TRUE(disc.status.ok()) << disc.status.reason();
   EXPECT_TRUE(disc.problems.empty());
   const PyValue expected = lsdvd(dvdTestDisc().folder);
@@ -152,25 +152,26 @@ TEST(DvdTitles, AgreeWithLsdvd) {
 TEST(DvdTitles, EachPathFormOfTheDiscAndEachAngleChoice) {
   SKIP_WITHOUT_DISC();
   const fs::path root = dvdTestDisc().folder;
-  const DvdDisc disc = readDvdTitles(root.string());
+  const DvdDisc disc = readDvdTitles(root.string(), realFileSystem());
   for (const fs::path& path : {root / "VIDEO_TS", root / "VIDEO_TS" / "VTS_01_2.VOB"})
-    EXPECT_EQ(readDvdTitles(path.string()).titles, disc.titles) << path;
+    EXPECT_EQ(readDvdTitles(path.string(), realFileSystem()).titles, disc.titles) << path;
   Title title;
-  ASSERT_TRUE(readDvdTitle(root.string(), 2, 1, &title).ok());
+  ASSERT_TRUE(readDvdTitle(root.string(), 2, 1, &title, realFileSystem()).ok());
   EXPECT_EQ(title, disc.titles[1]);
   const std::pair<std::pair<int, int>, const char*> cases[] = {
       {{1, 2}, "Title 1 has 1 angle; there is no angle 2"},
       {{1, 0}, "Title 1 has 1 angle; there is no angle 0"},
       {{3, 1}, "The disc has 2 titles; there is no title 3"}};
   for (const auto& [request, reason] : cases) {
-    const Status read = readDvdTitle(root.string(), request.first, request.second, &title);
+    const Status read =
+        readDvdTitle(root.string(), request.first, request.second, &title, realFileSystem());
     EXPECT_EQ(read, Status::failure(Status::Code::ReadFailed, reason));
   }
 }
 
 TEST(DvdTitles, WalkingATitleGivesTheStreamsAndBytesOfItsSource) {
   SKIP_WITHOUT_DISC();
-  const DvdDisc disc = readDvdTitles(dvdTestDisc().folder.string());
+  const DvdDisc disc = readDvdTitles(dvdTestDisc().folder.string(), realFileSystem());
   ASSERT_EQ(disc.titles.size(), 2u);
   const testing::TempFolder out;
   for (const Title& title : disc.titles) {
@@ -331,7 +332,7 @@ TEST(DvdTitles, DamagedCopiesGiveTheirReasons) {
       return text;
     };
     ::testing::internal::CaptureStderr();
-    const DvdDisc disc = readDvdTitles(folder.path().string());
+    const DvdDisc disc = readDvdTitles(folder.path().string(), realFileSystem());
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");  // libdvdread's messages are kept
     EXPECT_EQ(disc.status.reason(), fill(c.disc));
     if (!c.disc.empty()) continue;

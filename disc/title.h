@@ -13,6 +13,7 @@
 #include "disc/chapter.h"
 #include "engine/file_extent.h"
 #include "engine/run_state.h"
+#include "engine/status.h"
 
 namespace korvell {
 
@@ -48,9 +49,25 @@ struct Title {
   std::vector<FileExtent> extents;  ///< the bytes that play the title, in play order
   std::vector<TitleStream> streams;
   std::vector<Chapter> chapters;
+  /// HD DVD: the playlist clips that play the title; 0 for a DVD title.
+  int clips = 0;
   /// The DVD subpicture palette: 16 entries of 0x00YYCrCb as the IFO stores them.
   std::optional<std::array<uint32_t, 16>> palette;
   bool operator==(const Title&) const = default;
+};
+
+/// The stream of `title` that a registered stream of `family` in selectable slot `slot` (its
+/// index in the family), with identifier `id` (-1 when unknown), is: the first of that family
+/// with the same identifier, or else, where either identifier is unknown, the first whose
+/// number is the slot. Null when there is none (also for a null title).
+const TitleStream* titleStreamFor(const Title* title, Family family, int slot, int32_t id);
+
+/// A title the disc names but that cannot be played from this folder, and why. The reason is
+/// one line that names the file concerned; it holds paths, so a console message escapes it.
+struct TitleProblem {
+  int number = 0;
+  Status status;  ///< OpenFailed for a missing file, ReadFailed for a damaged or encrypted one
+  bool operator==(const TitleProblem&) const = default;
 };
 
 }  // namespace korvell

@@ -4,9 +4,11 @@
 
 #include <cstring>
 #include <map>
+#include <span>
 #include <utility>
 
 #include "disc/chapters.h"
+#include "disc/dvd_layout.h"
 
 namespace korvell {
 
@@ -34,6 +36,13 @@ std::string_view attribute(const pugi::xml_node& node, std::string_view name) {
   return {};
 }
 
+bool hasAttribute(const pugi::xml_node& node, std::string_view name) {
+  for (const pugi::xml_attribute& a : node.attributes()) {
+    if (namesEqual(a.name(), name)) return true;
+  }
+  return false;
+}
+
 // A decimal number of at most six digits, or 0.
 int number(std::string_view text) {
   if (text.empty() || text.size() > 6) return 0;
@@ -43,6 +52,37 @@ int number(std::string_view text) {
     value = value * 10 + (c - '0');
   }
   return value;
+}
+
+// A hexadecimal number of one or two digits, or -1.
+int hexNumber(std::string_view text) {
+  if (text.empty() || text.size() > 2) return -1;
+  int value = 0;
+  for (const char c : text) {
+    const int digit = c >= '0' && c <= '9'   ? c - '0'
+                      : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                      : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                             : -1;
+    if (digit < 0) return -1;
+    value = value * 16 + digit;
+  }
+  return value;
+}
+
+// Every element below `root` in document order, `root` left out.
+template <typename Visit>
+void forEachElement(const pugi::xml_node& root, Visit visit) {
+  for (pugi::xml_node node = root.first_child(); node;) {
+    if (node.type() == pugi::node_element) visit(node);
+    if (node.first_child()) {
+      node = node.first_child();
+      continue;
+    }
+    while (node && !node.next_sibling() && node != root)
+      node = node.parent();
+    if (!node || node == root) break;
+    node = node.next_sibling();
+  }
 }
 
 bool mentions(const pugi::xml_node& node, std::string_view baseName) {
@@ -55,39 +95,14 @@ bool mentions(const pugi::xml_node& node, std::string_view baseName) {
 
 // The first element, in document order, that mentions the base name.
 pugi::xml_node firstMention(const pugi::xml_node& root, std::string_view baseName) {
-  for (pugi::xml_node node = root.first_child(); node;) {
-    if (node.type() == pugi::node_element && mentions(node, baseName)) return node;
-    if (node.first_child()) {
-      node = node.first_child();
-      continue;
-    }
-    while (node && !node.next_sibling() && node != root)
-      node = node.parent();
-    if (!node || node == root) break;
-    node = node.next_sibling();
-  }
-  return {};
+  pugi::xml_node found;
+  forEachElement(root, [&](const pugi::xml_node& node) {
+    if (!found && mentions(node, baseName)) found = node;
+  });
+  return found;
 }
 
-// The codec of each media attribute item, by family and index.
-using AttributeCodecs = std::map<std::pair<Family, int>, std::string>;
-
-AttributeCodecs attributeCodecs(const pugi::xml_node& root) {
-  AttributeCodecs codecs;
-  const std::pair<const char*, Family> items[] = {{"VideoAttributeItem", Family::Video},
-                                                  {"AudioAttributeItem", Family::Audio},
-                                                  {"SubpictureAttributeItem", Family::Subpicture}};
-  for (const pugi::xpath_node& found : root.select_nodes("//*")) {
-    const pugi::xml_node node = found.node();
-    for (const auto& [name, family] : items) {
-      if (!named(node, name)) continue;
-      codecs.try_emplace({family, number(attribute(node, "index"))}, attribute(node, "codec"));
-    }
-  }
-  return codecs;
-}
-
-// The Title element above a node, and the TitleSet above that.
+// The nearest element called `name` above a node, the node itself included.
 pugi::xml_node enclosing(pugi::xml_node node, std::string_view name) {
   for (; node; node = node.parent()) {
     if (named(node, name)) return node;
@@ -95,9 +110,67 @@ pugi::xml_node enclosing(pugi::xml_node node, std::string_view name) {
   return {};
 }
 
-void addStream(const pugi::xml_node& node, Family family, std::string_view numberAttribute,
-               const AttributeCodecs& codecs, Title& title) {
-  const int n = number(attribute(node, numberAttribute));
+// What a media attribute item says about a stream.
+struct MediaAttributes {
+  std::string codec;
+  int channels = 0;
+  int sampleRate = 0;
+};
+using AttributeItems = std::map<std::pair<Family, int>, MediaAttributes>;
+
+AttributeItems attributeItems(const pugi::xml_node& root) {
+  AttributeItems items;
+  const std::pair<const char*, Family> kinds[] = {{"VideoAttributeItem", Family::Video},
+                                                  {"AudioAttributeItem", Family::Audio},
+                                                  {"SubpictureAttributeItem", Family::Subpicture}};
+  forEachElement(root, [&](const pugi::xml_node& node) {
+    for (const auto& [name, family] : kinds) {
+      if (!named(node, name)) continue;
+      // sampleFrequency is in kHz ("48", "96").
+      items.try_emplace({family, number(attribute(node, "index"))},
+                        MediaAttributes{std::string(attribute(node, "codec")),
+                                        number(attribute(node, "channels")),
+                                        number(attribute(node, "sampleFrequency")) * 1000});
+    }
+  });
+  return items;
+}
+
+// The identifier a stream of `codec` numbered `n` (from 0) has in the program stream.
+int streamId(Family family, const std::string& codec, int n) {
+  struct Base {
+    const char* codec;
+    int id;
+    int count;
+  };
+  static constexpr Base kVideo[] = {{"MPEG-2", 0xE0, 2}, {"AVC", 0xE2, 2}, {"VC-1", 0x55, 2}};
+  static constexpr Base kAudio[] = {{"AC-3", 0x80, 8}, {"DTS", 0x88, 8}, {"DTS-HD", 0x88, 8},
+                                    {"LPCM", 0xA0, 8}, {"MLP", 0xB0, 8}, {"DD+", 0xC0, 16}};
+  if (family == Family::Subpicture) return n < 32 ? 0x20 + n : -1;
+  for (const Base& base :
+       family == Family::Video ? std::span<const Base>(kVideo) : std::span<const Base>(kAudio)) {
+    if (namesEqual(base.codec, codec)) return n < base.count ? base.id + n : -1;
+  }
+  return -1;
+}
+
+// The track list entry of a title for a track of a family ("AudioTrack" for Audio), or none.
+pugi::xml_node trackEntry(const pugi::xml_node& titleNode, std::string_view entryName,
+                          std::string_view track) {
+  pugi::xml_node found;
+  forEachElement(titleNode, [&](const pugi::xml_node& node) {
+    if (!found && named(node, entryName) && attribute(node, "track") == track &&
+        named(node.parent(), "TrackNavigationList")) {
+      found = node;
+    }
+  });
+  return found;
+}
+
+void addStream(const pugi::xml_node& titleNode, const pugi::xml_node& node, Family family,
+               const AttributeItems& items, Title& title) {
+  const bool video = family == Family::Video;
+  const int n = number(attribute(node, video ? "track" : "streamNumber"));
   if (n < 1 || n > 16) return;
   for (const TitleStream& listed : title.streams) {
     if (listed.family == family && listed.number == n - 1) return;
@@ -105,66 +178,147 @@ void addStream(const pugi::xml_node& node, Family family, std::string_view numbe
   TitleStream stream;
   stream.family = family;
   stream.number = n - 1;
-  const std::string_view langcode = attribute(node, "langcode");
-  stream.language = languageCode(langcode.substr(0, langcode.find(':')));
-  stream.name = attribute(node, "description");
-  const auto codec = codecs.find({family, number(attribute(node, "mediaAttr"))});
-  if (codec != codecs.end()) stream.codec = codec->second;
+  const std::string_view mediaAttr = attribute(node, "mediaAttr");
+  const auto item = items.find({family, mediaAttr.empty() ? 1 : number(mediaAttr)});
+  if (item != items.end()) {
+    stream.codec = item->second.codec;
+    stream.channels = item->second.channels;
+    stream.sampleRate = item->second.sampleRate;
+  }
+  stream.id = streamId(family, stream.codec, stream.number);
+  if (!video) {
+    const bool audio = family == Family::Audio;
+    const pugi::xml_node entry =
+        trackEntry(titleNode, audio ? "AudioTrack" : "SubtitleTrack", attribute(node, "track"));
+    const pugi::xml_node source = entry ? entry : node;
+    const std::string_view langcode = attribute(source, "langcode");
+    const size_t colon = langcode.find(':');
+    stream.language = languageCode(langcode.substr(0, colon));
+    const int extension =
+        colon == std::string_view::npos ? -1 : hexNumber(langcode.substr(colon + 1));
+    stream.name = attribute(source, "description");
+    if (stream.name.empty()) stream.name = attribute(node, "description");
+    if (stream.name.empty() && extension > 0) {
+      stream.name =
+          audio ? dvd::audioDescription(extension) : dvd::subpictureDescription(extension);
+    }
+    stream.forced = !audio && (namesEqual("true", attribute(source, "forced")) ||
+                               dvd::forcedSubpicture(extension));
+  }
   title.streams.push_back(std::move(stream));
 }
 
-}  // namespace
+std::optional<int64_t> ticksOf(const pugi::xml_node& node, std::string_view name, int frameRate) {
+  return titleTimeTicks(attribute(node, name), frameRate);
+}
 
-std::optional<XplTitle> playlistTitle(std::string_view bytes, std::string_view baseName,
-                                      std::string* error) {
-  pugi::xml_document document;
-  // Bytes are taken as they are: names keep what the file holds (see displayUtf8).
-  const pugi::xml_parse_result parsed =
-      document.load_buffer(bytes.data(), bytes.size(), pugi::parse_default, pugi::encoding_utf8);
-  if (!parsed) {
-    if (error != nullptr) *error = parsed.description();
-    return std::nullopt;
+XplClip readClip(const pugi::xml_node& node, int frameRate) {
+  XplClip clip;
+  clip.src = attribute(node, "src");
+  clip.mapName = clip.src.substr(clip.src.find_last_of('/') + 1);
+  clip.titleBegin = ticksOf(node, "titleTimeBegin", frameRate);
+  clip.titleEnd = ticksOf(node, "titleTimeEnd", frameRate);
+  if (hasAttribute(node, "clipTimeBegin")) {
+    const std::optional<int64_t> begin = ticksOf(node, "clipTimeBegin", frameRate);
+    clip.clipBeginValid = begin.has_value();
+    clip.clipBegin = begin.value_or(0);
   }
-  if (baseName.empty()) return std::nullopt;
-  const pugi::xml_node mention = firstMention(document, baseName);
-  const pugi::xml_node titleNode = enclosing(mention, "Title");
-  if (!titleNode) return std::nullopt;
+  forEachElement(node, [&](const pugi::xml_node& child) {
+    if (named(child, "Video") && hasAttribute(child, "angleNumber")) {
+      clip.angle = number(attribute(child, "angleNumber"));
+    }
+  });
+  return clip;
+}
+
+XplTitle readTitle(const pugi::xml_node& titleNode, const AttributeItems& items) {
   const pugi::xml_node titleSet = enclosing(titleNode, "TitleSet");
   const int frameRate = timeBaseFrameRate(titleSet ? attribute(titleSet, "timeBase") : "");
   const std::string defaultLanguage =
       titleSet ? languageCode(attribute(titleSet, "defaultLanguage")) : std::string();
 
   XplTitle result;
+  result.firstPlay = named(titleNode, "FirstPlayTitle");
   result.id = attribute(titleNode, "id");
   result.durationText = attribute(titleNode, "titleDuration");
   Title& title = result.title;
   title.name = attribute(titleNode, "displayName");
   if (title.name.empty()) title.name = result.id;
-  title.number = number(attribute(titleNode, "titleNumber"));
-  if (const auto ns = titleTimeNs(result.durationText, frameRate)) {
-    title.durationSeconds = static_cast<double>(*ns) / 1e9;
+  title.number = result.firstPlay ? 0 : number(attribute(titleNode, "titleNumber"));
+  result.durationTicks = titleTimeTicks(result.durationText, frameRate);
+  if (result.durationTicks) {
+    title.durationSeconds =
+        static_cast<double>(titleTicksNs(*result.durationTicks, frameRate)) / 1e9;
     result.durationKnown = true;
   }
-  const AttributeCodecs codecs = attributeCodecs(document);
-  for (const pugi::xpath_node& found : titleNode.select_nodes(".//*")) {
-    const pugi::xml_node node = found.node();
-    if (named(node, "Video")) {
-      addStream(node, Family::Video, "track", codecs, title);
+  forEachElement(titleNode, [&](const pugi::xml_node& node) {
+    if (named(node, "PrimaryAudioVideoClip")) {
+      result.clips.push_back(readClip(node, frameRate));
+    } else if (named(node, "Video")) {
+      addStream(titleNode, node, Family::Video, items, title);
     } else if (named(node, "Audio")) {
-      addStream(node, Family::Audio, "streamNumber", codecs, title);
+      addStream(titleNode, node, Family::Audio, items, title);
     } else if (named(node, "Subtitle")) {
-      addStream(node, Family::Subpicture, "streamNumber", codecs, title);
+      addStream(titleNode, node, Family::Subpicture, items, title);
     } else if (named(node, "Chapter")) {
       const std::optional<int64_t> start =
           titleTimeNs(attribute(node, "titleTimeBegin"), frameRate);
-      if (!start) continue;
+      if (!start) return;
       Chapter chapter{*start, std::string(attribute(node, "displayName")),
                       languageCode(attribute(node, "language"))};
       if (chapter.language.empty()) chapter.language = defaultLanguage;
       title.chapters.push_back(std::move(chapter));
     }
-  }
+  });
   return result;
+}
+
+bool parse(std::string_view bytes, pugi::xml_document& document, std::string* error) {
+  // Bytes are taken as they are: names keep what the file holds (see displayUtf8).
+  const pugi::xml_parse_result parsed =
+      document.load_buffer(bytes.data(), bytes.size(), pugi::parse_default, pugi::encoding_utf8);
+  if (parsed) return true;
+  if (error != nullptr) {
+    *error = std::string(parsed.description()) + " at byte " + std::to_string(parsed.offset);
+  }
+  return false;
+}
+
+}  // namespace
+
+bool XplDocument::hasClip() const {
+  for (const XplTitle& title : titles) {
+    if (!title.clips.empty()) return true;
+  }
+  return false;
+}
+
+std::optional<XplDocument> readXplDocument(std::string_view bytes, std::string* error) {
+  pugi::xml_document document;
+  if (!parse(bytes, document, error)) return std::nullopt;
+  XplDocument result;
+  const AttributeItems items = attributeItems(document);
+  bool rateKnown = false;
+  forEachElement(document, [&](const pugi::xml_node& node) {
+    if (named(node, "TitleSet") && !rateKnown) {
+      result.frameRate = timeBaseFrameRate(attribute(node, "timeBase"));
+      rateKnown = true;
+    }
+    if (named(node, "Title") || named(node, "FirstPlayTitle")) {
+      result.titles.push_back(readTitle(node, items));
+    }
+  });
+  return result;
+}
+
+std::optional<XplTitle> playlistTitle(std::string_view bytes, std::string_view baseName,
+                                      std::string* error) {
+  pugi::xml_document document;
+  if (!parse(bytes, document, error)) return std::nullopt;
+  if (baseName.empty()) return std::nullopt;
+  const pugi::xml_node titleNode = enclosing(firstMention(document, baseName), "Title");
+  if (!titleNode) return std::nullopt;
+  return readTitle(titleNode, attributeItems(document));
 }
 
 }  // namespace korvell

@@ -78,26 +78,28 @@ TEST(PlaylistTitle, SampleNameLengthAndStreams) {
   EXPECT_EQ(feature->title.name, "Feature Presentation");
   EXPECT_EQ(feature->title.number, 1);
   EXPECT_DOUBLE_EQ(feature->title.durationSeconds, 120.0);
-  // Both clips list the same streams: each is taken once, with its attribute item's codec.
+  // Both clips list the same streams: each is taken once, with its attribute item's codec and
+  // the identifier that codec and number give (those the sample disc's packets carry).
   struct Expected {
     Family family;
     int number;
+    int id;
     const char* language;
     const char* name;
     const char* codec;
   };
-  const Expected expected[] = {{Family::Video, 0, "", "", "VC-1"},
-                               {Family::Audio, 0, "en", "English", "DD+"},
-                               {Family::Audio, 1, "en", "English", "MLP"},
-                               {Family::Audio, 2, "fr", "French", "DTS"},
-                               {Family::Subpicture, 0, "en", "English", "2bitRLE"},
-                               {Family::Subpicture, 1, "fr", "French", "8bitRLE"}};
+  const Expected expected[] = {{Family::Video, 0, 0x55, "", "", "VC-1"},
+                               {Family::Audio, 0, 0xC0, "en", "English", "DD+"},
+                               {Family::Audio, 1, 0xB1, "en", "English", "MLP"},
+                               {Family::Audio, 2, 0x8A, "fr", "French", "DTS"},
+                               {Family::Subpicture, 0, 0x20, "en", "English", "2bitRLE"},
+                               {Family::Subpicture, 1, 0x21, "fr", "French", "8bitRLE"}};
   ASSERT_EQ(feature->title.streams.size(), std::size(expected));
   for (size_t i = 0; i < std::size(expected); ++i) {
     const TitleStream& stream = feature->title.streams[i];
     EXPECT_EQ(stream.family, expected[i].family) << i;
     EXPECT_EQ(stream.number, expected[i].number) << i;
-    EXPECT_EQ(stream.id, -1) << i;
+    EXPECT_EQ(stream.id, expected[i].id) << i;
     EXPECT_EQ(stream.language, expected[i].language) << i;
     EXPECT_EQ(stream.name, expected[i].name) << i;
     EXPECT_EQ(stream.codec, expected[i].codec) << i;
@@ -132,6 +134,76 @@ TEST(PlaylistTitle, NothingForMalformedXmlOrAnUnmentionedFile) {
   ASSERT_EQ(title->title.streams.size(), 1u);
   EXPECT_EQ(title->title.streams[0].number, 15);
   EXPECT_EQ(title->title.streams[0].name, "a");
+}
+
+TEST(XplDocument, TitlesClipsAndTheTrackListsLanguages) {
+  const std::string xpl = R"(<Playlist><MediaAttributeList>
+<VideoAttributeItem index="1" codec="AVC"/><AudioAttributeItem index="1" codec="AC-3"/>
+<AudioAttributeItem index="2" codec="DTS-HD" channels="6" sampleFrequency="96"/>
+<AudioAttributeItem index="3" codec="MPEG"/><SubpictureAttributeItem index="1" codec="8bitRLC"/>
+</MediaAttributeList><TitleSet timeBase="60fps">
+<FirstPlayTitle><PrimaryAudioVideoClip src="file:///dvddisc/HVDVD_TS/LOGO.MAP"
+ titleTimeBegin="00:00:00:00" titleTimeEnd="00:00:05:00"/></FirstPlayTitle>
+<Title titleNumber="7"><PrimaryAudioVideoClip src="file:///dvddisc/HVDVD_TS/F.MAP"
+ titleTimeBegin="00:00:01:00" titleTimeEnd="00:00:02:59" clipTimeBegin="00:01:00:00">
+<Video track="1" angleNumber="2"/>
+<Audio track="2" streamNumber="1" description="Clip's own"/>
+<Audio track="1" streamNumber="2" mediaAttr="2" langcode="fr:01"/>
+<Audio track="3" streamNumber="9"/><Audio track="4" streamNumber="3" mediaAttr="3"/>
+<Subtitle track="1" streamNumber="4" langcode="en:09"/><Subtitle track="2" streamNumber="5"/>
+</PrimaryAudioVideoClip>
+<PrimaryAudioVideoClip src="F2.EVO" titleTimeBegin="00:00:02:59" titleTimeEnd="x"
+ clipTimeBegin="1"/>
+<TrackNavigationList><AudioTrack track="1" langcode="de:03"/>
+<AudioTrack track="2" langcode="*:00" description="Listed"/>
+<SubtitleTrack track="2" langcode="ja:01" forced="true"/></TrackNavigationList>
+</Title></TitleSet></Playlist>)";
+  std::string error;
+  const std::optional<XplDocument> document = readXplDocument(xpl, &error);
+  ASSERT_TRUE(document) << error;
+  ASSERT_EQ(document->titles.size(), 2u);
+  EXPECT_TRUE(document->titles[0].firstPlay);
+  EXPECT_EQ(document->titles[0].title.number, 0);
+  const XplTitle& title = document->titles[1];
+  EXPECT_EQ(title.title.number, 7);
+  ASSERT_EQ(title.clips.size(), 2u);
+  EXPECT_EQ(title.clips[0].mapName, "F.MAP");
+  EXPECT_EQ(title.clips[0].titleBegin, 60);
+  EXPECT_EQ(title.clips[0].titleEnd, 179);
+  EXPECT_EQ(title.clips[0].clipBegin, 3600);
+  EXPECT_EQ(title.clips[0].angle, 2);
+  EXPECT_EQ(title.clips[1].mapName, "F2.EVO");
+  EXPECT_FALSE(title.clips[1].titleEnd);
+  EXPECT_FALSE(title.clips[1].clipBeginValid);
+  // The track list names a stream by its track; the element's attributes stand in for a
+  // track it does not list; the langcode's extension describes what has no description.
+  struct Expected {
+    Family family;
+    int number, id;
+    const char *language, *name;
+    bool forced;
+  };
+  const Expected expected[] = {
+      {Family::Video, 0, 0xE2, "", "", false},
+      {Family::Audio, 0, 0x80, "", "Listed", false},
+      {Family::Audio, 1, 0x89, "de", "Director's comments", false},
+      {Family::Audio, 8, -1, "", "", false},  // AC-3 has eight streams
+      {Family::Audio, 2, -1, "", "", false},  // MPEG audio has no substream here
+      {Family::Subpicture, 3, 0x23, "en", "Forced", true},
+      {Family::Subpicture, 4, 0x24, "ja", "", true},
+  };
+  ASSERT_EQ(title.title.streams.size(), std::size(expected));
+  for (size_t i = 0; i < std::size(expected); ++i) {
+    const TitleStream& stream = title.title.streams[i];
+    EXPECT_EQ(stream.family, expected[i].family) << i;
+    EXPECT_EQ(stream.number, expected[i].number) << i;
+    EXPECT_EQ(stream.id, expected[i].id) << i;
+    EXPECT_EQ(stream.language, expected[i].language) << i;
+    EXPECT_EQ(stream.name, expected[i].name) << i;
+    EXPECT_EQ(stream.forced, expected[i].forced) << i;
+  }
+  EXPECT_EQ(title.title.streams[2].channels, 6);
+  EXPECT_EQ(title.title.streams[2].sampleRate, 96000);
 }
 
 }  // namespace

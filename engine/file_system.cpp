@@ -76,6 +76,29 @@ class RealFileSystem final : public FileSystem {
 
 }  // namespace
 
+Status readWholeFile(FileSystem& files, const std::string& path, uint64_t maxSize,
+                     std::string* bytes) {
+  bytes->clear();
+  std::unique_ptr<ByteSource> source;
+  if (Status opened = files.openForReading(path, &source); !opened.ok()) return opened;
+  if (source->size() > maxSize) {
+    return Status::failure(Status::Code::ReadFailed,
+                           "it is larger than " + std::to_string(maxSize) + " bytes");
+  }
+  bytes->resize(static_cast<size_t>(source->size()));
+  size_t done = 0;
+  while (done < bytes->size()) {
+    size_t got = 0;
+    const Status read =
+        source->read(reinterpret_cast<uint8_t*>(bytes->data()) + done, bytes->size() - done, got);
+    if (!read.ok()) return read;
+    if (got == 0) break;
+    done += got;
+  }
+  bytes->resize(done);
+  return {};
+}
+
 FileSystem& realFileSystem() {
   static RealFileSystem files;
   return files;

@@ -2,6 +2,7 @@
 // fail where a disk would (a full disk, an unreadable file, a file cut while it is read).
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -50,6 +51,12 @@ class FileSystem {
   /// *reason, when it cannot (also when nothing of that name exists).
   virtual bool remove(const std::string& path, std::string* reason) = 0;
 };
+
+/// Reads the whole file at path into *bytes: an OpenFailed status when it cannot be opened, a
+/// ReadFailed one when it cannot be read or holds more than maxSize bytes ("it is larger than
+/// N bytes").
+Status readWholeFile(FileSystem& files, const std::string& path, uint64_t maxSize,
+                     std::string* bytes);
 
 /// The files of the machine: FileSource, FileSink and SeekableFile.
 FileSystem& realFileSystem();

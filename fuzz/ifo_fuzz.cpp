@@ -78,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   write(folder() / "VIDEO_TS" / "VIDEO_TS.IFO", data + 2, vmgSize);
   write(folder() / "VIDEO_TS" / "VTS_01_0.IFO", data + 2 + vmgSize, size - 2 - vmgSize);
 
-  const DvdDisc disc = readDvdTitles(folder().string());
+  const DvdDisc disc = readDvdTitles(folder().string(), realFileSystem());
   for (const Title& title : disc.titles) {
     if (title.extents.empty()) std::abort();
     for (const FileExtent& extent : title.extents) {

@@ -37,6 +37,7 @@ std::vector<std::string> mkvmergeArguments(const MuxDescription& description) {
       arguments.insert(arguments.end(), {"--track-name", "0:" + displayUtf8(track.name)});
     }
     arguments.insert(arguments.end(), {"--default-track-flag", track.isDefault ? "0:yes" : "0:no"});
+    if (track.forced) arguments.insert(arguments.end(), {"--forced-display-flag", "0:yes"});
     if (track.family == Family::Audio && track.syncMs != 0) {
       arguments.insert(arguments.end(), {"--sync", "0:" + std::to_string(track.syncMs)});
     }

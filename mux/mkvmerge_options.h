@@ -18,7 +18,8 @@ struct MuxTrack {
   std::string language;  ///< a code as a disc gives it; written as matroskaLanguage makes it
   std::string name;      ///< the track name; none when empty
   bool isDefault = false;
-  int32_t syncMs = 0;  ///< audio: where its first sample plays against the video; 0 for none
+  int32_t syncMs = 0;   ///< audio: where its first sample plays against the video; 0 for none
+  bool forced = false;  ///< shown even when subtitles are off (forced captions)
   bool operator==(const MuxTrack&) const = default;
 };
 
@@ -34,7 +35,8 @@ struct MuxDescription {
 /// mkvmerge's arguments for a description, in order: "--gui-mode" (progress, warnings and
 /// errors as "#GUI#" lines), "-o" OUT, "--title" TITLE when there is one, "--chapters" FILE
 /// when there is one, then per track "--language 0:LLL", "--track-name 0:NAME" when it has a
-/// name, "--default-track-flag 0:yes|no", "--sync 0:MS" for an audio track whose sync is not
+/// name, "--default-track-flag 0:yes|no", "--forced-display-flag 0:yes" for a forced track,
+/// "--sync 0:MS" for an audio track whose sync is not
 /// 0, and its path ("./" before a relative path that starts with a character mkvmerge
 /// reads as more than a name: + = ( ) [ ] - @). Track names and the title are made valid UTF-8
 /// (displayUtf8) and otherwise passed as they are.

@@ -59,16 +59,6 @@ const OutputFile* inputFileOf(const DemuxedStream& stream, std::string* reason) 
   return nullptr;
 }
 
-const TitleStream* titleStreamOf(const DemuxedStream& stream, const Title* title) {
-  if (title == nullptr) return nullptr;
-  for (const TitleStream& candidate : title->streams) {
-    if (candidate.family != stream.family) continue;
-    const bool idsKnown = candidate.id >= 0 && stream.id >= 0;
-    if (idsKnown ? candidate.id == stream.id : candidate.number == stream.slot) return &candidate;
-  }
-  return nullptr;
-}
-
 }  // namespace
 
 std::string codecDisplayName(const std::string& codec, const std::string& form) {
@@ -107,8 +97,9 @@ MuxPlan planMux(const std::vector<DemuxedStream>& streams, const Title* title,
     MuxTrack track;
     track.family = stream->family;
     track.path = file->path;
-    const TitleStream* described = titleStreamOf(*stream, title);
+    const TitleStream* described = titleStreamFor(title, stream->family, stream->slot, stream->id);
     track.language = matroskaLanguage(described != nullptr ? described->language : "");
+    track.forced = described != nullptr && described->forced;
     if (described != nullptr && !described->name.empty()) {
       track.name = described->name;
     } else {

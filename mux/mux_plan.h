@@ -47,11 +47,10 @@ struct MuxPlan {
 ///   first file whose form mkvmerge reads: "raw" (not for LPCM, which has no header in that
 ///   form, nor for subpictures), "wav", "flac" or "pgs". A stream without such a file is left
 ///   out with the reason.
-/// - The title's stream for a stream is the one of the same family whose identifier is the
-///   stream's, or, where either identifier is unknown, whose number is the stream's slot. Its
-///   language becomes the track's (as matroskaLanguage makes it; "und" without one), its name
-///   the track's name; without a name the track is named "<Language> <codec>" ("English
-///   AC-3", "German VobSub"), or just the codec when the language is unknown.
+/// - The title's stream for a stream is the one titleStreamFor finds. Its language becomes the
+///   track's (as matroskaLanguage makes it; "und" without one), its name the track's name and
+///   its forced flag the track's; without a name the track is named "<Language> <codec>"
+///   ("English AC-3", "German VobSub"), or just the codec when the language is unknown.
 /// - The first video track and the first audio track are default tracks; no other is.
 /// - An audio track is synced by its delay (0 when unknown); video and subpictures are not
 ///   (subpictures are written on the video's timeline).

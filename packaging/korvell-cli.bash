@@ -1,6 +1,6 @@
 # Bash completion of korvell-cli: subcommands, each subcommand's options, and files of the
-# kinds each place takes (.EVO, .VOB and .AOB program streams, .XPL playlists, DVD discs as
-# folders or their .VOB and .IFO files, disc images .iso, folders).
+# kinds each place takes (.EVO, .VOB and .AOB program streams, .XPL playlists, discs as
+# folders or their .VOB, .IFO, .EVO and .XPL files, disc images .iso, folders).
 
 # Adds the folders and the files whose extension matches the extglob alternatives $1
 # (for example '[eE][vV][oO]|[vV][oO][bB]') that start with $2.
@@ -18,7 +18,8 @@ _korvell_cli() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
   local image='[iI][sS][oO]'
   local streams="[eE][vV][oO]|[vV][oO][bB]|[aA][oO][bB]|$image"
-  local evo="[eE][vV][oO]|$image" xpl='[xX][pP][lL]' disc="[vV][oO][bB]|[iI][fF][oO]|$image"
+  local evo="[eE][vV][oO]|$image" xpl='[xX][pP][lL]'
+  local disc="[vV][oO][bB]|[iI][fF][oO]|[eE][vV][oO]|[xX][pP][lL]|$image"
   local colours='auto always never'
   COMPREPLY=()
 
@@ -58,7 +59,8 @@ _korvell_cli() {
     mkv) options="$writes $reads --keep-temp" ;;
     xpl) options='--source --tags --chapters-file --chapters-format --file --color=auto
                   --color=always --color=never --markup --json -h --help' ;;
-    titles) options='--color=auto --color=always --color=never --markup --json -h --help' ;;
+    titles) options='--playlist --color=auto --color=always --color=never --markup --json -h
+                     --help' ;;
     help)
       ((COMP_CWORD == 2)) && COMPREPLY=($(compgen -W 'read demux rebuild mkv xpl titles' -- "$cur"))
       return
@@ -112,7 +114,7 @@ _korvell_cli() {
     COMPREPLY=($(compgen -W "$options" -- "$cur"))
     return
   fi
-  # With --title the input is a DVD disc: a folder, or a .VOB or .IFO file in VIDEO_TS.
+  # With --title the input is a disc: a folder, or a file of VIDEO_TS, HVDVD_TS or ADV_OBJ.
   if [[ $command == titles ]] || ((titled)); then
     _korvell_cli_files "$disc" "$cur"
     return

@@ -18,8 +18,6 @@
 namespace korvell {
 
 constexpr size_t kPlaylistReadBlock = 0x40000;  // 262,144 bytes per read
-/// The largest playlist read as a document too (for its chapters and languages).
-constexpr size_t kMaxPlaylistModelBytes = 64 << 20;
 
 /// What a reading leaves for the front end. The caller keeps one of these between readings:
 /// `tables` and `tree` carry over (see readPlaylist).

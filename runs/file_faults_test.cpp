@@ -51,7 +51,7 @@ TEST(FileFaults, EveryRunEndsWithTheFaultsMessageClosesItsFilesAndNeverSaysDone)
   };
   const std::string shrunk = "Cannot read file \"" + kFirst +
                              "\". The file became shorter while it was read: it ended at byte "
-                             "262144 of 309248.";
+                             "262144 of 311296.";
   const Case cases[] = {
       {"unreadable first file",
        [](MemoryFileSystem& f) { f.refuseOpen(kFirst, "Permission denied"); }, true, true, true,

@@ -1,32 +1,12 @@
 #include "runs/file_set.h"
 
 #include <algorithm>
-#include <cctype>
-#include <filesystem>
-#include <system_error>
 
 #include "engine/stream_kinds.h"
 
 namespace korvell {
 
 namespace {
-
-constexpr char kSeparator = static_cast<char>(std::filesystem::path::preferred_separator);
-
-bool isSeparator(char c) {
-#ifdef _WIN32
-  return c == '\\' || c == '/' || c == ':';
-#else
-  return c == kSeparator;
-#endif
-}
-
-size_t folderLength(const std::string& path) {
-  for (size_t i = path.size(); i > 0; --i) {
-    if (isSeparator(path[i - 1])) return i;
-  }
-  return 0;
-}
 
 bool advanceableDigit(char c) {
   return c >= '0' && c <= '8';
@@ -45,37 +25,6 @@ std::string codecLabel(int32_t id, Family family) {
 }
 
 }  // namespace
-
-std::string folderPart(const std::string& path) {
-  return path.substr(0, folderLength(path));
-}
-
-std::string namePart(const std::string& path) {
-  return path.substr(folderLength(path));
-}
-
-std::string CutExt(const std::string& name) {
-  const size_t dot = name.find_last_of('.');
-  if (dot == std::string::npos || dot < folderLength(name)) return name;
-  return name.substr(0, dot);
-}
-
-std::optional<int> titleSetVobPart(const std::string& name) {
-  // V T S _ n n _ k . V O B
-  // 0 1 2 3 4 5 6 7 8 9 10 11
-  constexpr size_t kLength = 12;
-  constexpr size_t kPartDigit = 7;
-  if (name.size() != kLength) return std::nullopt;
-  const auto digit = [&](size_t at) { return std::isdigit(static_cast<unsigned char>(name[at])); };
-  std::string upper = name;
-  for (char& c : upper)
-    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  if (upper.compare(0, 4, "VTS_") != 0 || !digit(4) || !digit(5) || upper[6] != '_' ||
-      !digit(kPartDigit) || upper.compare(8, 4, ".VOB") != 0) {
-    return std::nullopt;
-  }
-  return name[kPartDigit] - '0';
-}
 
 std::string getsecond(const std::string& path, const FileSystem& files) {
   const std::string folder = folderPart(path);
@@ -162,13 +111,14 @@ FileSet titleFileSet(const Title& title) {
   if (title.angle != 1) set.baseName += "_ANGLE_" + std::to_string(title.angle);
   set.passes.push_back({title.extents, false});
   set.titleNumber = title.number;
+  set.dvdTitle = title.titleSet != 0;
   return set;
 }
 
 std::string outputPrefix(const std::string& outputFolder, const FileSet& set) {
   // Without an output folder the files go beside the input, never into the working folder.
   std::string folder = outputFolder.empty() ? folderPart(set.firstPath) : outputFolder;
-  if (!folder.empty() && !isSeparator(folder.back())) folder += kSeparator;
+  if (!folder.empty() && !isPathSeparator(folder.back())) folder += pathSeparator();
   return folder + set.baseName;
 }
 
@@ -196,35 +146,6 @@ std::string SubLabel(int32_t id) {
 
 std::string streamLabelFor(Slot slot, int32_t id) {
   return codecLabel(id, slot.family) + "." + slotDigits(slot);
-}
-
-namespace {
-
-// The folder next to `folder` when its last part is `from`: the same parent, then `to`.
-std::string siblingFolder(const std::string& folder, const std::string& from,
-                          const std::string& to) {
-  const std::string tail = from + static_cast<char>(std::filesystem::path::preferred_separator);
-  if (folder.size() < tail.size() ||
-      folder.compare(folder.size() - tail.size(), tail.size(), tail) != 0) {
-    return "";
-  }
-  return folder.substr(0, folder.size() - tail.size()) + to +
-         static_cast<char>(std::filesystem::path::preferred_separator);
-}
-
-}  // namespace
-
-std::string discPlaylistFolder(const std::string& sourceFolder) {
-  return siblingFolder(sourceFolder, "HVDVD_TS", "ADV_OBJ");
-}
-
-std::string discSourceFolder(const std::string& playlistFolder) {
-  return siblingFolder(playlistFolder, "ADV_OBJ", "HVDVD_TS");
-}
-
-std::string discPlaylistPath(const std::string& inputPath) {
-  const std::string folder = discPlaylistFolder(folderPart(inputPath));
-  return folder.empty() ? "" : folder + kPlaylistName;
 }
 
 std::string cleanNamePart(const std::string& text) {

@@ -6,29 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "disc/disc_layout.h"
 #include "disc/title.h"
 #include "engine/file_extent.h"
 #include "engine/file_kinds.h"
 #include "engine/file_system.h"
+#include "engine/path_names.h"
 #include "engine/run_state.h"
 
 namespace korvell {
-
-/// The folder part of a path, up to and including its last separator (or drive colon on
-/// platforms that have drives); empty when there is none.
-std::string folderPart(const std::string& path);
-/// The name part of a path: everything after the folder part.
-std::string namePart(const std::string& path);
-
-/// The name without its extension: the part from the last "." to the end, provided no
-/// separator follows that dot. FEATURE_1.EVO gives FEATURE_1, a.b.EVO gives a.b, MOVIE gives
-/// MOVIE, .EVO gives the empty text.
-std::string CutExt(const std::string& name);
-
-/// The part number k of a DVD-Video title set's VOB file named VTS_nn_k.VOB (nn two digits,
-/// k one digit, letters in either case): 0 for the menu VOB, 1 to 9 for the title VOBs;
-/// nothing for any other name. `name` is a name part, without folders.
-std::optional<int> titleSetVobPart(const std::string& name);
 
 /// The second file of the set that begins with path, or empty. Looks at the first "_" of the
 /// name only: the digit after it (0 to 8) is advanced by one, or else the digit before it;
@@ -38,19 +24,6 @@ std::optional<int> titleSetVobPart(const std::string& name);
 /// prepareFileSet continues within the first pass, and the digit after its first "_" would
 /// name another title set (VTS_01_1.VOB is not followed by VTS_11_1.VOB).
 std::string getsecond(const std::string& path, const FileSystem& files = realFileSystem());
-
-/// The name of an HD DVD's playlist file.
-inline constexpr const char* kPlaylistName = "VPLST000.XPL";
-
-/// The disc's folders: the program streams lie in HVDVD_TS, the playlist in ADV_OBJ beside
-/// it. For a folder (with its trailing platform separator) whose last part is exactly
-/// HVDVD_TS, the ADV_OBJ folder beside it (with its separator); empty for any other folder.
-std::string discPlaylistFolder(const std::string& sourceFolder);
-/// The reverse: for a folder whose last part is exactly ADV_OBJ, the HVDVD_TS folder beside it.
-std::string discSourceFolder(const std::string& playlistFolder);
-/// The playlist of the disc that holds the input file: ADV_OBJ/VPLST000.XPL beside the input's
-/// HVDVD_TS folder, or empty when the input does not lie in one.
-std::string discPlaylistPath(const std::string& inputPath);
 
 /// What one pass of a run walks: byte ranges of files read in order as one source, so that
 /// a pack cut between two files or two ranges is read whole. The walker's registry and the
@@ -76,8 +49,10 @@ struct FileSet {
   /// The passes in order: one, or two for an HD DVD set whose second file is walked after the
   /// registry is reset. Never empty once formed.
   std::vector<FilePass> passes;
-  /// The DVD title the set plays (its number on the disc), or 0 for a set of files.
+  /// The disc title the set plays (its number on the disc), or 0 for a set of files.
   int titleNumber = 0;
+  /// Whether that title is a DVD title (its cells make a DVD program stream).
+  bool dvdTitle = false;
   /// Every file the set reads, each once, in the order first read.
   std::vector<std::string> inputs() const;
 };

@@ -43,15 +43,6 @@ std::optional<std::pair<uint16_t, uint16_t>> videoSize(const RunState& state) {
   return std::pair(static_cast<uint16_t>(*width), static_cast<uint16_t>(*height));
 }
 
-// The disc's language of a subpicture stream: the title's stream of the same identifier.
-std::string titleLanguage(const RunSettings& settings, Family family, int32_t id) {
-  if (!settings.title || id < 0) return "";
-  for (const TitleStream& stream : settings.title->streams) {
-    if (stream.family == family && stream.id == id) return stream.language;
-  }
-  return "";
-}
-
 bool isLpcm(const StreamKindInfo* kind) {
   return kind != nullptr && kind->codec == Codec::Lpcm;
 }
@@ -212,8 +203,10 @@ bool DemuxOutputs::open(Slot slot, const std::string& prefix, const std::string&
     VobSubRequest request;
     request.path = basePath(slot, prefix, label, "idx");
     request.streamNumber = slot.index;
-    request.language =
-        titleLanguage(settings_, slot.family, state_.details(slot.family, slot.index).id);
+    const TitleStream* described =
+        titleStreamFor(settings_.title ? &*settings_.title : nullptr, slot.family, slot.index,
+                       state_.details(slot.family, slot.index).id);
+    request.language = described != nullptr ? described->language : "";
     request.width = size ? size->first : 0;
     request.height = size ? size->second : 0;
     if (settings_.title) request.palette = settings_.title->palette;

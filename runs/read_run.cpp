@@ -45,15 +45,17 @@ void logFrameReport(RunState& state, Console& console) {
   if (state.frameCount[0] + state.frameCount[1] > 0) console.log("");
 }
 
-// A DVD title's streams carry the language its IFO gives them in their labels
-// (DD.stream.00.en). A stream is found by its identifier in the registry: one whose
-// identifier's low bits name a slot another stream holds sits in the next free one.
+// A disc title's streams carry the language the disc gives them in their labels
+// (DD.stream.00.en).
 void addTitleLanguages(RunState& state, const Title& title) {
-  for (const TitleStream& stream : title.streams) {
-    if (stream.id < 0 || stream.language.empty()) continue;
-    const std::optional<Slot> slot = state.slotHolding(stream.family, stream.id);
-    if (!slot) continue;
-    state.streamLabel[slotNumber(*slot)] += "." + stream.language;
+  for (int number = 0; number < kSelectableSlots; ++number) {
+    const Slot slot = slotAt(number);
+    const int32_t id = state.registeredId(slot);
+    if (id == -1) continue;
+    const TitleStream* stream = titleStreamFor(&title, slot.family, slot.index, id);
+    if (stream != nullptr && !stream->language.empty()) {
+      state.streamLabel[number] += "." + stream->language;
+    }
   }
 }
 

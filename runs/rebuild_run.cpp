@@ -36,7 +36,7 @@ RunOutcome rebuildSet(RunState& state, RunHost& host, const FileSet& set, FileSy
 
 std::string rebuiltFileName(const std::string& outputFolder, const FileSet& set) {
   // A DVD title's cells make a DVD program stream.
-  return outputPrefix(outputFolder, set) + (set.titleNumber != 0 ? ".rebuilt.VOB" : ".rebuilt.EVO");
+  return outputPrefix(outputFolder, set) + (set.dvdTitle ? ".rebuilt.VOB" : ".rebuilt.EVO");
 }
 
 RunOutcome rebuildRun(RunState& state, RunHost& host, const RunSettings& settings) {

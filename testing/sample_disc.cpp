@@ -10,6 +10,35 @@
 
 namespace korvell::testing {
 
+std::vector<uint8_t> timeMapBytes(const std::vector<Evobu>& evobus, uint16_t evobIndex) {
+  // The general information (384 bytes), one search pointer, then one entry per EVOBU.
+  constexpr size_t kEntries = 416;
+  std::vector<uint8_t> map(kEntries + 4 * evobus.size());
+  const auto put = [&map](size_t at, uint64_t value, int size) {
+    for (int i = 0; i < size; ++i)
+      map[at + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (8 * (size - 1 - i)));
+  };
+  const std::string magic = "HDDVD_TMAP00";
+  std::copy(magic.begin(), magic.end(), map.begin());
+  put(18, 0x0010, 2);      // VERN
+  put(20, 0x2000, 2);      // TMAP_TY: advanced VTS, contiguous
+  put(55, 1, 2);           // TMAPI_Ns
+  put(57, 0xFFFFFFFF, 4);  // ILVUI_SA: none
+  put(61, 0xFFFFFFFF, 4);  // EVOB_ATR_SA: none
+  const std::string vti = "HVA00001.VTI";
+  std::copy(vti.begin(), vti.end(), map.begin() + 114);
+  put(384, kEntries, 4);
+  put(388, evobIndex, 2);
+  put(390, evobus.size(), 2);
+  for (size_t i = 0; i < evobus.size(); ++i) {
+    const uint32_t firstReference = std::min<uint32_t>(evobus[i].packs, 2);
+    put(kEntries + 4 * i, firstReference << 21 | evobus[i].fields << 13 | evobus[i].packs, 4);
+  }
+  map.resize((map.size() + 2047) / 2048 * 2048);
+  put(12, map.size() / 2048 - 1, 4);  // TMAP_EA: the map's last sector
+  return map;
+}
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -167,18 +196,46 @@ class PackFile {
   uint64_t written_ = 0;
 };
 
-void writeHeaderPack(PackFile& file, uint16_t vobNumber, uint32_t timeOffset) {
-  PsWriter ps;
-  ps.packHeader(kStartPts + timeOffset).systemHeader(1, 3);
-  ps.navigationPacket(vobNumber, kStartPts + timeOffset, kStartPts + timeOffset + kTitleTicks);
-  ps.fillPack();
-  file.write(ps);
-}
+// Each EVOBU (a navigation pack and the packs that follow it) plays this many video fields,
+// half a second; a field lasts 1501.5 ticks of the 90 kHz clock.
+constexpr uint32_t kEvobuFields = 30;
+constexpr double kFieldTicks = 1501.5;
+constexpr size_t kMaxMapEntries = 0xFFFF;  // the entry count is a 16-bit field
 
-void writePackets(PackFile& file, const std::vector<Source>& sources,
-                  const std::vector<Packet>& packets) {
-  PsWriter ps;
-  for (const auto& p : packets) {
+// Writes one EVO: every packet in time order, cut into EVOBUs of kEvobuFields fields from
+// `start` on, each opened by a navigation pack (the first one also carries the system header)
+// that gives the EVO's first and last video time. A stretch of time without packets still
+// gets its EVOBU (a navigation pack alone), so that the EVOBUs' times add up.
+class EvoWriter {
+ public:
+  EvoWriter(const fs::path& path, uint16_t vobNumber, uint32_t start, uint32_t end)
+      : file_(path), vobNumber_(vobNumber), start_(start), end_(end) {}
+
+  void write(const std::vector<Source>& sources, const std::vector<Packet>& packets) {
+    for (const auto& p : packets) {
+      const uint32_t evobu =
+          static_cast<uint32_t>((p.time - start_) / (kEvobuFields * kFieldTicks));
+      while (evobus_.empty() || evobus_.size() <= evobu)
+        openEvobu();
+      writePacket(sources, p);
+    }
+  }
+
+  /// Writes the packets as one EVOBU of their own, whatever their times.
+  void writeEvobu(const std::vector<Source>& sources, const std::vector<Packet>& packets) {
+    openEvobu();
+    for (const auto& p : packets)
+      writePacket(sources, p);
+  }
+
+  bool ok() const { return file_.ok(); }
+  uint64_t written() const { return file_.written(); }
+  const std::vector<Evobu>& evobus() const { return evobus_; }
+  bool close() { return file_.close(); }
+
+ private:
+  void writePacket(const std::vector<Source>& sources, const Packet& p) {
+    PsWriter ps;
     const Source& s = sources[p.source];
     const std::span<const uint8_t> payload(s.bytes.data() + p.offset, p.length);
     ps.packHeader(p.time);
@@ -189,8 +246,57 @@ void writePackets(PackFile& file, const std::vector<Source>& sources,
       ps.pes(s.streamId, payload, fields);
     }
     ps.fillPack();
-    file.write(ps);
+    put(ps);
   }
+
+  void openEvobu() {
+    const auto time = static_cast<uint32_t>(start_ + static_cast<double>(evobus_.size()) *
+                                                         kEvobuFields * kFieldTicks);
+    evobus_.push_back({0, kEvobuFields});
+    PsWriter ps;
+    ps.packHeader(time);
+    if (evobus_.size() == 1) ps.systemHeader(1, 3);
+    ps.navigationPacket(vobNumber_, start_, end_);
+    ps.fillPack();
+    put(ps);
+  }
+
+  void put(PsWriter& ps) {
+    evobus_.back().packs += static_cast<uint32_t>(ps.size() / 2048);
+    file_.write(ps);
+  }
+
+  PackFile file_;
+  uint16_t vobNumber_;
+  uint32_t start_;
+  uint32_t end_;
+  std::vector<Evobu> evobus_;
+};
+
+
+bool writeBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
+  std::FILE* file = std::fopen(path.string().c_str(), "wb");
+  if (file == nullptr) return false;
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  return std::fclose(file) == 0 && written;
+}
+
+// Closes the EVO and writes its time map beside it (none for a map that could not hold its
+// EVOBUs).
+bool finishEvo(EvoWriter& evo, const fs::path& path, uint16_t evobIndex) {
+  if (!evo.close()) return false;
+  if (evo.evobus().size() > kMaxMapEntries) return true;
+  return writeBytes(fs::path(path).replace_extension(".MAP"),
+                    timeMapBytes(evo.evobus(), evobIndex));
+}
+
+// The advanced video title set information, HVA00001.VTI and its backup: here only its
+// identifier, so the folder looks as a disc's does.
+bool writeTitleSetInformation(const fs::path& folder) {
+  std::vector<uint8_t> vti(2048);
+  const std::string magic = "ADVANCED-VTS";
+  std::copy(magic.begin(), magic.end(), vti.begin());
+  return writeBytes(folder / "HVA00001.VTI", vti) && writeBytes(folder / "HVA00001.BUP", vti);
 }
 
 }  // namespace
@@ -205,17 +311,17 @@ bool writeSampleDisc(const std::string& root, const std::string& testdataDir, ui
   fs::create_directories(video, ec);
   fs::create_directories(playlists, ec);
 
-  PackFile first(video / "FEATURE_1.EVO");
-  writeHeaderPack(first, 1, 0);
-  writePackets(first, sources, schedule(sources, 0.0, 0.5, 0));
+  EvoWriter first(video / "FEATURE_1.EVO", 1, kStartPts, kStartPts + kTitleTicks);
+  first.write(sources, schedule(sources, 0.0, 0.5, 0));
   // Filler for benchmarks: the whole title again and again, each time later.
   for (uint32_t round = 1; first.ok() && first.written() < feature1Size; ++round) {
-    writePackets(first, sources, schedule(sources, 0.0, 1.0, round * kTitleTicks * 2));
+    first.write(sources, schedule(sources, 0.0, 1.0, round * kTitleTicks * 2));
   }
-  PackFile second(video / "FEATURE_2.EVO");
-  writeHeaderPack(second, 2, kTitleTicks / 2);
-  writePackets(second, sources, schedule(sources, 0.5, 1.0, 0));
-  if (!first.close() || !second.close()) {
+  EvoWriter second(video / "FEATURE_2.EVO", 2, kStartPts + kTitleTicks / 2,
+                   kStartPts + kTitleTicks / 2 + kTitleTicks);
+  second.write(sources, schedule(sources, 0.5, 1.0, 0));
+  if (!finishEvo(first, video / "FEATURE_1.EVO", 1) ||
+      !finishEvo(second, video / "FEATURE_2.EVO", 2) || !writeTitleSetInformation(video)) {
     *error = "cannot write the sample disc under " + video.string();
     return false;
   }
@@ -226,6 +332,136 @@ bool writeSampleDisc(const std::string& root, const std::string& testdataDir, ui
     return false;
   }
   return true;
+}
+
+namespace {
+
+// The test disc's playlists: VPLST000.XPL with a first-play title and two titles, the first of
+// two clips whose first plays only the middle EVOBU of FEATURE_1.EVO; VPLST001.XPL, the
+// highest-numbered, a language selector without a clip.
+constexpr const char* kTestPlaylist = R"(<?xml version="1.0" encoding="UTF-8"?>
+<Playlist xmlns="http://www.dvdforum.org/2005/HDDVDVideo/Playlist" majorVersion="1"
+          minorVersion="0" displayName="Korvell Test Disc">
+  <Configuration><StreamingBuffer size="0"/><Aperture size="1920x1080"/></Configuration>
+  <MediaAttributeList>
+    <VideoAttributeItem index="1" codec="VC-1"/>
+    <AudioAttributeItem index="1" codec="DD+" sampleFrequency="48" channels="6"/>
+    <AudioAttributeItem index="2" codec="MLP" sampleFrequency="48" channels="6"/>
+    <AudioAttributeItem index="3" codec="DTS-HD" sampleFrequency="48" channels="6"/>
+    <SubpictureAttributeItem index="1" codec="8bitRLC"/>
+  </MediaAttributeList>
+  <TitleSet timeBase="60fps" defaultLanguage="en">
+    <FirstPlayTitle titleDuration="00:00:00:30">
+      <PrimaryAudioVideoClip src="file:///dvddisc/HVDVD_TS/INTRO.MAP"
+                             titleTimeBegin="00:00:00:00" titleTimeEnd="00:00:00:30">
+        <Video track="1" mediaAttr="1"/>
+      </PrimaryAudioVideoClip>
+    </FirstPlayTitle>
+    <Title id="Feature" titleNumber="1" titleDuration="00:00:01:00" displayName="Feature"
+           onEnd="Extras">
+      <PrimaryAudioVideoClip src="file:///dvddisc/HVDVD_TS/FEATURE_1.MAP" dataSource="Disc"
+                             titleTimeBegin="00:00:00:00" titleTimeEnd="00:00:00:30"
+                             clipTimeBegin="00:00:00:30">
+        <Video track="1" mediaAttr="1"/>
+        <Audio track="1" streamNumber="1" mediaAttr="1" description="English DD+ 5.1"/>
+        <Audio track="2" streamNumber="2" mediaAttr="2"/>
+        <Audio track="3" streamNumber="3" mediaAttr="3"/>
+        <Subtitle track="1" streamNumber="1" mediaAttr="1"/>
+        <Subtitle track="2" streamNumber="2" mediaAttr="1"/>
+      </PrimaryAudioVideoClip>
+      <PrimaryAudioVideoClip src="file:///dvddisc/HVDVD_TS/FEATURE_2.MAP" dataSource="Disc"
+                             titleTimeBegin="00:00:00:30" titleTimeEnd="00:00:01:00"
+                             seamless="true">
+        <Video track="1" mediaAttr="1"/>
+        <Audio track="1" streamNumber="1" mediaAttr="1"/>
+        <Audio track="2" streamNumber="2" mediaAttr="2"/>
+        <Audio track="3" streamNumber="3" mediaAttr="3"/>
+        <Subtitle track="1" streamNumber="1" mediaAttr="1"/>
+        <Subtitle track="2" streamNumber="2" mediaAttr="1"/>
+      </PrimaryAudioVideoClip>
+      <TrackNavigationList>
+        <VideoTrack track="1" selectable="true"/>
+        <AudioTrack track="1" langcode="en:01" description="English" selectable="true"/>
+        <AudioTrack track="2" langcode="en:03" selectable="true"/>
+        <AudioTrack track="3" langcode="de:01" description="Deutsch" selectable="true"/>
+        <SubtitleTrack track="1" langcode="en:01" description="English" selectable="true"/>
+        <SubtitleTrack track="2" langcode="de:09" forced="true" selectable="false"/>
+      </TrackNavigationList>
+      <ChapterList>
+        <Chapter titleTimeBegin="00:00:00:00" displayName="Opening"/>
+        <Chapter titleTimeBegin="00:00:00:30" displayName="The Crossing"/>
+        <Chapter titleTimeBegin="00:00:00:45"/>
+      </ChapterList>
+    </Title>
+    <Title id="Extras" titleNumber="2" titleDuration="00:00:01:30" displayName="Extras">
+      <PrimaryAudioVideoClip src="file:///dvddisc/HVDVD_TS/FEATURE_1.MAP"
+                             titleTimeBegin="00:00:00:00" titleTimeEnd="00:00:01:30">
+        <Video track="1" mediaAttr="1"/>
+        <Audio track="1" streamNumber="1" mediaAttr="1"/>
+      </PrimaryAudioVideoClip>
+      <TrackNavigationList>
+        <AudioTrack track="1" langcode="ja:01" description="Japanese"/>
+      </TrackNavigationList>
+    </Title>
+  </TitleSet>
+</Playlist>
+)";
+
+constexpr const char* kSelectorPlaylist = R"(<?xml version="1.0" encoding="UTF-8"?>
+<Playlist xmlns="http://www.dvdforum.org/2005/HDDVDVideo/Playlist" majorVersion="1"
+          minorVersion="0">
+  <Configuration><StreamingBuffer size="0"/><Aperture size="1920x1080"/></Configuration>
+  <TitleSet timeBase="60fps">
+    <Title titleNumber="1" titleDuration="00:00:10:00">
+      <ApplicationSegment src="file:///dvddisc/ADV_OBJ/selector.xmf" zOrder="0"
+                          titleTimeBegin="00:00:00:00" titleTimeEnd="00:00:10:00"/>
+    </Title>
+  </TitleSet>
+</Playlist>
+)";
+
+bool writeText(const fs::path& path, const char* text) {
+  const std::string bytes(text);
+  return writeBytes(path, std::vector<uint8_t>(bytes.begin(), bytes.end()));
+}
+
+}  // namespace
+
+bool writeHdDvdTestDisc(const std::string& root, const std::string& testdataDir,
+                        std::string* error) {
+  std::vector<Source> sources;
+  if (!loadSources(testdataDir, &sources, error)) return false;
+  const fs::path video = fs::path(root) / "HVDVD_TS";
+  const fs::path playlists = fs::path(root) / "ADV_OBJ";
+  std::error_code ec;
+  fs::create_directories(video, ec);
+  fs::create_directories(playlists, ec);
+  // The samples are each repeated three times; every EVOBU holds one repeat of every stream,
+  // so that each begins where a stream can be decoded from. INTRO holds the first repeat,
+  // FEATURE_1 all three (three EVOBUs), FEATURE_2 the last one again.
+  struct Evo {
+    const char* name;
+    uint16_t number;
+    int firstRepeat, lastRepeat;
+  };
+  const Evo evos[] = {
+      {"INTRO.EVO", 1, 0, 0}, {"FEATURE_1.EVO", 2, 0, 2}, {"FEATURE_2.EVO", 3, 2, 2}};
+  bool ok = writeTitleSetInformation(video);
+  for (const Evo& e : evos) {
+    const auto timeOf = [](int repeat) {
+      return static_cast<uint32_t>(kStartPts + repeat * kTitleTicks / kSampleRepeats);
+    };
+    EvoWriter evo(video / e.name, e.number, timeOf(e.firstRepeat), timeOf(e.lastRepeat + 1));
+    for (int repeat = e.firstRepeat; repeat <= e.lastRepeat; ++repeat) {
+      evo.writeEvobu(sources, schedule(sources, static_cast<double>(repeat) / kSampleRepeats,
+                                       static_cast<double>(repeat + 1) / kSampleRepeats, 0));
+    }
+    ok = finishEvo(evo, video / e.name, e.number) && ok;
+  }
+  ok = writeText(playlists / "VPLST000.XPL", kTestPlaylist) &&
+       writeText(playlists / "VPLST001.XPL", kSelectorPlaylist) && ok;
+  if (!ok) *error = "cannot write the test disc under " + root;
+  return ok;
 }
 
 std::vector<SampleStream> sampleDiscStreams(const std::string& testdataDir) {

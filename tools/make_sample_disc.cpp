@@ -1,5 +1,7 @@
 // Writes the sample HD DVD folder: make_sample_disc ROOT [SIZE] [TESTDATA]
 // SIZE is the size of HVDVD_TS/FEATURE_1.EVO in bytes, with an optional K, M or G suffix.
+// make_sample_disc --titles ROOT [TESTDATA] writes the HD DVD test disc instead: several EVOs
+// with time maps, two playlists and titles whose clips start inside their EVOs.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -29,8 +31,20 @@ bool parseSize(const std::string& text, uint64_t* size) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc >= 3 && argc <= 4 && std::string(argv[1]) == "--titles") {
+    std::string error;
+    if (!korvell::testing::writeHdDvdTestDisc(argv[2], argc == 4 ? argv[3] : KORVELL_TESTDATA_DIR,
+                                              &error)) {
+      std::fprintf(stderr, "make_sample_disc: %s\n", error.c_str());
+      return 1;
+    }
+    std::printf("%s\n", argv[2]);
+    return 0;
+  }
   if (argc < 2 || argc > 4) {
-    std::fprintf(stderr, "usage: make_sample_disc ROOT [SIZE[K|M|G]] [TESTDATA]\n");
+    std::fprintf(stderr,
+                 "usage: make_sample_disc ROOT [SIZE[K|M|G]] [TESTDATA]\n"
+                 "       make_sample_disc --titles ROOT [TESTDATA]\n");
     return 2;
   }
   uint64_t size = 0;

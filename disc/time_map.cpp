@@ -1,0 +1,94 @@
+#include "disc/time_map.h"
+
+#include <algorithm>
+#include <string_view>
+
+namespace korvell {
+
+namespace {
+
+// TMAP_GI, the map's general information, is 384 bytes; the search pointers follow it.
+constexpr std::string_view kMagic = "HDDVD_TMAP00";
+constexpr size_t kTypeOffset = 20;         // TMAP_TY, u16
+constexpr size_t kTableCountOffset = 55;   // TMAPI_Ns, u16
+constexpr size_t kSearchPointers = 384;    // TMAPI_SRP, one per table
+constexpr size_t kSearchPointerSize = 32;  // TMAPI_SA u32, EVOB_INDEX u16, EVOBU_ENT_Ns u16, ...
+constexpr size_t kEntryCountOffset = 6;    // within a search pointer
+constexpr size_t kEntrySize = 4;
+
+uint32_t u16At(std::span<const uint8_t> bytes, size_t at) {
+  return static_cast<uint32_t>(bytes[at]) << 8 | bytes[at + 1];
+}
+
+uint32_t u32At(std::span<const uint8_t> bytes, size_t at) {
+  return u16At(bytes, at) << 16 | u16At(bytes, at + 2);
+}
+
+std::optional<TimeMap> damaged(std::string* problem, std::string why) {
+  *problem = std::move(why);
+  return std::nullopt;
+}
+
+}  // namespace
+
+uint64_t TimeMap::packs() const {
+  uint64_t sum = 0;
+  for (const TimeMapEntry& entry : entries)
+    sum += entry.packs;
+  return sum;
+}
+
+uint64_t TimeMap::fields() const {
+  uint64_t sum = 0;
+  for (const TimeMapEntry& entry : entries)
+    sum += entry.fields;
+  return sum;
+}
+
+std::optional<TimeMap> parseTimeMap(std::span<const uint8_t> bytes, std::string* problem) {
+  if (bytes.size() < kMagic.size() || !std::equal(kMagic.begin(), kMagic.end(), bytes.begin())) {
+    return damaged(problem, "it does not begin with HDDVD_TMAP00");
+  }
+  if (bytes.size() < kSearchPointers + kSearchPointerSize) {
+    return damaged(problem, "it ends before its first table");
+  }
+  TimeMap map;
+  map.type = static_cast<uint16_t>(u16At(bytes, kTypeOffset));
+  const uint32_t tables = u16At(bytes, kTableCountOffset);
+  if (tables == 0) return damaged(problem, "it names no table");
+  map.angles = map.interleaved() ? static_cast<int>(tables) : 1;
+  const uint64_t start = u32At(bytes, kSearchPointers);
+  const uint64_t count = u16At(bytes, kSearchPointers + kEntryCountOffset);
+  if (start < kSearchPointers + kSearchPointerSize || start + count * kEntrySize > bytes.size()) {
+    return damaged(problem, "its entries lie past its end");
+  }
+  map.entries.reserve(count);
+  for (uint64_t i = 0; i < count; ++i) {
+    const uint32_t word = u32At(bytes, start + i * kEntrySize);
+    const TimeMapEntry entry{word >> 21, (word >> 13) & 0xFF, word & 0x1FFF};
+    if (entry.packs == 0) {
+      return damaged(problem, "entry " + std::to_string(i + 1) + " has no pack");
+    }
+    map.entries.push_back(entry);
+  }
+  return map;
+}
+
+std::optional<ByteRun> clipBytes(const TimeMap& map, uint64_t beginFields, uint64_t endFields) {
+  std::optional<ByteRun> run;
+  uint64_t time = 0;
+  uint64_t offset = 0;
+  for (const TimeMapEntry& entry : map.entries) {
+    const uint64_t size = uint64_t{entry.packs} * 2048;
+    if (time >= endFields) break;
+    if (time + entry.fields > beginFields) {
+      if (!run) run = ByteRun{offset, 0};
+      run->length = offset + size - run->offset;
+    }
+    time += entry.fields;
+    offset += size;
+  }
+  return run;
+}
+
+}  // namespace korvell
