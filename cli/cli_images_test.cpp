@@ -6,6 +6,7 @@
 #include <regex>
 
 #include "testing/dvd_test_disc.h"
+#include "testing/sample_disc.h"
 #include "testing/temp_folder.h"
 #include "testing/test_files.h"
 #include "testing/udf_test_image.h"
@@ -28,6 +29,42 @@ std::map<std::string, std::vector<uint8_t>> filesOf(const fs::path& folder) {
   return files;
 }
 
+// Every `from` in text replaced by `to`.
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+    text.replace(at, from.size(), to);
+  return text;
+}
+
+// Commands run on the image and on the folder ("{}" stands for either), and what each writes
+// (nothing, or its files into -o): the same report, the disc and the output folder aside, and
+// the same files, byte for byte.
+struct Case {
+  std::string onImage;
+  std::string onFolder;
+  bool writes;
+};
+
+void expectTheSame(const std::vector<Case>& cases, const fs::path& image, const fs::path& folder) {
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.onImage);
+    const testing::TempFolder out;
+    std::string reports[2];
+    for (const int side : {0, 1}) {
+      const fs::path into = out / (side == 0 ? "image" : "folder");
+      const fs::path& disc = side == 0 ? image : folder;
+      fs::create_directories(into);
+      const auto run = runCli(replaced(side == 0 ? c.onImage : c.onFolder, "{}", disc.string()) +
+                              (c.writes ? " -o " + into.string() : ""));
+      ASSERT_EQ(run.status, 0) << run.output;
+      reports[side] = replaced(replaced(run.output, into.string(), "OUT"), disc.string(), "DISC");
+    }
+    EXPECT_EQ(reports[0], reports[1]);
+    EXPECT_EQ(filesOf(out / "image"), filesOf(out / "folder"));
+    EXPECT_EQ(filesOf(out / "image").empty(), !c.writes);
+  }
+}
+
 class CliImages : public ::testing::TestWithParam<ImageMaker> {};
 
 TEST_P(CliImages, EachCommandGivesOnTheImageWhatItGivesOnTheFolder) {
@@ -37,41 +74,13 @@ TEST_P(CliImages, EachCommandGivesOnTheImageWhatItGivesOnTheFolder) {
   const testing::TempFolder scratch;
   const fs::path image = scratch / "movie.iso";
   fs::copy_file(made.path, image);
-  const std::string folder = testing::dvdTestDisc().folder.string();
-  // Commands whose report names no path, and what each writes (none, or into -o).
-  struct Case {
-    std::string onImage;
-    std::string onFolder;
-    bool writes;
-  };
-  const Case cases[] = {
-      {"titles " + image.string(), "titles " + folder, false},
-      {"read --title 1 " + image.string(), "read --title 1 " + folder, false},
-      {"read " + image.string() + " --file VIDEO_TS/VTS_01_2.VOB",
-       "read " + folder + "/VIDEO_TS/VTS_01_2.VOB", false},
-      {"demux --title 1 --subs vobsub " + image.string(), "demux --title 1 --subs vobsub " + folder,
-       true},
-      {"demux --title 2 " + image.string(), "demux --title 2 " + folder, true},
-      {"rebuild --title 1 " + image.string(), "rebuild --title 1 " + folder, true},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.onImage);
-    const testing::TempFolder out;
-    fs::create_directories(out / "image");
-    fs::create_directories(out / "folder");
-    const auto onImage = runCli(c.onImage + (c.writes ? " -o " + (out / "image").string() : ""));
-    const auto onFolder = runCli(c.onFolder + (c.writes ? " -o " + (out / "folder").string() : ""));
-    ASSERT_EQ(onImage.status, 0) << onImage.output;
-    ASSERT_EQ(onFolder.status, 0) << onFolder.output;
-    // The titles listing begins with the disc's path; the runs name their output folder.
-    const auto body = [&](const std::string& text, const char* name) {
-      return std::regex_replace(text.substr(text.find('\n')), std::regex((out / name).string()),
-                                "OUT");
-    };
-    EXPECT_EQ(body(onImage.output, "image"), body(onFolder.output, "folder"));
-    EXPECT_EQ(filesOf(out / "image"), filesOf(out / "folder"));
-    EXPECT_EQ(filesOf(out / "image").empty(), !c.writes);
-  }
+  expectTheSame({{"titles {}", "titles {}", false},
+                 {"read --title 1 {}", "read --title 1 {}", false},
+                 {"read {} --file VIDEO_TS/VTS_01_2.VOB", "read {}/VIDEO_TS/VTS_01_2.VOB", false},
+                 {"demux --title 1 --subs vobsub {}", "demux --title 1 --subs vobsub {}", true},
+                 {"demux --title 2 {}", "demux --title 2 {}", true},
+                 {"rebuild --title 1 {}", "rebuild --title 1 {}", true}},
+                image, testing::dvdTestDisc().folder);
 
   // Without -o the files go beside the image; mkv muxes a title of it.
   ASSERT_EQ(runCli("demux --title 2 " + image.string()).status, 0);
@@ -105,6 +114,28 @@ TEST_P(CliImages, EachCommandGivesOnTheImageWhatItGivesOnTheFolder) {
                                           "\"VIDEO_TS/[^\"]+\" runs past .*\n")))
       << refused.output;
   EXPECT_TRUE(fs::is_empty(out.path()));
+}
+
+TEST(CliHdDvdImage, EachCommandGivesOnAPycdlibImageWhatItGivesOnTheFolder) {
+  const testing::TempFolder scratch;
+  std::string error;
+  ASSERT_TRUE(testing::writeHdDvdTestDisc((scratch / "disc").string(),
+                                          std::string(KORVELL_SOURCE_DIR) + "/testdata", &error))
+      << error;
+  const testing::MadeImage made =
+      testing::makeUdfImage(ImageMaker::Pycdlib, scratch / "disc", scratch / "hddvd.iso");
+  if (!made.missingTool.empty()) GTEST_SKIP() << made.missingTool;
+  ASSERT_FALSE(made.path.empty()) << made.failure;
+  expectTheSame({{"titles {}", "titles {}", false},
+                 {"titles --json {}", "titles --json {}", false},
+                 {"read --title 1 {}", "read --title 1 {}", false},
+                 {"demux --title 1 {}", "demux --title 1 {}", true},
+                 {"demux --title 2 --subs pgs {}", "demux --title 2 --subs pgs {}", true},
+                 {"demux {} --file HVDVD_TS/FEATURE_1.EVO --playlist auto",
+                  "demux {}/HVDVD_TS/FEATURE_1.EVO --playlist auto", true},
+                 {"xpl {} --file ADV_OBJ/VPLST000.XPL --source FEATURE_1.EVO",
+                  "xpl {}/ADV_OBJ/VPLST000.XPL --source FEATURE_1.EVO", false}},
+                made.path, scratch / "disc");
 }
 
 INSTANTIATE_TEST_SUITE_P(Makers, CliImages,
