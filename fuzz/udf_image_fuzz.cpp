@@ -85,6 +85,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   uint64_t budget = kMostRead;
   if (!readTree(*image, kImage, budget)) std::abort();
   fuzz::QuietHost host;
-  titlesRun(kImage, host, *image);
+  titlesRun(kImage, host, "", *image);
   return 0;
 }
