@@ -8,13 +8,18 @@
 # demux as it stands, to WAV and to FLAC, against ffmpeg's pcm_s24le and flac of the same
 # stream (skip with --no-lpcm). Then the Matroska file of the sample EVO (skip with --no-mkv):
 # korvell-cli mkv against its demux followed by mkvmerge of the files, mkvmerge alone on the
-# same files, and mkvmerge reading the EVO itself. Writes docs/PERFORMANCE.md; with
-# --lpcm-only or --mkv-only runs those rows alone and prints their section instead.
+# same files, and mkvmerge reading the EVO itself. Then an HD DVD title (skip with
+# --no-title): korvell-cli demux --title 1 of a sample disc of SIZE, whose title plays
+# FEATURE_1.EVO and FEATURE_2.EVO through their time maps, against the demux of FEATURE_1.EVO
+# carried on to FEATURE_2.EVO, the same bytes read as a file set. Writes docs/PERFORMANCE.md;
+# with --lpcm-only, --mkv-only or --title-only runs those rows alone and prints their section
+# instead.
 #
 #   bench/compare.sh [SIZE] [--reps N] [--no-scaling] [--no-vob] [--no-cold] [--no-lpcm]
-#                    [--no-mkv]
+#                    [--no-mkv] [--no-title]
 #   bench/compare.sh --lpcm-only [--reps N]
 #   bench/compare.sh --mkv-only [SIZE] [--reps N]
+#   bench/compare.sh --title-only [SIZE] [--reps N]
 #
 # Everything from a "## Profile" heading of an existing docs/PERFORMANCE.md on is kept.
 # Needs about 4 x SIZE free disk (the sample, the outputs of one command, the 4 GiB scaling
@@ -33,6 +38,8 @@ lpcm=1
 lpcm_only=0
 mkv=1
 mkv_only=0
+title=1
+title_only=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --reps) reps=$2; shift 2 ;;
@@ -43,7 +50,9 @@ while [ $# -gt 0 ]; do
     --lpcm-only) lpcm_only=1; shift ;;
     --no-mkv) mkv=0; shift ;;
     --mkv-only) mkv_only=1; shift ;;
-    -h|--help) sed -n 2,18p "$0"; exit 0 ;;
+    --no-title) title=0; shift ;;
+    --title-only) title_only=1; shift ;;
+    -h|--help) sed -n 2,23p "$0"; exit 0 ;;
     *) size=$1; shift ;;
   esac
 done
@@ -364,7 +373,67 @@ mkv_section() {
     "$(awk -v v="$v" 'BEGIN {print (v != "-" && v <= 1.3) ? "met" : "missed"}')"
 }
 
+# An HD DVD title against the same files read as a set: the sample disc of SIZE keeps
+# FEATURE_2.EVO and its time maps, and its playlist's title 1 plays both files whole.
+compare_title() {  # compare_title SIZE
+  local disc=$work/title_$1
+  [ -f "$disc/HVDVD_TS/FEATURE_2.EVO" ] ||
+    "$build/tools/make_sample_disc" "$disc" "$1" "$root/testdata" >/dev/null
+  file_bytes[title]=$(($(stat -c %s "$disc/HVDVD_TS/FEATURE_1.EVO") +
+                       $(stat -c %s "$disc/HVDVD_TS/FEATURE_2.EVO")))
+  names=()
+  commands=()
+  add "korvell demux of the set" "$cli demux $disc/HVDVD_TS/FEATURE_1.EVO -o $out"
+  add "korvell demux --title 1" "$cli demux --title 1 $disc -o $out"
+  set_names[title]="${names[*]/%/|}"
+  cat "$disc"/HVDVD_TS/* >/dev/null
+  echo "Timing an HD DVD title of $disc (${file_bytes[title]} bytes), $reps runs each"
+  run_set title
+  rm -rf "$disc"
+}
+
+# The HD DVD title section of the report: its table and its target line.
+title_section() {
+  local name t base v
+  base=$(median "${times[title/korvell demux of the set]}")
+  echo "### HD DVD title: the sample disc (${file_bytes[title]} bytes in two EVOs)"
+  echo
+  echo "| Command | Median s | Min–max s | MB/s | Peak RSS MiB | × demux of the set |"
+  echo "|---|---:|---:|---:|---:|---:|"
+  IFS='|' read -ra list <<<"${set_names[title]}"
+  for name in "${list[@]}"; do
+    name=${name# }
+    [ -n "$name" ] || continue
+    t=$(median "${times[title/$name]}")
+    echo "| \`$name\` | $t | $(lowest "${times[title/$name]}")–$(highest "${times[title/$name]}") |" \
+         "$(mbs "${file_bytes[title]}" "$t") | $(peak "${rss[title/$name]:-}") | $(ratio "$t" "$base") |"
+  done
+  echo
+  echo "\`korvell demux of the set\` is \`korvell-cli demux DISC/HVDVD_TS/FEATURE_1.EVO -o OUT\`"
+  echo "(FEATURE_1.EVO carried on to FEATURE_2.EVO); \`korvell demux --title 1\` is \`korvell-cli"
+  echo "demux --title 1 DISC -o OUT\`, the playlist's title whose two clips are those files."
+  echo
+  v=$(ratio "$(median "${times[title/korvell demux --title 1]}")" "$base")
+  target "HD DVD: demux --title ≤ 1.05 × demux of the same files as a set" "$v ×" \
+    "$(awk -v v="$v" 'BEGIN {print (v != "-" && v <= 1.05) ? "met" : "missed"}')"
+}
+
 declare -A set_names rebuild_note file_bytes
+if [ "$title_only" = 1 ]; then
+  compare_title "$size"
+  mbs() { awk -v b="$1" -v s="$2" 'BEGIN {if (s == "nan" || s == 0) print "-"; else printf "%.0f", b / 1e6 / s}'; }
+  target_lines=()
+  target() { target_lines+=("| $1 | $2 | $3 |"); }
+  echo
+  echo "Machine: $(nproc) cores ($(lscpu | sed -n 's/^Model name:[[:space:]]*//p' | head -1)), load at the start $load_at_start, $(date -u '+%Y-%m-%d %H:%M UTC'); $reps runs each."
+  echo
+  title_section
+  echo "| Target | Measured | Result |"
+  echo "|---|---:|---|"
+  printf '%s\n' "${target_lines[@]}"
+  rm -rf "$work"
+  exit 0
+fi
 if [ "$mkv_only" = 1 ]; then
   [ "$have_mkvmerge" = 1 ] || { echo "The Matroska rows need mkvmerge." >&2; exit 1; }
   mkvfile=$(sample_evo "$size")
@@ -424,6 +493,7 @@ if [ "$mkv" = 1 ] && [ "$have_mkvmerge" = 1 ]; then
 elif [ "$mkv" = 1 ]; then
   note "Without mkvmerge there is no Matroska table."
 fi
+[ "$title" = 1 ] && compare_title "$size"
 
 scale_sizes=()
 if [ "$scaling" = 1 ]; then
@@ -568,6 +638,7 @@ check_targets() {  # check_targets TAG LABEL
   fi
   [ -z "${file_bytes[lpcm]:-}" ] || lpcm_section
   [ -z "${file_bytes[mkv]:-}" ] || mkv_section
+  [ -z "${file_bytes[title]:-}" ] || title_section
   if [ ${#scale_sizes[@]} -gt 0 ]; then
     echo "### Scaling (sample EVO)"
     echo
