@@ -345,23 +345,30 @@ compare_mkv() {  # compare_mkv FILE
   rm -rf "$es"
 }
 
-# The Matroska section of the report: its table and its target line.
-mkv_section() {
-  local name t base v
-  base=$(median "${times[mkv/korvell demux + mkvmerge]}")
-  echo "### Matroska: the sample EVO (${file_bytes[mkv]} bytes)"
-  echo
-  echo "| Command | Median s | Min–max s | Peak RSS MiB | × demux + mkvmerge |"
+# The rows of a set, each command against one of them: median, min–max, peak RSS, ratio.
+against_table() {  # against_table TAG BASE_COMMAND BASE_LABEL
+  local tag=$1 base name t
+  base=$(median "${times[$tag/$2]}")
+  echo "| Command | Median s | Min–max s | Peak RSS MiB | × $3 |"
   echo "|---|---:|---:|---:|---:|"
-  IFS='|' read -ra list <<<"${set_names[mkv]}"
+  IFS='|' read -ra list <<<"${set_names[$tag]}"
   for name in "${list[@]}"; do
     name=${name# }
     [ -n "$name" ] || continue
-    t=$(median "${times[mkv/$name]}")
-    echo "| \`$name\` | $t | $(lowest "${times[mkv/$name]}")–$(highest "${times[mkv/$name]}") |" \
-         "$(peak "${rss[mkv/$name]:-}") | $(ratio "$t" "$base") |"
+    t=$(median "${times[$tag/$name]}")
+    echo "| \`$name\` | $t | $(lowest "${times[$tag/$name]}")–$(highest "${times[$tag/$name]}") |" \
+         "$(peak "${rss[$tag/$name]:-}") | $(ratio "$t" "$base") |"
   done
   echo
+}
+
+# The Matroska section of the report: its table and its target line.
+mkv_section() {
+  local v base
+  base=$(median "${times[mkv/korvell demux + mkvmerge]}")
+  echo "### Matroska: the sample EVO (${file_bytes[mkv]} bytes)"
+  echo
+  against_table mkv "korvell demux + mkvmerge" "demux + mkvmerge"
   echo "\`korvell mkv\` is \`korvell-cli mkv --no-continue FILE -o OUT.mkv\` (Read run, demux of every"
   echo "stream into a temporary folder, one mkvmerge call, the folder removed); \`korvell demux +"
   echo "mkvmerge\` the same by hand: \`korvell-cli demux --codec-extensions\`, then \`mkvmerge -o\`"
@@ -394,21 +401,11 @@ compare_title() {  # compare_title SIZE
 
 # The HD DVD title section of the report: its table and its target line.
 title_section() {
-  local name t base v
+  local base v
   base=$(median "${times[title/korvell demux of the set]}")
   echo "### HD DVD title: the sample disc (${file_bytes[title]} bytes in two EVOs)"
   echo
-  echo "| Command | Median s | Min–max s | MB/s | Peak RSS MiB | × demux of the set |"
-  echo "|---|---:|---:|---:|---:|---:|"
-  IFS='|' read -ra list <<<"${set_names[title]}"
-  for name in "${list[@]}"; do
-    name=${name# }
-    [ -n "$name" ] || continue
-    t=$(median "${times[title/$name]}")
-    echo "| \`$name\` | $t | $(lowest "${times[title/$name]}")–$(highest "${times[title/$name]}") |" \
-         "$(mbs "${file_bytes[title]}" "$t") | $(peak "${rss[title/$name]:-}") | $(ratio "$t" "$base") |"
-  done
-  echo
+  against_table title "korvell demux of the set" "demux of the set"
   echo "\`korvell demux of the set\` is \`korvell-cli demux DISC/HVDVD_TS/FEATURE_1.EVO -o OUT\`"
   echo "(FEATURE_1.EVO carried on to FEATURE_2.EVO); \`korvell demux --title 1\` is \`korvell-cli"
   echo "demux --title 1 DISC -o OUT\`, the playlist's title whose two clips are those files."
@@ -419,19 +416,23 @@ title_section() {
 }
 
 declare -A set_names rebuild_note file_bytes
-if [ "$title_only" = 1 ]; then
-  compare_title "$size"
+# One section alone, printed with the machine line and its targets, for the --*-only modes.
+print_section_alone() {  # print_section_alone SECTION_FUNCTION
   mbs() { awk -v b="$1" -v s="$2" 'BEGIN {if (s == "nan" || s == 0) print "-"; else printf "%.0f", b / 1e6 / s}'; }
   target_lines=()
   target() { target_lines+=("| $1 | $2 | $3 |"); }
   echo
   echo "Machine: $(nproc) cores ($(lscpu | sed -n 's/^Model name:[[:space:]]*//p' | head -1)), load at the start $load_at_start, $(date -u '+%Y-%m-%d %H:%M UTC'); $reps runs each."
   echo
-  title_section
+  "$1"
   echo "| Target | Measured | Result |"
   echo "|---|---:|---|"
   printf '%s\n' "${target_lines[@]}"
   rm -rf "$work"
+}
+if [ "$title_only" = 1 ]; then
+  compare_title "$size"
+  print_section_alone title_section
   exit 0
 fi
 if [ "$mkv_only" = 1 ]; then
@@ -439,16 +440,7 @@ if [ "$mkv_only" = 1 ]; then
   mkvfile=$(sample_evo "$size")
   file_bytes[mkv]=$(stat -c %s "$mkvfile")
   compare_mkv "$mkvfile"
-  target_lines=()
-  target() { target_lines+=("| $1 | $2 | $3 |"); }
-  echo
-  echo "Machine: $(nproc) cores ($(lscpu | sed -n 's/^Model name:[[:space:]]*//p' | head -1)), load at the start $load_at_start, $(date -u '+%Y-%m-%d %H:%M UTC'); $reps runs each."
-  echo
-  mkv_section
-  echo "| Target | Measured | Result |"
-  echo "|---|---:|---|"
-  printf '%s\n' "${target_lines[@]}"
-  rm -rf "$work"
+  print_section_alone mkv_section
   exit 0
 fi
 if [ "$lpcm_only" = 1 ]; then
@@ -456,17 +448,7 @@ if [ "$lpcm_only" = 1 ]; then
   lpcmfile=$(lpcm_vob)
   file_bytes[lpcm]=$(stat -c %s "$lpcmfile")
   compare_lpcm "$lpcmfile"
-  mbs() { awk -v b="$1" -v s="$2" 'BEGIN {if (s == "nan" || s == 0) print "-"; else printf "%.0f", b / 1e6 / s}'; }
-  target_lines=()
-  target() { target_lines+=("| $1 | $2 | $3 |"); }
-  echo
-  echo "Machine: $(nproc) cores ($(lscpu | sed -n 's/^Model name:[[:space:]]*//p' | head -1)), load at the start $load_at_start, $(date -u '+%Y-%m-%d %H:%M UTC'); $reps runs each."
-  echo
-  lpcm_section
-  echo "| Target | Measured | Result |"
-  echo "|---|---:|---|"
-  printf '%s\n' "${target_lines[@]}"
-  rm -rf "$work"
+  print_section_alone lpcm_section
   exit 0
 fi
 evo=$(sample_evo "$size")
