@@ -50,7 +50,7 @@ cmake --build build/fuzz -j "$jobs"
 fuzz_scratch=$(mktemp -d)
 trap 'rm -rf "$fuzz_scratch"' EXIT
 for target in walker_scan walker_demux video_analysers audio_analysers rebuild xpl markup file_names \
-  vobsub pgs lpcm mkvmerge_output ifo udf_image; do
+  vobsub pgs lpcm mkvmerge_output ifo hddvd udf_image; do
   echo "Fuzz smoke: $target"
   mkdir -p "$fuzz_scratch/$target"
   log="$fuzz_scratch/$target.log"

@@ -8,15 +8,20 @@
 # demux as it stands, to WAV and to FLAC, against ffmpeg's pcm_s24le and flac of the same
 # stream (skip with --no-lpcm). Then the Matroska file of the sample EVO (skip with --no-mkv):
 # korvell-cli mkv against its demux followed by mkvmerge of the files, mkvmerge alone on the
-# same files, and mkvmerge reading the EVO itself. Then a DVD title read in place from a UDF
-# image against the same title from the disc's folder (skip with --no-image): a dvdauthor disc
-# of about 1.1 GB and its genisoimage image. Writes docs/PERFORMANCE.md; with --lpcm-only,
-# --mkv-only or --image-only runs those rows alone and prints their section instead.
+# same files, and mkvmerge reading the EVO itself. Then an HD DVD title (skip with
+# --no-title): korvell-cli demux --title 1 of a sample disc of SIZE, whose title plays
+# FEATURE_1.EVO and FEATURE_2.EVO through their time maps, against the demux of FEATURE_1.EVO
+# carried on to FEATURE_2.EVO, the same bytes read as a file set. Then a DVD title read in
+# place from a UDF image against the same title from the disc's folder (skip with --no-image):
+# a dvdauthor disc of about 1.1 GB and its genisoimage image, made once and kept. Writes
+# docs/PERFORMANCE.md; with --lpcm-only, --mkv-only, --title-only or --image-only runs those
+# rows alone and prints their section instead.
 #
 #   bench/compare.sh [SIZE] [--reps N] [--no-scaling] [--no-vob] [--no-cold] [--no-lpcm]
-#                    [--no-mkv] [--no-image]
+#                    [--no-mkv] [--no-title] [--no-image]
 #   bench/compare.sh --lpcm-only [--reps N]
 #   bench/compare.sh --mkv-only [SIZE] [--reps N]
+#   bench/compare.sh --title-only [SIZE] [--reps N]
 #   bench/compare.sh --image-only [--reps N]
 #
 # Everything from a "## Profile" heading of an existing docs/PERFORMANCE.md on is kept.
@@ -36,6 +41,8 @@ lpcm=1
 lpcm_only=0
 mkv=1
 mkv_only=0
+title=1
+title_only=0
 image=1
 image_only=0
 while [ $# -gt 0 ]; do
@@ -48,9 +55,11 @@ while [ $# -gt 0 ]; do
     --lpcm-only) lpcm_only=1; shift ;;
     --no-mkv) mkv=0; shift ;;
     --mkv-only) mkv_only=1; shift ;;
+    --no-title) title=0; shift ;;
+    --title-only) title_only=1; shift ;;
     --no-image) image=0; shift ;;
     --image-only) image_only=1; shift ;;
-    -h|--help) sed -n 2,22p "$0"; exit 0 ;;
+    -h|--help) sed -n 2,27p "$0"; exit 0 ;;
     *) size=$1; shift ;;
   esac
 done
@@ -75,7 +84,7 @@ bytes_of() {  # 2G -> bytes
 
 need=$(( $(bytes_of "$size") * 2 + 4 * 1073741824 * scaling * 2 + 1073741824 ))
 [ "$lpcm_only" = 0 ] || need=$((2 * 1073741824))
-[ "$image_only" = 0 ] || need=$((4 * 1073741824))
+[ "$image_only" = 0 ] || need=$((5 * 1073741824))
 free=$(df -B1 --output=avail "$data" | tail -1)
 echo "Free disk under $data: $((free / 1048576)) MiB, needed about $((need / 1048576)) MiB"
 if [ "$free" -lt "$need" ]; then
@@ -141,62 +150,6 @@ lpcm_vob() {  # 10 minutes of 24-bit 6-channel 48 kHz LPCM in a DVD VOB, made on
     mv "$vobfile.part" "$vobfile"
   fi
   echo "$vobfile"
-}
-
-dvd_disc() {  # a dvdauthor DVD of one 1.1 GB title and its genisoimage image, made once and kept
-  local disc=$data/dvd_disc
-  if [ ! -f "$disc.iso" ]; then
-    echo "Authoring $disc and its image (once)" >&2
-    ffmpeg -hide_banner -loglevel error -nostats -y -f lavfi -i testsrc=size=720x576:rate=25 \
-      -f lavfi -i sine=frequency=440:sample_rate=48000 \
-      -f lavfi -i sine=frequency=880:sample_rate=48000 -t 1000 -map 0:v -map 1:a -map 2:a \
-      -c:v mpeg2video -g 15 -b:v 8M -minrate 8M -maxrate 8M -bufsize 1835k \
-      -c:a ac3 -b:a 448k -ac 2 -f dvd "$data/title.vob" </dev/null
-    rm -rf "$disc" && mkdir -p "$disc"
-    VIDEO_FORMAT=PAL dvdauthor -o "$disc" -t "$data/title.vob" >/dev/null 2>&1
-    VIDEO_FORMAT=PAL dvdauthor -o "$disc" -T >/dev/null 2>&1
-    rm -f "$data/title.vob"
-    genisoimage -quiet -udf -dvd-video -o "$disc.iso.part" "$disc"
-    mv "$disc.iso.part" "$disc.iso"
-  fi
-  echo "$disc"
-}
-
-# A DVD title demuxed from its folder and read in place from the disc's image.
-compare_image() {  # compare_image DISC
-  local disc=$1
-  names=()
-  commands=()
-  add "demux --title 1 FOLDER" "$cli demux --title 1 $disc -o $out"
-  add "demux --title 1 IMAGE" "$cli demux --title 1 $disc.iso -o $out"
-  set_names[image]="${names[*]/%/|}"
-  cat "$disc"/VIDEO_TS/* "$disc.iso" >/dev/null
-  echo "Timing a DVD title from its folder and from its image, $reps runs each"
-  run_set image
-}
-
-image_section() {
-  local name t base v
-  base=$(median "${times[image/demux --title 1 FOLDER]}")
-  echo "### Disc images: a DVD title from its folder and from its UDF image (${file_bytes[image]} bytes)"
-  echo
-  echo "| Command | Median s | Min–max s | Peak RSS MiB | × from the folder |"
-  echo "|---|---:|---:|---:|---:|"
-  IFS='|' read -ra list <<<"${set_names[image]}"
-  for name in "${list[@]}"; do
-    name=${name# }
-    [ -n "$name" ] || continue
-    t=$(median "${times[image/$name]}")
-    echo "| \`korvell-cli $name\` | $t | $(lowest "${times[image/$name]}")–$(highest "${times[image/$name]}") |" \
-         "$(peak "${rss[image/$name]:-}") | $(ratio "$t" "$base") |"
-  done
-  echo
-  echo "FOLDER is a dvdauthor disc of one title (MPEG-2 at 8 Mb/s, two AC-3, 1,000 s, in two VOB"
-  echo "files), IMAGE its \`genisoimage -udf -dvd-video\` image; every stream of the title is written."
-  echo
-  v=$(ratio "$(median "${times[image/demux --title 1 IMAGE]}")" "$base")
-  target "DVD title: demux from the image ≤ 1.1 × from the folder" "$v ×" \
-    "$(awk -v v="$v" 'BEGIN {print (v != "-" && v <= 1.1) ? "met" : "missed"}')"
 }
 
 # The kept streams of a rebuild: every stream the Read run finds but the last audio and the
@@ -400,23 +353,30 @@ compare_mkv() {  # compare_mkv FILE
   rm -rf "$es"
 }
 
-# The Matroska section of the report: its table and its target line.
-mkv_section() {
-  local name t base v
-  base=$(median "${times[mkv/korvell demux + mkvmerge]}")
-  echo "### Matroska: the sample EVO (${file_bytes[mkv]} bytes)"
-  echo
-  echo "| Command | Median s | Min–max s | Peak RSS MiB | × demux + mkvmerge |"
+# The rows of a set, each command against one of them: median, min–max, peak RSS, ratio.
+against_table() {  # against_table TAG BASE_COMMAND BASE_LABEL
+  local tag=$1 base name t
+  base=$(median "${times[$tag/$2]}")
+  echo "| Command | Median s | Min–max s | Peak RSS MiB | × $3 |"
   echo "|---|---:|---:|---:|---:|"
-  IFS='|' read -ra list <<<"${set_names[mkv]}"
+  IFS='|' read -ra list <<<"${set_names[$tag]}"
   for name in "${list[@]}"; do
     name=${name# }
     [ -n "$name" ] || continue
-    t=$(median "${times[mkv/$name]}")
-    echo "| \`$name\` | $t | $(lowest "${times[mkv/$name]}")–$(highest "${times[mkv/$name]}") |" \
-         "$(peak "${rss[mkv/$name]:-}") | $(ratio "$t" "$base") |"
+    t=$(median "${times[$tag/$name]}")
+    echo "| \`$name\` | $t | $(lowest "${times[$tag/$name]}")–$(highest "${times[$tag/$name]}") |" \
+         "$(peak "${rss[$tag/$name]:-}") | $(ratio "$t" "$base") |"
   done
   echo
+}
+
+# The Matroska section of the report: its table and its target line.
+mkv_section() {
+  local v base
+  base=$(median "${times[mkv/korvell demux + mkvmerge]}")
+  echo "### Matroska: the sample EVO (${file_bytes[mkv]} bytes)"
+  echo
+  against_table mkv "korvell demux + mkvmerge" "demux + mkvmerge"
   echo "\`korvell mkv\` is \`korvell-cli mkv --no-continue FILE -o OUT.mkv\` (Read run, demux of every"
   echo "stream into a temporary folder, one mkvmerge call, the folder removed); \`korvell demux +"
   echo "mkvmerge\` the same by hand: \`korvell-cli demux --codec-extensions\`, then \`mkvmerge -o\`"
@@ -428,25 +388,118 @@ mkv_section() {
     "$(awk -v v="$v" 'BEGIN {print (v != "-" && v <= 1.3) ? "met" : "missed"}')"
 }
 
-declare -A set_names rebuild_note file_bytes
-have_image=1
-for tool in dvdauthor genisoimage; do command -v $tool >/dev/null || have_image=0; done
-[ "$have_ffmpeg" = 1 ] || have_image=0
-if [ "$image_only" = 1 ]; then
-  [ "$have_image" = 1 ] || { echo "The image rows need ffmpeg, dvdauthor and genisoimage." >&2; exit 1; }
+# An HD DVD title against the same files read as a set: the sample disc of SIZE keeps
+# FEATURE_2.EVO and its time maps, and its playlist's title 1 plays both files whole.
+compare_title() {  # compare_title SIZE
+  local disc=$work/title_$1
+  [ -f "$disc/HVDVD_TS/FEATURE_2.EVO" ] ||
+    "$build/tools/make_sample_disc" "$disc" "$1" "$root/testdata" >/dev/null
+  file_bytes[title]=$(($(stat -c %s "$disc/HVDVD_TS/FEATURE_1.EVO") +
+                       $(stat -c %s "$disc/HVDVD_TS/FEATURE_2.EVO")))
+  names=()
+  commands=()
+  add "korvell demux of the set" "$cli demux $disc/HVDVD_TS/FEATURE_1.EVO -o $out"
+  add "korvell demux --title 1" "$cli demux --title 1 $disc -o $out"
+  set_names[title]="${names[*]/%/|}"
+  cat "$disc"/HVDVD_TS/* >/dev/null
+  echo "Timing an HD DVD title of $disc (${file_bytes[title]} bytes), $reps runs each"
+  run_set title
+  rm -rf "$disc"
+}
+
+# The HD DVD title section of the report: its table and its target line.
+title_section() {
+  local base v
+  base=$(median "${times[title/korvell demux of the set]}")
+  echo "### HD DVD title: the sample disc (${file_bytes[title]} bytes in two EVOs)"
+  echo
+  against_table title "korvell demux of the set" "demux of the set"
+  echo "\`korvell demux of the set\` is \`korvell-cli demux DISC/HVDVD_TS/FEATURE_1.EVO -o OUT\`"
+  echo "(FEATURE_1.EVO carried on to FEATURE_2.EVO); \`korvell demux --title 1\` is \`korvell-cli"
+  echo "demux --title 1 DISC -o OUT\`, the playlist's title whose two clips are those files."
+  echo
+  v=$(ratio "$(median "${times[title/korvell demux --title 1]}")" "$base")
+  target "HD DVD: demux --title ≤ 1.05 × demux of the same files as a set" "$v ×" \
+    "$(awk -v v="$v" 'BEGIN {print (v != "-" && v <= 1.05) ? "met" : "missed"}')"
+}
+
+# A dvdauthor DVD of one 1.1 GB title and its genisoimage image, made once and kept.
+dvd_disc() {
+  local disc=$data/dvd_disc
+  if [ ! -f "$disc.iso" ]; then
+    echo "Authoring $disc and its image (once)" >&2
+    ffmpeg -hide_banner -loglevel error -nostats -y -f lavfi -i testsrc=size=720x576:rate=25 \
+      -f lavfi -i sine=frequency=440:sample_rate=48000 \
+      -f lavfi -i sine=frequency=880:sample_rate=48000 -t 1000 -map 0:v -map 1:a -map 2:a \
+      -c:v mpeg2video -g 15 -b:v 8M -minrate 8M -maxrate 8M -bufsize 1835k \
+      -c:a ac3 -b:a 448k -ac 2 -f dvd "$data/title.vob" </dev/null
+    rm -rf "$disc" && mkdir -p "$disc"
+    VIDEO_FORMAT=PAL dvdauthor -o "$disc" -t "$data/title.vob" >/dev/null 2>&1
+    VIDEO_FORMAT=PAL dvdauthor -o "$disc" -T >/dev/null 2>&1
+    rm -f "$data/title.vob"
+    genisoimage -quiet -udf -dvd-video -o "$disc.iso.part" "$disc"
+    mv "$disc.iso.part" "$disc.iso"
+  fi
+  echo "$disc"
+}
+
+# A DVD title demuxed from its folder and read in place from the disc's image.
+compare_image() {
+  local disc
   disc=$(dvd_disc)
   file_bytes[image]=$(stat -c %s "$disc.iso")
-  compare_image "$disc"
+  names=()
+  commands=()
+  add "demux --title 1 FOLDER" "$cli demux --title 1 $disc -o $out"
+  add "demux --title 1 IMAGE" "$cli demux --title 1 $disc.iso -o $out"
+  set_names[image]="${names[*]/%/|}"
+  cat "$disc"/VIDEO_TS/* "$disc.iso" >/dev/null
+  echo "Timing a DVD title from its folder and from its image, $reps runs each"
+  run_set image
+}
+
+# The disc image section of the report: its table and its target line.
+image_section() {
+  local v base
+  base=$(median "${times[image/demux --title 1 FOLDER]}")
+  echo "### Disc images: a DVD title from its folder and from its UDF image (${file_bytes[image]} bytes)"
+  echo
+  against_table image "demux --title 1 FOLDER" "from the folder"
+  echo "FOLDER is a dvdauthor disc of one title (MPEG-2 at 8 Mb/s and two AC-3 for 1,000 s, in"
+  echo "two VOB files), IMAGE its \`genisoimage -udf -dvd-video\` image; each command is"
+  echo "\`korvell-cli\` followed by it and \`-o OUT\`, writing every stream of the title."
+  echo
+  v=$(ratio "$(median "${times[image/demux --title 1 IMAGE]}")" "$base")
+  target "DVD title: demux from the image ≤ 1.1 × from the folder" "$v ×" \
+    "$(awk -v v="$v" 'BEGIN {print (v != "-" && v <= 1.1) ? "met" : "missed"}')"
+}
+
+declare -A set_names rebuild_note file_bytes
+have_image=1
+for tool in ffmpeg dvdauthor genisoimage; do command -v $tool >/dev/null || have_image=0; done
+# One section alone, printed with the machine line and its targets, for the --*-only modes.
+print_section_alone() {  # print_section_alone SECTION_FUNCTION
+  mbs() { awk -v b="$1" -v s="$2" 'BEGIN {if (s == "nan" || s == 0) print "-"; else printf "%.0f", b / 1e6 / s}'; }
   target_lines=()
   target() { target_lines+=("| $1 | $2 | $3 |"); }
   echo
   echo "Machine: $(nproc) cores ($(lscpu | sed -n 's/^Model name:[[:space:]]*//p' | head -1)), load at the start $load_at_start, $(date -u '+%Y-%m-%d %H:%M UTC'); $reps runs each."
   echo
-  image_section
+  "$1"
   echo "| Target | Measured | Result |"
   echo "|---|---:|---|"
   printf '%s\n' "${target_lines[@]}"
   rm -rf "$work"
+}
+if [ "$image_only" = 1 ]; then
+  [ "$have_image" = 1 ] || { echo "The image rows need ffmpeg, dvdauthor and genisoimage." >&2; exit 1; }
+  compare_image
+  print_section_alone image_section
+  exit 0
+fi
+if [ "$title_only" = 1 ]; then
+  compare_title "$size"
+  print_section_alone title_section
   exit 0
 fi
 if [ "$mkv_only" = 1 ]; then
@@ -454,16 +507,7 @@ if [ "$mkv_only" = 1 ]; then
   mkvfile=$(sample_evo "$size")
   file_bytes[mkv]=$(stat -c %s "$mkvfile")
   compare_mkv "$mkvfile"
-  target_lines=()
-  target() { target_lines+=("| $1 | $2 | $3 |"); }
-  echo
-  echo "Machine: $(nproc) cores ($(lscpu | sed -n 's/^Model name:[[:space:]]*//p' | head -1)), load at the start $load_at_start, $(date -u '+%Y-%m-%d %H:%M UTC'); $reps runs each."
-  echo
-  mkv_section
-  echo "| Target | Measured | Result |"
-  echo "|---|---:|---|"
-  printf '%s\n' "${target_lines[@]}"
-  rm -rf "$work"
+  print_section_alone mkv_section
   exit 0
 fi
 if [ "$lpcm_only" = 1 ]; then
@@ -471,17 +515,7 @@ if [ "$lpcm_only" = 1 ]; then
   lpcmfile=$(lpcm_vob)
   file_bytes[lpcm]=$(stat -c %s "$lpcmfile")
   compare_lpcm "$lpcmfile"
-  mbs() { awk -v b="$1" -v s="$2" 'BEGIN {if (s == "nan" || s == 0) print "-"; else printf "%.0f", b / 1e6 / s}'; }
-  target_lines=()
-  target() { target_lines+=("| $1 | $2 | $3 |"); }
-  echo
-  echo "Machine: $(nproc) cores ($(lscpu | sed -n 's/^Model name:[[:space:]]*//p' | head -1)), load at the start $load_at_start, $(date -u '+%Y-%m-%d %H:%M UTC'); $reps runs each."
-  echo
-  lpcm_section
-  echo "| Target | Measured | Result |"
-  echo "|---|---:|---|"
-  printf '%s\n' "${target_lines[@]}"
-  rm -rf "$work"
+  print_section_alone lpcm_section
   exit 0
 fi
 evo=$(sample_evo "$size")
@@ -508,10 +542,9 @@ if [ "$mkv" = 1 ] && [ "$have_mkvmerge" = 1 ]; then
 elif [ "$mkv" = 1 ]; then
   note "Without mkvmerge there is no Matroska table."
 fi
+[ "$title" = 1 ] && compare_title "$size"
 if [ "$image" = 1 ] && [ "$have_image" = 1 ]; then
-  disc=$(dvd_disc)
-  file_bytes[image]=$(stat -c %s "$disc.iso")
-  compare_image "$disc"
+  compare_image
 elif [ "$image" = 1 ]; then
   note "Without ffmpeg, dvdauthor and genisoimage there is no disc image table."
 fi
@@ -659,6 +692,7 @@ check_targets() {  # check_targets TAG LABEL
   fi
   [ -z "${file_bytes[lpcm]:-}" ] || lpcm_section
   [ -z "${file_bytes[mkv]:-}" ] || mkv_section
+  [ -z "${file_bytes[title]:-}" ] || title_section
   [ -z "${file_bytes[image]:-}" ] || image_section
   if [ ${#scale_sizes[@]} -gt 0 ]; then
     echo "### Scaling (sample EVO)"

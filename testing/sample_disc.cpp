@@ -273,7 +273,6 @@ class EvoWriter {
   std::vector<Evobu> evobus_;
 };
 
-
 bool writeBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
   std::FILE* file = std::fopen(path.string().c_str(), "wb");
   if (file == nullptr) return false;
@@ -292,6 +291,16 @@ bool finishEvo(EvoWriter& evo, const fs::path& path, uint16_t evobIndex) {
 
 // The advanced video title set information, HVA00001.VTI and its backup: here only its
 // identifier, so the folder looks as a disc's does.
+// Creates root/HVDVD_TS and root/ADV_OBJ and returns them.
+std::pair<fs::path, fs::path> discFolders(const std::string& root) {
+  const fs::path video = fs::path(root) / "HVDVD_TS";
+  const fs::path playlists = fs::path(root) / "ADV_OBJ";
+  std::error_code ec;
+  fs::create_directories(video, ec);
+  fs::create_directories(playlists, ec);
+  return {video, playlists};
+}
+
 bool writeTitleSetInformation(const fs::path& folder) {
   std::vector<uint8_t> vti(2048);
   const std::string magic = "ADVANCED-VTS";
@@ -305,11 +314,7 @@ bool writeSampleDisc(const std::string& root, const std::string& testdataDir, ui
                      std::string* error) {
   std::vector<Source> sources;
   if (!loadSources(testdataDir, &sources, error)) return false;
-  const fs::path video = fs::path(root) / "HVDVD_TS";
-  const fs::path playlists = fs::path(root) / "ADV_OBJ";
-  std::error_code ec;
-  fs::create_directories(video, ec);
-  fs::create_directories(playlists, ec);
+  const auto [video, playlists] = discFolders(root);
 
   EvoWriter first(video / "FEATURE_1.EVO", 1, kStartPts, kStartPts + kTitleTicks);
   first.write(sources, schedule(sources, 0.0, 0.5, 0));
@@ -326,6 +331,7 @@ bool writeSampleDisc(const std::string& root, const std::string& testdataDir, ui
     return false;
   }
   const fs::path playlist = fs::path(testdataDir) / "VPLST000.XPL";
+  std::error_code ec;
   fs::copy_file(playlist, playlists / "VPLST000.XPL", fs::copy_options::overwrite_existing, ec);
   if (ec) {
     *error = "cannot copy " + playlist.string() + ": " + ec.message();
@@ -431,11 +437,7 @@ bool writeHdDvdTestDisc(const std::string& root, const std::string& testdataDir,
                         std::string* error) {
   std::vector<Source> sources;
   if (!loadSources(testdataDir, &sources, error)) return false;
-  const fs::path video = fs::path(root) / "HVDVD_TS";
-  const fs::path playlists = fs::path(root) / "ADV_OBJ";
-  std::error_code ec;
-  fs::create_directories(video, ec);
-  fs::create_directories(playlists, ec);
+  const auto [video, playlists] = discFolders(root);
   // The samples are each repeated three times; every EVOBU holds one repeat of every stream,
   // so that each begins where a stream can be decoded from. INTRO holds the first repeat,
   // FEATURE_1 all three (three EVOBUs), FEATURE_2 the last one again.
