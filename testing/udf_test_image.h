@@ -1,5 +1,5 @@
-// UDF disc images made by the real image tools, of the test DVD or of any folder, and the
-// places in an image's bytes that the tests of damaged images change.
+// UDF disc images of test folders made by the real image tools, and the places in an image's
+// bytes that the tests of damaged images change.
 #pragma once
 
 #include <cstddef>
@@ -15,23 +15,17 @@ namespace korvell::testing {
 /// pycdlib's genisoimage -udf (UDF 2.60).
 enum class ImageMaker { Genisoimage, Pycdlib };
 
+/// Makes an image of `folder` at `image` with `maker`: the tool that is not installed ("genisoimage
+/// is not installed"), or what the tool printed when it failed; both empty when it made it.
 struct MadeImage {
-  std::filesystem::path path;  ///< empty when not made
-  std::string missingTool;     ///< "genisoimage is not installed"; empty when it is
-  std::string failure;         ///< what the tool printed when it failed
+  std::string missingTool;
+  std::string failure;
 };
-
-/// Makes an image of `folder` at `image` with `maker`.
 MadeImage makeUdfImage(ImageMaker maker, const std::filesystem::path& folder,
                        const std::filesystem::path& image);
 
-/// An image of the test DVD's VIDEO_TS folder (dvdTestDisc), made once per maker into the build
-/// folder beside the disc; the disc's own missing tool or failure when it is not built.
-const MadeImage& dvdTestImage(ImageMaker maker);
-
-/// Where an entry lies in an image's bytes: its file identifier descriptor (in its folder's
-/// data) and the file entry that descriptor points to (a whole block). Found by the entry's
-/// name, recorded in 8-bit characters.
+/// Where an entry, found by its name (recorded in 8-bit characters), lies in an image's bytes:
+/// its file identifier descriptor and the file entry (a whole block) that it points to.
 struct UdfPlace {
   size_t identifier = 0;
   size_t fileEntry = 0;
@@ -39,7 +33,12 @@ struct UdfPlace {
 std::optional<UdfPlace> findUdfEntry(const std::vector<uint8_t>& image, const std::string& name);
 
 /// Little-endian fields, as UDF records them.
-void putLe32(std::vector<uint8_t>& bytes, size_t at, uint32_t value);
-uint32_t le32(const std::vector<uint8_t>& bytes, size_t at);
+inline uint32_t le32(const std::vector<uint8_t>& bytes, size_t at) {
+  return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | uint32_t{bytes[at + 3]} << 24;
+}
+inline void putLe32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
+  for (size_t i = 0; i < 4; ++i)
+    bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
+}
 
 }  // namespace korvell::testing
