@@ -45,7 +45,8 @@ class UdfImage final : public FileSystem {
   bool holds(const std::string& path) const { return find(path) != -1; }
 
   /// A file inside the image is read from the image's bytes through `outside` (a source of its
-  /// own per call). The image itself and the folders in it cannot be opened.
+  /// own per call, which must not outlive the image). The image itself and the folders in it
+  /// cannot be opened.
   Status openForReading(const std::string& path, std::unique_ptr<ByteSource>* source) override;
   /// Inside the image, the image itself included, nothing can be created or removed: a
   /// CreateFailed status (false for remove) that says the image is read-only.
