@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <random>
@@ -24,9 +25,11 @@
 #include "playlist/playlist_run.h"
 #include "report/display_text.h"
 #include "runs/demux_run.h"
+#include "runs/mkv_run.h"
 #include "runs/read_run.h"
 #include "runs/rebuild_run.h"
 #include "runs/run_support.h"
+#include "testing/fake_process.h"
 #include "testing/memory_outputs.h"
 #include "testing/ps_writer.h"
 #include "testing/recording_host.h"
@@ -110,17 +113,18 @@ class Robustness : public ::testing::Test {
   RecordingHost host_;
 };
 
-TEST_F(Robustness, EmptyAndOneByteFilesAreReadAndDemuxedAsHoldingNothing) {
+TEST_F(Robustness, EmptyAndOneByteFilesAreReadAsHoldingNoStream) {
   for (size_t size : {0u, 1u}) {
     const fs::path input = root_ / "TINY_1.EVO";
     writeFile(input, std::vector<uint8_t>(size, 0x00));
     RecordingHost host;
     RunSettings settings = settingsFor(input.string());
     settings.followOn = FollowOn::Demux;
-    EXPECT_EQ(readRun(state_, host, settings), RunOutcome::Done);
-    EXPECT_TRUE(logged(host, "File size: 0 Mbytes."));
-    EXPECT_FALSE(logged(host, "found!"));
-    EXPECT_EQ(std::count(host.lines.begin(), host.lines.end(), "Done."), 2);  // Read, Demux
+    EXPECT_EQ(readRun(state_, host, settings), RunOutcome::NoStreamFound);
+    EXPECT_TRUE(host.transcript().ends_with(
+        "File size: 0 Mbytes.\nNo stream found in TINY_1.EVO.\nFailed.\n\n"))
+        << host.transcript();
+    EXPECT_EQ(host.started, std::vector<RunKind>{RunKind::Read});  // no follow-on run
     EXPECT_TRUE(fs::is_empty(root_ / "out"));
     EXPECT_EQ(rebuildRun(state_, host, settings), RunOutcome::Done);
     EXPECT_EQ(fs::file_size(root_ / "out" / "TINY_1.rebuilt.EVO"), 0u);
@@ -220,11 +224,12 @@ TEST_F(Robustness, HundredMebibytesOfRandomBytesAreReadAndDemuxedToTheEnd) {
     }
   }
   RunSettings settings = settingsFor(input.string());
-  settings.followOn = FollowOn::Demux;
-  EXPECT_EQ(readRun(state_, host_, settings), RunOutcome::Done);
+  // Noise holds no stream, as far as the Read run reads; the Demux run walks it all the same.
+  EXPECT_EQ(readRun(state_, host_, settings), RunOutcome::NoStreamFound);
   EXPECT_TRUE(logged(host_, "File size: 100 Mbytes."));
+  EXPECT_EQ(demuxRun(state_, host_, settings), RunOutcome::Done);
   EXPECT_EQ(host_.eventPoints, 2 * 25);  // every 4 MiB of both passes: nothing stopped early
-  EXPECT_EQ(std::count(host_.lines.begin(), host_.lines.end(), "Done."), 2);
+  EXPECT_EQ(std::count(host_.lines.begin(), host_.lines.end(), "Done."), 1);
   uint64_t written = 0;
   for (const auto& entry : fs::directory_iterator(root_ / "out"))
     written += entry.file_size();
@@ -355,24 +360,40 @@ TEST_F(Robustness, Feature2DeletedBetweenTheReadAndTheDemuxRun) {
   }
 }
 
-TEST_F(Robustness, AMissingOutputFolderIsACreateFailure) {
+// Demux, Rebuild and Make MKV create a missing output folder and its missing parents; one
+// that cannot be created is named in one message with the reason, then the run's end line.
+TEST_F(Robustness, AMissingOutputFolderIsCreatedOrNamedWithItsReason) {
   const std::string input = writeDisc();
-  RunSettings settings = settingsFor(input);
-  ASSERT_EQ(readRun(state_, host_, settings), RunOutcome::Done);
-  settings.outputFolder = (root_ / "missing").string();
-  RecordingHost demuxHost;
-  EXPECT_EQ(demuxRun(state_, demuxHost, settings), RunOutcome::CreateFailed);
-  EXPECT_TRUE(logged(demuxHost, "Cannot create file \"" + settings.outputFolder +
-                                    "/FEATURE_1_FEATURE_2.VC-1.stream.0.mpv\". No such file or "
-                                    "directory"));
-  EXPECT_FALSE(logged(demuxHost, "Done."));
-  RecordingHost rebuildHost;
-  EXPECT_EQ(rebuildRun(state_, rebuildHost, settings), RunOutcome::CreateFailed);
-  EXPECT_TRUE(logged(rebuildHost, "Cannot create file \"" + settings.outputFolder +
-                                      "/FEATURE_1_FEATURE_2.rebuilt.EVO\". No such file or "
-                                      "directory"));
-  EXPECT_FALSE(logged(rebuildHost, "Done."));
-  EXPECT_FALSE(fs::exists(settings.outputFolder));
+  ASSERT_EQ(readRun(state_, host_, settingsFor(input)), RunOutcome::Done);
+  testing::FakeLauncher launcher;  // an mkvmerge that ends at once
+  const std::pair<const char*, std::function<RunOutcome(RunHost&, const RunSettings&)>> runs[] = {
+      {"demux", [&](RunHost& h, const RunSettings& s) { return demuxRun(state_, h, s); }},
+      {"rebuild", [&](RunHost& h, const RunSettings& s) { return rebuildRun(state_, h, s); }},
+      {"mkv", [&](RunHost& h, const RunSettings& s) {
+         MkvRequest request;
+         request.launcher = &launcher;
+         return mkvRun(state_, h, s, request);
+       }}};
+  for (const auto& [name, run] : runs) {
+    SCOPED_TRACE(name);
+    RunSettings settings = settingsFor(input);
+    settings.outputFolder = (root_ / "missing" / name).string();
+    RecordingHost made;
+    EXPECT_EQ(run(made, settings), RunOutcome::Done) << made.transcript();
+    EXPECT_TRUE(fs::is_directory(settings.outputFolder));
+    EXPECT_TRUE(logged(made, "Creating folder " + settings.outputFolder + "\n"));
+    // Under a file nothing can be created, not even by root.
+    settings.outputFolder = input + "/" + name;
+    RecordingHost refused;
+    EXPECT_EQ(run(refused, settings), RunOutcome::CreateFailed);
+    EXPECT_TRUE(refused.transcript().ends_with("Cannot create folder \"" + settings.outputFolder +
+                                               "\". Not a directory\nFailed.\n\n"))
+        << refused.transcript();
+    EXPECT_EQ(std::count_if(refused.lines.begin(), refused.lines.end(),
+                            [](const std::string& line) { return line.starts_with("Cannot"); }),
+              1);
+    EXPECT_EQ(refused.finished.size(), 1u);
+  }
 }
 
 // Root writes into any folder whatever its mode, so under root the folder is a read-only
@@ -573,6 +594,8 @@ TEST_F(LargeSet, CancelDuringEachFileOfTheReadRunStopsAtOnce) {
 
 TEST_F(LargeSet, CancelDuringEachFileOfTheDemuxAndRebuildRuns) {
   for (RunFunction run : {RunFunction{demuxRun}, RunFunction{rebuildRun}}) {
+    const char* question = run == RunFunction{demuxRun} ? "Are you sure to stop demuxing?"
+                                                        : "Are you sure to stop rebuilding?";
     for (int point : {1, 4}) {
       for (bool yes : {false, true}) {
         SCOPED_TRACE("point " + std::to_string(point) + (yes ? " yes" : " no"));
@@ -585,7 +608,7 @@ TEST_F(LargeSet, CancelDuringEachFileOfTheDemuxAndRebuildRuns) {
           if (at == point) requestCancel(state_, host);
         };
         const RunOutcome outcome = run(state_, host, settingsFor(first_.string()));
-        EXPECT_EQ(host.questions, std::vector<std::string>{"Are you sure to stop demuxing?"});
+        EXPECT_EQ(host.questions, std::vector<std::string>{question});
         EXPECT_EQ(outcome, yes ? RunOutcome::Cancelled : RunOutcome::Done);
         EXPECT_EQ(host.eventPoints, yes ? point : 6);
         EXPECT_EQ(std::count(host.lines.begin(), host.lines.end(), "Cancelled."), yes ? 1 : 0);

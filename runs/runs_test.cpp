@@ -71,8 +71,10 @@ class RunsTest : public ::testing::Test {
 };
 
 TEST_F(RunsTest, ReadRunReportsTheSetAndSelectsEveryStream) {
-  state_.frameRate[0] = 25;  // left by an earlier run: durations use it
+  state_.frameRate[0] = 25;  // left by an earlier run of this set: durations use it
   state_.duration = 2;
+  state_.sourcePath = settings_.inputPath;
+  state_.baseName = "FEATURE_1_FEATURE_2";
   EXPECT_EQ(readRun(state_, host_, settings_), RunOutcome::Done);
   const std::string expected =
       "Opening file [b]FEATURE_1.EVO[/b]\n"
@@ -81,6 +83,7 @@ TEST_F(RunsTest, ReadRunReportsTheSetAndSelectsEveryStream) {
       "[b]Dolby Digital[/b] audio stream 0 found!\n"
       "[b]Subpicture[/b] stream 0 found!\n"
       "Continue on FEATURE_2.EVO\n"
+      "File size: 0 Mbytes.\n"
       "[b]MPEG-2[/b] video stream 0 found!\n"
       "[b]Dolby Digital[/b] audio stream 0 found!\n"
       "[b]Subpicture[/b] stream 0 found!\n"
@@ -98,6 +101,32 @@ TEST_F(RunsTest, ReadRunReportsTheSetAndSelectsEveryStream) {
   EXPECT_FALSE(state_.selected[slotNumber({Family::Audio, 1})]);
   EXPECT_EQ(host_.statusTexts[0].back(), "Ready");
   ASSERT_EQ(host_.finished.size(), 1u);
+}
+
+// A set's duration is the sum of its files' navigation durations; the frame rate an earlier
+// run found counts frames in it only while the source stays the same.
+TEST_F(RunsTest, TheSetLastsAsItsFilesTogetherAndANewSourceForgetsTheRate) {
+  fs::create_directories(dir_ / "nav");
+  for (uint32_t seconds : {2, 3}) {
+    PsWriter ps;
+    ps.packHeader().navigationPacket(1, 0, 90000 * seconds);
+    ps.packHeader().pes(0xE0, std::vector<uint8_t>{0, 0, 1, 0, 0x11}, {.pts = 900}).fillPack();
+    testing::writeFileBytes(dir_ / "nav" / ("FEATURE_" + std::to_string(seconds - 1) + ".EVO"),
+                            ps.bytes());
+  }
+  RunSettings settings = settings_;
+  settings.inputPath = (dir_ / "nav" / "FEATURE_1.EVO").string();
+  state_.sourcePath = settings.inputPath;  // an earlier run of this set found 25 frames/s
+  state_.baseName = "FEATURE_1_FEATURE_2";
+  state_.frameRate[0] = 25;
+  ASSERT_EQ(readRun(state_, host_, settings), RunOutcome::Done);
+  EXPECT_DOUBLE_EQ(state_.duration, 5.0);
+  EXPECT_NE(host_.transcript().find("\n125 calculated frames.\n"), std::string::npos)
+      << host_.transcript();
+  RecordingHost other;  // another source, without navigation packets or a rate of its own
+  ASSERT_EQ(readRun(state_, other, settings_), RunOutcome::Done);
+  EXPECT_EQ(state_.frameRate[0], 0);
+  EXPECT_EQ(other.transcript().find("calculated frames"), std::string::npos) << other.transcript();
 }
 
 TEST_F(RunsTest, DemuxRunWritesEveryStreamOfBothFiles) {
@@ -167,15 +196,14 @@ TEST_F(RunsTest, FailuresEndWithTheirMessageAndNeverWithDone) {
     std::string message;
   };
   const std::string missing = (dir_ / "MISSING.EVO").string();
-  const std::string noFolder = (dir_ / "nowhere").string();
+  const std::string noFolder = settings_.inputPath + "/out";  // under a file
   const Case cases[] = {
       {missing, "", RunOutcome::OpenFailed,
        "Cannot open file \"" + missing + "\". No such file or directory"},
       {dir_.string(), "", RunOutcome::OpenFailed,
        "Cannot open file \"" + dir_.string() + "\". Is a directory"},
       {settings_.inputPath, noFolder, RunOutcome::CreateFailed,
-       "Cannot create file \"" + noFolder +
-           "/FEATURE_1_FEATURE_2.MPEG-2.stream.0.mpv\". No such file or directory"},
+       "Cannot create folder \"" + noFolder + "\". Not a directory"},
   };
   for (const auto& c : cases) {
     RecordingHost host;
@@ -186,7 +214,7 @@ TEST_F(RunsTest, FailuresEndWithTheirMessageAndNeverWithDone) {
     state_.streamLabel[0] = "MPEG-2.stream.0";
     state_.videoDetails[0].id = 0xE0;  // as a Read run that found it leaves it
     EXPECT_EQ(demuxRun(state_, host, settings), c.outcome) << c.message;
-    EXPECT_NE(host.transcript().find(c.message + "\n"), std::string::npos) << host.transcript();
+    EXPECT_TRUE(host.transcript().ends_with(c.message + "\nFailed.\n\n")) << host.transcript();
     EXPECT_EQ(host.transcript().find("Done."), std::string::npos);
     EXPECT_EQ(host.finished.size(), 1u);
   }
@@ -294,23 +322,31 @@ TEST(StreamDelay, SubpictureFilesAreShiftedByTheEarliestTimeStamp) {
   EXPECT_EQ(state.delayMs(Family::Subpicture, 2), std::nullopt);
 }
 
-TEST_F(RunsTest, CancelAsksDuringDemuxOnly) {
-  RecordingHost host;
-  state_.demuxing = false;
-  requestCancel(state_, host);
-  EXPECT_EQ(state_.stopReason, StopReason::UserCancel);
-  EXPECT_TRUE(host.questions.empty());
-  state_.stopReason = StopReason::None;
-  state_.demuxing = true;
-  host.answer = false;
-  requestCancel(state_, host);
-  EXPECT_FALSE(state_.stopRequested());
-  EXPECT_TRUE(host.lines.empty());
-  host.answer = true;
-  requestCancel(state_, host);
-  EXPECT_EQ(state_.stopReason, StopReason::UserCancel);
-  EXPECT_EQ(host.questions.back(), "Are you sure to stop demuxing?");
-  EXPECT_EQ(host.lines.back(), "Cancelled.");
+TEST_F(RunsTest, CancelAsksDuringDemuxOnlyAndNamesTheRun) {
+  const struct {
+    bool demuxing;
+    RunKind kind;
+    const char* question;  // "" stops at once
+  } cases[] = {{false, RunKind::Read, ""},
+               {true, RunKind::Demux, "Are you sure to stop demuxing?"},
+               {true, RunKind::Rebuild, "Are you sure to stop rebuilding?"},
+               {true, RunKind::Matroska, "Stop making the Matroska file?"}};
+  for (const auto& c : cases) {
+    for (bool yes : {false, true}) {
+      RecordingHost host;
+      host.answer = yes;
+      state_.stopReason = StopReason::None;
+      state_.demuxing = c.demuxing;
+      state_.runKind = c.kind;
+      EXPECT_EQ(cancelQuestion(state_), c.question);
+      requestCancel(state_, host);
+      const bool asked = *c.question != '\0';
+      EXPECT_EQ(host.questions.size(), asked ? 1u : 0u);
+      EXPECT_EQ(state_.stopReason, yes || !asked ? StopReason::UserCancel : StopReason::None);
+      EXPECT_EQ(host.lines,
+                asked && yes ? std::vector<std::string>{"Cancelled."} : std::vector<std::string>{});
+    }
+  }
 }
 
 // A DVD title set's VOB files cut at a pack boundary: one video picture's start code lies
@@ -405,7 +441,9 @@ TEST_F(VobSetTest, APartThatCannotBeOpenedEndsEveryRunBeforeAnyFileIsCreated) {
   for (RunFunction run : {RunFunction{readRun}, RunFunction{demuxRun}}) {
     RecordingHost host;
     EXPECT_EQ(run(state_, host, settings_), RunOutcome::OpenFailed);
-    EXPECT_EQ(host.lines.back(), "Cannot open file \"" + second + "\". Permission denied");
+    EXPECT_TRUE(host.transcript().ends_with("Cannot open file \"" + second +
+                                            "\". Permission denied\nFailed.\n\n"))
+        << host.transcript();
     EXPECT_EQ(files.openFiles(), 0);
     EXPECT_EQ(files.file(settings_.outputFolder + "/VTS_01.DD.stream.00.mpa"), nullptr);
   }
@@ -499,8 +537,8 @@ TEST_F(TitleRunTest, ACellOutsideItsFileStopsEveryRunBeforeAnyFileIsCreated) {
       RecordingHost host;
       RunState state = state_;
       EXPECT_EQ(run(state, host, settings_), c.outcome) << name;
-      EXPECT_EQ(host.lines.size(), 2u) << name << "\n" << host.transcript();
-      EXPECT_EQ(host.lines.back(), c.message) << name;
+      EXPECT_EQ(host.lines.size(), 4u) << name << "\n" << host.transcript();
+      EXPECT_TRUE(host.transcript().ends_with(c.message + "\nFailed.\n\n")) << name;
       EXPECT_TRUE(fs::is_empty(dir_ / "out")) << name;
     }
   }
