@@ -16,10 +16,13 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -69,6 +72,16 @@ QString consoleText(const QWidget& w) {
   return child<ConsoleView>(w, "reMessage")->toPlainText();
 }
 
+// The commands that are enabled, of those a click on which a busy run would ignore.
+QStringList enabledCommands(const QWidget& w) {
+  QStringList on;
+  for (const char* name :
+       {"bReadEVO", "bReadXPL", "bDemux", "bRebuild", "bMakeMkv", "bbEVO", "bbXPL", "cbTitle"}) {
+    if (child<QWidget>(w, name)->isEnabled()) on << QString::fromLatin1(name);
+  }
+  return on;
+}
+
 std::vector<uint8_t> fileBytes(const QString& path) {
   std::ifstream in(path.toStdString(), std::ios::binary);
   return {std::istreambuf_iterator<char>(in), {}};
@@ -106,7 +119,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(button(w, "bReadEVO")->text(), QStringLiteral("Read EVO"));
     QCOMPARE(button(w, "bDemux")->toolTip(), QStringLiteral("Demux the source EVO to streams"));
     QVERIFY(button(w, "bDemux")->font().bold());
-    QCOMPARE(child<QLineEdit>(w, "eXPLfile")->text(), QStringLiteral("VPLST000.XPL"));
+    QCOMPARE(child<QLineEdit>(w, "eXPLfile")->text(), QString());  // no playlist found yet
     QVERIFY(child<QLineEdit>(w, "eEVOfile")->isReadOnly());
     QCOMPARE(child<QLineEdit>(w, "eEVOfile")->focusPolicy(), Qt::ClickFocus);
 
@@ -240,24 +253,63 @@ class MainWindowTest : public QObject {
     QCOMPARE(source->text(), QDir::toNativeSeparators("/discs/a/AUDIO_TS/ATS_01_1.aob"));
   }
 
-  void aSourceInHvdvdTsNamesThePlaylistBesideIt() {
-    {
-      QuietWindow q;
-      q.window.WMDropFiles(QDir::toNativeSeparators("/d/MOVIE/HVDVD_TS/FEATURE_1.EVO"));
-      QCOMPARE(child<QLineEdit>(q.window, "eXPLfile")->text(),
-               QDir::toNativeSeparators("/d/MOVIE/ADV_OBJ/VPLST000.XPL"));
-      QCOMPARE(q.window.xplDir(), QDir::toNativeSeparators("/d/MOVIE/ADV_OBJ/"));
-      QCOMPARE(q.window.evoDir(), QDir::toNativeSeparators("/d/MOVIE/HVDVD_TS/"));
-      QVERIFY(button(q.window, "bReadXPL")->isEnabled());
-      QCOMPARE(q.state.baseName, std::string("FEATURE_1"));
+  void aSourceInHvdvdTsNamesThePlaylistBesideItWhenItIsThere() {
+    const QString movie = dir_.path() + QStringLiteral("/MOVIE");
+    const QString playlist = movie + QStringLiteral("/ADV_OBJ/VPLST000.XPL");
+    for (const char* folder : {"/HVDVD_TS", "/hvdvd_ts", "/ADV_OBJ"})
+      QVERIFY(QDir().mkpath(movie + QLatin1String(folder)));
+    QuietWindow q;
+    auto* field = child<QLineEdit>(q.window, "eXPLfile");
+    const struct {
+      const char* source;
+      bool playlistThere;
+      bool found;
+    } cases[] = {
+        {"/HVDVD_TS/FEATURE_1.EVO", true, true},
+        {"/hvdvd_ts/FEATURE_1.EVO", true, false},  // the folder test is case-sensitive
+        {"/HVDVD_TS/FEATURE_1.EVO", false, false},
+    };
+    for (const auto& c : cases) {
+      QFile::remove(playlist);
+      if (c.playlistThere) QVERIFY(QFile(playlist).open(QIODevice::WriteOnly));
+      q.window.WMDropFiles(QDir::toNativeSeparators(movie + QLatin1String(c.source)));
+      QCOMPARE(field->text(), c.found ? QDir::toNativeSeparators(playlist) : QString());
+      QCOMPARE(button(q.window, "bReadXPL")->isEnabled(), c.found);
     }
-    {
-      QuietWindow q;  // the folder test is case-sensitive
-      q.window.WMDropFiles(QDir::toNativeSeparators("/d/MOVIE/hvdvd_ts/FEATURE_1.EVO"));
-      QCOMPARE(child<QLineEdit>(q.window, "eXPLfile")->text(), QStringLiteral("VPLST000.XPL"));
-      QVERIFY(!button(q.window, "bReadXPL")->isEnabled());
-      QCOMPARE(q.window.xplDir(), QString());
-    }
+    QCOMPARE(q.window.xplDir(), QDir::toNativeSeparators(movie + QStringLiteral("/ADV_OBJ/")));
+    QCOMPARE(q.window.evoDir(), QDir::toNativeSeparators(movie + QStringLiteral("/HVDVD_TS/")));
+    QCOMPARE(q.state.baseName, std::string("FEATURE_1"));
+  }
+
+  // After a disc read with its playlist, a text file named .VOB: nothing of the disc stays.
+  void aNewSourceForgetsWhatWasReadForTheLast() {
+    const QString disc = dir_.path() + QStringLiteral("/sample");
+    std::string error;
+    QVERIFY2(testing::writeSampleDisc(disc.toStdString(), kTestdata, 0, &error), error.c_str());
+    const QString notes = dir_.path() + QStringLiteral("/NOTES.VOB");
+    QFile text(notes);
+    QVERIFY(text.open(QIODevice::WriteOnly) && text.write("Shopping list\n") > 0);
+    text.close();
+    RunState state;
+    TfMain w(state);
+    w.show();
+    w.WMDropFiles(disc + QStringLiteral("/HVDVD_TS/FEATURE_1.EVO"));  // Auto read is on
+    button(w, "bReadXPL")->click();
+    QCOMPARE(w.xplTree()->topLevelItem(0)->text(0), QStringLiteral("Info"));
+    w.WMDropFiles(notes);
+    const QString console = consoleText(w);
+    const QString read = console.mid(console.lastIndexOf(QStringLiteral("Opening file NOTES.VOB")));
+    QVERIFY2(read.contains(QStringLiteral("No stream found in NOTES.VOB.")), qPrintable(read));
+    QVERIFY2(!read.contains(QStringLiteral("frames")), qPrintable(read));
+    QCOMPARE(child<QLineEdit>(w, "eXPLfile")->text(), QString());
+    QVERIFY(!button(w, "bReadXPL")->isEnabled());
+    QStringList roots;
+    for (int i = 0; i < w.xplTree()->topLevelItemCount(); ++i)
+      roots << w.xplTree()->topLevelItem(i)->text(0);
+    QCOMPARE(roots, (QStringList{"Video", "Audio", "Subpicture", "Chapter"}));
+    QVERIFY(w.xplText()->toPlainText().isEmpty());
+    QCOMPARE(box(w, "cbAudio00")->text(), QStringLiteral("No audio stream"));
+    QVERIFY(!button(w, "bDemux")->isEnabled());
   }
 
   void aPlaylistInAdvObjPointsTheSourceDialogAtHvdvdTs() {
@@ -410,6 +462,111 @@ class MainWindowTest : public QObject {
     w.runFileDialog = [&](QFileDialog&) { return out + QStringLiteral("/second.mkv"); };
     makeMkv->click();
     QVERIFY(QFileInfo::exists(out + QStringLiteral("/second.mkv")));
+  }
+
+  // Cancel pressed while mkvmerge works: the question names the run and leaves it going, so
+  // a run that ends before the answer keeps its file. (Were the question to block the run, the
+  // Yes given after ten seconds would remove the finished file.)
+  void cancelDuringMakeMkvKeepsAFileFinishedBeforeTheAnswer() {
+    if (QStandardPaths::findExecutable(QStringLiteral("mkvmerge")).isEmpty()) {
+      QSKIP("mkvmerge is not installed: Make MKV skipped");
+    }
+    const QString disc = dir_.path() + QStringLiteral("/sample");
+    const QString out = dir_.path() + QStringLiteral("/cancelled/mkv");
+    std::string error;
+    QVERIFY2(testing::writeSampleDisc(disc.toStdString(), kTestdata, 0, &error), error.c_str());
+    RunState state;
+    TfMain w(state);
+    w.show();
+    child<QLineEdit>(w, "eWorkdir")->setText(out);  // missing: Make MKV creates it
+    w.WMDropFiles(disc + QStringLiteral("/HVDVD_TS/FEATURE_1.EVO"));
+    bool pressed = false;
+    QString question;
+    QStringList enabledWhileMuxing;
+    bool barShown = false;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, &w, [&] {
+      if (pressed || !child<StatusPanel>(w, "StatusPanel0")->text().startsWith(" Muxing")) return;
+      pressed = true;
+      enabledWhileMuxing = enabledCommands(w);
+      barShown = child<QProgressBar>(w, "pbProgress")->isVisibleTo(&w);
+      button(w, "bCancel")->click();
+      if (QMessageBox* box = w.cancelQuestionBox()) question = box->text();
+    });
+    poll.start(0);
+    QTimer lateYes;
+    lateYes.setSingleShot(true);
+    connect(&lateYes, &QTimer::timeout, &w, [] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+        box->button(QMessageBox::Yes)->click();
+    });
+    lateYes.start(10000);
+    button(w, "bMakeMkv")->click();
+    poll.stop();
+    QVERIFY(pressed);
+    QCOMPARE(question, QStringLiteral("Stop making the Matroska file?"));
+    QCOMPARE(enabledWhileMuxing, QStringList());
+    QVERIFY(barShown);
+    const QString console = consoleText(w);
+    QVERIFY2(console.contains(QStringLiteral("Creating folder ") + QDir::toNativeSeparators(out)),
+             qPrintable(console));
+    QVERIFY2(!console.contains(QStringLiteral("Removing")), qPrintable(console));
+    QVERIFY(console.contains(
+        QStringLiteral("The run ended before Cancel was answered: nothing was stopped.")));
+    QVERIFY(QFileInfo(out + QStringLiteral("/FEATURE_1_FEATURE_2.mkv")).size() > 0);
+    QCOMPARE(w.cancelQuestionBox(), nullptr);
+    QVERIFY(!child<QProgressBar>(w, "pbProgress")->isVisibleTo(&w));
+  }
+
+  // A first start opens at a size where no control covers another, and a playlist's tree gets
+  // the room its labels need.
+  void aFirstStartOpensWhereNothingOverlapsAndTheTreeFitsItsLabels() {
+    const QString disc = dir_.path() + QStringLiteral("/sample");
+    std::string error;
+    QVERIFY2(testing::writeSampleDisc(disc.toStdString(), kTestdata, 0, &error), error.c_str());
+    RunState state;
+    TfMain w(state);
+    QVERIFY(uitest::showActive(&w));
+    const QSize room = w.screen()->availableSize();
+    if (room.width() >= 1024 && room.height() >= 768) {
+      QVERIFY2(w.width() >= 800 && w.height() >= 600, qPrintable(QString::number(w.width())));
+    }
+    // On every page, each control shown has the room it needs, inside its parent and beside
+    // its siblings.
+    auto* pages = child<QTabWidget>(w, "PageControl");
+    for (int page = 0; page < pages->count(); ++page) {
+      pages->setCurrentIndex(page);
+      QApplication::processEvents();
+      QList<QWidget*> parents = w.findChildren<QWidget*>();
+      parents << &w;
+      for (QWidget* parent : parents) {
+        if (!parent->isVisible()) continue;
+        QList<QWidget*> shown;
+        for (QWidget* widget : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+          if (widget->isVisible() && !widget->isWindow()) shown << widget;
+        }
+        for (QWidget* widget : shown) {
+          // The command row is placed by hand, its buttons at their fixed size.
+          const QSize needed = parent->objectName() == QStringLiteral("pnlCommands")
+                                   ? QSize()
+                                   : widget->minimumSizeHint();
+          QVERIFY2(!needed.isValid() ||
+                       (widget->width() >= needed.width() && widget->height() >= needed.height()),
+                   qPrintable(widget->objectName() + " " + widget->metaObject()->className()));
+          QVERIFY2(parent->rect().contains(widget->geometry()), qPrintable(widget->objectName()));
+          for (QWidget* other : shown) {
+            QVERIFY2(widget == other || !widget->geometry().intersects(other->geometry()),
+                     qPrintable(widget->objectName() + " " + other->objectName()));
+          }
+        }
+      }
+    }
+    w.WMDropFiles(disc + QStringLiteral("/HVDVD_TS/FEATURE_1.EVO"));
+    button(w, "bReadXPL")->click();
+    QApplication::processEvents();
+    const QAbstractItemView* tree = w.xplTree();
+    QVERIFY2(tree->sizeHintForColumn(0) <= tree->viewport()->width(),
+             qPrintable(QString::number(tree->viewport()->width())));
   }
 
   void readXplThenDemuxWritesChaptersAndDelayNames() {
@@ -613,6 +770,8 @@ class MainWindowTest : public QObject {
     QVERIFY(!box(w, "cbAudio00")->isEnabled());
     QVERIFY(!button(w, "bDemux")->isEnabled());
     QVERIFY(!button(w, "bRebuild")->isEnabled());
+    QCOMPARE(child<StatusPanel>(w, "StatusPanel1")->text(),
+             QStringLiteral(" Press Read EVO to read title 2"));
     QCOMPARE(w.runSettings().title->number, 2);
     button(w, "bReadEVO")->click();
     button(w, "bDemux")->click();
@@ -622,6 +781,14 @@ class MainWindowTest : public QObject {
     titles->setCurrentIndex(0);
     emit titles->activated(0);
     QVERIFY(!w.runSettings().title);
+    // With "Auto read" on, the title chosen is read.
+    box(w, "cbAutoRead")->setChecked(true);
+    titles->setCurrentIndex(1);
+    emit titles->activated(1);
+    QCOMPARE(consoleText(w).count(QStringLiteral("Opening title [b]VTS_01_TITLE_1")) +
+                 consoleText(w).count(QStringLiteral("Opening title VTS_01_TITLE_1")),
+             3);  // two Read runs and a Demux
+    QVERIFY(box(w, "cbAudio00")->isChecked());
   }
 
   void aVobWithoutIfoIsReadAsOneSetAndTheConsoleSaysSoOnce() {
@@ -673,6 +840,12 @@ class MainWindowTest : public QObject {
       QVERIFY(w.busy());
       box(w, "cbAudio00")->click();
       QVERIFY(!button(w, "bDemux")->isEnabled());  // the run decides at its end
+      // Busy shows: no command that the run would ignore is enabled, and the bar is at 4 MiB.
+      QCOMPARE(enabledCommands(w), QStringList());
+      auto* bar = child<QProgressBar>(w, "pbProgress");
+      QVERIFY(bar->isVisibleTo(&w));
+      QCOMPARE(bar->value(), 39);  // 4 MiB of 10 MiB and a pack
+      QVERIFY(bar->text().endsWith(QStringLiteral(" left")));
     });
     button(w, "bDemux")->click();
     QCOMPARE(points, 1);
