@@ -232,7 +232,6 @@ TEST_F(CliJson, FailuresGoToStderrWithTheUsualStatus) {
     const char* message;
     bool quiet;  // nothing on stdout: the failure comes before any report line
   };
-  const std::string missing = (root_ / "missing").string();
   const Case cases[] = {
       {"read --json " + (root_ / "NONE.EVO").string(), 1, "Cannot open file", true},
       {"demux --json " + feature1_ + " --playlist " + (root_ / "NONE.XPL").string(), 1,
@@ -249,7 +248,7 @@ TEST_F(CliJson, FailuresGoToStderrWithTheUsualStatus) {
       // Without --json too: the report lines on stdout, the failure on stderr.
       {"read " + (root_ / "NONE.EVO").string(), 1, "Cannot open file", false},
       {"xpl " + (root_ / "NONE.XPL").string(), 1, "Cannot open file", true},
-      {"demux " + feature1_ + " -o " + missing, 1, "Cannot create file", false},
+      {"demux " + feature1_ + " -o " + feature1_ + "/out", 1, "Cannot create folder", false},
       {"demux " + feature1_ + " --playlist " + (root_ / "NONE.XPL").string(), 1, "Cannot open file",
        false},
       {"read " + feature1_ + " --video-ext x", 2, "--video-ext", true},
@@ -340,7 +339,8 @@ TEST(JsonProperty, DamagedAndRandomInputsGiveValidDocuments) {
     testing::NullHost host;
     RunSettings settings;
     settings.inputPath = damaged.string();
-    ASSERT_FALSE(failed(readRun(state, host, settings)));
+    const RunOutcome read = readRun(state, host, settings);
+    ASSERT_TRUE(!failed(read) || read == RunOutcome::NoStreamFound) << round;
     std::string text;
     ASSERT_NO_THROW(text =
                         cli::jsonText(cli::runReportJson(buildRunReport(state), "read", "done")));

@@ -75,13 +75,15 @@ TEST_F(CliRobustness, AnOutputThatIsTheInputExitsWithOneAndKeepsTheInput) {
   EXPECT_EQ(testing::readFileBytes(feature1_), before);
 }
 
-TEST_F(CliRobustness, EmptyAndOneByteFilesExitWithZero) {
+TEST_F(CliRobustness, EmptyAndOneByteFilesHoldNoStreamAndExitWithOne) {
   for (const char* bytes : {"", "\x01"}) {
     const fs::path tiny = root_ / "TINY.EVO";
     std::ofstream(tiny, std::ios::binary) << bytes;
     const testing::CommandResult result = runCli("demux " + quoted(tiny) + " -o " + quoted(out_));
-    EXPECT_EQ(result.status, 0) << result.output;
-    EXPECT_NE(result.output.find("Done."), std::string::npos);
+    EXPECT_EQ(result.status, 1) << result.output;
+    EXPECT_NE(result.output.find("No stream found in TINY.EVO."), std::string::npos);
+    EXPECT_EQ(result.output.find("Done."), std::string::npos);
+    EXPECT_TRUE(fs::is_empty(out_));  // nothing written
   }
 }
 

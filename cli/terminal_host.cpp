@@ -73,7 +73,8 @@ bool TerminalHost::interrupted() const {
 
 void TerminalHost::log(std::string_view message) {
   if (keepLines_) {
-    if (!message.empty()) lastLine_ = stripMarkup(message);
+    // The end line of a failed run says nothing of why: the line before it does.
+    if (!message.empty() && message != kFailedLine) lastLine_ = stripMarkup(message);
     return;
   }
   // The progress line gives way to the message and comes back under it.

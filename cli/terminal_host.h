@@ -42,7 +42,8 @@ class TerminalHost : public RunHost {
 
   /// Keeps each console line instead of printing it (--json: stdout holds the document).
   void keepLines() { keepLines_ = true; }
-  /// The last console line kept since keepLines(), markup removed; empty when none.
+  /// The last console line kept since keepLines(), markup removed, other than a failed run's
+  /// end line; empty when none.
   const std::string& lastLine() const { return lastLine_; }
   /// Whether an error line has been printed.
   bool errorShown() const { return errorShown_; }

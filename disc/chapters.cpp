@@ -85,6 +85,13 @@ uint64_t nonNegative(int64_t ns) {
   return ns < 0 ? 0 : static_cast<uint64_t>(ns);
 }
 
+// A chapter's name as the files carry it: players and muxers show an unnamed chapter as
+// "Chapter 01", "Chapter 02" ..., so the files say so themselves.
+std::string chapterName(const std::vector<Chapter>& chapters, size_t index) {
+  const std::string& name = chapters[index].name;
+  return name.empty() ? "Chapter " + padded(index + 1, 2) : name;
+}
+
 }  // namespace
 
 std::string languageCode(std::string_view value) {
@@ -150,7 +157,7 @@ std::string simpleChapterText(const std::vector<Chapter>& chapters) {
     // Half a millisecond added in unsigned arithmetic cannot overflow an int64 start.
     const uint64_t ms = (nonNegative(chapters[i].startNs) + 500'000) / 1'000'000;
     text += key + "=" + clockTime(ms, 1000, 3) + "\n";
-    text += key + "NAME=" + oneLineText(chapters[i].name) + "\n";
+    text += key + "NAME=" + oneLineText(chapterName(chapters, i)) + "\n";
   }
   return text;
 }
@@ -159,12 +166,13 @@ std::string matroskaChapterXml(const std::vector<Chapter>& chapters) {
   std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Chapters>\n";
   if (!chapters.empty()) {
     xml += "  <EditionEntry>\n";
-    for (const Chapter& chapter : chapters) {
+    for (size_t i = 0; i < chapters.size(); ++i) {
+      const Chapter& chapter = chapters[i];
       xml += "    <ChapterAtom>\n";
       xml += "      <ChapterTimeStart>" + clockTime(nonNegative(chapter.startNs), kNsPerSecond, 9) +
              "</ChapterTimeStart>\n";
       xml += "      <ChapterDisplay>\n";
-      xml += "        <ChapterString>" + xmlText(chapter.name) + "</ChapterString>\n";
+      xml += "        <ChapterString>" + xmlText(chapterName(chapters, i)) + "</ChapterString>\n";
       if (!chapter.language.empty()) {
         xml += "        <ChapterLanguage>" + xmlText(chapter.language) + "</ChapterLanguage>\n";
       }

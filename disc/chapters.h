@@ -45,13 +45,15 @@ inline constexpr const char* kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 /// ended by "\n". The time is rounded to the nearest millisecond (half up), a negative start counts
 /// as 0, and HH takes more than two digits past 99 hours. The name is made valid UTF-8 as
 /// displayUtf8 does, and each control character (U+0000..U+001F, U+007F..U+009F) becomes a blank,
-/// so a name is always one line. The language is not written. Empty text for no chapters.
+/// so a name is always one line; a chapter without a name is "Chapter nn" (its number as in the
+/// key). The language is not written. Empty text for no chapters.
 std::string simpleChapterText(const std::vector<Chapter>& chapters);
 
 /// Matroska chapter XML: an XML declaration, then <Chapters> with one <EditionEntry> holding
 /// one <ChapterAtom> per chapter, each with <ChapterTimeStart>HH:MM:SS.nnnnnnnnn</...> and a
 /// <ChapterDisplay> of <ChapterString>name</...> and, when the language is not empty,
-/// <ChapterLanguage>language</...>. Names and languages are made valid UTF-8 as displayUtf8
+/// <ChapterLanguage>language</...>; a chapter without a name is "Chapter nn" (from 01, at least
+/// two digits), as in the simple text. Names and languages are made valid UTF-8 as displayUtf8
 /// does, control characters become blanks (XML allows none of them), and &, <, > and " are
 /// written as entity references. A negative start counts as 0. For no chapters the text is
 /// the declaration and an empty <Chapters> element (an EditionEntry needs an atom).

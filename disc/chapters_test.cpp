@@ -152,6 +152,13 @@ TEST(SimpleChapterText, NumbersTakeMoreDigitsPastNinetyNine) {
   EXPECT_NE(text.find("\nCHAPTER99NAME=c\nCHAPTER100=00:00:01.000\nCHAPTER100NAME=c\n"),
             std::string::npos);
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 200);
+  // An unnamed chapter is named by its number, a named one keeps its name.
+  std::vector<Chapter> unnamed(100, Chapter{kSecond, "", ""});
+  unnamed[10].name = "Eleven";
+  const std::string numbered = simpleChapterText(unnamed);
+  for (const char* line : {"\nCHAPTER10NAME=Chapter 10\n", "\nCHAPTER11NAME=Eleven\n",
+                           "\nCHAPTER100NAME=Chapter 100\n"})
+    EXPECT_NE(numbered.find(line), std::string::npos) << line;
 }
 
 // Names as both writers put them: control characters as blanks, bytes that are not UTF-8
@@ -174,6 +181,7 @@ const struct {
     {"Tom & \"Jerry\" <b>'s", "Tom & \"Jerry\" <b>'s", "Tom &amp; &quot;Jerry&quot; &lt;b&gt;'s"},
     {"&amp;", "&amp;", "&amp;amp;"},
     {"\xC2\xA0nbsp", "\xC2\xA0nbsp", "\xC2\xA0nbsp"},  // U+00A0 is no control character
+    {"", "Chapter 01", "Chapter 01"},                  // unnamed, as players show it
 };
 
 TEST(SimpleChapterText, NamesStayOnOneLine) {

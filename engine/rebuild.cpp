@@ -226,8 +226,7 @@ Status Rebuild(RunState& state, RunHost& host, ByteSink& out, const std::string&
       position += length;
       if (position % kProgressInterval == 0) {
         const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
-        host.status("Rebuilding " + fileName + " " + progressText(position, size, elapsed.count()),
-                    1);
+        showProgress(host, "Rebuilding " + fileName + " ", position, size, elapsed.count());
         host.processEvents();
       }
       uint8_t* pack = buffer + at;

@@ -16,6 +16,7 @@
 #include "engine/byte_io.h"
 #include "engine/slots.h"
 #include "engine/stream_output.h"
+#include "report/console.h"
 
 namespace korvell {
 
@@ -202,6 +203,8 @@ struct RunState {
   /// read by the runs after a pass (no second file, no frame counts, which message).
   StopReason stopReason = StopReason::None;
   bool demuxing = false;
+  /// The run under way, or the last one (Make MKV while its demux step works).
+  RunKind runKind = RunKind::Read;
   /// Asks the running pass to stop at its next poll. The first reason stays: a Cancel after a
   /// failed write is still a failed write.
   void requestStop(StopReason reason) {

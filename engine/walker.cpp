@@ -25,13 +25,28 @@ uint32_t decodeStamp(uint64_t bytes) {
 
 }  // namespace
 
+namespace {
+
+double remainingSeconds(uint64_t position, uint64_t size, double elapsedSeconds) {
+  return position == 0
+             ? 0
+             : elapsedSeconds * static_cast<double>(size) / static_cast<double>(position) -
+                   elapsedSeconds + 1.0;
+}
+
+}  // namespace
+
 std::string progressText(uint64_t position, uint64_t size, double elapsedSeconds) {
-  const double remaining =
-      position == 0 ? 0
-                    : elapsedSeconds * static_cast<double>(size) / static_cast<double>(position) -
-                          elapsedSeconds + 1.0;
   return std::to_string(wholeMebibytes(position)) + "/" + std::to_string(wholeMebibytes(size)) +
-         " Mbytes, Remaining time: " + clockText(remaining, false);
+         " Mbytes, Remaining time: " +
+         clockText(remainingSeconds(position, size, elapsedSeconds), false);
+}
+
+void showProgress(RunHost& host, const std::string& prefix, uint64_t position, uint64_t size,
+                  double elapsedSeconds) {
+  host.status(prefix + progressText(position, size, elapsedSeconds), 1);
+  const uint64_t percent = size == 0 ? 100 : std::min<uint64_t>(100, position * 100 / size);
+  host.progress(static_cast<int>(percent), remainingSeconds(position, size, elapsedSeconds));
 }
 
 Walker::Walker(RunState& state, RunHost& host, WalkMode mode)
@@ -357,7 +372,7 @@ Status demux(RunState& state, RunHost& host, WalkMode mode) {
     const uint64_t position = source.position();
     if (position % kProgressInterval == 0) {
       const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
-      host.status(progressText(position, size, elapsed.count()), 1);
+      showProgress(host, "", position, size, elapsed.count());
       host.processEvents();
     }
     if (mode == WalkMode::Scan && state.FastCheck && position > kFastCheckLimit) {

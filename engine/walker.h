@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "engine/run_state.h"
 #include "report/console.h"
@@ -29,5 +30,10 @@ Status demux(RunState& state, RunHost& host, WalkMode mode);
 
 /// The progress text of a pass: "12/345 Mbytes, Remaining time: 0:01:02".
 std::string progressText(uint64_t position, uint64_t size, double elapsedSeconds);
+
+/// A pass's progress at `position` of `size` bytes: status panel 1 gets `prefix` followed by
+/// progressText, and host.progress the percent done and the remaining time.
+void showProgress(RunHost& host, const std::string& prefix, uint64_t position, uint64_t size,
+                  double elapsedSeconds);
 
 }  // namespace korvell

@@ -47,7 +47,7 @@ bool writeOptionFile(FileSystem& files, const std::string& path, const std::stri
 // mkvmerge's output on its way to the console and the status panel.
 class OutputWatch {
  public:
-  explicit OutputWatch(Console& console) : console_(console) {}
+  explicit OutputWatch(RunHost& host) : console_(host) {}
 
   void feed(std::string_view bytes) {
     for (const std::string& line : splitter_.feed(bytes))
@@ -73,6 +73,7 @@ class OutputWatch {
         if (line.percent != lastPercent_) {
           lastPercent_ = line.percent;
           console_.status("Muxing " + std::to_string(line.percent) + "%", 1);
+          console_.progress(line.percent, std::nullopt);
         }
         break;
       case MkvmergeLine::Kind::Warning:
@@ -91,7 +92,7 @@ class OutputWatch {
     }
   }
 
-  Console& console_;
+  RunHost& console_;
   MkvmergeLineSplitter splitter_;
   int lastPercent_ = -1;
   bool errorSeen_ = false;
@@ -115,6 +116,17 @@ void stopProcess(Process& process, RunHost& host, OutputWatch& watch, millisecon
   process.kill();
   while (!process.wait(kMkvmergePoll))
     host.processEvents();
+}
+
+// What mkvmerge printed before it ended and the loop has not read yet.
+void drainOutput(Process& process, OutputWatch& watch) {
+  std::string chunk;
+  for (;;) {
+    chunk.clear();
+    const bool more = process.readOutput(&chunk, milliseconds{0});
+    watch.feed(chunk);
+    if (!more || chunk.empty()) break;
+  }
 }
 
 std::string endMessage(const ExitStatus& status) {
@@ -179,6 +191,12 @@ MuxOutcome muxWithMkvmerge(RunState& state, RunHost& host, Launcher& launcher, F
     watch.feed(chunk);
     host.processEvents();
     if (state.stopRequested()) {
+      // A stop that comes after mkvmerge has ended stops nothing: its file is complete.
+      if ((status = process->wait(milliseconds{0}))) {
+        drainOutput(*process, watch);
+        host.log("mkvmerge had finished before the stop: its file is kept.");
+        break;
+      }
       cancelled = true;
       watch.silence();
       stopProcess(*process, host, watch, grace);
@@ -188,15 +206,8 @@ MuxOutcome muxWithMkvmerge(RunState& state, RunHost& host, Launcher& launcher, F
       status = process->wait(kMkvmergePoll);  // the output has ended: so does mkvmerge
       continue;
     }
-    if ((status = process->wait(milliseconds{0}))) {
-      // Ended while something it started keeps the pipe open: take what is there.
-      for (;;) {
-        chunk.clear();
-        const bool more = process->readOutput(&chunk, milliseconds{0});
-        watch.feed(chunk);
-        if (!more || chunk.empty()) break;
-      }
-    }
+    // Ended while something it started keeps the pipe open: take what is there.
+    if ((status = process->wait(milliseconds{0}))) drainOutput(*process, watch);
   }
   watch.finish();
   process.reset();

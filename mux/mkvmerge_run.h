@@ -40,7 +40,10 @@ inline constexpr std::chrono::milliseconds kMkvmergePoll{100};
 /// warning is logged as "mkvmerge warning: <text>" and each error as "mkvmerge error: <text>"
 /// (escaped, valid UTF-8). At least every kMkvmergePoll the host processes events, with Cancel
 /// enabled. Like every pass the step clears state.stopReason when it starts; once a stop is
-/// requested it sends SIGTERM, waits up to `grace` (still processing events), then SIGKILL.
+/// requested it sends SIGTERM, waits up to `grace` (still processing events), then SIGKILL;
+/// but when mkvmerge has ended by then, the stop came too late to stop anything: the step
+/// logs "mkvmerge had finished before the stop: its file is kept." and ends as mkvmerge did.
+/// Each progress line also reaches host.progress (the percent; no remaining time).
 ///
 /// Exit code 0 is Done, 1 DoneWithWarnings ("mkvmerge finished with warnings."), 2 or any
 /// other end Failed ("mkvmerge failed with exit code 2.", "mkvmerge was ended by signal 9.";

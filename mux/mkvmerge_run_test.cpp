@@ -146,6 +146,16 @@ TEST_F(MkvmergeRun, CancelEndsMkvmergeAndRemovesThePartialFile) {
   EXPECT_EQ(launcher_.processesAlive, 0);
 }
 
+// A stop asked for after mkvmerge ended, before the step saw it end: the finished file stays.
+TEST_F(MkvmergeRun, AStopAfterMkvmergeEndedKeepsItsFile) {
+  launcher_.script.chunks = {"#GUI#progress 100%\n"};  // its last line, then it exits with 0
+  writesOutputAtFirstRead();
+  host_.onEvents = [this](int) { state_.requestStop(StopReason::UserCancel); };
+  EXPECT_EQ(run(), MuxOutcome::Done);
+  EXPECT_NE(files_.file(kOutput), nullptr);
+  EXPECT_EQ(host_.lines.back(), "mkvmerge had finished before the stop: its file is kept.");
+}
+
 TEST_F(MkvmergeRun, AProcessThatIgnoresSigtermIsKilledAfterTheGrace) {
   launcher_.script.chunks = {"#GUI#progress 10%\n"};
   launcher_.script.hangs = true;

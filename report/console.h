@@ -1,6 +1,7 @@
 // The two small interfaces through which the core reports to whoever drives it.
 #pragma once
 
+#include <optional>
 #include <string_view>
 
 namespace korvell {
@@ -25,7 +26,8 @@ class Console {
 };
 
 /// The kinds of run a front end can start; the front end's enabling rules depend on them.
-enum class RunKind { Read, Demux, Rebuild, Playlist };
+/// Matroska: Make MKV, whose Demux step is part of it (no run of its own).
+enum class RunKind { Read, Demux, Rebuild, Playlist, Matroska };
 
 /// What a run needs from its front end besides the console.
 class RunHost : public Console {
@@ -42,6 +44,13 @@ class RunHost : public Console {
 
   /// Cancel is enabled while a walker or rebuild pass runs, and disabled when it ends.
   virtual void setCancelEnabled(bool enabled) = 0;
+
+  /// The progress of the pass under way: `percent` (0..100) and, where known, the time it
+  /// still needs; called with the status text of the pass. The window shows a progress bar.
+  virtual void progress(int percent, std::optional<double> remainingSeconds) {
+    (void)percent;
+    (void)remainingSeconds;
+  }
 
   /// Asks a Yes/No question; true means Yes.
   virtual bool ask(std::string_view question) = 0;

@@ -1,7 +1,5 @@
 #include "runs/command_rules.h"
 
-#include <initializer_list>
-
 #include "runs/file_set.h"
 
 namespace korvell {
@@ -15,49 +13,23 @@ CommandRules::CommandRules() {
   setEnabled(Command::BrowseXpl, true);
 }
 
-void CommandRules::runStarting(RunKind kind) {
+void CommandRules::runStarting(RunKind) {
   running_ = true;
-  const auto disable = [this](std::initializer_list<Command> commands) {
-    for (Command command : commands)
-      setEnabled(command, false);
-  };
-  switch (kind) {
-    case RunKind::Read:
-      readXplWasEnabled_ = enabled(Command::ReadXpl);
-      disable({Command::ReadEvo, Command::ReadXpl, Command::Demux, Command::Rebuild,
-               Command::MakeMkv, Command::BrowseEvo, Command::BrowseXpl});
-      break;
-    case RunKind::Demux:
-    case RunKind::Rebuild:
-      disable({Command::Demux, Command::Rebuild, Command::MakeMkv});
-      break;
-    case RunKind::Playlist:
-      readEvoWasEnabled_ = enabled(Command::ReadEvo);
-      disable({Command::ReadXpl, Command::ReadEvo, Command::BrowseEvo, Command::BrowseXpl});
-      break;
-  }
+  before_ = enabled_;
+  enabled_.fill(false);
 }
 
 void CommandRules::runFinished(RunKind kind, bool anySelected, const std::string& inputPath,
                                bool dvdTitle) {
   running_ = false;
-  switch (kind) {
-    case RunKind::Read:
-      setEnabled(Command::ReadEvo, true);
-      setEnabled(Command::BrowseEvo, true);
-      setEnabled(Command::BrowseXpl, true);
-      setEnabled(Command::ReadXpl, readXplWasEnabled_);
-      break;
-    case RunKind::Demux:
-    case RunKind::Rebuild:
-      break;
-    case RunKind::Playlist:
-      setEnabled(Command::ReadXpl, true);
-      setEnabled(Command::BrowseEvo, true);
-      setEnabled(Command::BrowseXpl, true);
-      setEnabled(Command::ReadEvo, readEvoWasEnabled_);
-      break;
-  }
+  enabled_ = before_;
+  setEnabled(Command::BrowseEvo, true);
+  setEnabled(Command::BrowseXpl, true);
+  // A Read run and a playlist reading make the selection anew: what Rebuild showed for the
+  // old one goes.
+  if (kind == RunKind::Read || kind == RunKind::Playlist) setEnabled(Command::Rebuild, false);
+  if (kind == RunKind::Read) setEnabled(Command::ReadEvo, true);
+  if (kind == RunKind::Playlist) setEnabled(Command::ReadXpl, true);
   selectionChanged(anySelected, inputPath, dvdTitle);
 }
 

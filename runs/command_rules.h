@@ -29,13 +29,14 @@ class CommandRules {
   /// Whether a run is under way (between runStarting and runFinished).
   bool running() const { return running_; }
 
-  /// A run begins. Read disables every command (Read XPL's state is remembered); Demux and
-  /// Rebuild disable themselves and Make MKV; the playlist reader disables Read XPL, Read EVO
-  /// (whose state is remembered) and both browse commands.
+  /// A run begins: every command is disabled (a click on one would be ignored while the run
+  /// works); their states are remembered.
   void runStarting(RunKind kind);
 
-  /// A run has ended: what it disabled comes back (the remembered states as they were), then
-  /// Demux and Rebuild follow the selection as selectionChanged says.
+  /// A run has ended: the remembered states come back, the browse commands are enabled, Read
+  /// EVO after a Read run and Read XPL after a playlist reading; then Demux, Make MKV and
+  /// Rebuild follow the selection as selectionChanged says (after a Read run or a playlist
+  /// reading Rebuild starts from disabled: the selection is new).
   void runFinished(RunKind kind, bool anySelected, const std::string& inputPath,
                    bool dvdTitle = false);
 
@@ -47,9 +48,8 @@ class CommandRules {
 
  private:
   std::array<bool, kCommandCount> enabled_{};
+  std::array<bool, kCommandCount> before_{};  // the states when the run began
   bool running_ = false;
-  bool readXplWasEnabled_ = false;
-  bool readEvoWasEnabled_ = false;
 };
 
 }  // namespace korvell

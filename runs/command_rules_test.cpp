@@ -33,9 +33,11 @@ TEST(CommandRules, RunsDisableWhatTheirKindDisablesAndGiveItBack) {
       {RunKind::Read, false, "exdrmbb", true, "/d/F.EVO", "ExDRMBB"},  // Read XPL as before
       {RunKind::Read, true, "exdrmbb", false, "/d/F.EVO", "EXdrmBB"},  // nothing found
       {RunKind::Read, true, "exdrmbb", true, "/d/V.VOB", "EXDrMBB"},   // a .VOB never rebuilds
-      {RunKind::Demux, true, "EXdrmBB", true, "/d/F.evo", "EXDRMBB"},
-      {RunKind::Rebuild, true, "EXdrmBB", false, "/d/F.EVO", "EXdrmBB"},
-      {RunKind::Playlist, true, "exDRMbb", true, "/d/F.EVO", "EXDRMBB"},
+      // Every run disables every command: a click would be ignored while it works.
+      {RunKind::Demux, true, "exdrmbb", true, "/d/F.evo", "EXDRMBB"},
+      {RunKind::Rebuild, true, "exdrmbb", false, "/d/F.EVO", "EXdrmBB"},
+      {RunKind::Matroska, false, "exdrmbb", true, "/d/F.EVO", "ExDRMBB"},
+      {RunKind::Playlist, true, "exdrmbb", true, "/d/F.EVO", "EXDRMBB"},
   };
   for (const auto& c : cases) {
     CommandRules rules;

@@ -57,6 +57,7 @@ RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, const Run
   if (!source) return failure;
   host.log(fileSizeLine(source->size()));
 
+  if (!prepareOutputFolder(files, settings.outputFolder, host)) return RunOutcome::CreateFailed;
   const std::string prefix = outputPrefix(settings.outputFolder, set);
   int missing = 0;
   int opened = 0;
@@ -105,7 +106,14 @@ RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, const Run
 }  // namespace
 
 RunOutcome demuxRun(RunState& state, RunHost& host, const RunSettings& settings) {
-  host.runStarting(RunKind::Demux);
+  startRun(state, host, RunKind::Demux);
+  const RunOutcome outcome = demuxStep(state, host, settings);
+  if (failed(outcome)) logFailed(host);
+  host.runFinished(RunKind::Demux);
+  return outcome;
+}
+
+RunOutcome demuxStep(RunState& state, RunHost& host, const RunSettings& settings) {
   state.frameCount.fill(0);
   state.sourcePath = settings.inputPath;
   const FileSet set = runFileSet(settings, state.Continue);
@@ -127,12 +135,10 @@ RunOutcome demuxRun(RunState& state, RunHost& host, const RunSettings& settings)
   state.failedOutput = nullptr;
   if (failed(outcome)) {
     state.frameCount.fill(0);
-    showReady(host);
   } else {
     logDone(host);
     logFrameLines(state, host);
   }
-  host.runFinished(RunKind::Demux);
   return outcome;
 }
 

@@ -10,7 +10,12 @@ namespace korvell {
 /// Creates one file per selected slot (named by the output prefix, the slot's label and the
 /// family's extension), walks the set in demux mode and closes every file again, also after
 /// a cancel or a failure. Relies on the selection, labels, frame rates and firstPtsMin of the
-/// last Read run. Partial outputs stay on disk.
+/// last Read run. A missing output folder is created first (prepareOutputFolder). Partial
+/// outputs stay on disk.
 RunOutcome demuxRun(RunState& state, RunHost& host, const RunSettings& settings);
+
+/// The Demux run's work as one step of another run (Make MKV): all of demuxRun but its start
+/// and end notifications (runStarting, runFinished) and, after a failure, its end line.
+RunOutcome demuxStep(RunState& state, RunHost& host, const RunSettings& settings);
 
 }  // namespace korvell

@@ -26,20 +26,24 @@ std::string joined(const std::string& folder, const std::string& name) {
   return (std::filesystem::path(folder) / name).string();
 }
 
-// A folder of its own inside the output folder: PREFIX.mkv-parts, or .2, .3 ... after it.
+// A folder of its own inside the output folder: PREFIX.mkv-parts, or .2, .3 ... after it when
+// that name is taken. A folder that cannot be created for another reason ends the search.
 std::optional<std::string> createTemporaryFolder(FileSystem& files, const std::string& prefix,
                                                  Console& console) {
-  Status created;
-  std::string path;
   for (int n = 1; n <= kMostTemporaryFolders; ++n) {
-    path = prefix + ".mkv-parts" + (n == 1 ? "" : "." + std::to_string(n));
-    created = files.createFolder(path);
-    if (created.ok()) {
-      console.log("Creating " + escapeMarkup(path));
-      return path;
+    const std::string path = prefix + ".mkv-parts" + (n == 1 ? "" : "." + std::to_string(n));
+    if (files.isFolder(path) || files.isFile(path)) continue;
+    if (const Status created = files.createFolder(path); !created.ok()) {
+      reportFolderFailure(path, created.reason(), console);
+      return std::nullopt;
     }
+    console.log("Creating " + escapeMarkup(path));
+    return path;
   }
-  reportFailure(path, created, console);
+  reportFolderFailure(
+      prefix + ".mkv-parts",
+      "It and the names .2 to ." + std::to_string(kMostTemporaryFolders) + " after it are taken.",
+      console);
   return std::nullopt;
 }
 
@@ -131,18 +135,21 @@ RunOutcome mkvRun(RunState& state, RunHost& host, const RunSettings& settings,
                   const MkvRequest& request) {
   Launcher& launcher = request.launcher != nullptr ? *request.launcher : realLauncher();
   FileSystem& files = *settings.files;
-  if (!mkvmergeAvailable(launcher, host)) {
-    showReady(host);
-    return RunOutcome::MuxFailed;
-  }
+  startRun(state, host, RunKind::Matroska);
+  const auto failBefore = [&](RunOutcome outcome) {
+    logFailed(host);
+    host.runFinished(RunKind::Matroska);
+    return outcome;
+  };
+  if (!mkvmergeAvailable(launcher, host)) return failBefore(RunOutcome::MuxFailed);
   const std::string prefix =
       outputPrefix(settings.outputFolder, runFileSet(settings, state.Continue));
   const std::string output = request.outputPath.empty() ? prefix + ".mkv" : request.outputPath;
-  const std::optional<std::string> folder = createTemporaryFolder(files, prefix, host);
-  if (!folder) {
-    showReady(host);
-    return RunOutcome::CreateFailed;
+  if (!prepareOutputFolder(files, settings.outputFolder, host)) {
+    return failBefore(RunOutcome::CreateFailed);
   }
+  const std::optional<std::string> folder = createTemporaryFolder(files, prefix, host);
+  if (!folder) return failBefore(RunOutcome::CreateFailed);
 
   // The forms mkvmerge reads: LPCM as FLAC, DVD subpictures as VobSub, the 8-bit subpictures
   // of HD DVD as PGS; everything else as it stands.
@@ -160,7 +167,7 @@ RunOutcome mkvRun(RunState& state, RunHost& host, const RunSettings& settings,
   }
   const Title* title = settings.title ? &*settings.title : request.playlistTitle;
 
-  const RunOutcome demuxed = demuxRun(state, host, demux);
+  const RunOutcome demuxed = demuxStep(state, host, demux);
   std::vector<std::string> temporary;
   for (const std::vector<OutputFile>& stream : state.written.streams) {
     for (const OutputFile& file : stream)
@@ -176,9 +183,12 @@ RunOutcome mkvRun(RunState& state, RunHost& host, const RunSettings& settings,
     if (outcome == RunOutcome::Done) {
       state.written.others.push_back({output, "mkv"});
       logDone(host);
+    } else if (failed(outcome)) {
+      logFailed(host);
     } else {
       showReady(host);
     }
+    host.runFinished(RunKind::Matroska);
     return outcome;
   };
   if (demuxed != RunOutcome::Done) return finish(demuxed);

@@ -38,10 +38,11 @@ bool mkvmergeAvailable(Launcher& launcher, Console& console);
 
 /// The Matroska run. Like the Demux run it relies on the last Read run (and playlist reading)
 /// for the selection, labels and times. It
-/// 1. creates a temporary folder inside the output folder (OUTPUTPREFIX.mkv-parts, or with
-///    ".2", ".3" ... when that name is taken), so the demuxed files lie on the output's file
-///    system;
-/// 2. runs the Demux run into it with video and compressed audio as they stand, LPCM as FLAC,
+/// 1. creates the output folder when it is missing (prepareOutputFolder), then a temporary
+///    folder inside it (OUTPUTPREFIX.mkv-parts, or with ".2", ".3" ... when that name is
+///    taken), so the demuxed files lie on the output's file system;
+/// 2. runs the Demux run's step (demuxStep) into it with video and compressed audio as they stand,
+/// LPCM as FLAC,
 ///    subpictures as VobSub (DVD) or PGS (HD DVD, an .EVO input), and the title's chapters
 ///    (RunSettings::title, else request.playlistTitle, else the settings' playlist chapters);
 /// 3. plans the tracks (mux/mux_plan: video, audio by slot, subpictures by slot; languages and
@@ -51,9 +52,11 @@ bool mkvmergeAvailable(Launcher& launcher, Console& console);
 /// 4. runs mkvmerge once from an option file, with its progress in the status and its
 ///    warnings and errors in the console, Cancel stopping it and removing the partial file;
 /// 5. removes the temporary folder and everything in it on every ending, unless keepTemp.
-/// Ends with "Done." when mkvmerge made the file (also with warnings: exit 1), Cancelled
-/// after a cancel, and a failure (MuxFailed, or the Demux run's failure, or NothingToWrite
-/// when no stream can go into the file) otherwise.
+/// It is one run for the host (runStarting and runFinished with RunKind::Matroska), its Cancel
+/// question "Stop making the Matroska file?". Ends with "Done." when mkvmerge made the file (also
+/// with warnings: exit 1), Cancelled after a cancel, and a failure (MuxFailed, or the Demux run's
+/// failure, or NothingToWrite when no stream can go into the file) otherwise, with the end line
+/// "Failed.".
 RunOutcome mkvRun(RunState& state, RunHost& host, const RunSettings& settings,
                   const MkvRequest& request);
 

@@ -59,6 +59,26 @@ void addTitleLanguages(RunState& state, const Title& title) {
   }
 }
 
+bool anyStreamFound(const RunState& state) {
+  for (int number = 0; number < kSelectableSlots; ++number) {
+    const Slot slot = slotAt(number);
+    if (state.foundInLastRead(slot) || state.registeredId(slot) != -1) return true;
+  }
+  return false;
+}
+
+// The set's duration: the sum of its files' durations, each from the file's first navigation
+// packet. Without any the duration stays as it was.
+void setDuration(RunState& state) {
+  std::optional<double> sum;
+  for (const ScannedFile& file : state.scannedFiles) {
+    if (file.navigation && file.navigation->durationSeconds) {
+      sum = sum.value_or(0) + *file.navigation->durationSeconds;
+    }
+  }
+  if (sum) state.duration = *sum;
+}
+
 // The scan of the set, from "Opening file" on. Returns how it ended; the sources are closed.
 RunOutcome scanSet(RunState& state, RunHost& host, const FileSet& set, FileSystem& files) {
   host.log(openingLine(set, true));
@@ -74,23 +94,34 @@ RunOutcome scanSet(RunState& state, RunHost& host, const FileSet& set, FileSyste
 
 RunOutcome readRun(RunState& state, RunHost& host, const RunSettings& settings) {
   if (settings.autoClear) host.clearConsole();
-  host.runStarting(RunKind::Read);
+  startRun(state, host, RunKind::Read);
   resetSelection(state);
   host.selectionChanged();
   state.frameCount.fill(0);
   state.firstPtsMin = 0xFFFFFFFF;
   state.resetTimes();
-  state.sourcePath = settings.inputPath;
   const FileSet set = runFileSet(settings, state.Continue);
+  // The frame rates and the duration stay from one run to the next only for the same source:
+  // another file's would give it frames it does not have.
+  if (settings.inputPath != state.sourcePath || set.baseName != state.baseName) {
+    state.frameRate.fill(0);
+    state.duration = 0;
+  }
+  state.sourcePath = settings.inputPath;
   state.baseName = set.baseName;
   state.secondFile = set.secondFile;
 
-  const RunOutcome outcome = scanSet(state, host, set, *settings.files);
+  RunOutcome outcome = scanSet(state, host, set, *settings.files);
+  if (outcome == RunOutcome::Done && !anyStreamFound(state)) {
+    host.logError("No stream found in " + inputNames(set) + ".");
+    outcome = RunOutcome::NoStreamFound;
+  }
   if (failed(outcome)) {
-    showReady(host);
+    logFailed(host);
     host.runFinished(RunKind::Read);
     return outcome;
   }
+  setDuration(state);
   fillSelection(state);
   if (settings.title) addTitleLanguages(state, *settings.title);
   host.selectionChanged();
@@ -107,8 +138,8 @@ RunOutcome readRun(RunState& state, RunHost& host, const RunSettings& settings) 
   logFrameReport(state, host);
   host.runFinished(RunKind::Read);
 
-  // The follow-on run starts even when nothing was found or the scan was stopped, but not
-  // while the front end is closing.
+  // The follow-on run starts even when the scan was stopped, but not while the front end is
+  // closing.
   if (host.closing()) return outcome;
   if (settings.followOn == FollowOn::Demux) demuxRun(state, host, settings);
   if (settings.followOn == FollowOn::Rebuild) rebuildRun(state, host, settings);

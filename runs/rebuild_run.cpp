@@ -12,13 +12,15 @@ namespace korvell {
 namespace {
 
 RunOutcome rebuildSet(RunState& state, RunHost& host, const FileSet& set, FileSystem& files,
-                      const std::string& outputPath, std::unique_ptr<ByteSink>& out) {
+                      const std::string& outputFolder, std::unique_ptr<ByteSink>& out) {
+  const std::string outputPath = rebuiltFileName(outputFolder, set);
   host.log(openingLine(set, false));
   host.status("Opening", 0);
   RunOutcome failure = RunOutcome::OpenFailed;
   std::unique_ptr<ExtentSource> source = openPass(files, set.passes.front(), host, &failure);
   if (!source) return failure;
   host.log(fileSizeLine(source->size()));
+  if (!prepareOutputFolder(files, outputFolder, host)) return RunOutcome::CreateFailed;
   out = createOutput(files, outputPath, set, host);
   if (!out) return RunOutcome::CreateFailed;
   state.written.others.push_back({outputPath, "evo"});
@@ -40,7 +42,7 @@ std::string rebuiltFileName(const std::string& outputFolder, const FileSet& set)
 }
 
 RunOutcome rebuildRun(RunState& state, RunHost& host, const RunSettings& settings) {
-  host.runStarting(RunKind::Rebuild);
+  startRun(state, host, RunKind::Rebuild);
   state.resetRenumbering();
   state.sourcePath = settings.inputPath;
   const FileSet set = runFileSet(settings, state.Continue);
@@ -49,8 +51,7 @@ RunOutcome rebuildRun(RunState& state, RunHost& host, const RunSettings& setting
   state.written = {};
 
   std::unique_ptr<ByteSink> out;
-  RunOutcome outcome = rebuildSet(state, host, set, *settings.files,
-                                  rebuiltFileName(settings.outputFolder, set), out);
+  RunOutcome outcome = rebuildSet(state, host, set, *settings.files, settings.outputFolder, out);
   // The output is closed whatever happened; a failed write or final flush is reported once.
   const Status closed = out ? out->close() : Status();
   if (outcome == RunOutcome::WriteFailed || (!closed.ok() && !failed(outcome))) {
@@ -61,7 +62,7 @@ RunOutcome rebuildRun(RunState& state, RunHost& host, const RunSettings& setting
   if (!failed(outcome)) {
     logDone(host);
   } else {
-    showReady(host);
+    logFailed(host);
   }
   host.runFinished(RunKind::Rebuild);
   return outcome;

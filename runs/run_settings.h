@@ -70,7 +70,8 @@ struct RunSettings {
 /// How a run ended. Everything but Done and Cancelled is a failure that the run has reported
 /// in the console, without "Done.". NothingToWrite: a Demux run whose selected streams are
 /// none of them in the input, or a Matroska run with no stream mkvmerge can take. MuxFailed:
-/// mkvmerge was not found, could not be started or failed.
+/// mkvmerge was not found, could not be started or failed. NoStreamFound: a Read run that
+/// read its input to the end (or to the fast check's limit) and found no stream in it.
 enum class RunOutcome {
   Done,
   Cancelled,
@@ -79,7 +80,8 @@ enum class RunOutcome {
   WriteFailed,
   ReadFailed,
   NothingToWrite,
-  MuxFailed
+  MuxFailed,
+  NoStreamFound
 };
 
 inline bool failed(RunOutcome outcome) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 #include "disc/encryption_mark.h"
 #include "report/markup.h"
@@ -46,6 +47,37 @@ std::string listed(const std::vector<std::string>& names) {
 
 }  // namespace
 
+void startRun(RunState& state, RunHost& host, RunKind kind) {
+  state.runKind = kind;
+  host.runStarting(kind);
+}
+
+void reportFolderFailure(const std::string& path, const std::string& reason, Console& console) {
+  console.logError("Cannot create folder \"" + escapeMarkup(path) + "\". " + escapeMarkup(reason));
+}
+
+bool prepareOutputFolder(FileSystem& files, const std::string& folder, Console& console) {
+  if (folder.empty() || files.isFolder(folder)) return true;
+  // The folder and each missing parent, innermost first, up to the first that exists.
+  std::filesystem::path path = std::filesystem::path(folder).lexically_normal();
+  if (path.filename().empty()) path = path.parent_path();  // a trailing separator
+  std::vector<std::string> missing;
+  for (;; path = path.parent_path()) {
+    // A file in the way: creating the folder below it says why that cannot be.
+    if (files.isFolder(path.string()) || (files.isFile(path.string()) && !missing.empty())) break;
+    missing.push_back(path.string());
+    if (!path.has_relative_path() || !path.has_parent_path()) break;
+  }
+  for (auto level = missing.rbegin(); level != missing.rend(); ++level) {
+    if (const Status created = files.createFolder(*level); !created.ok()) {
+      reportFolderFailure(folder, created.reason(), console);
+      return false;
+    }
+  }
+  console.log("Creating folder " + escapeMarkup(folder));
+  return true;
+}
+
 std::unique_ptr<ByteSink> createOutput(FileSystem& files, const std::string& path,
                                        const std::string& firstInput,
                                        const std::string& secondInput, Console& console) {
@@ -67,10 +99,14 @@ std::string openingLine(const FileSet& set, bool bold) {
     return bold ? "[b]" + escapeMarkup(text) + "[/b]" : escapeMarkup(text);
   };
   if (set.titleNumber == 0) return "Opening file " + shown(namePart(set.firstPath));
+  return "Opening title " + shown(set.baseName) + " in " + inputNames(set);
+}
+
+std::string inputNames(const FileSet& set) {
   std::vector<std::string> names;
   for (const std::string& path : set.inputs())
     names.push_back(escapeMarkup(namePart(path)));
-  return "Opening title " + shown(set.baseName) + " in " + listed(names);
+  return listed(names);
 }
 
 std::unique_ptr<ExtentSource> openPass(FileSystem& files, const FilePass& pass, Console& console,
@@ -128,6 +164,7 @@ RunOutcome walkPasses(RunState& state, RunHost& host, const FileSet& set, FileSy
       if (!source) return failure;
       const std::string name = set.passes[index].firstName();
       host.log("Continue on " + escapeMarkup(name));
+      host.log(fileSizeLine(source->size()));
       host.status(verb + " " + name, 0);
     }
     state.source = source.get();
@@ -197,6 +234,12 @@ void showReady(Console& console) {
   console.status("", 1);
 }
 
+void logFailed(Console& console) {
+  console.log(kFailedLine);
+  console.log("");
+  showReady(console);
+}
+
 std::optional<int64_t> calculatedFrames(const RunState& state, int slot) {
   const double rate = state.frameRate[static_cast<size_t>(slot)];
   if (rate <= 0) return std::nullopt;
@@ -208,14 +251,32 @@ std::string frameTime(int32_t count, double rate) {
   return clockText(static_cast<double>(count) / rate, true);
 }
 
-void requestCancel(RunState& state, RunHost& host) {
-  if (!state.demuxing) {
-    state.requestStop(StopReason::UserCancel);
-    return;
+std::string cancelQuestion(const RunState& state) {
+  if (!state.demuxing) return "";
+  switch (state.runKind) {
+    case RunKind::Rebuild:
+      return "Are you sure to stop rebuilding?";
+    case RunKind::Matroska:
+      return "Stop making the Matroska file?";
+    case RunKind::Read:
+    case RunKind::Demux:
+    case RunKind::Playlist:
+      break;
   }
-  if (host.ask("Are you sure to stop demuxing?")) {
+  return "Are you sure to stop demuxing?";
+}
+
+void confirmCancel(RunState& state, Console& console) {
+  state.requestStop(StopReason::UserCancel);
+  console.log("Cancelled.");
+}
+
+void requestCancel(RunState& state, RunHost& host) {
+  const std::string question = cancelQuestion(state);
+  if (question.empty()) {
     state.requestStop(StopReason::UserCancel);
-    host.log("Cancelled.");
+  } else if (host.ask(question)) {
+    confirmCancel(state, host);
   }
 }
 

@@ -21,6 +21,19 @@
 
 namespace korvell {
 
+/// Starts a run of `kind`: the host disables its commands (runStarting) and state.runKind names
+/// the run for the Cancel question.
+void startRun(RunState& state, RunHost& host, RunKind kind);
+
+/// Makes sure the output folder is there before a run creates anything in it: an empty folder
+/// (beside the input) or an existing one needs nothing; a missing one is created with its
+/// missing parents, "Creating folder <folder>". When it cannot be, logs the error "Cannot
+/// create folder "<folder>". <reason>" and returns false.
+bool prepareOutputFolder(FileSystem& files, const std::string& folder, Console& console);
+
+/// The error of a folder that could not be created: "Cannot create folder "<path>". <reason>".
+void reportFolderFailure(const std::string& path, const std::string& reason, Console& console);
+
 /// Creates an output; on failure reports it and returns null. Refuses a path that is one of
 /// the run's inputs ("Cannot create file "<path>". It is an input file of this run."), so a
 /// run never truncates its input.
@@ -74,8 +87,16 @@ std::string scrambledMessage(const RunState& state, const FileSystem& files,
 /// Every run's end: "Done.", an empty line, status "Ready" and an empty detail panel.
 void logDone(Console& console);
 
-/// After a failure: the status returns to "Ready" (the failure itself is in the console).
+/// The status returns to "Ready" with an empty detail panel.
 void showReady(Console& console);
+
+/// The end line of a failed run, which follows its message: "Failed.", an empty line, then
+/// showReady.
+inline constexpr const char* kFailedLine = "Failed.";
+void logFailed(Console& console);
+
+/// "A, B and C": the file names of the set's inputs, escaped for markup.
+std::string inputNames(const FileSet& set);
 
 /// count / rate seconds as "h:mm:ss.zzz".
 std::string frameTime(int32_t count, double rate);
@@ -84,8 +105,19 @@ std::string frameTime(int32_t count, double rate);
 /// to even): duration × frameRate. Empty while the slot has no frame rate.
 std::optional<int64_t> calculatedFrames(const RunState& state, int slot);
 
-/// The Cancel command: during a demux or rebuild pass the user confirms first ("Are you sure
-/// to stop demuxing?") and "Cancelled." is logged; a scan stops at once, silently.
+/// The question the Cancel command asks before it stops the run under way (state.runKind):
+/// during a Demux run "Are you sure to stop demuxing?", a Rebuild "Are you sure to stop
+/// rebuilding?", Make MKV "Stop making the Matroska file?". Empty during a scan
+/// (state.demuxing clear), which Cancel stops at once without asking.
+std::string cancelQuestion(const RunState& state);
+
+/// A confirmed Cancel: the run stops at its next poll; "Cancelled." is logged.
+void confirmCancel(RunState& state, Console& console);
+
+/// The Cancel command answered on the spot: a scan stops silently; otherwise host.ask() puts
+/// cancelQuestion and Yes confirms (confirmCancel). The command line's Ctrl-C, whose answer is
+/// always Yes. (The window asks without blocking the run, so a run that ends while the question
+/// is open ends as it would have.)
 void requestCancel(RunState& state, RunHost& host);
 
 }  // namespace korvell

@@ -71,8 +71,10 @@ class RunsTest : public ::testing::Test {
 };
 
 TEST_F(RunsTest, ReadRunReportsTheSetAndSelectsEveryStream) {
-  state_.frameRate[0] = 25;  // left by an earlier run: durations use it
+  state_.frameRate[0] = 25;  // left by an earlier run of this set: durations use it
   state_.duration = 2;
+  state_.sourcePath = settings_.inputPath;
+  state_.baseName = "FEATURE_1_FEATURE_2";
   EXPECT_EQ(readRun(state_, host_, settings_), RunOutcome::Done);
   const std::string expected =
       "Opening file [b]FEATURE_1.EVO[/b]\n"
@@ -81,6 +83,7 @@ TEST_F(RunsTest, ReadRunReportsTheSetAndSelectsEveryStream) {
       "[b]Dolby Digital[/b] audio stream 0 found!\n"
       "[b]Subpicture[/b] stream 0 found!\n"
       "Continue on FEATURE_2.EVO\n"
+      "File size: 0 Mbytes.\n"
       "[b]MPEG-2[/b] video stream 0 found!\n"
       "[b]Dolby Digital[/b] audio stream 0 found!\n"
       "[b]Subpicture[/b] stream 0 found!\n"
@@ -167,15 +170,14 @@ TEST_F(RunsTest, FailuresEndWithTheirMessageAndNeverWithDone) {
     std::string message;
   };
   const std::string missing = (dir_ / "MISSING.EVO").string();
-  const std::string noFolder = (dir_ / "nowhere").string();
+  const std::string noFolder = settings_.inputPath + "/out";  // under a file
   const Case cases[] = {
       {missing, "", RunOutcome::OpenFailed,
        "Cannot open file \"" + missing + "\". No such file or directory"},
       {dir_.string(), "", RunOutcome::OpenFailed,
        "Cannot open file \"" + dir_.string() + "\". Is a directory"},
       {settings_.inputPath, noFolder, RunOutcome::CreateFailed,
-       "Cannot create file \"" + noFolder +
-           "/FEATURE_1_FEATURE_2.MPEG-2.stream.0.mpv\". No such file or directory"},
+       "Cannot create folder \"" + noFolder + "\". Not a directory"},
   };
   for (const auto& c : cases) {
     RecordingHost host;
@@ -186,7 +188,7 @@ TEST_F(RunsTest, FailuresEndWithTheirMessageAndNeverWithDone) {
     state_.streamLabel[0] = "MPEG-2.stream.0";
     state_.videoDetails[0].id = 0xE0;  // as a Read run that found it leaves it
     EXPECT_EQ(demuxRun(state_, host, settings), c.outcome) << c.message;
-    EXPECT_NE(host.transcript().find(c.message + "\n"), std::string::npos) << host.transcript();
+    EXPECT_TRUE(host.transcript().ends_with(c.message + "\nFailed.\n\n")) << host.transcript();
     EXPECT_EQ(host.transcript().find("Done."), std::string::npos);
     EXPECT_EQ(host.finished.size(), 1u);
   }
@@ -294,7 +296,7 @@ TEST(StreamDelay, SubpictureFilesAreShiftedByTheEarliestTimeStamp) {
   EXPECT_EQ(state.delayMs(Family::Subpicture, 2), std::nullopt);
 }
 
-TEST_F(RunsTest, CancelAsksDuringDemuxOnly) {
+TEST_F(RunsTest, CancelAsksDuringDemuxOnlyAndNamesTheRun) {
   RecordingHost host;
   state_.demuxing = false;
   requestCancel(state_, host);
@@ -311,6 +313,12 @@ TEST_F(RunsTest, CancelAsksDuringDemuxOnly) {
   EXPECT_EQ(state_.stopReason, StopReason::UserCancel);
   EXPECT_EQ(host.questions.back(), "Are you sure to stop demuxing?");
   EXPECT_EQ(host.lines.back(), "Cancelled.");
+  for (const auto& [kind, question] :
+       {std::pair{RunKind::Rebuild, "Are you sure to stop rebuilding?"},
+        {RunKind::Matroska, "Stop making the Matroska file?"}}) {
+    state_.runKind = kind;
+    EXPECT_EQ(cancelQuestion(state_), question);
+  }
 }
 
 TEST(ScrambledStreams, AreNamedOnceAndNeverWrittenOrCopied) {
@@ -475,7 +483,9 @@ TEST_F(VobSetTest, APartThatCannotBeOpenedEndsEveryRunBeforeAnyFileIsCreated) {
   for (RunFunction run : {RunFunction{readRun}, RunFunction{demuxRun}}) {
     RecordingHost host;
     EXPECT_EQ(run(state_, host, settings_), RunOutcome::OpenFailed);
-    EXPECT_EQ(host.lines.back(), "Cannot open file \"" + second + "\". Permission denied");
+    EXPECT_TRUE(host.transcript().ends_with("Cannot open file \"" + second +
+                                            "\". Permission denied\nFailed.\n\n"))
+        << host.transcript();
     EXPECT_EQ(files.openFiles(), 0);
     EXPECT_EQ(files.file(settings_.outputFolder + "/VTS_01.DD.stream.00.mpa"), nullptr);
   }
@@ -569,8 +579,8 @@ TEST_F(TitleRunTest, ACellOutsideItsFileStopsEveryRunBeforeAnyFileIsCreated) {
       RecordingHost host;
       RunState state = state_;
       EXPECT_EQ(run(state, host, settings_), c.outcome) << name;
-      EXPECT_EQ(host.lines.size(), 2u) << name << "\n" << host.transcript();
-      EXPECT_EQ(host.lines.back(), c.message) << name;
+      EXPECT_EQ(host.lines.size(), 4u) << name << "\n" << host.transcript();
+      EXPECT_TRUE(host.transcript().ends_with(c.message + "\nFailed.\n\n")) << name;
       EXPECT_TRUE(fs::is_empty(dir_ / "out")) << name;
     }
   }

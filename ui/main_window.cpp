@@ -17,8 +17,10 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -28,6 +30,7 @@
 
 #include "report/display_text.h"
 #include "report/markup.h"
+#include "report/text_format.h"
 #include "runs/demux_run.h"
 #include "runs/file_set.h"
 #include "runs/mkv_run.h"
@@ -113,6 +116,15 @@ void TfMain::cbTitleChange(int) {
   // Rebuild follows the boxes for a title only: without one a .VOB never enables it.
   rules_.setEnabled(Command::Rebuild, false);
   Resetcbs();
+  if (cbAutoRead->isChecked()) {
+    bReadEVOClick();
+    return;
+  }
+  const Title* title = chosenTitle();
+  slog(title != nullptr
+           ? QStringLiteral("Press Read EVO to read title %1").arg(title->number)
+           : QStringLiteral("Press Read EVO to read ") + QFileInfo(eEVOfile->text()).fileName(),
+       1);
 }
 
 void TfMain::Resetcbs() {
@@ -136,10 +148,14 @@ void TfMain::selectionChanged() {
 
 void TfMain::setSourcePath(const QString& path) {
   eEVOfile->setText(QDir::toNativeSeparators(path));
-  // A new source forgets the title and chapters read for the previous one.
-  playlist_.titleFound = false;
-  playlist_.chapters.clear();
+  // A new source forgets what was read for the previous one: the playlist's title, chapters,
+  // tree and tag lines, and the stream boxes (Rebuild with them).
+  playlist_ = PlaylistResult{};
   playlistSource_.clear();
+  resetXplTree();
+  mXPL->clear();
+  rules_.setEnabled(Command::Rebuild, false);
+  Resetcbs();
   // A disc image is opened in place; what cannot be read of it is said once, here.
   if (const Status resolved = resolveInput(str(eEVOfile->text()), "", realFileSystem(), &input_);
       !resolved.ok()) {
@@ -162,14 +178,18 @@ void TfMain::EVOadj() {
   rules_.setEnabled(Command::ReadEvo, !path.empty());
   state_.baseName = CutExt(namePart(path));
   evoDir_ = qs(folderPart(path));
-  eXPLfile->setText(QString::fromLatin1(kPlaylistName));
+  // The playlist field names a playlist only once one is found for this source: the disc's
+  // own beside HVDVD_TS, when it is there.
+  eXPLfile->clear();
+  xplName_.clear();
   const std::string playlistFolder = discPlaylistFolder(folderPart(path));
-  if (!playlistFolder.empty()) {
-    xplDir_ = qs(playlistFolder);
-    xplName_ = QString::fromLatin1(kPlaylistName);
-    eXPLfile->setText(xplDir_ + xplName_);
+  if (!playlistFolder.empty()) xplDir_ = qs(playlistFolder);  // the dialog starts there
+  const std::string playlist = discPlaylistPath(path);
+  if (!playlist.empty() && files_->isFile(playlist)) {
+    xplName_ = qs(namePart(playlist));
+    eXPLfile->setText(qs(playlist));
   }
-  if (!xplName_.isEmpty()) rules_.setEnabled(Command::ReadXpl, true);
+  rules_.setEnabled(Command::ReadXpl, !xplName_.isEmpty());
   showCommands();
 }
 
@@ -205,7 +225,6 @@ void TfMain::bbEVOClick() {
   setSourcePath(path);
   EVOadj();
   if (bReadEVO->isEnabled()) bReadEVO->setFocus();
-  Resetcbs();
   if (cbAutoRead->isChecked()) bReadEVOClick();
 }
 
@@ -246,6 +265,7 @@ RunSettings TfMain::runSettings() const {
   settings.subpictureForm =
       kSubpictureChoices[static_cast<size_t>(std::max(0, cmbSubpicturesAs->currentIndex()))].second;
   settings.codecExtensions = cbCodecExt->isChecked();
+  settings.files = files_;
   // The chapters of the title the last Read XPL chose, and the input it chose it for.
   settings.chapters = playlist_.chapters;
   settings.chaptersSource = playlistSource_;
@@ -349,10 +369,45 @@ void TfMain::showPlaylist() {
     add(item, root);
   }
   tvXPL->expandAll();
+  if (treeWidthMoved_) return;
+  // Wide enough for the labels, while the tag lines keep at least a third of the page.
+  const QAbstractItemView* view = tvXPL;  // where the measure of a column is public
+  const int labels = view->sizeHintForColumn(0) + 2 * tvXPL->frameWidth() +
+                     tvXPL->verticalScrollBar()->sizeHint().width();
+  const int room = splXPL->width() * 2 / 3;
+  if (labels > treeWidth_ && room > treeWidth_) {
+    treeWidth_ = std::min(labels, room);
+    splXPL->setSizes({treeWidth_, std::max(50, splXPL->width() - treeWidth_)});
+  }
+}
+
+void TfMain::resetXplTree() {
+  tvXPL->clear();
+  for (const char* root : {"Video", "Audio", "Subpicture", "Chapter"}) {
+    tvXPL->addTopLevelItem(new QTreeWidgetItem(QStringList{QString::fromLatin1(root)}));
+  }
 }
 
 void TfMain::bCancelClick() {
-  requestCancel(state_, *this);
+  const std::string question = cancelQuestion(state_);
+  if (question.empty() || askQuestion) {
+    requestCancel(state_, *this);  // a scan stops at once; a test answers on the spot
+    return;
+  }
+  if (cancelQuestion_) return;  // it is open already
+  auto* box = new QMessageBox(QMessageBox::Question, QStringLiteral("HD DVD Korvell"), qs(question),
+                              QMessageBox::Yes | QMessageBox::No, this);
+  box->setObjectName(QStringLiteral("CancelQuestion"));
+  box->setDefaultButton(QMessageBox::No);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  cancelQuestion_ = box;
+  // The run goes on meanwhile; runFinished closes the question of a run that has ended.
+  connect(box, &QMessageBox::finished, this, [this, box] {
+    const bool yes = box->standardButton(box->clickedButton()) == QMessageBox::Yes;
+    cancelQuestion_ = nullptr;
+    if (yes && rules_.running()) confirmCancel(state_, *this);
+  });
+  box->open();
 }
 
 void TfMain::bClearClick() {
@@ -559,6 +614,15 @@ void TfMain::setCancelEnabled(bool enabled) {
   bCancel->setEnabled(enabled);
 }
 
+void TfMain::progress(int percent, std::optional<double> remainingSeconds) {
+  pbProgress->setValue(percent);
+  pbProgress->setFormat(remainingSeconds
+                            ? QStringLiteral("%p%, ") + qs(clockText(*remainingSeconds, false)) +
+                                  QStringLiteral(" left")
+                            : QStringLiteral("%p%"));
+  pbProgress->repaint();  // the run keeps the user-interface thread busy
+}
+
 bool TfMain::ask(std::string_view question) {
   if (askQuestion) return askQuestion(qs(question));
   return QMessageBox::question(this, QStringLiteral("HD DVD Korvell"), qs(question),
@@ -571,6 +635,11 @@ void TfMain::runStarting(RunKind kind) {
   showCommands();
   showTitleList();
   PageControl->setCurrentWidget(kind == RunKind::Playlist ? tsXPL : tsStatus);
+  if (kind != RunKind::Playlist) {
+    pbProgress->setValue(0);
+    pbProgress->setFormat(QStringLiteral("%p%"));
+    pbProgress->show();
+  }
 }
 
 void TfMain::runFinished(RunKind kind) {
@@ -579,6 +648,11 @@ void TfMain::runFinished(RunKind kind) {
   rules_.runFinished(kind, anyBoxChecked(), str(eEVOfile->text()), chosenTitle() != nullptr);
   showCommands();
   showTitleList();
+  pbProgress->hide();
+  if (cancelQuestion_) {
+    cancelQuestion_->close();  // no answer: the run it asked about is over
+    log("The run ended before Cancel was answered: nothing was stopped.");
+  }
 }
 
 }  // namespace korvell

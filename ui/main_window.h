@@ -5,10 +5,13 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <utility>
 #include <vector>
 
 #include <QMainWindow>
+#include <QMessageBox>
+#include <QPointer>
 #include <QString>
 
 #include "engine/run_state.h"
@@ -26,6 +29,7 @@ class QFileDialog;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QSplitter;
@@ -53,7 +57,9 @@ class TfMain : public QMainWindow, public RunHost {
   // then shown normally, and the question is a Yes/No message box.
   /// Runs a prepared file or folder dialog; returns the chosen path, or empty when dismissed.
   std::function<QString(QFileDialog&)> runFileDialog;
-  /// Asks a Yes/No question; true is Yes.
+  /// Asks a Yes/No question; true is Yes. Cancel's question otherwise opens without blocking
+  /// the run (cancelQuestionBox), so the run goes on, and its progress shows, until it is
+  /// answered.
   std::function<bool(const QString&)> askQuestion;
 
   RunState& state() { return state_; }
@@ -66,6 +72,8 @@ class TfMain : public QMainWindow, public RunHost {
   QString xplFileName() const { return xplName_; }
   QTreeWidget* xplTree() const { return tvXPL; }
   QPlainTextEdit* xplText() const { return mXPL; }
+  /// Cancel's question while it is open, else null.
+  QMessageBox* cancelQuestionBox() const { return cancelQuestion_; }
 
   // The settings record and the widgets: the only two places that map one onto the other.
   Settings settingsFromWidgets() const;
@@ -82,6 +90,7 @@ class TfMain : public QMainWindow, public RunHost {
   void processEvents() override;
   void repaint() override;
   void setCancelEnabled(bool enabled) override;
+  void progress(int percent, std::optional<double> remainingSeconds) override;
   bool ask(std::string_view question) override;
   void runStarting(RunKind kind) override;
   void selectionChanged() override;
@@ -99,6 +108,10 @@ class TfMain : public QMainWindow, public RunHost {
   /// "Make MKV": the checked streams demuxed and muxed into one Matroska file by mkvmerge, as
   /// OUTPUTPREFIX.mkv (a "Save as" dialog when that file exists).
   void bMakeMkvClick();
+  /// Cancel: a scan stops at once; during a demux, rebuild or mux the run's question
+  /// (cancelQuestion) opens beside the run, which goes on until Yes stops it. A run that ends
+  /// while the question is open ends as it would have: the question closes and the console
+  /// says that nothing was stopped.
   void bCancelClick();
   void bClearClick();
   /// The click handler of every stream box: Demux is enabled when any box is checked; for an
@@ -118,10 +131,13 @@ class TfMain : public QMainWindow, public RunHost {
   /// Sets the input path as a dialog or drop would (the field is read-only to the user), and
   /// fills the title list from the disc's IFO files (titlesForInput): for a .VOB the disc's
   /// titles with the one that starts in it chosen, for a disc image (opened in place,
-  /// resolveInput) its titles with the first chosen, logging once why there is none.
+  /// resolveInput) its titles with the first chosen, logging once why there is none. What was
+  /// read for the previous source goes: the stream boxes, the playlist's title, chapters, tree
+  /// and tag lines.
   void setSourcePath(const QString& path);
   /// A title chosen in cbTitle: the stream boxes of the last Read run belong to another
-  /// title, so they are reset.
+  /// title, so they are reset; with "Auto read" on the title is read, otherwise the status
+  /// says "Press Read EVO to read title N".
   void cbTitleChange(int index);
 
  protected:
@@ -158,8 +174,13 @@ class TfMain : public QMainWindow, public RunHost {
   void placeLogo();
   void slog(const QString& text, int panel);
   /// Shows the last playlist reading: its tag lines in mXPL and, when it found the title,
-  /// the title's tree in tvXPL.
+  /// the title's tree in tvXPL, which is widened to its labels until the user moves the
+  /// splitter.
   void showPlaylist();
+  /// The tree before any reading: the roots "Video", "Audio", "Subpicture", "Chapter".
+  void resetXplTree();
+  /// The size of a first start: the size hint, at least 800 × 600, within the screen.
+  QSize firstStartSize() const;
   /// Runs `run` unless another run is busy; closes the window afterwards if that was asked
   /// for during the run.
   void runGuarded(const std::function<void()>& run);
@@ -176,7 +197,7 @@ class TfMain : public QMainWindow, public RunHost {
   void showTitleList();
 
   RunState& state_;
-  PlaylistResult playlist_;     // the tables and tree carry over from one reading to the next
+  PlaylistResult playlist_;     // the tables and tree carry over to the next reading of a source
   std::string playlistSource_;  // the input the last reading chose its title for
   std::vector<Title> titles_;   // the DVD titles cbTitle lists after its first entry
   NamedInput input_;            // the source as the runs read it (a disc image in place)
@@ -185,6 +206,9 @@ class TfMain : public QMainWindow, public RunHost {
   bool closePending_ = false;
   bool activated_ = false;
   int treeWidth_ = 96;
+  bool treeWidthMoved_ = false;            // the user moved the splitter since the start
+  FileSystem* files_ = &realFileSystem();  // where the runs and the playlist search look
+  QPointer<QMessageBox> cancelQuestion_;
   QString evoDir_;
   QString xplDir_;
   QString xplName_;
@@ -232,6 +256,7 @@ class TfMain : public QMainWindow, public RunHost {
   QPushButton* bMakeMkv = nullptr;
   QPushButton* bCancel = nullptr;
   StatusPanel* statusPanels_[2] = {nullptr, nullptr};
+  QProgressBar* pbProgress = nullptr;  // beside the status texts while a run works
 };
 
 }  // namespace korvell

@@ -14,8 +14,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
@@ -37,6 +39,10 @@ namespace {
 constexpr int kClientWidth = 352;
 constexpr int kClientHeight = 380;
 constexpr int kCommandRowHeight = 44;
+constexpr int kFirstStartWidth = 800;
+constexpr int kFirstStartHeight = 600;
+constexpr int kFrameAllowance = 16;
+constexpr int kProgressWidth = 180;
 constexpr int kLogoHalfWidth = 63;
 constexpr int kLogoFixedLeft = 153;
 constexpr int kLogoFixedUpTo = 432;  // window width up to which the logo stays at 153
@@ -99,7 +105,16 @@ TfMain::TfMain(RunState& state, QWidget* parent) : QMainWindow(parent), state_(s
   buildWindow();
   connectOptions();
   setMinimumSize(kClientWidth, kClientHeight);
-  resize(kClientWidth, kClientHeight);
+  resize(firstStartSize());  // stored bounds replace it at the first activation
+}
+
+QSize TfMain::firstStartSize() const {
+  QSize size = sizeHint().expandedTo(QSize(kFirstStartWidth, kFirstStartHeight));
+  if (const QScreen* shown = screen()) {
+    // The frame the window system adds is not known before the window is shown.
+    size = size.boundedTo(shown->availableSize() - QSize(kFrameAllowance, 2 * kFrameAllowance));
+  }
+  return size.expandedTo(minimumSize());
 }
 
 TfMain::~TfMain() = default;
@@ -122,8 +137,9 @@ void TfMain::buildWindow() {
   bReadEVO = commandButton(QStringLiteral("bReadEVO"), QStringLiteral("Read EVO"),
                            QStringLiteral("Read the source EVO file to detect streams"), central);
   bReadEVO->setDefault(true);
-  eXPLfile = new QLineEdit(QString::fromLatin1(kPlaylistName), central);
+  eXPLfile = new QLineEdit(central);  // empty until a playlist is found for the source
   eXPLfile->setObjectName(QStringLiteral("eXPLfile"));
+  eXPLfile->setPlaceholderText(QStringLiteral("No playlist: drop or browse one"));
   eXPLfile->setReadOnly(true);
   eXPLfile->setFocusPolicy(Qt::ClickFocus);
   eXPLfile->setToolTip(QStringLiteral("Drop here the VPLST000.XPL"));
@@ -180,6 +196,12 @@ void TfMain::buildWindow() {
   statusPanels_[1]->setText(QStringLiteral(" ") + QString::fromLatin1(kReadyHint));
   bar->addWidget(statusPanels_[0]);
   bar->addWidget(statusPanels_[1], 1);  // the last panel reaches to the end of the bar
+  pbProgress = new QProgressBar(bar);
+  pbProgress->setObjectName(QStringLiteral("pbProgress"));
+  pbProgress->setRange(0, 100);
+  pbProgress->setFixedWidth(kProgressWidth);
+  pbProgress->hide();  // shown while a run works
+  bar->addPermanentWidget(pbProgress);
   bar->setToolTip(QStringLiteral(" ") + QString::fromLatin1(kReadyHint));
 }
 
@@ -255,9 +277,7 @@ QWidget* TfMain::buildXplPage() {
   tvXPL->setToolTip(QStringLiteral("Infos from your XPL file"));
   tvXPL->setHeaderHidden(true);
   tvXPL->setMinimumWidth(50);
-  for (const char* root : {"Video", "Audio", "Subpicture", "Chapter"}) {
-    tvXPL->addTopLevelItem(new QTreeWidgetItem(QStringList{QString::fromLatin1(root)}));
-  }
+  resetXplTree();
   mXPL = new QPlainTextEdit(splXPL);
   mXPL->setObjectName(QStringLiteral("mXPL"));
   mXPL->setToolTip(QStringLiteral("This is your XPL file (part of it)"));
@@ -275,8 +295,10 @@ QWidget* TfMain::buildXplPage() {
   splXPL->addWidget(mXPL);
   splXPL->setStretchFactor(0, 0);
   splXPL->setStretchFactor(1, 1);
-  connect(splXPL, &QSplitter::splitterMoved, this,
-          [this] { treeWidth_ = splXPL->sizes().value(0, treeWidth_); });
+  connect(splXPL, &QSplitter::splitterMoved, this, [this] {
+    treeWidth_ = splXPL->sizes().value(0, treeWidth_);
+    treeWidthMoved_ = true;
+  });
   layout->addWidget(splXPL);
   return tsXPL;
 }

@@ -16,10 +16,13 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -70,6 +73,15 @@ QString consoleText(const QWidget& w) {
   return child<ConsoleView>(w, "reMessage")->toPlainText();
 }
 
+// Of the commands a busy run would ignore, those enabled.
+QStringList enabledCommands(const QWidget& w) {
+  QStringList on;
+  for (const char* name :
+       {"bReadEVO", "bReadXPL", "bDemux", "bRebuild", "bMakeMkv", "bbEVO", "bbXPL", "cbTitle"})
+    if (child<QWidget>(w, name)->isEnabled()) on << QString::fromLatin1(name);
+  return on;
+}
+
 std::vector<uint8_t> fileBytes(const QString& path) {
   std::ifstream in(path.toStdString(), std::ios::binary);
   return {std::istreambuf_iterator<char>(in), {}};
@@ -107,7 +119,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(button(w, "bReadEVO")->text(), QStringLiteral("Read EVO"));
     QCOMPARE(button(w, "bDemux")->toolTip(), QStringLiteral("Demux the source EVO to streams"));
     QVERIFY(button(w, "bDemux")->font().bold());
-    QCOMPARE(child<QLineEdit>(w, "eXPLfile")->text(), QStringLiteral("VPLST000.XPL"));
+    QCOMPARE(child<QLineEdit>(w, "eXPLfile")->text(), QString());  // no playlist found yet
     QVERIFY(child<QLineEdit>(w, "eEVOfile")->isReadOnly());
     QCOMPARE(child<QLineEdit>(w, "eEVOfile")->focusPolicy(), Qt::ClickFocus);
 
@@ -241,21 +253,27 @@ class MainWindowTest : public QObject {
     QCOMPARE(source->text(), QDir::toNativeSeparators("/discs/a/AUDIO_TS/ATS_01_1.aob"));
   }
 
-  void aSourceInHvdvdTsNamesThePlaylistBesideIt() {
+  void aSourceInHvdvdTsNamesThePlaylistBesideItWhenItIsThere() {
+    const QString movie = dir_.path() + QStringLiteral("/MOVIE");
+    const QString playlist = movie + QStringLiteral("/ADV_OBJ/VPLST000.XPL");
+    QVERIFY(QDir().mkpath(movie + "/ADV_OBJ") && QFile(playlist).open(QIODevice::WriteOnly));
     {
       QuietWindow q;
-      q.window.WMDropFiles(QDir::toNativeSeparators("/d/MOVIE/HVDVD_TS/FEATURE_1.EVO"));
-      QCOMPARE(child<QLineEdit>(q.window, "eXPLfile")->text(),
-               QDir::toNativeSeparators("/d/MOVIE/ADV_OBJ/VPLST000.XPL"));
-      QCOMPARE(q.window.xplDir(), QDir::toNativeSeparators("/d/MOVIE/ADV_OBJ/"));
-      QCOMPARE(q.window.evoDir(), QDir::toNativeSeparators("/d/MOVIE/HVDVD_TS/"));
+      q.window.WMDropFiles(QDir::toNativeSeparators(movie + "/HVDVD_TS/FEATURE_1.EVO"));
+      QCOMPARE(child<QLineEdit>(q.window, "eXPLfile")->text(), QDir::toNativeSeparators(playlist));
+      QCOMPARE(q.window.xplDir(), QDir::toNativeSeparators(movie + "/ADV_OBJ/"));
+      QCOMPARE(q.window.evoDir(), QDir::toNativeSeparators(movie + "/HVDVD_TS/"));
       QVERIFY(button(q.window, "bReadXPL")->isEnabled());
       QCOMPARE(q.state.baseName, std::string("FEATURE_1"));
+      QFile::remove(playlist);  // a playlist that is not there is not named
+      q.window.WMDropFiles(QDir::toNativeSeparators(movie + "/HVDVD_TS/FEATURE_1.EVO"));
+      QCOMPARE(child<QLineEdit>(q.window, "eXPLfile")->text(), QString());
+      QVERIFY(!button(q.window, "bReadXPL")->isEnabled());
     }
     {
       QuietWindow q;  // the folder test is case-sensitive
       q.window.WMDropFiles(QDir::toNativeSeparators("/d/MOVIE/hvdvd_ts/FEATURE_1.EVO"));
-      QCOMPARE(child<QLineEdit>(q.window, "eXPLfile")->text(), QStringLiteral("VPLST000.XPL"));
+      QCOMPARE(child<QLineEdit>(q.window, "eXPLfile")->text(), QString());
       QVERIFY(!button(q.window, "bReadXPL")->isEnabled());
       QCOMPARE(q.window.xplDir(), QString());
     }
@@ -345,6 +363,8 @@ class MainWindowTest : public QObject {
       roots << tree->topLevelItem(i)->text(0);
     QCOMPARE(roots, (QStringList{"Info", "Video", "Audio", "Subtitle", "Chapter"}));
     QCOMPARE(tree->topLevelItem(2)->child(0)->text(0), QStringLiteral("DD+.6ch.stream.00.English"));
+    const QAbstractItemView* view = tree;  // at first start the pane takes the labels' width
+    QVERIFY(view->sizeHintForColumn(0) <= view->viewport()->width());
     QVERIFY(w.xplText()->isVisibleTo(&w));
     QVERIFY(w.xplText()->toPlainText().contains(QStringLiteral("<Title")));
     QCOMPARE(box(w, "cbAudio00")->text(), QStringLiteral("DD+.6ch.stream.00.English"));
@@ -371,6 +391,16 @@ class MainWindowTest : public QObject {
     QCOMPARE(again.audioIds[1], 0x89);  // DTS moved up into the dropped stream's place
     QCOMPARE(again.audioIds[2], -1);
     QCOMPARE(again.subIds[1], -1);
+
+    // A text file named .VOB as the next source: nothing of the disc stays.
+    std::ofstream(dir_.path().toStdString() + "/NOTES.VOB") << "Shopping list\n";
+    w.WMDropFiles(dir_.path() + QStringLiteral("/NOTES.VOB"));
+    const QString read = consoleText(w).section(QStringLiteral("Opening file NOTES.VOB"), -1);
+    QVERIFY2(read.contains(QStringLiteral("No stream found in NOTES.VOB.")), qPrintable(read));
+    QVERIFY2(!read.contains(QStringLiteral("frames")), qPrintable(read));  // none of the disc's
+    QCOMPARE(child<QLineEdit>(w, "eXPLfile")->text(), QString());
+    QVERIFY(!button(w, "bReadXPL")->isEnabled() && !button(w, "bDemux")->isEnabled());
+    QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("Video"));  // the roots, no "Info"
   }
 
   void makeMkvMuxesTheCheckedStreamsWithThePlaylistsNames() {
@@ -413,6 +443,74 @@ class MainWindowTest : public QObject {
     w.runFileDialog = [&](QFileDialog&) { return out + QStringLiteral("/second.mkv"); };
     makeMkv->click();
     QVERIFY(QFileInfo::exists(out + QStringLiteral("/second.mkv")));
+  }
+
+  // Cancel pressed while mkvmerge works: the question names the run and leaves it going, so
+  // a run that ends before the answer keeps its file. (Were the question to block the run, the
+  // Yes given after ten seconds would remove the finished file.)
+  void cancelDuringMakeMkvKeepsAFileFinishedBeforeTheAnswer() {
+    if (QStandardPaths::findExecutable(QStringLiteral("mkvmerge")).isEmpty()) {
+      QSKIP("mkvmerge is not installed: Make MKV skipped");
+    }
+    const QString disc = dir_.path() + QStringLiteral("/sample");
+    const QString out = dir_.path() + QStringLiteral("/cancelled/mkv");
+    std::string error;
+    QVERIFY2(testing::writeSampleDisc(disc.toStdString(), kTestdata, 0, &error), error.c_str());
+    RunState state;
+    TfMain w(state);
+    child<QLineEdit>(w, "eWorkdir")->setText(out);  // missing: Make MKV creates it
+    w.WMDropFiles(disc + QStringLiteral("/HVDVD_TS/FEATURE_1.EVO"));
+    QString question;
+    QStringList enabledWhileMuxing{QStringLiteral("not seen")};
+    QTimer poll, lateYes;
+    connect(&poll, &QTimer::timeout, &w, [&] {
+      if (!question.isEmpty() || !child<StatusPanel>(w, "StatusPanel0")->text().startsWith(" Mux"))
+        return;
+      question = QStringLiteral("not asked");
+      enabledWhileMuxing = enabledCommands(w);
+      button(w, "bCancel")->click();
+      if (QMessageBox* box = w.cancelQuestionBox()) question = box->text();
+    });
+    connect(&lateYes, &QTimer::timeout, &w, [] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+        box->button(QMessageBox::Yes)->click();
+    });
+    poll.start(0);
+    lateYes.start(10000);
+    button(w, "bMakeMkv")->click();
+    poll.stop();
+    QCOMPARE(question, QStringLiteral("Stop making the Matroska file?"));
+    QCOMPARE(enabledWhileMuxing, QStringList());
+    const QString console = consoleText(w);
+    QVERIFY2(console.contains(QStringLiteral("Creating folder ") + QDir::toNativeSeparators(out)) &&
+                 !console.contains(QStringLiteral("Removing")) &&
+                 console.contains(QStringLiteral("Cancel was answered: nothing was stopped.")),
+             qPrintable(console));
+    QVERIFY(QFileInfo(out + QStringLiteral("/FEATURE_1_FEATURE_2.mkv")).size() > 0);
+  }
+
+  // A first start opens at a size where every control has the room it asks for (the command
+  // row is placed by hand).
+  void aFirstStartSqueezesNothing() {
+    RunState state;
+    TfMain w(state);
+    QVERIFY(uitest::showActive(&w));
+    const QSize room = w.screen()->availableSize();
+    if (room.width() >= 1024 && room.height() >= 768)
+      QVERIFY(w.width() >= 800 && w.height() >= 600);
+    auto* pages = child<QTabWidget>(w, "PageControl");
+    for (int page = 0; page < pages->count(); ++page) {
+      pages->setCurrentIndex(page);
+      QApplication::processEvents();
+      for (QWidget* widget : w.findChildren<QWidget*>()) {
+        const QSize needed = widget->minimumSizeHint();
+        if (!widget->isVisible() || !needed.isValid() ||
+            widget->parentWidget()->objectName() == QStringLiteral("pnlCommands"))
+          continue;
+        QVERIFY2(widget->width() >= needed.width() && widget->height() >= needed.height(),
+                 qPrintable(widget->objectName() + " " + widget->metaObject()->className()));
+      }
+    }
   }
 
   void readXplThenDemuxWritesChaptersAndDelayNames() {
@@ -470,6 +568,9 @@ class MainWindowTest : public QObject {
     const QString console = consoleText(w);
     QVERIFY(console.contains(QStringLiteral("Opening file FEATURE_1.EVO")));
     QVERIFY(console.contains(QStringLiteral("Continue on FEATURE_2.EVO")));
+    // Each file's size is logged, and the set lasts as its two files of 1.5 s together.
+    QCOMPARE(console.count(QStringLiteral("File size: 0 Mbytes.")), 2);
+    QVERIFY(console.contains(QStringLiteral("\n72 calculated frames.")));
     QVERIFY(console.contains(QStringLiteral("Done.")));
     const auto streams = testing::sampleDiscStreams(kTestdata);
     QVERIFY(!streams.empty());
@@ -616,6 +717,8 @@ class MainWindowTest : public QObject {
     QVERIFY(!box(w, "cbAudio00")->isEnabled());
     QVERIFY(!button(w, "bDemux")->isEnabled());
     QVERIFY(!button(w, "bRebuild")->isEnabled());
+    QCOMPARE(child<StatusPanel>(w, "StatusPanel1")->text(),
+             QStringLiteral(" Press Read EVO to read title 2"));
     QCOMPARE(w.runSettings().title->number, 2);
     button(w, "bReadEVO")->click();
     button(w, "bDemux")->click();
@@ -625,6 +728,9 @@ class MainWindowTest : public QObject {
     titles->setCurrentIndex(0);
     emit titles->activated(0);
     QVERIFY(!w.runSettings().title);
+    box(w, "cbAutoRead")->setChecked(true);  // now the choice reads at once
+    emit titles->activated(0);
+    QVERIFY(box(w, "cbAudio00")->isChecked());
   }
 
   void aDroppedDiscImageListsItsTitlesAndItsOutputsGoBesideIt() {
@@ -697,6 +803,10 @@ class MainWindowTest : public QObject {
       QVERIFY(w.busy());
       box(w, "cbAudio00")->click();
       QVERIFY(!button(w, "bDemux")->isEnabled());  // the run decides at its end
+      // Busy shows: no command the run would ignore is enabled; the bar stands at 4 MiB of 10.
+      QCOMPARE(enabledCommands(w), QStringList());
+      auto* bar = child<QProgressBar>(w, "pbProgress");
+      QVERIFY(bar->isVisibleTo(&w) && bar->value() == 39 && bar->text().endsWith(" left"));
     });
     button(w, "bDemux")->click();
     QCOMPARE(points, 1);

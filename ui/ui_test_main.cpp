@@ -25,8 +25,7 @@ int takeScreenshot(const QString& file) {
     return 1;
   }
   korvell::RunState state;
-  korvell::TfMain window(state);
-  window.resize(600, 480);
+  korvell::TfMain window(state);  // at the size of a first start
   if (!korvell::uitest::showActive(&window)) qWarning("the window did not become active");
   window.WMDropFiles(disc.path() + QStringLiteral("/HVDVD_TS/FEATURE_1.EVO"));
   QTest::qWait(300);
