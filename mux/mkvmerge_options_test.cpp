@@ -21,7 +21,7 @@ MuxDescription feature() {
       {Family::Video, "/tmp/k/FEATURE_1 VC-1.stream", "", "VC-1", true, 0},
       {Family::Audio, "/tmp/k/FEATURE_1 DD+ 0.stream", "en:00", "English", true, -40},
       {Family::Audio, "/tmp/k/FEATURE_1 DD+ 1.stream", "fr", "", false, 0},
-      {Family::Subpicture, "/tmp/k/FEATURE_1 Sub 0.idx", "de", "Deutsch", false, 300},
+      {Family::Subpicture, "/tmp/k/FEATURE_1 Sub 0.idx", "de", "Deutsch", false, 300, true},
   };
   return d;
 }
@@ -36,9 +36,9 @@ TEST(MkvmergeOptions, ArgumentsInOrder) {
       "--default-track-flag", "0:yes", "--sync", "0:-40", "/tmp/k/FEATURE_1 DD+ 0.stream",
       // no name, sync 0: neither option
       "--language", "0:fre", "--default-track-flag", "0:no", "/tmp/k/FEATURE_1 DD+ 1.stream",
-      // subpictures are never synced
+      // subpictures are never synced; a forced track says so
       "--language", "0:ger", "--track-name", "0:Deutsch", "--default-track-flag", "0:no",
-      "/tmp/k/FEATURE_1 Sub 0.idx"};
+      "--forced-display-flag", "0:yes", "/tmp/k/FEATURE_1 Sub 0.idx"};
   EXPECT_EQ(mkvmergeArguments(feature()), expected);
 }
 

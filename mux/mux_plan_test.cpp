@@ -24,6 +24,7 @@ Title hdDvdTitle() {
       {Family::Audio, -1, 2, "", "", "DD+"},
       {Family::Subpicture, -1, 0, "de:00", "", ""},
   };
+  title.streams.back().forced = true;
   title.chapters = {{0, "Start", "en"}};
   return title;
 }
@@ -46,10 +47,10 @@ TEST(MuxPlan, OrderDefaultsSyncLanguagesAndNames) {
   EXPECT_EQ(d.chaptersPath, "/tmp/k/F.chapters.txt");
   const std::vector<MuxTrack> expected = {
       {Family::Video, "v0", "und", "VC-1", true, 0},
-      {Family::Audio, "a0", "eng", "English", true, -40},                // the description
-      {Family::Audio, "a1", "fre", "French E-AC-3", false, 250},         // made up
-      {Family::Audio, "a2", "und", "E-AC-3", false, 0},                  // no language, no delay
-      {Family::Subpicture, "s0.idx", "ger", "German VobSub", false, 0},  // never synced
+      {Family::Audio, "a0", "eng", "English", true, -40},         // the description
+      {Family::Audio, "a1", "fre", "French E-AC-3", false, 250},  // made up
+      {Family::Audio, "a2", "und", "E-AC-3", false, 0},           // no language, no delay
+      {Family::Subpicture, "s0.idx", "ger", "German VobSub", false, 0, true},  // never synced
   };
   EXPECT_EQ(d.tracks, expected);
 }

@@ -108,7 +108,12 @@ RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, const Run
 RunOutcome demuxRun(RunState& state, RunHost& host, const RunSettings& settings) {
   startRun(state, host, RunKind::Demux);
   const RunOutcome outcome = demuxStep(state, host, settings);
-  if (failed(outcome)) logFailed(host);
+  if (failed(outcome)) {
+    logFailed(host);
+  } else {
+    logDone(host);
+    logFrameLines(state, host);
+  }
   host.runFinished(RunKind::Demux);
   return outcome;
 }
@@ -133,12 +138,7 @@ RunOutcome demuxStep(RunState& state, RunHost& host, const RunSettings& settings
     }
   }
   state.failedOutput = nullptr;
-  if (failed(outcome)) {
-    state.frameCount.fill(0);
-  } else {
-    logDone(host);
-    logFrameLines(state, host);
-  }
+  if (failed(outcome)) state.frameCount.fill(0);
   return outcome;
 }
 

@@ -15,7 +15,7 @@ namespace korvell {
 RunOutcome demuxRun(RunState& state, RunHost& host, const RunSettings& settings);
 
 /// The Demux run's work as one step of another run (Make MKV): all of demuxRun but its start
-/// and end notifications (runStarting, runFinished) and, after a failure, its end line.
+/// and end notifications (runStarting, runFinished), its end line and its frame lines.
 RunOutcome demuxStep(RunState& state, RunHost& host, const RunSettings& settings);
 
 }  // namespace korvell

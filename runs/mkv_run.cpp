@@ -156,7 +156,8 @@ RunOutcome mkvRun(RunState& state, RunHost& host, const RunSettings& settings,
   RunSettings demux = settings;
   demux.outputFolder = *folder;
   demux.lpcmForm = LpcmForm::Flac;
-  const bool hdDvd = !settings.title && upperExtension(settings.inputPath) == ".EVO";
+  const bool hdDvd = settings.title ? settings.title->titleSet == 0
+                                    : upperExtension(settings.inputPath) == ".EVO";
   demux.subpictureForm = hdDvd ? SubpictureForm::Pgs : SubpictureForm::VobSub;
   demux.delayNames = false;
   demux.codecExtensions = true;
@@ -180,13 +181,11 @@ RunOutcome mkvRun(RunState& state, RunHost& host, const RunSettings& settings,
       removeTemporaryFolder(files, *folder, temporary, host);
       state.written = {};  // none of them is there any more
     }
-    if (outcome == RunOutcome::Done) {
-      state.written.others.push_back({output, "mkv"});
-      logDone(host);
-    } else if (failed(outcome)) {
+    if (failed(outcome)) {
       logFailed(host);
     } else {
-      showReady(host);
+      if (outcome == RunOutcome::Done) state.written.others.push_back({output, "mkv"});
+      logDone(host);
     }
     host.runFinished(RunKind::Matroska);
     return outcome;

@@ -267,8 +267,10 @@ InputTitles titlesForInput(const std::string& inputPath, bool continueOn, FileSy
 }
 
 std::string titleCaption(const Title& title) {
-  return "Title " + std::to_string(title.number) + ": " + clockText(title.durationSeconds, true) +
-         ", " + plural(title.chapters.size(), "chapter", "chapters");
+  const std::string name = title.name.empty() ? "" : " \"" + displayUtf8(title.name) + "\"";
+  return "Title " + std::to_string(title.number) + name + ": " +
+         clockText(title.durationSeconds, true) + ", " +
+         plural(title.chapters.size(), "chapter", "chapters");
 }
 
 bool loadDiscTitle(const std::string& discPath, int number, int angle,

@@ -77,7 +77,8 @@ struct InputTitles {
 InputTitles titlesForInput(const std::string& inputPath, bool continueOn,
                            FileSystem& files = realFileSystem());
 
-/// How a front end names a title in its list: "Title 1: 0:00:08.000, 4 chapters".
+/// How a front end names a title in its list: "Title 1: 0:00:08.000, 4 chapters", with the
+/// disc's name for it when it has one ("Title 1 "Feature": ...").
 std::string titleCaption(const Title& title);
 
 /// Reads title `number` of the disc at `discPath` for a run: of an HD DVD from `playlistPath`

@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QStandardItemModel>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -167,6 +168,10 @@ void TfMain::setSourcePath(const QString& path) {
     cbTitle->removeItem(1);
   for (const Title& title : titles_)
     cbTitle->addItem(qs(titleCaption(title)));
+  // An image is a disc, not a file to read: only its titles can be chosen.
+  if (auto* model = qobject_cast<QStandardItemModel*>(cbTitle->model())) {
+    model->item(0)->setEnabled(input_.image == nullptr);
+  }
   cbTitle->setCurrentIndex(offered.chosen + 1);
   showTitleList();
   for (const std::string& note : offered.notes)
@@ -185,7 +190,7 @@ void TfMain::EVOadj() {
   const std::string playlistFolder = discPlaylistFolder(folderPart(path));
   if (!playlistFolder.empty()) xplDir_ = qs(playlistFolder);  // the dialog starts there
   const std::string playlist = discPlaylistPath(path);
-  if (!playlist.empty() && files_->isFile(playlist)) {
+  if (!playlist.empty() && input_.files->isFile(playlist)) {
     xplName_ = qs(namePart(playlist));
     eXPLfile->setText(qs(playlist));
   }
@@ -265,7 +270,6 @@ RunSettings TfMain::runSettings() const {
   settings.subpictureForm =
       kSubpictureChoices[static_cast<size_t>(std::max(0, cmbSubpicturesAs->currentIndex()))].second;
   settings.codecExtensions = cbCodecExt->isChecked();
-  settings.files = files_;
   // The chapters of the title the last Read XPL chose, and the input it chose it for.
   settings.chapters = playlist_.chapters;
   settings.chaptersSource = playlistSource_;

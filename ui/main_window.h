@@ -207,7 +207,6 @@ class TfMain : public QMainWindow, public RunHost {
   bool activated_ = false;
   int treeWidth_ = 96;
   bool treeWidthMoved_ = false;            // the user moved the splitter since the start
-  FileSystem* files_ = &realFileSystem();  // where the runs and the playlist search look
   QPointer<QMessageBox> cancelQuestion_;
   QString evoDir_;
   QString xplDir_;

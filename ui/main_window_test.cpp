@@ -733,6 +733,30 @@ class MainWindowTest : public QObject {
     QVERIFY(box(w, "cbAudio00")->isChecked());
   }
 
+  void anHdDvdListsItsPlaylistsTitlesAndTheRunsWalkTheChosenOne() {
+    const QString disc = dir_.path() + QStringLiteral("/hddvd");
+    std::string error;
+    QVERIFY2(testing::writeHdDvdTestDisc(disc.toStdString(), kTestdata, &error), error.c_str());
+    QuietWindow q;
+    TfMain& w = q.window;
+    box(w, "cbAutoRead")->setChecked(false);
+    w.WMDropFiles(disc + QStringLiteral("/HVDVD_TS/FEATURE_1.EVO"));
+    auto* titles = child<QComboBox>(w, "cbTitle");
+    QVERIFY(titles->isEnabled());
+    QCOMPARE(titles->count(), 3);
+    QCOMPARE(titles->itemText(1), QStringLiteral("Title 1 \"Feature\": 0:00:01.000, 3 chapters"));
+    QCOMPARE(titles->currentIndex(), 0);  // the file reads as it always has
+    box(w, "cbAutoRead")->setChecked(true);
+    titles->setCurrentIndex(1);
+    emit titles->activated(1);
+    QVERIFY(consoleText(w).contains(
+        QStringLiteral("Opening title TITLE_1 in FEATURE_1.EVO and FEATURE_2.EVO")));
+    QCOMPARE(box(w, "cbAudio01")->text(), QStringLiteral("MLP.stream.01.en"));
+    QCOMPARE(box(w, "cbSub01")->text(), QStringLiteral("Subpicture.01.de"));
+    button(w, "bDemux")->click();
+    QVERIFY(QFile::exists(disc + QStringLiteral("/HVDVD_TS/TITLE_1.DTSHD.stream.02.de.mpa")));
+  }
+
   void aDroppedDiscImageListsItsTitlesAndItsOutputsGoBesideIt() {
     if (!testing::dvdTestDisc().missingTool.empty())
       QSKIP(testing::dvdTestDisc().missingTool.c_str());
@@ -748,6 +772,8 @@ class MainWindowTest : public QObject {
     QCOMPARE(titles->count(), 3);
     QCOMPARE(titles->itemText(2), QStringLiteral("Title 2: 0:00:02.000, 1 chapter"));
     QCOMPARE(titles->currentIndex(), 1);
+    // The image is no file: "No title" cannot be chosen.
+    QVERIFY(!(titles->model()->flags(titles->model()->index(0, 0)) & Qt::ItemIsEnabled));
     button(w, "bReadEVO")->click();
     QCOMPARE(box(w, "cbAudio01")->text(), QStringLiteral("DD.stream.01.de"));
     button(w, "bDemux")->click();
