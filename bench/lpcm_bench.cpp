@@ -17,6 +17,7 @@
 #include "outputs/lpcm_decoder.h"
 #include "outputs/pcm_output.h"
 #include "testing/null_host.h"
+#include "testing/pass_values.h"
 #include "testing/ps_writer.h"
 
 namespace korvell {
@@ -57,12 +58,11 @@ const std::vector<uint8_t>& stream(uint8_t format) {
 
 void demuxOnce(const std::vector<uint8_t>& bytes, StreamOutput& output) {
   testing::NullHost host;
-  RunState state;
-  state.selected[slotNumber({Family::Audio, 0})] = true;
-  state.outputOf({Family::Audio, 0}) = &output;
+  testing::PassValues state;
+  state.selection.selected[slotNumber({Family::Audio, 0})] = true;
+  state.sinks.outputOf({Family::Audio, 0}) = &output;
   MemorySource source(bytes);
-  state.source = &source;
-  demux(state, host, WalkMode::Demux);
+  demux(state.walker(source), host, WalkMode::Demux);
   output.finish();
 }
 

@@ -11,6 +11,7 @@
 #include "engine/rebuild.h"
 #include "engine/walker.h"
 #include "testing/null_host.h"
+#include "testing/pass_values.h"
 #include "testing/sample_disc.h"
 
 namespace korvell {
@@ -45,33 +46,31 @@ void BM_RebuildPass_File(benchmark::State& bench) {
     return;
   }
   testing::NullHost host;
-  RunState state;
+  testing::PassValues state;
   {
     std::unique_ptr<FileSource> source;
     FileSource::open(input.string(), &source);
-    state.source = source.get();
-    demux(state, host, WalkMode::Scan);
+    demux(state.walker(*source), host, WalkMode::Scan);
   }
   // Every stream but the last audio and the last subpicture stream, as the comparison does.
   int lastAudio = -1, lastSub = -1;
   for (int number = 0; number < kSelectableSlots; ++number) {
     const Slot slot = slotAt(number);
-    if (state.registeredId(slot) == -1) continue;
-    state.selected[number] = true;
+    if (state.registry.registeredId(slot) == -1) continue;
+    state.selection.selected[number] = true;
     if (slot.family == Family::Audio) lastAudio = number;
     if (slot.family == Family::Subpicture) lastSub = number;
   }
-  if (lastAudio >= 0) state.selected[lastAudio] = false;
-  if (lastSub >= 0) state.selected[lastSub] = false;
+  if (lastAudio >= 0) state.selection.selected[lastAudio] = false;
+  if (lastSub >= 0) state.selection.selected[lastSub] = false;
   uint64_t bytes = 0;
   for (auto _ : bench) {
-    state.resetRenumbering();
+    state.renumbering = Renumbering();
     std::unique_ptr<FileSource> source;
     std::unique_ptr<FileSink> out;
     FileSource::open(input.string(), &source);
     FileSink::create((folder() / "rebuilt.EVO").string(), &out);
-    state.source = source.get();
-    benchmark::DoNotOptimize(Rebuild(state, host, *out, "FEATURE_1.EVO"));
+    benchmark::DoNotOptimize(Rebuild(state.rebuild(), *source, host, *out, "FEATURE_1.EVO"));
     out->close();
     bytes += source->size();
   }

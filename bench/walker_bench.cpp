@@ -12,6 +12,7 @@
 #include "engine/walker.h"
 #include "testing/memory_outputs.h"
 #include "testing/null_host.h"
+#include "testing/pass_values.h"
 #include "testing/ps_writer.h"
 #include "testing/sample_disc.h"
 #include "testing/test_files.h"
@@ -84,14 +85,13 @@ void scan(benchmark::State& bench, const std::vector<uint8_t>& bytes) {
   }
   testing::NullHost host;  // the benchmark measures the walk alone
   for (auto _ : bench) {
-    RunState state;
-    state.FastCheck = false;
-    state.CountFrames = true;
-    state.Details = true;
+    testing::PassValues state;
+    state.options.FastCheck = false;
+    state.options.CountFrames = true;
+    state.options.Details = true;
     MemorySource source(bytes);
-    state.source = &source;
-    benchmark::DoNotOptimize(demux(state, host, WalkMode::Scan));
-    benchmark::DoNotOptimize(state.frameCount);
+    benchmark::DoNotOptimize(demux(state.walker(source), host, WalkMode::Scan));
+    benchmark::DoNotOptimize(state.results.frameCount);
   }
   bench.SetBytesProcessed(static_cast<int64_t>(bench.iterations() * bytes.size()));
 }
@@ -102,24 +102,23 @@ void demuxAll(benchmark::State& bench, const std::vector<uint8_t>& bytes) {
     return;
   }
   testing::NullHost host;  // the benchmark measures the walk alone
-  RunState state;
-  state.FastCheck = false;
+  testing::PassValues state;
+  state.options.FastCheck = false;
   // The scan fills the registry and the earliest PTS, as the Read run does before a demux.
   {
     MemorySource source(bytes);
-    state.source = &source;
-    demux(state, host, WalkMode::Scan);
+    demux(state.walker(source), host, WalkMode::Scan);
   }
-  state.selected.fill(true);
+  state.selection.selected.fill(true);
   for (auto _ : bench) {
     std::array<MemorySink, kSelectableSlots> sinks;
     testing::MemoryOutputs outputs;
     for (int number = 0; number < kSelectableSlots; ++number) {
-      outputs.attach(state, slotAt(number), sinks[static_cast<size_t>(number)]);
+      outputs.attach(state.sinks, state.results, slotAt(number),
+                     sinks[static_cast<size_t>(number)]);
     }
     MemorySource source(bytes);
-    state.source = &source;
-    benchmark::DoNotOptimize(demux(state, host, WalkMode::Demux));
+    benchmark::DoNotOptimize(demux(state.walker(source), host, WalkMode::Demux));
   }
   bench.SetBytesProcessed(static_cast<int64_t>(bench.iterations() * bytes.size()));
 }

@@ -95,7 +95,7 @@ int showPlaylist(const CliOptions& options, const NamedInput& input, RunState& s
   PlaylistResult result;
   const std::string baseName = options.source.empty() ? "" : CutExt(namePart(options.source));
   if (options.json) host.keepLines();
-  if (!readPlaylist(state, host, input.path, baseName, &result, *input.files)) {
+  if (!readPlaylist(playlistBoxes(state), host, input.path, baseName, &result, *input.files)) {
     return failedStatus(options, host);
   }
   if (!options.chaptersFile.empty() && !writeChapterFile(options, result)) return kExitFileError;
@@ -114,7 +114,7 @@ int showPlaylist(const CliOptions& options, const NamedInput& input, RunState& s
   printTree(result.tree.roots, 0);
   for (int number = 0; number < kSelectableSlots; ++number) {
     if (result.enabled[number]) {
-      printLine(slotName(slotAt(number)) + " " + displayUtf8(state.streamLabel[number]));
+      printLine(slotName(slotAt(number)) + " " + displayUtf8(state.selection.streamLabel[number]));
     }
   }
   return kExitDone;
@@ -142,16 +142,16 @@ bool applySelection(const std::vector<std::string>& names, RunState& state, std:
     int number = named ? slotNumber(*named) : -1;
     if (number < 0) {
       for (int n = 0; n < kSelectableSlots; ++n) {
-        if (state.selected[n] && state.streamLabel[n] == name) number = n;
+        if (state.selection.selected[n] && state.selection.streamLabel[n] == name) number = n;
       }
     }
-    if (number < 0 || !state.selected[number]) {
+    if (number < 0 || !state.selection.selected[number]) {
       *error = "--select: no stream '" + name + "' was found";
       return false;
     }
     chosen[number] = true;
   }
-  state.selected = chosen;
+  state.selection.selected = chosen;
   return true;
 }
 
@@ -170,10 +170,10 @@ int runCommand(const CliOptions& options, RunState& state, TerminalHost& host) {
   }
   if (options.command == Command::Xpl) return showPlaylist(options, input, state, host);
   if (options.command == Command::Titles) return listTitles(options, input, host);
-  state.Continue = options.continueOn;
-  state.FastCheck = options.fastCheck;
-  state.CountFrames = options.countFrames;
-  state.Details = options.details;
+  state.options.Continue = options.continueOn;
+  state.options.FastCheck = options.fastCheck;
+  state.options.CountFrames = options.countFrames;
+  state.options.Details = options.details;
   RunSettings settings = settingsOf(options, input);
   if (options.json) host.keepLines();
   if (options.title) {
@@ -215,8 +215,8 @@ int runCommand(const CliOptions& options, RunState& state, TerminalHost& host) {
   PlaylistResult playlist;
   if (!options.playlist.empty()) {
     // As the window's Read XPL: the title of the chosen file itself, not of the whole set.
-    if (!readPlaylist(state, host, options.playlist, CutExt(namePart(input.path)), &playlist,
-                      *input.files) ||
+    if (!readPlaylist(playlistBoxes(state), host, options.playlist, CutExt(namePart(input.path)),
+                      &playlist, *input.files) ||
         !playlist.titleFound) {
       return failedStatus(options, host);
     }

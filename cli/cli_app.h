@@ -5,7 +5,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/terminal_host.h"
-#include "engine/run_state.h"
+#include "runs/run_state.h"
 
 namespace korvell::cli {
 

@@ -241,21 +241,21 @@ TEST(CliOptions, PlaylistWithOrWithoutAValue) {
 
 TEST(CliSelection, SlotNamesAndLabels) {
   RunState state;
-  resetSelection(state);
+  state.selection.reset();
   const int a1 = slotNumber({Family::Audio, 1});
   const int s12 = slotNumber({Family::Subpicture, 12});
   const int v0 = slotNumber({Family::Video, 0});
   for (int n : {a1, s12, v0})
-    state.selected[n] = true;
-  state.streamLabel[a1] = "DD+.stream.01";
+    state.selection.selected[n] = true;
+  state.selection.streamLabel[a1] = "DD+.stream.01";
   std::string error;
   ASSERT_TRUE(applySelection({"DD+.stream.01", "s12"}, state, &error)) << error;
-  EXPECT_TRUE(state.selected[a1]);
-  EXPECT_TRUE(state.selected[s12]);
-  EXPECT_FALSE(state.selected[v0]);
+  EXPECT_TRUE(state.selection.selected[a1]);
+  EXPECT_TRUE(state.selection.selected[s12]);
+  EXPECT_FALSE(state.selection.selected[v0]);
   EXPECT_FALSE(applySelection({"v1"}, state, &error));  // not found
   EXPECT_FALSE(applySelection({"a16"}, state, &error));
-  EXPECT_TRUE(state.selected[a1]);  // a failed selection changes nothing
+  EXPECT_TRUE(state.selection.selected[a1]);  // a failed selection changes nothing
 }
 
 TEST(CliRendering, AnsiPlainAndMarkup) {
@@ -305,15 +305,15 @@ TEST(CliInterrupt, CtrlCActsLikeCancelAtTheNextEventPoint) {
   RunState state;
   TerminalHost host(state, LineStyle::Markup, false);
   TerminalHost::installInterruptHandler();
-  state.demuxing = true;
+  state.runKind = RunKind::Demux;
   host.processEvents();
-  EXPECT_FALSE(state.stopRequested());
+  EXPECT_FALSE(state.stop.requested());
   std::raise(SIGINT);
   EXPECT_TRUE(host.interrupted());
   testing::internal::CaptureStdout();
   host.processEvents();
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "Cancelled.\n");
-  EXPECT_EQ(state.stopReason, StopReason::UserCancel);
+  EXPECT_EQ(state.stop.reason(), StopReason::UserCancel);
   std::signal(SIGINT, SIG_DFL);
 }
 

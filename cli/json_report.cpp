@@ -259,9 +259,10 @@ json playlistJson(const std::string& playlist, const std::string& source,
   for (int number = 0; number < kSelectableSlots; ++number) {
     if (!result.enabled[static_cast<size_t>(number)]) continue;
     const Slot slot = slotAt(number);
-    document["tracks"].push_back({{"box", slotName(slot)},
-                                  {"family", familyName(slot.family)},
-                                  {"label", text(state.streamLabel[static_cast<size_t>(number)])}});
+    document["tracks"].push_back(
+        {{"box", slotName(slot)},
+         {"family", familyName(slot.family)},
+         {"label", text(state.selection.streamLabel[static_cast<size_t>(number)])}});
   }
   for (const Chapter& chapter : result.chapters) {
     document["chapters"].push_back({{"start_s", static_cast<double>(chapter.startNs) / 1e9},

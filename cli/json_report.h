@@ -6,9 +6,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "engine/run_state.h"
 #include "playlist/playlist_run.h"
 #include "runs/run_report.h"
+#include "runs/run_state.h"
 #include "runs/titles_run.h"
 
 namespace korvell::cli {

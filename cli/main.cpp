@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
     return colour ? LineStyle::Ansi : LineStyle::Plain;
   };
   korvell::RunState state;
-  state.decimalSeparator = userDecimalSeparator();
+  state.options.decimalSeparator = userDecimalSeparator();
   TerminalHost host(state, styleFor(STDOUT_FILENO), isatty(STDERR_FILENO) != 0);
   host.setErrorStyle(styleFor(STDERR_FILENO));
   TerminalHost::installInterruptHandler();

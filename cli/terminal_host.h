@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <string>
 
-#include "engine/run_state.h"
 #include "report/console.h"
+#include "runs/run_state.h"
 
 namespace korvell::cli {
 

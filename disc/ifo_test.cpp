@@ -12,6 +12,7 @@
 #include "engine/walker.h"
 #include "testing/dvd_test_disc.h"
 #include "testing/memory_outputs.h"
+#include "testing/pass_values.h"
 #include "testing/recording_host.h"
 #include "testing/temp_folder.h"
 #include "testing/test_files.h"
@@ -179,33 +180,31 @@ TEST(DvdTitles, WalkingATitleGivesTheStreamsAndBytesOfItsSource) {
     // One scan and one demux of the video and both audio streams, over the title's extents.
     const Slot slots[] = {{Family::Video, 0}, {Family::Audio, 0}, {Family::Audio, 1}};
     std::vector<MemorySink> sinks(3);
-    RunState scan, state;
+    testing::PassValues scan, state;
     testing::RecordingHost host;
-    scan.Details = state.Details = false;
+    scan.options.Details = state.options.Details = false;
     testing::MemoryOutputs outputs;
     for (size_t i = 0; i < 3; ++i) {
-      state.selected[slotNumber(slots[i])] = true;
-      outputs.attach(state, slots[i], sinks[i]);
+      state.selection.selected[slotNumber(slots[i])] = true;
+      outputs.attach(state.sinks, state.results, slots[i], sinks[i]);
     }
     for (auto [walked, mode] : {std::pair{&scan, WalkMode::Scan}, {&state, WalkMode::Demux}}) {
       std::unique_ptr<ExtentSource> source;
       std::string failedPath;
       ASSERT_TRUE(ExtentSource::open(realFileSystem(), title.extents, &source, &failedPath).ok());
-      walked->source = source.get();
-      ASSERT_TRUE(demux(*walked, host, mode).ok());
-      walked->source = nullptr;
+      ASSERT_TRUE(demux(walked->walker(*source), host, mode).ok());
     }
     // The scan finds every stream the IFO names, under the identifier it gives, and no other.
     int subpictures = 0;
     for (const TitleStream& stream : title.streams) {
-      const auto& ids = stream.family == Family::Video   ? scan.videoIds.data()
-                        : stream.family == Family::Audio ? scan.audioIds.data()
-                                                         : scan.subIds.data();
+      const auto& ids = stream.family == Family::Video   ? scan.registry.videoIds.data()
+                        : stream.family == Family::Audio ? scan.registry.audioIds.data()
+                                                         : scan.registry.subIds.data();
       EXPECT_EQ(ids[stream.id & 0x0F], stream.id);
       subpictures += stream.family == Family::Subpicture;
     }
-    EXPECT_EQ(scan.subIds[0], subpictures > 0 ? 0x20 : -1);
-    EXPECT_EQ(scan.audioIds[2], -1);
+    EXPECT_EQ(scan.registry.subIds[0], subpictures > 0 ? 0x20 : -1);
+    EXPECT_EQ(scan.registry.audioIds[2], -1);
     // The demuxed bytes equal what ffmpeg copies out of the source the title was authored from.
     const char* maps[] = {"-map 0:v -f mpeg2video", "-map 0:a:0 -f ac3", "-map 0:a:1 -f ac3"};
     const fs::path source =

@@ -12,7 +12,7 @@
 
 #include "disc/chapter.h"
 #include "engine/file_extent.h"
-#include "engine/run_state.h"
+#include "engine/slots.h"
 #include "engine/status.h"
 
 namespace korvell {

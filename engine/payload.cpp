@@ -16,10 +16,10 @@ void Walker::scrambledPiece() {
   packetFirstPiece_ = false;
   const Slot slot = currentSlot();
   if (!selectable(slot)) return;
-  state_.scrambled[static_cast<size_t>(slotNumber(slot))] = true;
+  pass_.results.scrambled[static_cast<size_t>(slotNumber(slot))] = true;
   // Its file would hold the clear packets before this one and nothing after: the run stops.
-  if (mode_ == WalkMode::Demux && state_.isSelected(slot)) {
-    state_.requestStop(StopReason::Scrambled);
+  if (mode_ == WalkMode::Demux && pass_.selection.isSelected(slot)) {
+    pass_.stop.request(StopReason::Scrambled);
   }
 }
 
@@ -27,8 +27,9 @@ void Walker::writePiece(const uint8_t* piece, size_t length) {
   const Slot slot = currentSlot();
   const bool first = packetFirstPiece_;
   packetFirstPiece_ = false;
-  if (!selectable(slot) || !state_.isSelected(slot)) return;
-  StreamOutput* output = state_.outputOf(slot);
+  if (!selectable(slot) || !pass_.selection.isSelected(slot) || pass_.sinks == nullptr) return;
+  DemuxSinks& sinks = *pass_.sinks;
+  StreamOutput* output = sinks.outputOf(slot);
   if (output == nullptr) return;
   PieceContext context;
   if (first) {
@@ -39,10 +40,10 @@ void Walker::writePiece(const uint8_t* piece, size_t length) {
   context.id = static_cast<uint8_t>(route_ == kRouteVideo   ? videoSub_
                                     : route_ == kRouteAudio ? audioSub_
                                                             : subSub_);
-  if (!output->piece(piece, length, context).ok() && state_.failedOutput == nullptr) {
+  if (!output->piece(piece, length, context).ok() && sinks.failedOutput == nullptr) {
     // The run reports the failure; the pass ends at its next poll.
-    state_.failedOutput = output;
-    state_.requestStop(StopReason::WriteFailed);
+    sinks.failedOutput = output;
+    pass_.stop.request(StopReason::WriteFailed);
   }
 }
 

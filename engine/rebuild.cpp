@@ -5,6 +5,8 @@
 #include <optional>
 #include <vector>
 
+#include "engine/packs.h"
+#include "engine/read_buffer.h"
 #include "engine/stream_kinds.h"
 #include "engine/walker.h"
 
@@ -123,25 +125,25 @@ std::optional<StreamField> locateStream(std::span<const uint8_t> pack) {
   return selectableField(findKind(IdSpace::Extension, extension), offset);
 }
 
-int selectedStreams(const RunState& state, Family family, int slots) {
+int selectedStreams(const RebuildPass& pass, Family family, int slots) {
   int count = 0;
   for (int i = 0; i < slots; ++i) {
     const Slot slot{family, i};
-    if (state.isSelected(slot) && state.registeredId(slot) != -1) ++count;
+    if (pass.selection.isSelected(slot) && pass.registry.registeredId(slot) != -1) ++count;
   }
   return count;
 }
 
 // Sets the system header's bounds to the kept streams; its other bits stay as they are.
-void rewriteSystemHeader(const RunState& state, std::span<uint8_t> pack) {
+void rewriteSystemHeader(const RebuildPass& pass, std::span<uint8_t> pack) {
   if (!startCodeAt14(pack) || pack[kStreamId] != kSystemHeader || pack.size() <= kVideoBound) {
     return;
   }
   const size_t headerLength =
       static_cast<size_t>(pack[kPacketLength] << 8 | pack[kPacketLength + 1]);
   if (headerLength < kSystemHeaderMinLength) return;
-  const int video = selectedStreams(state, Family::Video, kVideoSlots);
-  const int audio = selectedStreams(state, Family::Audio, kAudioSlots);
+  const int video = selectedStreams(pass, Family::Video, kVideoSlots);
+  const int audio = selectedStreams(pass, Family::Audio, kAudioSlots);
   pack[kVideoBound] = static_cast<uint8_t>((pack[kVideoBound] & 0xE0) | video);
   pack[kAudioBound] = static_cast<uint8_t>((pack[kAudioBound] & 0x03) | audio << 2);
 }
@@ -153,58 +155,59 @@ Status finishRebuild(RunHost& host, Status end) {
 
 }  // namespace
 
-uint8_t renumberedId(RunState& state, const StreamKindInfo& kind, uint8_t id) {
-  if (state.newId[id] != 0xFF) return state.newId[id];
-  uint8_t& counter = kind.family == Family::Video   ? state.nextVideo
-                     : kind.family == Family::Audio ? state.nextAudio
-                                                    : state.nextSub;
+uint8_t renumberedId(Renumbering& renumbering, const StreamKindInfo& kind, uint8_t id) {
+  std::array<uint8_t, 256>& newId = renumbering.newId;
+  if (newId[id] != 0xFF) return newId[id];
+  uint8_t& counter = kind.family == Family::Video   ? renumbering.nextVideo
+                     : kind.family == Family::Audio ? renumbering.nextAudio
+                                                    : renumbering.nextSub;
   // More kept streams than the codec can number (a ninth AC-3 number would be DTS, a ninth
   // DTS number would land in the slot of the first): the stream keeps its identifier rather
   // than change its codec or share a slot.
   const int candidate = idOfSlot(kind, counter);
   if (candidate < 0) {
-    state.newId[id] = id;
+    newId[id] = id;
     return id;
   }
-  state.newId[id] = static_cast<uint8_t>(candidate);
+  newId[id] = static_cast<uint8_t>(candidate);
   ++counter;
-  return state.newId[id];
+  return newId[id];
 }
 
-PackAction rebuildPack(RunState& state, std::span<uint8_t> pack) {
+PackAction rebuildPack(const RebuildPass& pass, std::span<uint8_t> pack) {
   if (!hasPackHeader(pack)) return PackAction::Drop;
-  rewriteSystemHeader(state, pack);
+  rewriteSystemHeader(pass, pack);
   const auto field = locateStream(pack);
   if (!field) return PackAction::Write;
   // The stream's slot is the one the registry holds it in; a stream the Read run did not
   // register stays in the output.
   const uint8_t id = pack[field->offset];
-  const std::optional<Slot> slot = state.slotHolding(field->kind->family, id);
-  if (slot && !state.isSelected(*slot)) return PackAction::Drop;
+  const std::optional<Slot> slot = pass.registry.slotHolding(field->kind->family, id);
+  if (slot && !pass.selection.isSelected(*slot)) return PackAction::Drop;
   // A kept stream's scrambled pack is never copied: the pass stops at it.
   if ((pack[kFlags1] & 0xC0) == 0x80 && (pack[kFlags1] & 0x30) != 0) {
-    if (slot) state.scrambled[static_cast<size_t>(slotNumber(*slot))] = true;
-    state.requestStop(StopReason::Scrambled);
+    if (slot) pass.results.scrambled[static_cast<size_t>(slotNumber(*slot))] = true;
+    pass.stop.request(StopReason::Scrambled);
     return PackAction::Drop;
   }
-  pack[field->offset] = renumberedId(state, *field->kind, id);
+  pack[field->offset] = renumberedId(pass.renumbering, *field->kind, id);
   return PackAction::Write;
 }
 
-Status Rebuild(RunState& state, RunHost& host, ByteSink& out, const std::string& fileName) {
-  state.demuxing = true;
-  state.stopReason = StopReason::None;
+Status Rebuild(const RebuildPass& pass, ByteSource& source, RunHost& host, ByteSink& out,
+               const std::string& fileName) {
+  pass.stop.clear();
   host.setCancelEnabled(true);
   const auto started = std::chrono::steady_clock::now();
-  ByteSource& source = *state.source;
   const uint64_t size = source.size();
-  uint8_t* buffer = state.readBuffer.block();
+  ReadBuffer readBuffer;
+  uint8_t* buffer = readBuffer.block();
   // The kept packs of a block, as runs of adjacent packs, written together at its end.
   std::vector<ByteRange> kept;
   kept.reserve(kReadBlock / kPackSize);
   Status end;
   bool atEnd = false;
-  while (!atEnd && source.position() < size && !state.stopRequested()) {
+  while (!atEnd && source.position() < size && !pass.stop.requested()) {
     // A whole block unless the input ends first; a file whose size is not a multiple of
     // 2,048 ends in a short pack, which is decided by the same rules within its own length
     // and, when kept, written as it stands.
@@ -221,7 +224,7 @@ Status Rebuild(RunState& state, RunHost& host, ByteSink& out, const std::string&
       n += got;
     }
     kept.clear();
-    for (size_t at = 0; at < n && !state.stopRequested();) {
+    for (size_t at = 0; at < n && !pass.stop.requested();) {
       const size_t length = std::min(kPackSize, n - at);
       position += length;
       if (position % kProgressInterval == 0) {
@@ -230,7 +233,7 @@ Status Rebuild(RunState& state, RunHost& host, ByteSink& out, const std::string&
         host.processEvents();
       }
       uint8_t* pack = buffer + at;
-      if (rebuildPack(state, {pack, length}) == PackAction::Write) {
+      if (rebuildPack(pass, {pack, length}) == PackAction::Write) {
         if (!kept.empty() && kept.back().data + kept.back().size == pack) {
           kept.back().size += length;
         } else {

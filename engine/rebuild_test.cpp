@@ -1,4 +1,7 @@
 #include "engine/rebuild.h"
+#include "engine/packs.h"
+#include "engine/read_buffer.h"
+#include "testing/pass_values.h"
 
 #include <gtest/gtest.h>
 
@@ -68,10 +71,10 @@ const KindCase kKinds[] = {
     {0x60, 0x6F, Family::Subpicture, 0x1F, 0xE0},  // extended subpicture
 };
 
-void registerId(RunState& state, Family family, int slot, int32_t id) {
-  if (family == Family::Audio) state.audioIds[slot] = id;
-  if (family == Family::Subpicture) state.subIds[slot] = id;
-  if (family == Family::Video) state.videoIds[slot] = id;
+void registerId(testing::PassValues& state, Family family, int slot, int32_t id) {
+  if (family == Family::Audio) state.registry.audioIds[slot] = id;
+  if (family == Family::Subpicture) state.registry.subIds[slot] = id;
+  if (family == Family::Video) state.registry.videoIds[slot] = id;
 }
 
 TEST(RebuildPack, EverySubstreamKindIsDroppedWhenClearAndRenumberedWhenKept) {
@@ -80,22 +83,22 @@ TEST(RebuildPack, EverySubstreamKindIsDroppedWhenClearAndRenumberedWhenKept) {
       const auto q = static_cast<uint8_t>(id);
       const int slot = q & kind.slotMask;
       const std::vector<uint8_t> original = substreamPack(q);
-      RunState state;
+      testing::PassValues state;
       registerId(state, kind.family, slot, q);
 
       std::vector<uint8_t> pack = original;
-      EXPECT_EQ(rebuildPack(state, pack), PackAction::Drop) << std::hex << id;
+      EXPECT_EQ(rebuildPack(state.rebuild(), pack), PackAction::Drop) << std::hex << id;
 
-      state.selected[slotNumber({kind.family, slot})] = true;
-      (kind.family == Family::Audio ? state.nextAudio : state.nextSub) = 3;
-      EXPECT_EQ(rebuildPack(state, pack), PackAction::Write) << std::hex << id;
+      state.selection.selected[slotNumber({kind.family, slot})] = true;
+      (kind.family == Family::Audio ? state.renumbering.nextAudio : state.renumbering.nextSub) = 3;
+      EXPECT_EQ(rebuildPack(state.rebuild(), pack), PackAction::Write) << std::hex << id;
       // Pack header 14, PES header 9 with a PTS: the substream byte is byte 28.
       const auto expected = static_cast<uint8_t>((q & kind.keepMask) | 3);
       EXPECT_EQ(differences(original, pack),
                 (q == expected ? std::vector<size_t>{} : std::vector<size_t>{28}))
           << std::hex << id;
       EXPECT_EQ(pack[28], expected) << std::hex << id;
-      EXPECT_EQ(state.newId[q], expected);
+      EXPECT_EQ(state.renumbering.newId[q], expected);
     }
   }
 }
@@ -119,67 +122,67 @@ TEST(RebuildPack, VideoKindsAreDroppedWhenClearAndRenumberedWhenKept) {
       {vc1Pack(0x56), 0x56, 1, 25, 0x55},
   };
   for (const Case& c : cases) {
-    RunState state;
-    state.videoIds[c.slot] = c.id;
+    testing::PassValues state;
+    state.registry.videoIds[c.slot] = c.id;
     std::vector<uint8_t> pack = c.pack;
-    EXPECT_EQ(rebuildPack(state, pack), PackAction::Drop) << c.offset;
-    state.selected[slotNumber({Family::Video, c.slot})] = true;
+    EXPECT_EQ(rebuildPack(state.rebuild(), pack), PackAction::Drop) << c.offset;
+    state.selection.selected[slotNumber({Family::Video, c.slot})] = true;
     ASSERT_EQ(pack[c.offset], c.id);
-    EXPECT_EQ(rebuildPack(state, pack), PackAction::Write);
+    EXPECT_EQ(rebuildPack(state.rebuild(), pack), PackAction::Write);
     EXPECT_EQ(pack[c.offset], c.renumbered) << c.offset;
     EXPECT_EQ(differences(c.pack, pack).size(), c.id == c.renumbered ? 0u : 1u);
   }
 }
 
 TEST(RebuildPack, StreamsNoSlotHoldsAreKeptUnchanged) {
-  RunState state;  // nothing selected
-  state.subIds[16] = 0x30;
-  state.audioIds[0] = 0x80;
+  testing::PassValues state;  // nothing selected
+  state.registry.subIds[16] = 0x30;
+  state.registry.audioIds[0] = 0x80;
   for (int q : {0x30, 0x3F, 0x70, 0x7F, 0x90, 0xA8, 0xB8, 0xD0, 0x00, 0xFF}) {
     const auto original = substreamPack(static_cast<uint8_t>(q));
     std::vector<uint8_t> pack = original;
-    EXPECT_EQ(rebuildPack(state, pack), PackAction::Write) << std::hex << q;
+    EXPECT_EQ(rebuildPack(state.rebuild(), pack), PackAction::Write) << std::hex << q;
     EXPECT_EQ(pack, original) << std::hex << q;
   }
   // MPEG audio is never registered: stream_id 0xC0 is not E-AC-3 substream 0xC0.
-  state.audioIds[0] = 0xC0;
+  state.registry.audioIds[0] = 0xC0;
   const auto mpegAudio = PsWriter().packHeader().pes(0xC0, payload(600, 3)).fillPack().take();
   std::vector<uint8_t> pack = mpegAudio;
-  EXPECT_EQ(rebuildPack(state, pack), PackAction::Write);
+  EXPECT_EQ(rebuildPack(state.rebuild(), pack), PackAction::Write);
   EXPECT_EQ(pack, mpegAudio);
-  EXPECT_EQ(state.nextAudio, 0);
+  EXPECT_EQ(state.renumbering.nextAudio, 0);
 }
 
 TEST(RebuildPack, AStreamWhoseSlotIsEmptyIsKeptAndRenumbered) {
   // A stream only the first file of a set carries: the registry (of the last file) has no
   // entry for its slot, so there is no box to clear.
-  RunState state;
+  testing::PassValues state;
   std::vector<uint8_t> pack = substreamPack(0x85);
-  EXPECT_EQ(rebuildPack(state, pack), PackAction::Write);
+  EXPECT_EQ(rebuildPack(state.rebuild(), pack), PackAction::Write);
   EXPECT_EQ(pack[28], 0x80);
 }
 
 TEST(RebuildPack, AStreamIsDecidedByTheSlotTheRegistryHoldsItIn) {
   // AC-3 0x80 claimed audio slot 0 first; DTS 0x88 took slot 1. Only the DTS box is clear.
-  RunState state;
-  state.audioIds[0] = 0x80;
-  state.audioIds[1] = 0x88;
-  state.selected[slotNumber({Family::Audio, 0})] = true;
+  testing::PassValues state;
+  state.registry.audioIds[0] = 0x80;
+  state.registry.audioIds[1] = 0x88;
+  state.selection.selected[slotNumber({Family::Audio, 0})] = true;
   std::vector<uint8_t> ac3 = substreamPack(0x80);
   std::vector<uint8_t> dts = substreamPack(0x88);
-  EXPECT_EQ(rebuildPack(state, ac3), PackAction::Write);
-  EXPECT_EQ(rebuildPack(state, dts), PackAction::Drop);
+  EXPECT_EQ(rebuildPack(state.rebuild(), ac3), PackAction::Write);
+  EXPECT_EQ(rebuildPack(state.rebuild(), dts), PackAction::Drop);
   // The other way round: the box of slot 0 clear drops AC-3 alone.
-  state.selected[slotNumber({Family::Audio, 0})] = false;
-  state.selected[slotNumber({Family::Audio, 1})] = true;
-  EXPECT_EQ(rebuildPack(state, ac3), PackAction::Drop);
-  EXPECT_EQ(rebuildPack(state, dts), PackAction::Write);
+  state.selection.selected[slotNumber({Family::Audio, 0})] = false;
+  state.selection.selected[slotNumber({Family::Audio, 1})] = true;
+  EXPECT_EQ(rebuildPack(state.rebuild(), ac3), PackAction::Drop);
+  EXPECT_EQ(rebuildPack(state.rebuild(), dts), PackAction::Write);
 }
 
 TEST(RebuildPack, UnusualLayoutsAreCopiedUnchangedEvenWhenTheirSlotIsClear) {
-  RunState state;
-  state.audioIds[1] = 0x81;
-  state.videoIds[0] = 0x55;
+  testing::PassValues state;
+  state.registry.audioIds[1] = 0x81;
+  state.registry.videoIds[0] = 0x55;
   std::vector<std::vector<uint8_t>> packs;
   // Pack stuffing moves the PES to byte 16.
   packs.push_back(PsWriter()
@@ -219,59 +222,60 @@ TEST(RebuildPack, UnusualLayoutsAreCopiedUnchangedEvenWhenTheirSlotIsClear) {
   packs.push_back(dtsOnly);
   for (size_t i = 0; i < packs.size(); ++i) {
     std::vector<uint8_t> pack = packs[i];
-    EXPECT_EQ(rebuildPack(state, pack), PackAction::Write) << i;
+    EXPECT_EQ(rebuildPack(state.rebuild(), pack), PackAction::Write) << i;
     EXPECT_EQ(pack, packs[i]) << i;
   }
   // Bytes that are not a pack are never written.
   std::vector<uint8_t> notAPack = packs[0];
   notAPack[3] = 0xBB;
-  EXPECT_EQ(rebuildPack(state, notAPack), PackAction::Drop);
+  EXPECT_EQ(rebuildPack(state.rebuild(), notAPack), PackAction::Drop);
 }
 
 TEST(RebuildPack, SystemHeaderBoundsCountTheSelectedStreams) {
-  RunState state;
-  state.videoIds[0] = 0x55;
-  state.videoIds[1] = 0xE1;
-  state.selected[slotNumber({Family::Video, 0})] = true;
+  testing::PassValues state;
+  state.registry.videoIds[0] = 0x55;
+  state.registry.videoIds[1] = 0xE1;
+  state.selection.selected[slotNumber({Family::Video, 0})] = true;
   for (int slot : {0, 3, 9, 12})
-    state.audioIds[slot] = 0xC0 | slot;
+    state.registry.audioIds[slot] = 0xC0 | slot;
   for (int slot : {3, 9, 12})
-    state.selected[slotNumber({Family::Audio, slot})] = true;
-  state.selected[slotNumber({Family::Audio, 5})] = true;  // no stream: not counted
+    state.selection.selected[slotNumber({Family::Audio, slot})] = true;
+  state.selection.selected[slotNumber({Family::Audio, 5})] = true;  // no stream: not counted
   const auto original =
       PsWriter().packHeader().systemHeader(2, 16).navigationPacket(1, 0, 0).fillPack().take();
   std::vector<uint8_t> pack = original;
   pack[23] |= 0x03;  // fixed_flag and CSPS_flag stay
   pack[24] = 0xE2;   // lock flags and marker stay
-  EXPECT_EQ(rebuildPack(state, pack), PackAction::Write);
+  EXPECT_EQ(rebuildPack(state.rebuild(), pack), PackAction::Write);
   EXPECT_EQ(pack[23], 3 << 2 | 0x03);
   EXPECT_EQ(pack[24], 0xE0 | 1);
   EXPECT_EQ(differences(original, pack), (std::vector<size_t>{23, 24}));
 }
 
 TEST(RebuildPack, RenumberingNeverChangesACodecAndNeverHandsOut0xFF) {
-  RunState state;
-  state.nextAudio = 8;
-  EXPECT_EQ(renumberedId(state, *findKind(IdSpace::Substream, 0x83), 0x83),
+  testing::PassValues state;
+  state.renumbering.nextAudio = 8;
+  EXPECT_EQ(renumberedId(state.renumbering, *findKind(IdSpace::Substream, 0x83), 0x83),
             0x83);  // 0x88 would be DTS
-  EXPECT_EQ(state.nextAudio, 8);
-  EXPECT_EQ(renumberedId(state, *findKind(IdSpace::Substream, 0xC5), 0xC5), 0xC8);
-  EXPECT_EQ(renumberedId(state, *findKind(IdSpace::Substream, 0xC5), 0xC5), 0xC8);  // assigned once
-  EXPECT_EQ(state.nextAudio, 9);
-  state.nextVideo = 2;
-  EXPECT_EQ(renumberedId(state, *findKind(IdSpace::Extension, 0x55), 0x55), 0x55);
-  EXPECT_EQ(renumberedId(state, *findKind(IdSpace::StreamId, 0xE1), 0xE1), 0xE1);
-  state.nextSub = 16;
-  EXPECT_EQ(renumberedId(state, *findKind(IdSpace::Substream, 0x2A), 0x2A), 0x2A);
+  EXPECT_EQ(state.renumbering.nextAudio, 8);
+  EXPECT_EQ(renumberedId(state.renumbering, *findKind(IdSpace::Substream, 0xC5), 0xC5), 0xC8);
+  EXPECT_EQ(renumberedId(state.renumbering, *findKind(IdSpace::Substream, 0xC5), 0xC5),
+            0xC8);  // assigned once
+  EXPECT_EQ(state.renumbering.nextAudio, 9);
+  state.renumbering.nextVideo = 2;
+  EXPECT_EQ(renumberedId(state.renumbering, *findKind(IdSpace::Extension, 0x55), 0x55), 0x55);
+  EXPECT_EQ(renumberedId(state.renumbering, *findKind(IdSpace::StreamId, 0xE1), 0xE1), 0xE1);
+  state.renumbering.nextSub = 16;
+  EXPECT_EQ(renumberedId(state.renumbering, *findKind(IdSpace::Substream, 0x2A), 0x2A), 0x2A);
 }
 
 TEST(RebuildPack, NoSubstreamEverGets0xFF) {
   // Every substream id in one pass, none registered: the kinds the registry holds are
   // renumbered, the rest keep their identifier, and 0xFF is never handed out.
-  RunState state;
+  testing::PassValues state;
   for (int q = 0; q < 256; ++q) {
     std::vector<uint8_t> pack = substreamPack(static_cast<uint8_t>(q));
-    ASSERT_EQ(rebuildPack(state, pack), PackAction::Write);
+    ASSERT_EQ(rebuildPack(state.rebuild(), pack), PackAction::Write);
     if (q != 0xFF) {
       EXPECT_NE(pack[28], 0xFF) << std::hex << q;
     }
@@ -279,8 +283,8 @@ TEST(RebuildPack, NoSubstreamEverGets0xFF) {
       EXPECT_EQ(pack[28], q);
     }
   }
-  EXPECT_EQ(state.nextAudio, 16);  // 0xC0-0xCF took slots 8-15 after the first eight
-  EXPECT_EQ(state.nextSub, 16);
+  EXPECT_EQ(state.renumbering.nextAudio, 16);  // 0xC0-0xCF took slots 8-15 after the first eight
+  EXPECT_EQ(state.renumbering.nextSub, 16);
 }
 
 // A stream set for the pass: VC-1, three audio kinds, two subpictures, a navigation pack
@@ -307,29 +311,28 @@ std::vector<uint8_t> sampleProgram(int rounds) {
 // A walker pass over bytes: the registry it leaves, and with demux the payload of every
 // slot that holds a stream, keyed by family and slot.
 struct Walk {
-  RunState state;
+  testing::PassValues state;
   std::map<std::pair<Family, int>, MemorySink> sinks;
 
   explicit Walk(const std::vector<uint8_t>& bytes) {
-    state.Details = false;
+    state.options.Details = false;
     RecordingHost host;
     MemorySource scan(bytes);
-    state.source = &scan;
-    EXPECT_TRUE(demux(state, host, WalkMode::Scan).ok());
-    state.firstPtsMin = 0;
+    EXPECT_TRUE(demux(state.walker(scan), host, WalkMode::Scan).ok());
+    state.results.firstPtsMin = 0;
     testing::MemoryOutputs outputs;
     for (int number = 0; number < kSelectableSlots; ++number) {
       const Slot slot = slotAt(number);
-      if (state.registeredId(slot) == -1) continue;
-      state.selected[number] = true;
-      outputs.attach(state, slot, sinks[{slot.family, slot.index}]);
+      if (state.registry.registeredId(slot) == -1) continue;
+      state.selection.selected[number] = true;
+      outputs.attach(state.sinks, state.results, slot, sinks[{slot.family, slot.index}]);
     }
-    const auto registry = std::make_tuple(state.videoIds, state.audioIds, state.subIds);
+    const auto registry =
+        std::make_tuple(state.registry.videoIds, state.registry.audioIds, state.registry.subIds);
     MemorySource again(bytes);
-    state.source = &again;
-    EXPECT_TRUE(demux(state, host, WalkMode::Demux).ok());
-    state.source = nullptr;
-    EXPECT_EQ(registry, std::make_tuple(state.videoIds, state.audioIds, state.subIds));
+    EXPECT_TRUE(demux(state.walker(again), host, WalkMode::Demux).ok());
+    EXPECT_EQ(registry, std::make_tuple(state.registry.videoIds, state.registry.audioIds,
+                                        state.registry.subIds));
   }
   const std::vector<uint8_t>& of(Family family, int slot) { return sinks[{family, slot}].bytes(); }
 };
@@ -337,16 +340,14 @@ struct Walk {
 TEST(Rebuild, KeptStreamsAreRenumberedAndDemuxToTheSameBytes) {
   const std::vector<uint8_t> source = sampleProgram(5);
   Walk before(source);
-  RunState& state = before.state;
-  state.resetRenumbering();
-  state.selected[slotNumber({Family::Audio, 1})] = false;       // TrueHD 0xB1
-  state.selected[slotNumber({Family::Subpicture, 0})] = false;  // subpicture 0x20
+  testing::PassValues& state = before.state;
+  state.renumbering = Renumbering();
+  state.selection.selected[slotNumber({Family::Audio, 1})] = false;       // TrueHD 0xB1
+  state.selection.selected[slotNumber({Family::Subpicture, 0})] = false;  // subpicture 0x20
   MemorySource input(source);
-  state.source = &input;
   MemorySink out;
   RecordingHost host;
-  EXPECT_TRUE(Rebuild(state, host, out, "X.EVO").ok());
-  EXPECT_TRUE(state.demuxing);
+  EXPECT_TRUE(Rebuild(state.rebuild(), input, host, out, "X.EVO").ok());
   EXPECT_FALSE(host.cancelEnabled);
 
   const std::vector<uint8_t>& rebuilt = out.bytes();
@@ -362,9 +363,9 @@ TEST(Rebuild, KeptStreamsAreRenumberedAndDemuxToTheSameBytes) {
   audio[0] = 0xC0;  // first seen
   audio[1] = 0x89;  // DTS 0x8A, the second kept audio stream
   sub[0] = 0x20;    // 0x21
-  EXPECT_EQ(after.state.videoIds, video);
-  EXPECT_EQ(after.state.audioIds, audio);
-  EXPECT_EQ(after.state.subIds, sub);
+  EXPECT_EQ(after.state.registry.videoIds, video);
+  EXPECT_EQ(after.state.registry.audioIds, audio);
+  EXPECT_EQ(after.state.registry.subIds, sub);
   EXPECT_EQ(after.of(Family::Video, 0), before.of(Family::Video, 0));
   EXPECT_EQ(after.of(Family::Audio, 0), before.of(Family::Audio, 0));
   EXPECT_EQ(after.of(Family::Audio, 1), before.of(Family::Audio, 2));
@@ -377,19 +378,18 @@ TEST(Rebuild, KeptStreamsAreRenumberedAndDemuxToTheSameBytes) {
 
 TEST(Rebuild, ProgressEvery4MiBAndCancelAfterThePackAtThatPoint) {
   const std::vector<uint8_t> source = sampleProgram(600);  // 4,800 packs, 9.4 MiB
-  RunState state;
-  state.videoIds[0] = 0x55;
-  state.selected[0] = true;
+  testing::PassValues state;
+  state.registry.videoIds[0] = 0x55;
+  state.selection.selected[0] = true;
   MemorySource input(source);
-  state.source = &input;
   MemorySink out;
   RecordingHost host;
   host.onEvents = [&](int) {
     EXPECT_TRUE(host.cancelEnabled);
-    state.requestStop(StopReason::UserCancel);
+    state.stop.request(StopReason::UserCancel);
   };
-  EXPECT_TRUE(Rebuild(state, host, out, "FEATURE_1.EVO").ok());
-  EXPECT_EQ(state.stopReason, StopReason::UserCancel);
+  EXPECT_TRUE(Rebuild(state.rebuild(), input, host, out, "FEATURE_1.EVO").ok());
+  EXPECT_EQ(state.stop.reason(), StopReason::UserCancel);
   EXPECT_EQ(host.eventPoints, 1);
   ASSERT_EQ(host.statusTexts[1].size(), 1u);
   EXPECT_EQ(
@@ -400,10 +400,10 @@ TEST(Rebuild, ProgressEvery4MiBAndCancelAfterThePackAtThatPoint) {
 
 TEST(Rebuild, AShortLastPackFollowsTheSameRulesWithinItsLength) {
   const std::vector<uint8_t> whole = sampleProgram(1);
-  RunState state;
-  state.audioIds[0] = 0xC0;
-  state.selected[slotNumber({Family::Audio, 0})] = true;
-  state.audioIds[1] = 0xB1;  // box clear
+  testing::PassValues state;
+  state.registry.audioIds[0] = 0xC0;
+  state.selection.selected[slotNumber({Family::Audio, 0})] = true;
+  state.registry.audioIds[1] = 0xB1;  // box clear
   struct Case {
     size_t pack;    // the pack the file ends in
     size_t length;  // bytes of it that are there
@@ -420,11 +420,10 @@ TEST(Rebuild, AShortLastPackFollowsTheSameRulesWithinItsLength) {
     const auto end = static_cast<std::ptrdiff_t>(c.pack * kPackSize + c.length);
     const std::vector<uint8_t> bytes(whole.begin(), whole.begin() + end);
     MemorySource input(bytes);
-    state.source = &input;
-    state.resetRenumbering();
+    state.renumbering = Renumbering();
     MemorySink out;
     RecordingHost host;
-    EXPECT_TRUE(Rebuild(state, host, out, "X").ok());
+    EXPECT_TRUE(Rebuild(state.rebuild(), input, host, out, "X").ok());
     ASSERT_EQ(out.bytes().size(), c.pack * kPackSize + c.written) << c.pack << " " << c.length;
     const auto tail = static_cast<std::ptrdiff_t>(c.written);
     EXPECT_TRUE(std::equal(out.bytes().end() - tail, out.bytes().end(),
@@ -450,11 +449,12 @@ class ChunkedSource : public ByteSource {
 
 // The pass as the rules define it: every 2,048 bytes from `from` on (the last piece shorter)
 // decided on its own, the kept ones appended.
-std::vector<uint8_t> packByPack(RunState state, std::vector<uint8_t> bytes, size_t from = 0) {
+std::vector<uint8_t> packByPack(testing::PassValues state, std::vector<uint8_t> bytes,
+                                size_t from = 0) {
   std::vector<uint8_t> out;
   for (size_t at = from; at < bytes.size(); at += kPackSize) {
     const size_t length = std::min(kPackSize, bytes.size() - at);
-    if (rebuildPack(state, {bytes.data() + at, length}) == PackAction::Write) {
+    if (rebuildPack(state.rebuild(), {bytes.data() + at, length}) == PackAction::Write) {
       out.insert(out.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at),
                  bytes.begin() + static_cast<std::ptrdiff_t>(at + length));
     }
@@ -464,17 +464,17 @@ std::vector<uint8_t> packByPack(RunState state, std::vector<uint8_t> bytes, size
 
 // The streams of sampleProgram registered, TrueHD 0xB1 and subpicture 0x20 clear: the kept
 // packs come in runs broken by dropped ones.
-RunState partlySelected() {
-  RunState state;
-  state.videoIds[0] = 0x55;
-  state.audioIds[0] = 0xC0;
-  state.audioIds[1] = 0xB1;
-  state.audioIds[2] = 0x8A;
-  state.subIds[0] = 0x20;
-  state.subIds[1] = 0x21;
+testing::PassValues partlySelected() {
+  testing::PassValues state;
+  state.registry.videoIds[0] = 0x55;
+  state.registry.audioIds[0] = 0xC0;
+  state.registry.audioIds[1] = 0xB1;
+  state.registry.audioIds[2] = 0x8A;
+  state.registry.subIds[0] = 0x20;
+  state.registry.subIds[1] = 0x21;
   for (const Slot slot : {Slot{Family::Video, 0}, Slot{Family::Audio, 0}, Slot{Family::Audio, 2},
                           Slot{Family::Subpicture, 1}}) {
-    state.selected[slotNumber(slot)] = true;
+    state.selection.selected[slotNumber(slot)] = true;
   }
   return state;
 }
@@ -497,13 +497,12 @@ TEST(Rebuild, BlocksGiveTheBytesOfAPackByPackPassForAnySizeAndReadPattern) {
     ASSERT_LE(c.size, program.size());
     const std::vector<uint8_t> bytes(program.begin(),
                                      program.begin() + static_cast<std::ptrdiff_t>(c.size));
-    RunState state = partlySelected();
+    testing::PassValues state = partlySelected();
     const std::vector<uint8_t> expected = packByPack(state, bytes);
     ChunkedSource input(bytes, c.chunk);
-    state.source = &input;
     MemorySink out;
     RecordingHost host;
-    EXPECT_TRUE(Rebuild(state, host, out, "X").ok()) << c.size;
+    EXPECT_TRUE(Rebuild(state.rebuild(), input, host, out, "X").ok()) << c.size;
     EXPECT_EQ(input.position(), c.size);
     EXPECT_EQ(out.bytes().size(), expected.size()) << c.size << " " << c.chunk;
     EXPECT_TRUE(out.bytes() == expected) << c.size << " " << c.chunk;
@@ -517,18 +516,17 @@ TEST(Rebuild, ACancelInTheMiddleOfABlockKeepsThePackItCameAfterAndNoneBehindIt) 
   // The source starts 10 packs in, so the 4 MiB point lies inside a block.
   const std::vector<uint8_t> source = sampleProgram(600);
   constexpr size_t kStart = 10 * kPackSize;
-  RunState state = partlySelected();
+  testing::PassValues state = partlySelected();
   MemorySource input(source);
   std::vector<uint8_t> skipped(kStart);
   size_t got = 0;
   ASSERT_TRUE(input.read(skipped.data(), kStart, got).ok());
   ASSERT_EQ(got, kStart);
-  state.source = &input;
   MemorySink out;
   RecordingHost host;
-  host.onEvents = [&](int) { state.requestStop(StopReason::UserCancel); };
-  EXPECT_TRUE(Rebuild(state, host, out, "X").ok());
-  EXPECT_EQ(state.stopReason, StopReason::UserCancel);
+  host.onEvents = [&](int) { state.stop.request(StopReason::UserCancel); };
+  EXPECT_TRUE(Rebuild(state.rebuild(), input, host, out, "X").ok());
+  EXPECT_EQ(state.stop.reason(), StopReason::UserCancel);
   EXPECT_EQ(host.eventPoints, 1);
   EXPECT_FALSE(host.cancelEnabled);
   // Everything up to and including the pack that ends at 4 MiB, decided pack by pack.
@@ -571,19 +569,17 @@ class FailingSource : public ByteSource {
 
 TEST(Rebuild, ReadAndWriteFailuresEndThePass) {
   const std::vector<uint8_t> source = sampleProgram(100);  // 800 packs, several blocks
-  RunState state;
+  testing::PassValues state;
   RecordingHost host;
   MemorySource input(source);
-  state.source = &input;
   FailingSink full;
-  EXPECT_EQ(Rebuild(state, host, full, "X"), full.status());
+  EXPECT_EQ(Rebuild(state.rebuild(), input, host, full, "X"), full.status());
   // The kept packs of a block are written at its end: the pass stops after the first block.
   EXPECT_EQ(input.position(), kReadBlock);
   EXPECT_EQ(full.writes, 1);
   FailingSource broken;
-  state.source = &broken;
   MemorySink out;
-  EXPECT_EQ(Rebuild(state, host, out, "X"), broken.status());
+  EXPECT_EQ(Rebuild(state.rebuild(), broken, host, out, "X"), broken.status());
   EXPECT_FALSE(host.cancelEnabled);
 }
 

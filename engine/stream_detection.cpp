@@ -17,9 +17,10 @@ int Walker::claimSlot(Family family, const StreamKindInfo& kind, uint8_t id) {
   const auto f = static_cast<size_t>(family);
   int8_t& known = slotOfId_[f][id];
   if (known != kSlotUnknown) return known;
-  std::span<int32_t> registry = family == Family::Video   ? std::span<int32_t>(state_.videoIds)
-                                : family == Family::Audio ? std::span<int32_t>(state_.audioIds)
-                                                          : std::span<int32_t>(state_.subIds);
+  StreamRegistry& ids = pass_.registry;
+  std::span<int32_t> registry = family == Family::Video   ? std::span<int32_t>(ids.videoIds)
+                                : family == Family::Audio ? std::span<int32_t>(ids.audioIds)
+                                                          : std::span<int32_t>(ids.subIds);
   // Video uses two of its sixteen entries; subpictures fill their sixteen selectable slots
   // before the rest.
   const int used = family == Family::Video ? kVideoSlots : static_cast<int>(registry.size());
@@ -101,8 +102,8 @@ void Walker::reportSystemHeader(const uint8_t* block) {
 }
 
 void Walker::countFrames(const uint8_t* piece, size_t length) {
-  if (mode_ == WalkMode::Demux && !state_.isSelected({Family::Video, videoIndex_})) return;
-  state_.frameCount[videoIndex_] += static_cast<int32_t>(
+  if (mode_ == WalkMode::Demux && !pass_.selection.isSelected({Family::Video, videoIndex_})) return;
+  pass_.results.frameCount[videoIndex_] += static_cast<int32_t>(
       countStartCodes(piece, length, videoKind_->frameCode, frameCarry_[videoIndex_]));
 }
 
@@ -119,7 +120,7 @@ Slot Walker::currentSlot() const {
 
 void Walker::recordLastPts() {
   const Slot slot = currentSlot();
-  state_.times(slot.family, slot.index).lastPts = packetPts_;
+  pass_.results.times(slot.family, slot.index).lastPts = packetPts_;
 }
 
 void Walker::firstPiece(const uint8_t* block, size_t start, size_t length) {
@@ -131,21 +132,21 @@ void Walker::firstPiece(const uint8_t* block, size_t start, size_t length) {
   switch (route_) {
     case kRouteVideo:
       slot = videoIndex_;
-      shown = &state_.videoShown[slot];
+      shown = &pass_.registry.videoShown[slot];
       firstPts = videoPts_;
       id = videoSub_;
       kind = videoKind_;
       break;
     case kRouteAudio:
       slot = audioIndex_;
-      shown = &state_.audioShown[slot];
+      shown = &pass_.registry.audioShown[slot];
       firstPts = audioPts_;
       id = audioSub_;
       kind = audioKind_;
       break;
     default:
       slot = subIndex_;
-      shown = &state_.subShown[slot];
+      shown = &pass_.registry.subShown[slot];
       firstPts = subPts_;
       id = subSub_;
       kind = subKind_;
@@ -154,14 +155,15 @@ void Walker::firstPiece(const uint8_t* block, size_t start, size_t length) {
   if (*shown) return;
   *shown = true;
   // The first file of a set that has the stream gives its first PTS.
-  std::optional<uint32_t>& recorded = state_.times(currentSlot().family, slot).firstPts;
+  std::optional<uint32_t>& recorded = pass_.results.times(currentSlot().family, slot).firstPts;
   if (!recorded) recorded = firstPts;
   // The earliest audio or video PTS is what the demux rebases subpicture times on, so it is
   // taken whether or not the details are shown.
-  if (route_ != kRouteSubpicture) state_.firstPtsMin = std::min(state_.firstPtsMin, firstPts);
-  StreamDetails& details = state_.details(currentSlot().family, slot);
+  std::optional<uint32_t>& earliest = pass_.results.firstPtsMin;
+  if (route_ != kRouteSubpicture && (!earliest || firstPts < *earliest)) earliest = firstPts;
+  StreamDetails& details = pass_.results.details(currentSlot().family, slot);
   if (details.id == -1) details.id = id;
-  if (!state_.Details) return;
+  if (!pass_.options.Details) return;
   host_.log("   First PTS = [re]" + hexText(firstPts, 8) + "[/re]");
   host_.log("   Substream id = " + hexText(static_cast<uint32_t>(id), 2));
   const AnalyserCall call{{block, start, length},
@@ -169,12 +171,12 @@ void Walker::firstPiece(const uint8_t* block, size_t start, size_t length) {
                           dts_,
                           slot,
                           {aobHeader_.data(), aobHeaderKept_}};
-  const AnalyserFindings found = analyse(kind->analyser, call, state_.decimalSeparator);
+  const AnalyserFindings found = analyse(kind->analyser, call, pass_.options.decimalSeparator);
   for (const std::string& line : found.lines)
     host_.log(line);
   // Only the selectable video slots keep a frame rate.
   if (found.frameRate && route_ == kRouteVideo && slot < kVideoSlots) {
-    state_.frameRate[slot] = *found.frameRate;
+    pass_.results.frameRate[slot] = *found.frameRate;
   }
   // The first file of a set that has the stream gives its details.
   if (details.recorded) return;

@@ -4,6 +4,7 @@
 // is the output's own business.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -11,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/slots.h"
 #include "engine/status.h"
 
 namespace korvell {
@@ -55,6 +57,15 @@ class StreamOutput {
   virtual const std::string& failedPath() const = 0;
   /// The first failure, Ok while there was none.
   virtual const Status& status() const = 0;
+};
+
+/// Where a Demux pass writes: the output of each selectable slot, null unless the slot's output
+/// is open (owned by the run that opened it), and the first output whose piece failed during
+/// the pass (the pass stops at its next poll).
+struct DemuxSinks {
+  std::array<StreamOutput*, kSelectableSlots> outputs{};
+  StreamOutput* failedOutput = nullptr;
+  StreamOutput*& outputOf(Slot slot) { return outputs[static_cast<size_t>(slotNumber(slot))]; }
 };
 
 }  // namespace korvell

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "engine/file_kinds.h"
+#include "engine/read_buffer.h"
 #include "engine/walker_internal.h"
 #include "report/text_format.h"
 
@@ -49,13 +49,14 @@ void showProgress(RunHost& host, const std::string& prefix, uint64_t position, u
   host.progress(static_cast<int>(percent), remainingSeconds(position, size, elapsedSeconds));
 }
 
-Walker::Walker(RunState& state, RunHost& host, WalkMode mode)
-    : state_(state),
+Walker::Walker(const WalkerPass& pass, RunHost& host, WalkMode mode)
+    : pass_(pass),
       host_(host),
       mode_(mode),
-      file_(mode == WalkMode::Scan && !state.scannedFiles.empty() ? &state.scannedFiles.back()
-                                                                  : nullptr),
-      aobSource_(isAudioObject(state.sourcePath)) {}
+      file_(mode == WalkMode::Scan && !pass.results.scannedFiles.empty()
+                ? &pass.results.scannedFiles.back()
+                : nullptr),
+      aobSource_(pass.audioObject) {}
 
 void Walker::walkBlock(const uint8_t* block, size_t n) {
   size_t i = 0;
@@ -321,12 +322,12 @@ void Walker::navigationByte() {
   } else if (dsiBytes_ == 0) {
     const uint32_t lastPtm = sync_;
     host_.log("PTM of last video frame = " + hexText(lastPtm, 8));
-    state_.duration = static_cast<double>(lastPtm - firstPtm_) / 90000.0;
+    pass_.results.duration = static_cast<double>(lastPtm - firstPtm_) / 90000.0;
     if (file_ != nullptr && file_->navigation && !file_->navigation->durationSeconds) {
       file_->navigation->lastPtm = lastPtm;
-      file_->navigation->durationSeconds = state_.duration;
+      file_->navigation->durationSeconds = pass_.results.duration;
     }
-    host_.log("Duration = [b]" + clockText(state_.duration, true) + "[/b]");
+    host_.log("Duration = [b]" + clockText(pass_.results.duration, true) + "[/b]");
     firstDsi_ = false;
     skip_ = remaining_;
   }
@@ -341,7 +342,7 @@ void Walker::payloadPiece(const uint8_t* block, size_t start, size_t length) {
     return;
   }
   const uint8_t* piece = block + start;
-  if (route_ == kRouteVideo && state_.CountFrames) countFrames(piece, length);
+  if (route_ == kRouteVideo && pass_.options.CountFrames) countFrames(piece, length);
   if (mode_ == WalkMode::Scan) {
     if (packetHasPts_) recordLastPts();
     firstPiece(block, start, length);
@@ -350,41 +351,41 @@ void Walker::payloadPiece(const uint8_t* block, size_t start, size_t length) {
   }
 }
 
-Status demux(RunState& state, RunHost& host, WalkMode mode) {
-  state.stopReason = StopReason::None;
-  state.demuxing = mode == WalkMode::Demux;
-  state.failedOutput = nullptr;
+Status demux(const WalkerPass& pass, RunHost& host, WalkMode mode) {
+  pass.stop.clear();
+  if (pass.sinks != nullptr) pass.sinks->failedOutput = nullptr;
   host.setCancelEnabled(true);
-  state.resetRegistry();
+  pass.registry.reset();
   const auto started = std::chrono::steady_clock::now();
 
-  Walker walker(state, host, mode);
-  ByteSource& source = *state.source;
+  Walker walker(pass, host, mode);
+  ReadBuffer buffer;
+  ByteSource& source = pass.source;
   const uint64_t size = source.size();
   const uint64_t startPosition = source.position();
   Status read;
   size_t n = 0;
-  while (source.position() < size && !state.stopRequested()) {
-    state.readBuffer.keepTail(n);
-    read = source.read(state.readBuffer.block(), kReadBlock, n);
+  while (source.position() < size && !pass.stop.requested()) {
+    buffer.keepTail(n);
+    read = source.read(buffer.block(), kReadBlock, n);
     if (n == 0) break;  // an error, or a file that shrank under us
-    state.readBuffer.clearAfter(n);
+    buffer.clearAfter(n);
     const uint64_t position = source.position();
     if (position % kProgressInterval == 0) {
       const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
       showProgress(host, "", position, size, elapsed.count());
       host.processEvents();
     }
-    if (mode == WalkMode::Scan && state.FastCheck && position > kFastCheckLimit) {
-      state.requestStop(StopReason::FastCheckLimit);
+    if (mode == WalkMode::Scan && pass.options.FastCheck && position > kFastCheckLimit) {
+      pass.stop.request(StopReason::FastCheckLimit);
     }
     if (position % kRepaintInterval == 0) host.repaint();
     if (mode == WalkMode::Scan && startPosition == 0 && position == kReadBlock) {
-      walker.reportSystemHeader(state.readBuffer.block());
+      walker.reportSystemHeader(buffer.block());
     }
-    walker.walkBlock(state.readBuffer.block(), n);
+    walker.walkBlock(buffer.block(), n);
   }
-  if (state.stopRequested()) state.frameCount.fill(0);
+  if (pass.stop.requested()) pass.results.frameCount.fill(0);
   host.setCancelEnabled(false);
   return read;
 }

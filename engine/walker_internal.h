@@ -28,7 +28,7 @@ enum Route : uint8_t {
 
 class Walker {
  public:
-  Walker(RunState& state, RunHost& host, WalkMode mode);
+  Walker(const WalkerPass& pass, RunHost& host, WalkMode mode);
   /// Walks one block of n bytes; state carries over to the next block.
   void walkBlock(const uint8_t* block, size_t n);
   void reportSystemHeader(const uint8_t* block);
@@ -80,10 +80,10 @@ class Walker {
 
   void payloadPiece(const uint8_t* block, size_t start, size_t length);
 
-  RunState& state_;
+  const WalkerPass& pass_;
   RunHost& host_;
   const WalkMode mode_;
-  /// Scan mode: the record of the file being walked (the last of state.scannedFiles, which
+  /// Scan mode: the record of the file being walked (the last of results.scannedFiles, which
   /// the caller adds), or null.
   ScannedFile* const file_;
   const bool aobSource_;

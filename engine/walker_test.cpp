@@ -1,4 +1,7 @@
 #include "engine/walker.h"
+#include "engine/packs.h"
+#include "engine/read_buffer.h"
+#include "testing/pass_values.h"
 
 #include <gtest/gtest.h>
 
@@ -29,15 +32,13 @@ std::vector<uint8_t> filled(size_t n, uint8_t value) {
 
 // Runs one pass over bytes; the state keeps what the pass left.
 struct Pass {
-  RunState state;
+  testing::PassValues state;
   RecordingHost host;
   bool ok = true;
 
   void run(const std::vector<uint8_t>& bytes, WalkMode mode) {
     MemorySource source(bytes);
-    state.source = &source;
-    ok = demux(state, host, mode).ok();
-    state.source = nullptr;
+    ok = demux(state.walker(source), host, mode).ok();
   }
   bool logged(const std::string& line) const {
     return std::find(host.lines.begin(), host.lines.end(), line) != host.lines.end();
@@ -70,11 +71,11 @@ TEST(Walker, ReportsEachStreamOnceWithSlotAndFirstPts) {
       "   Format = [bl]2bitRLE[/bl]",
   };
   EXPECT_EQ(pass.host.lines, expected);
-  EXPECT_EQ(pass.state.videoIds[0], 0xE0);
-  EXPECT_EQ(pass.state.audioIds[1], 0x81);
-  EXPECT_EQ(pass.state.subIds[3], 0x23);
-  EXPECT_EQ(pass.state.subIds[10], 0x6A);
-  EXPECT_EQ(pass.state.firstPtsMin, 0x1000u);  // subpictures do not lower it
+  EXPECT_EQ(pass.state.registry.videoIds[0], 0xE0);
+  EXPECT_EQ(pass.state.registry.audioIds[1], 0x81);
+  EXPECT_EQ(pass.state.registry.subIds[3], 0x23);
+  EXPECT_EQ(pass.state.registry.subIds[10], 0x6A);
+  EXPECT_EQ(pass.state.results.firstPtsMin, 0x1000u);  // subpictures do not lower it
 }
 
 TEST(Walker, StreamKindsAndSlots) {
@@ -92,13 +93,13 @@ TEST(Walker, StreamKindsAndSlots) {
   };
   for (const auto& c : cases) {
     Pass pass;
-    pass.state.Details = false;
+    pass.state.options.Details = false;
     PsWriter ps;
     ps.packHeader().privateStream1(c.id, filled(30, 0x44), {.pts = 1});
     pass.run(ps.bytes(), WalkMode::Scan);
     ASSERT_EQ(pass.host.lines.size(), 1u) << int{c.id};
     EXPECT_EQ(pass.host.lines[0], c.found);
-    EXPECT_EQ(pass.state.audioIds[c.slot], c.id);
+    EXPECT_EQ(pass.state.registry.audioIds[c.slot], c.id);
   }
 }
 
@@ -108,15 +109,15 @@ TEST(Walker, MlpInAudioObjectAndVideoKinds) {
   ps.packHeader().pes(0xE3, filled(30, 0x44));
   ps.packHeader().pes(0xFD, filled(30, 0x44), {.streamIdExtension = 0x55});
   Pass pass;
-  pass.state.Details = false;
+  pass.state.options.Details = false;
   pass.state.sourcePath = "/disc/AUDIO_TS/ATS_01_1.aob";
   pass.run(ps.bytes(), WalkMode::Scan);
   const std::vector<std::string> expected = {"[b]MLP[/b] audio stream 1 found!",
                                              "[b]H.264 (AVC)[/b] video stream 1 found!",
                                              "[b]VC-1[/b] video stream 0 found!"};
   EXPECT_EQ(pass.host.lines, expected);
-  EXPECT_EQ(pass.state.videoIds[0], 0x55);
-  EXPECT_EQ(pass.state.videoIds[1], 0xE3);
+  EXPECT_EQ(pass.state.registry.videoIds[0], 0x55);
+  EXPECT_EQ(pass.state.registry.videoIds[1], 0xE3);
 }
 
 TEST(Walker, FirstClaimerKeepsTheSlotAndACollidingStreamTakesTheNextFreeOne) {
@@ -131,7 +132,7 @@ TEST(Walker, FirstClaimerKeepsTheSlotAndACollidingStreamTakesTheNextFreeOne) {
   ps.packHeader().privateStream1(0x2F, filled(5, 0x03));
   ps.packHeader().privateStream1(0x6F, filled(5, 0x04));  // slot 15 held: wraps to slot 0
   Pass scan;
-  scan.state.Details = false;
+  scan.state.options.Details = false;
   scan.run(ps.bytes(), WalkMode::Scan);
   EXPECT_EQ(
       scan.host.lines,
@@ -141,16 +142,17 @@ TEST(Walker, FirstClaimerKeepsTheSlotAndACollidingStreamTakesTheNextFreeOne) {
           "[b]LPCM[/b] audio stream 3 found!", "[b]Subpicture[/b] stream 5 found!",
           "[b]Extended subpicture[/b] stream 6 found!", "[b]Subpicture[/b] stream 15 found!",
           "[b]Extended subpicture[/b] stream 0 found!"}));
-  EXPECT_EQ(scan.state.slotHolding(Family::Audio, 0x88), (Slot{Family::Audio, 2}));
-  EXPECT_EQ(scan.state.slotHolding(Family::Subpicture, 0x6F), (Slot{Family::Subpicture, 0}));
+  EXPECT_EQ(scan.state.registry.slotHolding(Family::Audio, 0x88), (Slot{Family::Audio, 2}));
+  EXPECT_EQ(scan.state.registry.slotHolding(Family::Subpicture, 0x6F),
+            (Slot{Family::Subpicture, 0}));
 
   // Each stream's bytes go to its own slot's output, whole.
   Pass pass;
-  pass.state.selected.fill(true);
+  pass.state.selection.selected.fill(true);
   MemorySink sinks[4];
   testing::MemoryOutputs outputs;
   for (int slot = 0; slot < 4; ++slot)
-    outputs.attach(pass.state, {Family::Audio, slot}, sinks[slot]);
+    outputs.attach(pass.state.sinks, pass.state.results, {Family::Audio, slot}, sinks[slot]);
   pass.run(ps.bytes(), WalkMode::Demux);
   std::vector<uint8_t> dts = filled(10, 0xD7);
   const auto more = filled(10, 0xD8);
@@ -167,17 +169,17 @@ TEST(Walker, AStreamWithoutAFreeSlotIsSkipped) {
   ps.packHeader().pes(0xE2, filled(10, 0x22));  // H.264: video slot 0 held, takes 1
   ps.packHeader().pes(0xE1, filled(10, 0x33));  // both video slots held
   Pass scan;
-  scan.state.Details = false;
-  scan.state.CountFrames = false;
+  scan.state.options.Details = false;
+  scan.state.options.CountFrames = false;
   scan.run(ps.bytes(), WalkMode::Scan);
   EXPECT_EQ(scan.host.lines.size(), 2u);
-  EXPECT_EQ(scan.state.videoIds[1], 0xE2);
+  EXPECT_EQ(scan.state.registry.videoIds[1], 0xE2);
   Pass pass;
-  pass.state.selected.fill(true);
+  pass.state.selection.selected.fill(true);
   MemorySink sinks[2];
   testing::MemoryOutputs outputs;
   for (int slot = 0; slot < 2; ++slot)
-    outputs.attach(pass.state, {Family::Video, slot}, sinks[slot]);
+    outputs.attach(pass.state.sinks, pass.state.results, {Family::Video, slot}, sinks[slot]);
   pass.run(ps.bytes(), WalkMode::Demux);
   EXPECT_EQ(sinks[0].bytes(), filled(10, 0x11));
   EXPECT_EQ(sinks[1].bytes(), filled(10, 0x22));
@@ -188,13 +190,13 @@ TEST(Walker, SubpictureBeyondSlot15IsRegisteredButNeverWritten) {
   ps.packHeader().privateStream1(0x30, filled(5, 0x01), {.pts = 90});
   Pass pass;
   pass.run(ps.bytes(), WalkMode::Scan);
-  EXPECT_EQ(pass.state.subIds[16], 0x30);
-  EXPECT_TRUE(pass.state.subShown[16]);
+  EXPECT_EQ(pass.state.registry.subIds[16], 0x30);
+  EXPECT_TRUE(pass.state.registry.subShown[16]);
   Pass demuxPass;
-  demuxPass.state.selected.fill(true);
+  demuxPass.state.selection.selected.fill(true);
   MemorySink sink;
   testing::MemoryOutputs outputs;
-  outputs.attach(demuxPass.state, {Family::Subpicture, 0}, sink);
+  outputs.attach(demuxPass.state.sinks, demuxPass.state.results, {Family::Subpicture, 0}, sink);
   demuxPass.run(ps.bytes(), WalkMode::Demux);
   EXPECT_TRUE(sink.bytes().empty());
 }
@@ -220,9 +222,9 @@ TEST(Walker, StartCodeSplitAcrossBlocksAndPayloadSpanningBlocks) {
 
     Pass pass;
     MemorySink sink;
-    pass.state.selected[slotNumber({Family::Audio, 2})] = true;
+    pass.state.selection.selected[slotNumber({Family::Audio, 2})] = true;
     testing::MemoryOutputs outputs;
-    outputs.attach(pass.state, {Family::Audio, 2}, sink);
+    outputs.attach(pass.state.sinks, pass.state.results, {Family::Audio, 2}, sink);
     pass.run(ps.bytes(), WalkMode::Demux);
     EXPECT_EQ(sink.bytes(), payload) << before;  // two pieces, one after the other
   }
@@ -251,8 +253,8 @@ TEST(Walker, PaddingIsNotSearchedAndUnknownExtensionsAreDiscarded) {
   Pass pass;
   pass.run(ps.bytes(), WalkMode::Scan);
   EXPECT_TRUE(pass.host.lines.empty());
-  EXPECT_EQ(pass.state.audioIds[1], -1);
-  EXPECT_EQ(pass.state.videoIds[0], -1);
+  EXPECT_EQ(pass.state.registry.audioIds[1], -1);
+  EXPECT_EQ(pass.state.registry.videoIds[0], -1);
 }
 
 TEST(Walker, SupRecordsRebaseThePtsAndOnlyPacketsWithTheirOwnPtsStartOne) {
@@ -264,11 +266,11 @@ TEST(Walker, SupRecordsRebaseThePtsAndOnlyPacketsWithTheirOwnPtsStartOne) {
   ps.packHeader().pes(0xE0, filled(20, 0x99), {.pts = 0x00099999});
   ps.packHeader().privateStream1(0x20, filled(30, 0xEE));  // continuation: no PTS
   Pass pass;
-  pass.state.firstPtsMin = 0x00002345;
-  pass.state.selected[slotNumber({Family::Subpicture, 0})] = true;
+  pass.state.results.firstPtsMin = 0x00002345;
+  pass.state.selection.selected[slotNumber({Family::Subpicture, 0})] = true;
   MemorySink sink;
   testing::MemoryOutputs outputs;
-  outputs.attach(pass.state, {Family::Subpicture, 0}, sink);
+  outputs.attach(pass.state.sinks, pass.state.results, {Family::Subpicture, 0}, sink);
   pass.run(ps.bytes(), WalkMode::Demux);
   std::vector<uint8_t> expected = {'S', 'P', 0x00, 0x00, 0x01, 0x00, 0, 0, 0, 0};
   expected.insert(expected.end(), unit.begin(), unit.end());
@@ -281,10 +283,10 @@ TEST(Walker, MpegAudioIsNeverWrittenToAnAudioSlot) {
   ps.packHeader().privateStream1(0x80, filled(10, 0xAC));
   ps.packHeader().pes(0xC0, filled(10, 0x3F), {.pts = 1});
   Pass pass;
-  pass.state.selected.fill(true);
+  pass.state.selection.selected.fill(true);
   MemorySink sink;
   testing::MemoryOutputs outputs;
-  outputs.attach(pass.state, {Family::Audio, 0}, sink);
+  outputs.attach(pass.state.sinks, pass.state.results, {Family::Audio, 0}, sink);
   pass.run(ps.bytes(), WalkMode::Demux);
   EXPECT_EQ(sink.bytes(), filled(10, 0xAC));
 }
@@ -299,7 +301,7 @@ TEST(Walker, NavigationPacketGivesVobNumberAndDuration) {
       "VOB number = 258", "PTM of first video frame = [re]00001000[/re]",
       "PTM of last video frame = 0053D57D", "Duration = [b]0:01:01.001[/b]"};
   EXPECT_EQ(pass.host.lines, expected);
-  EXPECT_NEAR(pass.state.duration, 61.0005, 1e-9);
+  EXPECT_NEAR(pass.state.results.duration, 61.0005, 1e-9);
 }
 
 std::vector<uint8_t> blockWithSystemHeader(int video, int audio) {
@@ -362,55 +364,52 @@ std::vector<uint8_t> framePack() {
 
 TEST(Walker, FastCheckStopsAfterTheBlockThatPassesTheLimit) {
   RepeatingSource source(framePack(), 1'000'000'000);
-  RunState state;
+  testing::PassValues state;
   RecordingHost host;
-  state.source = &source;
-  state.Details = false;
-  ASSERT_TRUE(demux(state, host, WalkMode::Scan).ok());
+  state.options.Details = false;
+  ASSERT_TRUE(demux(state.walker(source), host, WalkMode::Scan).ok());
   EXPECT_EQ(source.position(), 1145u * kReadBlock);  // 300,154,880 bytes
-  EXPECT_EQ(state.stopReason, StopReason::FastCheckLimit);
-  EXPECT_EQ(state.frameCount[0], 0);
+  EXPECT_EQ(state.stop.reason(), StopReason::FastCheckLimit);
+  EXPECT_EQ(state.results.frameCount[0], 0);
   EXPECT_EQ(host.eventPoints, 71);  // every 4 MiB up to 71 x 4 MiB
 }
 
 TEST(Walker, CancelAtAnEventPointStopsThePassAndZeroesFrameCounts) {
   RepeatingSource source(framePack(), 64 * kMib);
-  RunState state;
+  testing::PassValues state;
   RecordingHost host;
   host.onEvents = [&](int point) {
-    EXPECT_GT(state.frameCount[0], 0);
-    if (point == 2) state.requestStop(StopReason::UserCancel);
+    EXPECT_GT(state.results.frameCount[0], 0);
+    if (point == 2) state.stop.request(StopReason::UserCancel);
   };
-  state.source = &source;
-  ASSERT_TRUE(demux(state, host, WalkMode::Scan).ok());
+  ASSERT_TRUE(demux(state.walker(source), host, WalkMode::Scan).ok());
   EXPECT_EQ(source.position(), 8 * kMib);
-  EXPECT_EQ(state.frameCount[0], 0);
+  EXPECT_EQ(state.results.frameCount[0], 0);
   EXPECT_FALSE(host.cancelEnabled);
 }
 
 TEST(Walker, FrameCountsAndLiveSelectionInDemuxMode) {
   RepeatingSource source(framePack(), 16 * kMib);
-  RunState state;
+  testing::PassValues state;
   RecordingHost host;
   MemorySink sink;
   const int video0 = slotNumber({Family::Video, 0});
-  state.selected[video0] = true;
+  state.selection.selected[video0] = true;
   testing::MemoryOutputs outputs;
-  outputs.attach(state, {Family::Video, 0}, sink);
+  outputs.attach(state.sinks, state.results, {Family::Video, 0}, sink);
   size_t writtenAtFirstPoint = 0;
   host.onEvents = [&](int point) {
     if (point == 1) {
       writtenAtFirstPoint = sink.bytes().size();
-      state.selected[video0] = false;  // the user unchecks the box mid-run
+      state.selection.selected[video0] = false;  // the user unchecks the box mid-run
     }
   };
-  state.source = &source;
-  ASSERT_TRUE(demux(state, host, WalkMode::Demux).ok());
+  ASSERT_TRUE(demux(state.walker(source), host, WalkMode::Demux).ok());
   EXPECT_EQ(sink.bytes().size(), writtenAtFirstPoint);
   // The first event point comes after the read of the block that ends at 4 MiB and before
   // that block is walked; one frame per pack is counted until then.
   const int packsBeforeFirstPoint = static_cast<int>((4 * kMib - kReadBlock) / 2048);
-  EXPECT_EQ(state.frameCount[0], packsBeforeFirstPoint);
+  EXPECT_EQ(state.results.frameCount[0], packsBeforeFirstPoint);
 }
 
 TEST(Walker, DamagedInputNeverCrashesOrHangs) {
@@ -433,11 +432,11 @@ TEST(Walker, DamagedInputNeverCrashesOrHangs) {
   for (const auto& input : inputs) {
     for (WalkMode mode : {WalkMode::Scan, WalkMode::Demux}) {
       Pass pass;
-      pass.state.selected.fill(true);
+      pass.state.selection.selected.fill(true);
       MemorySink sinks[kSelectableSlots];
       testing::MemoryOutputs outputs;
       for (int s = 0; s < kSelectableSlots; ++s)
-        outputs.attach(pass.state, slotAt(s), sinks[s]);
+        outputs.attach(pass.state.sinks, pass.state.results, slotAt(s), sinks[s]);
       pass.run(input, mode);
       EXPECT_TRUE(pass.ok);
       size_t written = 0;
@@ -498,18 +497,19 @@ TEST(Walker, FrameCountEqualsTheStartCodesWherePacketsCutThem) {
         }
       }
       Pass scan;
-      scan.state.Details = false;
+      scan.state.options.Details = false;
       scan.run(ps.bytes(), WalkMode::Scan);
-      EXPECT_EQ(scan.state.frameCount[0], static_cast<int32_t>(codes.size()))
+      EXPECT_EQ(scan.state.results.frameCount[0], static_cast<int32_t>(codes.size()))
           << c.sample << " cut at +" << cuts.front() << (cuts.size() > 1 ? "..." : "");
       Pass demuxPass;
       MemorySink sink;
-      demuxPass.state.selected[slotNumber({Family::Video, 0})] = true;
+      demuxPass.state.selection.selected[slotNumber({Family::Video, 0})] = true;
       testing::MemoryOutputs outputs;
-      outputs.attach(demuxPass.state, {Family::Video, 0}, sink);
+      outputs.attach(demuxPass.state.sinks, demuxPass.state.results, {Family::Video, 0}, sink);
       demuxPass.run(ps.bytes(), WalkMode::Demux);
       EXPECT_TRUE(sink.bytes() == es) << c.sample;
-      EXPECT_EQ(demuxPass.state.frameCount[0], static_cast<int32_t>(codes.size())) << c.sample;
+      EXPECT_EQ(demuxPass.state.results.frameCount[0], static_cast<int32_t>(codes.size()))
+          << c.sample;
     }
   }
 }
@@ -550,9 +550,9 @@ TEST(Walker, AudioObjectPrivateHeadersAreSkippedByTheirOwnLength) {
     Pass pass;
     MemorySink sink;
     pass.state.sourcePath = c.path;
-    pass.state.selected[slotNumber({Family::Audio, c.id & 0x0F})] = true;
+    pass.state.selection.selected[slotNumber({Family::Audio, c.id & 0x0F})] = true;
     testing::MemoryOutputs outputs;
-    outputs.attach(pass.state, {Family::Audio, c.id & 0x0F}, sink);
+    outputs.attach(pass.state.sinks, pass.state.results, {Family::Audio, c.id & 0x0F}, sink);
     pass.run(ps.bytes(), WalkMode::Demux);
     EXPECT_TRUE(sink.bytes() == (c.payloadWritten ? mlp : std::vector<uint8_t>{})) << c.path;
   }

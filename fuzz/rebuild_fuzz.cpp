@@ -7,9 +7,9 @@
 
 #include "engine/byte_io.h"
 #include "engine/rebuild.h"
-#include "engine/run_state.h"
 #include "engine/walker.h"
 #include "fuzz/fuzz_host.h"
+#include "testing/pass_values.h"
 
 using namespace korvell;
 
@@ -21,22 +21,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < kMaskBytes) return 0;
   const uint8_t* file = data + kMaskBytes;
   const size_t fileSize = size - kMaskBytes;
-  RunState state;
-  state.Details = false;
-  state.CountFrames = false;
+  testing::PassValues state;
+  state.options.Details = false;
+  state.options.CountFrames = false;
   fuzz::QuietHost host;
   MemorySource scanSource(file, fileSize);
-  state.source = &scanSource;
-  if (!demux(state, host, WalkMode::Scan).ok()) std::abort();
+  if (!demux(state.walker(scanSource), host, WalkMode::Scan).ok()) std::abort();
 
   for (int i = 0; i < kSelectableSlots; ++i) {
-    state.selected[static_cast<size_t>(i)] = (data[i / 8] >> (i % 8) & 1) != 0;
+    state.selection.selected[static_cast<size_t>(i)] = (data[i / 8] >> (i % 8) & 1) != 0;
   }
   state.resetRenumbering();
   MemorySource source(file, fileSize);
-  state.source = &source;
   MemorySink out;
-  if (!Rebuild(state, host, out, "FUZZ.EVO").ok()) std::abort();  // memory never fails
+  if (!Rebuild(state.rebuild(), source, host, out, "FUZZ.EVO").ok())
+    std::abort();  // memory never fails
   // Packs are only dropped or rewritten in place, never grown or invented.
   if (out.bytes().size() > fileSize) std::abort();
   if (source.position() != fileSize) std::abort();

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/run_state.h"
+#include "engine/slots.h"
 
 namespace korvell {
 

@@ -71,7 +71,7 @@ class RealMkvmerge : public ::testing::Test {
   }
 
   MuxOutcome mux(const MuxDescription& description) {
-    return muxWithMkvmerge(state_, host_, realLauncher(), realFileSystem(), description,
+    return muxWithMkvmerge(stop_, host_, realLauncher(), realFileSystem(), description,
                            (dir_ / "mkvmerge.json").string());
   }
 
@@ -101,7 +101,7 @@ class RealMkvmerge : public ::testing::Test {
   testing::TempFolder folder_;
   fs::path dir_, output_;
   std::vector<DemuxedStream> streams_;
-  RunState state_;
+  StopToken stop_;
   testing::RecordingHost host_;
 };
 
@@ -203,7 +203,7 @@ TEST_F(RealMkvmerge, WarningsAndErrorsAsMkvmergeGivesThem) {
 
 // Cancel at the first event point: mkvmerge is ended and its file removed, however far it got.
 TEST_F(RealMkvmerge, CancelRemovesTheFile) {
-  host_.onEvents = [this](int) { state_.requestStop(StopReason::UserCancel); };
+  host_.onEvents = [this](int) { stop_.request(StopReason::UserCancel); };
   const MuxPlan plan = planMux(streams_, nullptr, output_.string(), "");
   EXPECT_EQ(mux(plan.description), MuxOutcome::Cancelled) << host_.transcript();
   EXPECT_FALSE(fs::exists(output_));

@@ -151,10 +151,10 @@ void removeOutput(FileSystem& files, const std::string& path, Console& console) 
 
 }  // namespace
 
-MuxOutcome muxWithMkvmerge(RunState& state, RunHost& host, Launcher& launcher, FileSystem& files,
+MuxOutcome muxWithMkvmerge(StopToken& stop, RunHost& host, Launcher& launcher, FileSystem& files,
                            const MuxDescription& description, const std::string& optionsPath,
                            milliseconds grace) {
-  state.stopReason = StopReason::None;
+  stop.clear();
   const std::optional<std::string> program = launcher.findProgram("mkvmerge");
   if (!program) {
     host.log("mkvmerge was not found; install MKVToolNix");
@@ -190,7 +190,7 @@ MuxOutcome muxWithMkvmerge(RunState& state, RunHost& host, Launcher& launcher, F
     const bool open = process->readOutput(&chunk, kMkvmergePoll);
     watch.feed(chunk);
     host.processEvents();
-    if (state.stopRequested()) {
+    if (stop.requested()) {
       // A stop that comes after mkvmerge has ended stops nothing: its file is complete.
       if ((status = process->wait(milliseconds{0}))) {
         drainOutput(*process, watch);

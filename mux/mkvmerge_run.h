@@ -6,7 +6,7 @@
 #include <string>
 
 #include "engine/file_system.h"
-#include "engine/run_state.h"
+#include "engine/stop_token.h"
 #include "mux/mkvmerge_options.h"
 #include "mux/process.h"
 #include "report/console.h"
@@ -39,7 +39,7 @@ inline constexpr std::chrono::milliseconds kMkvmergePoll{100};
 /// While it runs, status panel 0 says "Muxing <output name>" and panel 1 "Muxing <n>%"; each
 /// warning is logged as "mkvmerge warning: <text>" and each error as "mkvmerge error: <text>"
 /// (escaped, valid UTF-8). At least every kMkvmergePoll the host processes events, with Cancel
-/// enabled. Like every pass the step clears state.stopReason when it starts; once a stop is
+/// enabled. Like every pass the step clears `stop` when it starts; once a stop is
 /// requested it sends SIGTERM, waits up to `grace` (still processing events), then SIGKILL;
 /// but when mkvmerge has ended by then, the stop came too late to stop anything: the step
 /// logs "mkvmerge had finished before the stop: its file is kept." and ends as mkvmerge did.
@@ -52,7 +52,7 @@ inline constexpr std::chrono::milliseconds kMkvmergePoll{100};
 /// not exist before, or mkvmerge had reported progress (it has opened the file for writing by
 /// then). The step logs no end line ("Done.") and leaves the option file in place; the run
 /// around it does both.
-MuxOutcome muxWithMkvmerge(RunState& state, RunHost& host, Launcher& launcher, FileSystem& files,
+MuxOutcome muxWithMkvmerge(StopToken& stop, RunHost& host, Launcher& launcher, FileSystem& files,
                            const MuxDescription& description, const std::string& optionsPath,
                            std::chrono::milliseconds grace = kMkvmergeGrace);
 

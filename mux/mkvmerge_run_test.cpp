@@ -31,7 +31,7 @@ MuxDescription description() {
 class MkvmergeRun : public ::testing::Test {
  protected:
   MuxOutcome run(milliseconds grace = milliseconds{50}) {
-    return muxWithMkvmerge(state_, host_, launcher_, files_, description(), kOptions, grace);
+    return muxWithMkvmerge(stop_, host_, launcher_, files_, description(), kOptions, grace);
   }
   bool logged(const std::string& line) const {
     return std::find(host_.lines.begin(), host_.lines.end(), line) != host_.lines.end();
@@ -43,7 +43,7 @@ class MkvmergeRun : public ::testing::Test {
     };
   }
 
-  RunState state_;
+  StopToken stop_;
   testing::RecordingHost host_;
   testing::FakeLauncher launcher_;
   testing::MemoryFileSystem files_;
@@ -132,9 +132,9 @@ TEST_F(MkvmergeRun, CancelEndsMkvmergeAndRemovesThePartialFile) {
   writesOutputAtFirstRead();
   host_.onEvents = [this](int point) {
     EXPECT_TRUE(host_.cancelEnabled);
-    if (point == 5) state_.requestStop(StopReason::UserCancel);
+    if (point == 5) stop_.request(StopReason::UserCancel);
   };
-  state_.stopReason = StopReason::FastCheckLimit;  // left from an earlier pass: cleared
+  stop_.request(StopReason::FastCheckLimit);  // left from an earlier pass: cleared
   EXPECT_EQ(run(), MuxOutcome::Cancelled);
   EXPECT_EQ(launcher_.terminations, 1);
   EXPECT_EQ(launcher_.kills, 0);
@@ -150,7 +150,7 @@ TEST_F(MkvmergeRun, CancelEndsMkvmergeAndRemovesThePartialFile) {
 TEST_F(MkvmergeRun, AStopAfterMkvmergeEndedKeepsItsFile) {
   launcher_.script.chunks = {"#GUI#progress 100%\n"};  // its last line, then it exits with 0
   writesOutputAtFirstRead();
-  host_.onEvents = [this](int) { state_.requestStop(StopReason::UserCancel); };
+  host_.onEvents = [this](int) { stop_.request(StopReason::UserCancel); };
   EXPECT_EQ(run(), MuxOutcome::Done);
   EXPECT_NE(files_.file(kOutput), nullptr);
   EXPECT_EQ(host_.lines.back(), "mkvmerge had finished before the stop: its file is kept.");
@@ -162,7 +162,7 @@ TEST_F(MkvmergeRun, AProcessThatIgnoresSigtermIsKilledAfterTheGrace) {
   launcher_.script.ignoresTerm = true;
   writesOutputAtFirstRead();
   host_.onEvents = [this](int point) {
-    if (point == 2) state_.requestStop(StopReason::UserCancel);
+    if (point == 2) stop_.request(StopReason::UserCancel);
   };
   EXPECT_EQ(run(milliseconds{150}), MuxOutcome::Cancelled);
   EXPECT_EQ(launcher_.terminations, 1);

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "disc/title.h"
-#include "engine/run_state.h"
+#include "engine/slots.h"
 #include "engine/stream_output.h"
 #include "mux/mkvmerge_options.h"
 

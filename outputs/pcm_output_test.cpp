@@ -1,4 +1,5 @@
 #include "outputs/pcm_output.h"
+#include "testing/pass_values.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -78,14 +79,13 @@ WavHeader wavHeader(const std::vector<uint8_t>& b) {
 // One demux pass over a program stream with `output` on audio slot 0 (substream 0xA0).
 void demuxInto(const std::vector<uint8_t>& stream, StreamOutput& output,
                const std::string& sourcePath = "/in/VTS_01_1.VOB") {
-  RunState state;
+  testing::PassValues state;
   RecordingHost host;
   state.sourcePath = sourcePath;
-  state.selected[slotNumber({Family::Audio, 0})] = true;
-  state.outputOf({Family::Audio, 0}) = &output;
+  state.selection.selected[slotNumber({Family::Audio, 0})] = true;
+  state.sinks.outputOf({Family::Audio, 0}) = &output;
   MemorySource source(stream);
-  state.source = &source;
-  demux(state, host, WalkMode::Demux);
+  demux(state.walker(source), host, WalkMode::Demux);
 }
 
 // Random samples with `bits` significant bits.

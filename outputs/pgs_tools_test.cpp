@@ -8,13 +8,13 @@
 #include <cstdlib>
 
 #include "engine/file_system.h"
-#include "engine/run_state.h"
 #include "engine/walker.h"
 #include "outputs/pgs_encoder.h"
 #include "outputs/pgs_output.h"
 #include "report/console.h"
 #include "report/text_format.h"
 #include "testing/null_host.h"
+#include "testing/pass_values.h"
 #include "testing/pgs_reader.h"
 #include "testing/recording_host.h"
 #include "testing/subpicture_writer.h"
@@ -196,24 +196,22 @@ YcrcbPalette ycrcbOf(const std::string& rgb) {
 double walkIntoPgs(const std::filesystem::path& vob, int slot, const std::filesystem::path& sup,
                    const std::string& rgb) {
   const std::vector<uint8_t> bytes = testing::readFileBytes(vob);
-  RunState state;
+  testing::PassValues state;
   testing::NullHost quiet;
   MemorySource scanned(bytes);
-  state.source = &scanned;
-  EXPECT_TRUE(demux(state, quiet, WalkMode::Scan).ok());
-  EXPECT_TRUE(state.videoTimes[0].firstPts.has_value());
+  EXPECT_TRUE(demux(state.walker(scanned), quiet, WalkMode::Scan).ok());
+  EXPECT_TRUE(state.results.videoTimes[0].firstPts.has_value());
   testing::RecordingHost host;
   std::unique_ptr<StreamOutput> output;
   const PgsRequest request{sup.string(), 720, 576, ycrcbOf(rgb),
-                           state.videoTimes[0].firstPts.value_or(0)};
+                           state.results.videoTimes[0].firstPts.value_or(0)};
   EXPECT_TRUE(makePgsOutput(realFileSystem(), host, request, &output).ok());
   if (!output) return 0;
-  state.selected.fill(false);
-  state.selected[static_cast<size_t>(slotNumber({Family::Subpicture, slot}))] = true;
-  state.outputOf({Family::Subpicture, slot}) = output.get();
+  state.selection.selected.fill(false);
+  state.selection.selected[static_cast<size_t>(slotNumber({Family::Subpicture, slot}))] = true;
+  state.sinks.outputOf({Family::Subpicture, slot}) = output.get();
   MemorySource demuxed(bytes);
-  state.source = &demuxed;
-  EXPECT_TRUE(demux(state, quiet, WalkMode::Demux).ok());
+  EXPECT_TRUE(demux(state.walker(demuxed), quiet, WalkMode::Demux).ok());
   EXPECT_TRUE(output->finish().ok());
   EXPECT_TRUE(host.lines.empty()) << host.transcript();
   const std::vector<uint8_t> pgs = testing::readFileBytes(sup);

@@ -14,6 +14,7 @@
 #include "engine/file_system.h"
 #include "engine/walker.h"
 #include "outputs/vobsub_output.h"
+#include "testing/pass_values.h"
 #include "testing/recording_host.h"
 #include "testing/temp_folder.h"
 #include "testing/test_files.h"
@@ -61,18 +62,16 @@ class VobSubRealStreams : public ::testing::Test {
         std::string(KORVELL_SOURCE_DIR) + "/testdata/make_spumux_vob.sh " + quoted(vob_) + " 2>&1");
     ASSERT_EQ(made.status, 0) << made.output;
 
-    RunState state;
+    testing::PassValues state;
     testing::RecordingHost host;
     std::unique_ptr<FileSource> scan;
     ASSERT_TRUE(FileSource::open(vob_.string(), &scan).ok());
-    state.source = scan.get();
-    ASSERT_TRUE(demux(state, host, WalkMode::Scan).ok());
-    ASSERT_TRUE(state.times(Family::Video, 0).firstPts.has_value());
-    videoStart_ = *state.times(Family::Video, 0).firstPts;
+    ASSERT_TRUE(demux(state.walker(*scan), host, WalkMode::Scan).ok());
+    ASSERT_TRUE(state.results.times(Family::Video, 0).firstPts.has_value());
+    videoStart_ = *state.results.times(Family::Video, 0).firstPts;
 
     std::unique_ptr<FileSource> source;
     ASSERT_TRUE(FileSource::open(vob_.string(), &source).ok());
-    state.source = source.get();
     std::vector<std::unique_ptr<StreamOutput>> outputs;
     for (int n = 0; n < kStreams; ++n) {
       const std::string base = (*folder_ / ("subs." + std::to_string(n))).string();
@@ -84,14 +83,13 @@ class VobSubRealStreams : public ::testing::Test {
                                           .height = 576,
                                           .videoStartPts = videoStart_,
                                           .supPath = base + ".sup"}));
-      state.selected[slotNumber({Family::Subpicture, n})] = true;
-      state.outputOf({Family::Subpicture, n}) = outputs.back().get();
+      state.selection.selected[slotNumber({Family::Subpicture, n})] = true;
+      state.sinks.outputOf({Family::Subpicture, n}) = outputs.back().get();
     }
     host.lines.clear();
-    ASSERT_TRUE(demux(state, host, WalkMode::Demux).ok());
+    ASSERT_TRUE(demux(state.walker(*source), host, WalkMode::Demux).ok());
     for (const auto& output : outputs)
       ASSERT_TRUE(output->finish().ok());
-    state.source = nullptr;
     // Only the walker's own report: no unit was skipped.
     for (const std::string& line : host.lines)
       ASSERT_EQ(line.find("subpicture unit"), std::string::npos) << line;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "report/markup.h"
+#include "testing/pass_values.h"
 #include "testing/recording_host.h"
 
 namespace korvell {
@@ -39,18 +40,18 @@ int subBox(int i) {
 }
 
 // The boxes as a Read run leaves them: every one checked, with some label.
-void fillBoxes(RunState& state) {
-  state.selected.fill(true);
-  state.streamLabel.fill("stale");
+void fillBoxes(testing::PassValues& state) {
+  state.selection.selected.fill(true);
+  state.selection.streamLabel.fill("stale");
 }
 
 TEST(ReadPlaylist, SampleFirstFeatureFileOfATwoFileTitle) {
-  RunState state;
+  testing::PassValues state;
   fillBoxes(state);
-  state.audioIds[2] = 0x8A;  // left by a Read run
+  state.registry.audioIds[2] = 0x8A;  // left by a Read run
   RecordingHost host;
   PlaylistResult result;
-  readPlaylist(state, host, kSample, "FEATURE_1", &result);
+  readPlaylist({state.selection, state.registry}, host, kSample, "FEATURE_1", &result);
 
   // Both clips of the title list the same streams: each is listed once.
   EXPECT_EQ(dump(result.tree),
@@ -67,19 +68,19 @@ TEST(ReadPlaylist, SampleFirstFeatureFileOfATwoFileTitle) {
 
   std::vector<int> checked;
   for (int n = 0; n < kSelectableSlots; ++n) {
-    EXPECT_EQ(state.selected[n], result.enabled[n]) << n;
-    if (state.selected[n]) checked.push_back(n);
+    EXPECT_EQ(state.selection.selected[n], result.enabled[n]) << n;
+    if (state.selection.selected[n]) checked.push_back(n);
   }
   EXPECT_EQ(checked,
             (std::vector<int>{0, audioBox(0), audioBox(1), audioBox(2), subBox(0), subBox(1)}));
-  EXPECT_EQ(state.streamLabel[audioBox(1)], "MLP.6ch.stream.01.English");
-  EXPECT_EQ(state.streamLabel[subBox(1)], "8bitRLE.stream.01.French");
-  EXPECT_EQ(state.streamLabel[1], "No video stream");
-  EXPECT_EQ(state.streamLabel[audioBox(3)], "No audio stream");
-  EXPECT_EQ(state.streamLabel[subBox(2)], "No subpicture");
+  EXPECT_EQ(state.selection.streamLabel[audioBox(1)], "MLP.6ch.stream.01.English");
+  EXPECT_EQ(state.selection.streamLabel[subBox(1)], "8bitRLE.stream.01.French");
+  EXPECT_EQ(state.selection.streamLabel[1], "No video stream");
+  EXPECT_EQ(state.selection.streamLabel[audioBox(3)], "No audio stream");
+  EXPECT_EQ(state.selection.streamLabel[subBox(2)], "No subpicture");
   // The registry stays what the last Read run found: the rebuild pass relies on it.
-  EXPECT_EQ(state.audioIds[2], 0x8A);
-  EXPECT_EQ(state.audioIds[3], -1);
+  EXPECT_EQ(state.registry.audioIds[2], 0x8A);
+  EXPECT_EQ(state.registry.audioIds[3], -1);
 
   EXPECT_EQ(host.transcript(), "Open " + kSample + "\nFilesize: " +
                                    std::to_string(std::filesystem::file_size(kSample)) +
@@ -96,10 +97,10 @@ TEST(ReadPlaylist, SampleFirstFeatureFileOfATwoFileTitle) {
 }
 
 TEST(ReadPlaylist, SampleTrailerFile) {
-  RunState state;
+  testing::PassValues state;
   RecordingHost host;
   PlaylistResult result;
-  readPlaylist(state, host, kSample, "FEATURE_3", &result);
+  readPlaylist({state.selection, state.registry}, host, kSample, "FEATURE_3", &result);
   EXPECT_EQ(dump(result.tree),
             "Info\n  Title: Korvell Sample Disc\n  Name: Trailer\n  Duration: 00:00:30:00\n"
             "Video\n  MPEG-2.stream.0\nAudio\n  DD+.stream.00.English\nSubtitle\n"
@@ -107,48 +108,48 @@ TEST(ReadPlaylist, SampleTrailerFile) {
 }
 
 TEST(ReadPlaylist, PlaylistWithoutTheBaseNameKeepsTheTreeAndResetsTheBoxes) {
-  RunState state;
+  testing::PassValues state;
   fillBoxes(state);
   RecordingHost host;
   PlaylistResult result;
   result.tree.roots.push_back({"Earlier", {{"kept", {}}}});
   const PlaylistTree before = result.tree;
-  readPlaylist(state, host, kSample, "FEATURE_1_FEATURE_2", &result);
+  readPlaylist({state.selection, state.registry}, host, kSample, "FEATURE_1_FEATURE_2", &result);
 
   EXPECT_FALSE(result.titleFound);
   EXPECT_EQ(result.tree, before);
   EXPECT_EQ(result.lines.back(), "</Playlist>");  // every tag kept
   for (int n = 0; n < kSelectableSlots; ++n) {
-    EXPECT_FALSE(state.selected[n]) << n;
-    EXPECT_NE(state.streamLabel[n], "stale") << n;
+    EXPECT_FALSE(state.selection.selected[n]) << n;
+    EXPECT_NE(state.selection.streamLabel[n], "stale") << n;
   }
   EXPECT_EQ(host.lines.back(), "");
 }
 
 TEST(ReadPlaylist, ChaptersFollowTheSelectedTitle) {
   constexpr int64_t kSecond = 1'000'000'000;
-  RunState state;
+  testing::PassValues state;
   RecordingHost host;
   PlaylistResult result;
-  readPlaylist(state, host, kSample, "FEATURE_1", &result);
+  readPlaylist({state.selection, state.registry}, host, kSample, "FEATURE_1", &result);
   EXPECT_EQ(result.chapters, (std::vector<Chapter>{{0, "Opening", "en"},
                                                    {40 * kSecond, "The Crossing", "en"},
                                                    {80 * kSecond, "Closing", "en"}}));
   // A missing file leaves them; a reading that selects no title empties them.
-  readPlaylist(state, host, std::string(KORVELL_SOURCE_DIR) + "/testdata/NO_SUCH.XPL", "FEATURE_1",
-               &result);
+  readPlaylist({state.selection, state.registry}, host,
+               std::string(KORVELL_SOURCE_DIR) + "/testdata/NO_SUCH.XPL", "FEATURE_1", &result);
   EXPECT_EQ(result.chapters.size(), 3u);
-  readPlaylist(state, host, kSample, "FEATURE_1_FEATURE_2", &result);
+  readPlaylist({state.selection, state.registry}, host, kSample, "FEATURE_1_FEATURE_2", &result);
   EXPECT_TRUE(result.chapters.empty());
 }
 
 TEST(ReadPlaylist, FileThatCannotBeOpened) {
-  RunState state;
+  testing::PassValues state;
   RecordingHost host;
   PlaylistResult result;
   result.lines = {"<Earlier/>"};
   const std::string path = std::string(KORVELL_SOURCE_DIR) + "/testdata/NO_SUCH.XPL";
-  readPlaylist(state, host, path, "FEATURE_1", &result);
+  readPlaylist({state.selection, state.registry}, host, path, "FEATURE_1", &result);
 
   EXPECT_EQ(host.lines,
             std::vector<std::string>{"Cannot open file \"" + path + "\". " + systemReason(ENOENT)});
@@ -166,13 +167,13 @@ TEST(ReadPlaylist, TagSplitOverTwoReadBlocksIsCollectedWhole) {
       "<Audio streamNumber=\"1\" mediaAttr=\"1\" description=\"English\"/></Title></Playlist>";
   const std::vector<uint8_t> bytes(xpl.begin(), xpl.end());
   MemorySource source(bytes);
-  RunState state;
+  testing::PassValues state;
   RecordingHost host;
   PlaylistResult result;
-  readPlaylistFrom(state, host, "mem.XPL", source, "MOVIE", &result);
+  readPlaylistFrom({state.selection, state.registry}, host, "mem.XPL", source, "MOVIE", &result);
 
   EXPECT_EQ(result.tables.audioAttr[1], "DD+");
-  EXPECT_EQ(state.streamLabel[audioBox(0)], "DD+.stream.00.English");
+  EXPECT_EQ(state.selection.streamLabel[audioBox(0)], "DD+.stream.00.English");
   const std::string size = std::to_string(bytes.size());
   EXPECT_EQ(host.statusTexts[1], (std::vector<std::string>{"262144/" + size + " bytes",
                                                            size + "/" + size + " bytes", ""}));
@@ -187,16 +188,16 @@ TEST(ReadPlaylist, ABoxThatHoldsAMovedStreamIsNotNamedByThePlaylist) {
       "<Audio streamNumber=\"2\" mediaAttr=\"1\" description=\"B\"/></Title></Playlist>";
   const std::vector<uint8_t> bytes(xpl.begin(), xpl.end());
   MemorySource source(bytes);
-  RunState state;
-  state.audioIds[0] = 0x80;
-  state.audioIds[1] = 0x88;
+  testing::PassValues state;
+  state.registry.audioIds[0] = 0x80;
+  state.registry.audioIds[1] = 0x88;
   RecordingHost host;
   PlaylistResult result;
-  readPlaylistFrom(state, host, "mem.XPL", source, "MOVIE", &result);
-  EXPECT_TRUE(state.selected[audioBox(0)]);
-  EXPECT_EQ(state.streamLabel[audioBox(0)], "DD.stream.00.A");
-  EXPECT_FALSE(state.selected[audioBox(1)]);
-  EXPECT_EQ(state.streamLabel[audioBox(1)], "No audio stream");
+  readPlaylistFrom({state.selection, state.registry}, host, "mem.XPL", source, "MOVIE", &result);
+  EXPECT_TRUE(state.selection.selected[audioBox(0)]);
+  EXPECT_EQ(state.selection.streamLabel[audioBox(0)], "DD.stream.00.A");
+  EXPECT_FALSE(state.selection.selected[audioBox(1)]);
+  EXPECT_EQ(state.selection.streamLabel[audioBox(1)], "No audio stream");
   EXPECT_NE(std::find(host.lines.begin(), host.lines.end(),
                       "DD.stream.01.B: its box holds another stream of the file, so the file "
                       "has no such stream."),
@@ -211,12 +212,12 @@ TEST(ReadPlaylist, LabelsWithBracketsAreShownAndNamedAsTheyAre) {
         description + "\"/></Title></Playlist>";
     const std::vector<uint8_t> bytes(xpl.begin(), xpl.end());
     MemorySource source(bytes);
-    RunState state;
+    testing::PassValues state;
     RecordingHost host;
     PlaylistResult result;
-    readPlaylistFrom(state, host, "mem.XPL", source, "MOVIE", &result);
+    readPlaylistFrom({state.selection, state.registry}, host, "mem.XPL", source, "MOVIE", &result);
     const std::string label = "DD+.stream.00." + description;
-    EXPECT_EQ(state.streamLabel[audioBox(0)], label);
+    EXPECT_EQ(state.selection.streamLabel[audioBox(0)], label);
     const auto found = std::find_if(host.lines.begin(), host.lines.end(),
                                     [](const auto& line) { return line.ends_with(" found!"); });
     ASSERT_NE(found, host.lines.end()) << description;
@@ -256,18 +257,19 @@ TEST(ReadPlaylist, AReadFailureSelectsNoTitleAndReportsNoDone) {
   // The title lies in the first block; the failure comes in the second.
   xpl.append(kPlaylistReadBlock, ' ');
   FailingSource source(xpl, kPlaylistReadBlock);
-  RunState state;
+  testing::PassValues state;
   fillBoxes(state);
   RecordingHost host;
   PlaylistResult result;
   result.lines = {"<Earlier/>"};
-  EXPECT_FALSE(readPlaylistFrom(state, host, "VPLST000.XPL", source, "FEATURE_1", &result));
+  EXPECT_FALSE(readPlaylistFrom({state.selection, state.registry}, host, "VPLST000.XPL", source,
+                                "FEATURE_1", &result));
 
   EXPECT_EQ(host.lines.back(), "Cannot read file \"VPLST000.XPL\". " + systemReason(EIO));
   EXPECT_EQ(std::count(host.lines.begin(), host.lines.end(), "Done."), 0);
   EXPECT_FALSE(result.titleFound);
   EXPECT_EQ(result.lines, std::vector<std::string>{"<Earlier/>"});
-  EXPECT_EQ(state.selected, decltype(state.selected){});
+  EXPECT_EQ(state.selection.selected, decltype(state.selection.selected){});
   EXPECT_EQ(host.finished, std::vector<RunKind>{RunKind::Playlist});
 }
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/run_state.h"
+#include "engine/slots.h"
 #include "playlist/xpl_scan.h"
 
 namespace korvell {

@@ -34,17 +34,17 @@ RunOutcome writeTextFile(FileSystem& files, const std::string& path, const std::
 
 void logFrameLines(const RunState& state, Console& console) {
   for (int slot = 0; slot < kVideoSlots; ++slot) {
-    const int32_t count = state.frameCount[slot];
+    const int32_t count = state.results.frameCount[slot];
     if (count <= 0) continue;
     const std::string stream = " in video stream " + std::to_string(slot) + ".";
-    if (state.frameRate[slot] > 0) {
-      console.log(std::to_string(count) + " frames ([b]" + frameTime(count, state.frameRate[slot]) +
-                  "[/b]) count" + stream);
+    if (state.results.frameRate[slot] > 0) {
+      console.log(std::to_string(count) + " frames ([b]" +
+                  frameTime(count, state.results.frameRate[slot]) + "[/b]) count" + stream);
     } else {
       console.log(std::to_string(count) + " frames count" + stream);
     }
   }
-  if (state.frameCount[0] + state.frameCount[1] > 0) console.log("");
+  if (state.results.frameCount[0] + state.results.frameCount[1] > 0) console.log("");
 }
 
 RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, const RunSettings& settings,
@@ -62,16 +62,18 @@ RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, const Run
   int missing = 0;
   int opened = 0;
   for (int number = 0; number < kSelectableSlots; ++number) {
-    if (!state.selected[number]) continue;
+    if (!state.selection.selected[number]) continue;
     const Slot slot = slotAt(number);
     // A box the playlist checked for a stream the Read run did not find gets no empty file.
-    if (!state.foundInLastRead(slot)) {
-      host.log(escapeMarkup(state.streamLabel[number]) + ": the playlist lists this stream, but " +
-               escapeMarkup(namePart(set.firstPath)) + " has none; no file is written for it.");
+    if (!state.results.foundInLastRead(slot)) {
+      host.log(escapeMarkup(state.selection.streamLabel[number]) +
+               ": the playlist lists this stream, but " + escapeMarkup(namePart(set.firstPath)) +
+               " has none; no file is written for it.");
       ++missing;
       continue;
     }
-    if (!outputs.open(slot, prefix, state.streamLabel[number])) return RunOutcome::CreateFailed;
+    if (!outputs.open(slot, prefix, state.selection.streamLabel[number]))
+      return RunOutcome::CreateFailed;
     ++opened;
   }
 
@@ -100,14 +102,15 @@ RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, const Run
   }
 
   host.status("Demuxing " + set.passes.front().firstName(), 0);
-  return walkSet(state, host, set, files, std::move(source), WalkMode::Demux, "Demuxing");
+  return walkSet(state, host, set, files, std::move(source), WalkMode::Demux, "Demuxing",
+                 &outputs.sinks());
 }
 
 }  // namespace
 
 RunOutcome demuxRun(RunState& state, RunHost& host, const RunSettings& settings) {
-  startRun(state, host, RunKind::Demux);
-  const RunOutcome outcome = demuxStep(state, host, settings);
+  const FileSet set = beginRun(state, host, RunKind::Demux, settings);
+  const RunOutcome outcome = demuxStep(state, host, settings, set);
   if (failed(outcome)) {
     logFailed(host);
   } else {
@@ -118,14 +121,8 @@ RunOutcome demuxRun(RunState& state, RunHost& host, const RunSettings& settings)
   return outcome;
 }
 
-RunOutcome demuxStep(RunState& state, RunHost& host, const RunSettings& settings) {
-  state.frameCount.fill(0);
-  state.sourcePath = settings.inputPath;
-  const FileSet set = runFileSet(settings, state.Continue);
-  state.baseName = set.baseName;
-  state.secondFile = set.secondFile;
-  state.written = {};
-
+RunOutcome demuxStep(RunState& state, RunHost& host, const RunSettings& settings,
+                     const FileSet& set) {
   DemuxOutputs outputs(state, settings, host, set.inputs());
   RunOutcome outcome = walkSet(state, host, set, settings, outputs);
   if (const StreamOutput* failedOutput = outputs.finishAll(); failedOutput != nullptr) {
@@ -137,8 +134,7 @@ RunOutcome demuxStep(RunState& state, RunHost& host, const RunSettings& settings
                                                             : RunOutcome::WriteFailed;
     }
   }
-  state.failedOutput = nullptr;
-  if (failed(outcome)) state.frameCount.fill(0);
+  if (failed(outcome)) state.results.frameCount.fill(0);
   return outcome;
 }
 

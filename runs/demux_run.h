@@ -1,9 +1,10 @@
 // The Demux run: writes every selected stream of the file set to a file of its own.
 #pragma once
 
-#include "engine/run_state.h"
 #include "report/console.h"
+#include "runs/file_set.h"
 #include "runs/run_settings.h"
+#include "runs/run_state.h"
 
 namespace korvell {
 
@@ -14,8 +15,9 @@ namespace korvell {
 /// outputs stay on disk.
 RunOutcome demuxRun(RunState& state, RunHost& host, const RunSettings& settings);
 
-/// The Demux run's work as one step of another run (Make MKV): all of demuxRun but its start
-/// and end notifications (runStarting, runFinished), its end line and its frame lines.
-RunOutcome demuxStep(RunState& state, RunHost& host, const RunSettings& settings);
+/// The Demux run's work on `set` (beginRun's) as one step of another run (Make MKV): all of
+/// demuxRun but its start (beginRun) and end (runFinished), its end line and its frame lines.
+RunOutcome demuxStep(RunState& state, RunHost& host, const RunSettings& settings,
+                     const FileSet& set);
 
 }  // namespace korvell

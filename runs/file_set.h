@@ -12,7 +12,7 @@
 #include "engine/file_kinds.h"
 #include "engine/file_system.h"
 #include "engine/path_names.h"
-#include "engine/run_state.h"
+#include "runs/run_state.h"
 
 namespace korvell {
 

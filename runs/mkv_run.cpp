@@ -77,7 +77,7 @@ std::vector<DemuxedStream> demuxedStreams(const RunState& state, FileSystem& fil
     if (files.empty()) continue;
     if (std::all_of(files.begin(), files.end(),
                     [&](const OutputFile& file) { return isEmptyFile(fileSystem, file.path); })) {
-      console.log(escapeMarkup(state.streamLabel[static_cast<size_t>(number)]) +
+      console.log(escapeMarkup(state.selection.streamLabel[static_cast<size_t>(number)]) +
                   " is left out of the Matroska file: nothing of it was written.");
       continue;
     }
@@ -85,7 +85,7 @@ std::vector<DemuxedStream> demuxedStreams(const RunState& state, FileSystem& fil
     DemuxedStream stream;
     stream.family = slot.family;
     stream.slot = slot.index;
-    stream.id = state.details(slot.family, slot.index).id;
+    stream.id = state.results.details(slot.family, slot.index).id;
     const StreamKindInfo* kind = foundKind(state, slot);
     if (kind != nullptr) stream.codec = kind->codecName;
     stream.files = files;
@@ -135,15 +135,14 @@ RunOutcome mkvRun(RunState& state, RunHost& host, const RunSettings& settings,
                   const MkvRequest& request) {
   Launcher& launcher = request.launcher != nullptr ? *request.launcher : realLauncher();
   FileSystem& files = *settings.files;
-  startRun(state, host, RunKind::Matroska);
+  const FileSet set = beginRun(state, host, RunKind::Matroska, settings);
   const auto failBefore = [&](RunOutcome outcome) {
     logFailed(host);
     host.runFinished(RunKind::Matroska);
     return outcome;
   };
   if (!mkvmergeAvailable(launcher, host)) return failBefore(RunOutcome::MuxFailed);
-  const std::string prefix =
-      outputPrefix(settings.outputFolder, runFileSet(settings, state.Continue));
+  const std::string prefix = outputPrefix(settings.outputFolder, set);
   const std::string output = request.outputPath.empty() ? prefix + ".mkv" : request.outputPath;
   if (!prepareOutputFolder(files, settings.outputFolder, host)) {
     return failBefore(RunOutcome::CreateFailed);
@@ -156,9 +155,7 @@ RunOutcome mkvRun(RunState& state, RunHost& host, const RunSettings& settings,
   RunSettings demux = settings;
   demux.outputFolder = *folder;
   demux.lpcmForm = LpcmForm::Flac;
-  const bool hdDvd = settings.title ? settings.title->titleSet == 0
-                                    : upperExtension(settings.inputPath) == ".EVO";
-  demux.subpictureForm = hdDvd ? SubpictureForm::Pgs : SubpictureForm::VobSub;
+  demux.subpictureForm = isHdDvdSource(settings) ? SubpictureForm::Pgs : SubpictureForm::VobSub;
   demux.delayNames = false;
   demux.codecExtensions = true;
   demux.writeChapters = true;
@@ -168,7 +165,7 @@ RunOutcome mkvRun(RunState& state, RunHost& host, const RunSettings& settings,
   }
   const Title* title = settings.title ? &*settings.title : request.playlistTitle;
 
-  const RunOutcome demuxed = demuxStep(state, host, demux);
+  const RunOutcome demuxed = demuxStep(state, host, demux, set);
   std::vector<std::string> temporary;
   for (const std::vector<OutputFile>& stream : state.written.streams) {
     for (const OutputFile& file : stream)
@@ -196,7 +193,7 @@ RunOutcome mkvRun(RunState& state, RunHost& host, const RunSettings& settings,
       planMux(demuxedStreams(state, files, host), title, output, chapterFile(state));
   for (const LeftOutStream& left : plan.leftOut) {
     const std::string& label =
-        state.streamLabel[static_cast<size_t>(slotNumber({left.family, left.slot}))];
+        state.selection.streamLabel[static_cast<size_t>(slotNumber({left.family, left.slot}))];
     host.log(escapeMarkup(label) +
              " is left out of the Matroska file: " + escapeMarkup(left.reason));
   }
@@ -209,7 +206,7 @@ RunOutcome mkvRun(RunState& state, RunHost& host, const RunSettings& settings,
       request.keepTemp ? CutExt(output) + ".mkvmerge.json" : joined(*folder, "mkvmerge.json");
   if (!request.keepTemp) temporary.push_back(optionsPath);
   const MuxOutcome muxed =
-      muxWithMkvmerge(state, host, launcher, files, plan.description, optionsPath);
+      muxWithMkvmerge(state.stop, host, launcher, files, plan.description, optionsPath);
   return finish(outcomeOf(muxed));
 }
 

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "disc/title.h"
-#include "engine/run_state.h"
 #include "mux/process.h"
 #include "report/console.h"
 #include "runs/run_settings.h"
+#include "runs/run_state.h"
 
 namespace korvell {
 

@@ -47,7 +47,7 @@ class MkvRunTest : public ::testing::Test {
     testing::writeFileBytes(input_, ps.bytes());
     settings_.inputPath = input_;
     settings_.outputFolder = (dir_ / "out").string();
-    state_.Details = false;
+    state_.options.Details = false;
     RecordingHost read;
     ASSERT_EQ(readRun(state_, read, settings_), RunOutcome::Done);
     request_.launcher = &launcher_;
@@ -143,7 +143,7 @@ TEST_F(MkvRunTest, EveryEndingRemovesTheTemporaryFolder) {
     if (c.cancel) {
       const int before = launcher_.reads;  // the launcher counts the reads of every case
       launcher_.onRead = [&, before](int read) {
-        if (read == before + 3) state_.requestStop(StopReason::UserCancel);
+        if (read == before + 3) state_.stop.request(StopReason::UserCancel);
       };
     }
     EXPECT_EQ(mkvRun(state_, host, settings_, request_), c.outcome) << host.transcript();
@@ -165,7 +165,8 @@ TEST_F(MkvRunTest, NoMkvmergeNoWork) {
   EXPECT_EQ(host.lines, (std::vector<std::string>{"mkvmerge was not found; install MKVToolNix",
                                                   "Failed.", ""}));
   EXPECT_TRUE(fs::is_empty(dir_ / "out"));
-  EXPECT_EQ(defaultMkvPath(settings_, state_.Continue), (dir_ / "out" / "FEATURE_1.mkv").string());
+  EXPECT_EQ(defaultMkvPath(settings_, state_.options.Continue),
+            (dir_ / "out" / "FEATURE_1.mkv").string());
 }
 
 }  // namespace

@@ -33,7 +33,7 @@ std::optional<int64_t> integerField(const StreamDetails& details, std::string_vi
 
 // The width and height the Read run decoded for video stream 0, when both are sane.
 std::optional<std::pair<uint16_t, uint16_t>> videoSize(const RunState& state) {
-  const StreamDetails& video = state.details(Family::Video, 0);
+  const StreamDetails& video = state.results.details(Family::Video, 0);
   const std::optional<int64_t> width = integerField(video, "width");
   const std::optional<int64_t> height = integerField(video, "height");
   if (!width || !height || *width <= 0 || *height <= 0 || *width > kMaxFrameSide ||
@@ -74,8 +74,8 @@ const char* formName(SubpictureForm form) {
 }
 
 const StreamKindInfo* foundKind(const RunState& state, Slot slot) {
-  const int32_t recorded = state.details(slot.family, slot.index).id;
-  const int32_t id = recorded != -1 ? recorded : state.registeredId(slot);
+  const int32_t recorded = state.results.details(slot.family, slot.index).id;
+  const int32_t id = recorded != -1 ? recorded : state.registry.registeredId(slot);
   return registeredKind(slot.family, id, isAudioObject(state.sourcePath));
 }
 
@@ -95,9 +95,9 @@ std::string rawExtension(const StreamKindInfo* kind, Family family, const RunSet
 std::optional<int32_t> fileDelayMs(const RunState& state, Slot slot, const std::string& format) {
   const bool onVideoTimeline = format == "idx" || format == "sub" || format == "pgs";
   if (slot.family != Family::Subpicture || !onVideoTimeline) {
-    return state.delayMs(slot.family, slot.index);
+    return state.results.delayMs(slot.family, slot.index);
   }
-  return state.videoTimes[0].firstPts ? std::optional<int32_t>(0) : std::nullopt;
+  return state.results.videoTimes[0].firstPts ? std::optional<int32_t>(0) : std::nullopt;
 }
 
 // The run's file system, refusing to create any of the run's inputs, so that no output, late
@@ -157,6 +157,12 @@ DemuxOutputs::~DemuxOutputs() {
   finishAll();
 }
 
+uint32_t DemuxOutputs::recordOrigin() const {
+  // Without a detailed report no PTS lowered it: the times count from the largest value, as
+  // they always have.
+  return state_.results.firstPtsMin.value_or(0xFFFFFFFF);
+}
+
 bool DemuxOutputs::openRaw(Slot slot, const std::string& path, bool supRecords) {
   std::unique_ptr<ByteSink> sink;
   if (const Status created = files_->create(path, &sink); !created.ok()) {
@@ -166,11 +172,11 @@ bool DemuxOutputs::openRaw(Slot slot, const std::string& path, bool supRecords) 
   host_.log("Creating " + escapeMarkup(path));
   std::unique_ptr<StreamOutput> output;
   if (supRecords) {
-    output = std::make_unique<SupRecordOutput>(std::move(sink), state_.firstPtsMin);
+    output = std::make_unique<SupRecordOutput>(std::move(sink), recordOrigin());
   } else {
     output = std::make_unique<RawOutput>(std::move(sink));
   }
-  state_.outputOf(slot) = output.get();
+  sinks_.outputOf(slot) = output.get();
   outputs_.emplace_back(slot, std::move(output));
   return true;
 }
@@ -205,17 +211,17 @@ bool DemuxOutputs::open(Slot slot, const std::string& prefix, const std::string&
     request.streamNumber = slot.index;
     const TitleStream* described =
         titleStreamFor(settings_.title ? &*settings_.title : nullptr, slot.family, slot.index,
-                       state_.details(slot.family, slot.index).id);
+                       state_.results.details(slot.family, slot.index).id);
     request.language = described != nullptr ? described->language : "";
     request.width = size ? size->first : 0;
     request.height = size ? size->second : 0;
     if (settings_.title) request.palette = settings_.title->palette;
-    request.videoStartPts = state_.videoTimes[0].firstPts;
+    request.videoStartPts = state_.results.videoTimes[0].firstPts;
     request.supPath = rawPath;
-    request.firstPtsMin = state_.firstPtsMin;
+    request.firstPtsMin = recordOrigin();
     output = makeVobSubOutput(*files_, host_, request);
   } else {
-    const bool hd = upperExtension(state_.sourcePath) == ".EVO";
+    const bool hd = isHdDvdSource(settings_);
     const auto size = videoSize(state_).value_or(hd ? std::pair(kHdWidth, kHdHeight)
                                                     : std::pair(kDvdWidth, kDvdHeight));
     PgsRequest request;
@@ -223,23 +229,23 @@ bool DemuxOutputs::open(Slot slot, const std::string& prefix, const std::string&
     request.videoWidth = size.first;
     request.videoHeight = size.second;
     if (settings_.title) request.palette = settings_.title->palette;
-    const uint32_t earliest = state_.firstPtsMin == 0xFFFFFFFF ? 0 : state_.firstPtsMin;
-    request.videoStartPts = state_.videoTimes[0].firstPts.value_or(earliest);
+    request.videoStartPts =
+        state_.results.videoTimes[0].firstPts.value_or(state_.results.firstPtsMin.value_or(0));
     if (const Status created = makePgsOutput(*files_, host_, request, &output); !created.ok()) {
       reportFailure(request.path, created, host_);
       return false;
     }
     host_.log("Creating " + escapeMarkup(request.path));
   }
-  state_.outputOf(slot) = output.get();
+  sinks_.outputOf(slot) = output.get();
   outputs_.emplace_back(slot, std::move(output));
   return true;
 }
 
 const StreamOutput* DemuxOutputs::finishAll() {
-  const StreamOutput* failedOutput = state_.failedOutput;
+  const StreamOutput* failedOutput = sinks_.failedOutput;
   for (auto& [slot, output] : outputs_) {
-    state_.outputOf(slot) = nullptr;
+    sinks_.outputOf(slot) = nullptr;
     if (!output->finish().ok() && failedOutput == nullptr) failedOutput = output.get();
     state_.written.streams[static_cast<size_t>(slotNumber(slot))] = output->files();
   }

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "engine/file_system.h"
-#include "engine/run_state.h"
 #include "engine/stream_kinds.h"
 #include "report/console.h"
 #include "runs/run_settings.h"
+#include "runs/run_state.h"
 
 namespace korvell {
 
@@ -81,9 +81,14 @@ class DemuxOutputs {
   /// null. Records each output's files in state.written.streams.
   const StreamOutput* finishAll();
 
+  /// The walker's sinks: the open outputs by slot.
+  DemuxSinks& sinks() { return sinks_; }
+
  private:
   class GuardedFiles;
   bool openRaw(Slot slot, const std::string& path, bool supRecords);
+  /// The time the ".sup" records count from: the earliest PTS of the Read run's reports.
+  uint32_t recordOrigin() const;
   /// PREFIX.LABEL[ DELAY <n>ms] for a file of `format`, without extension.
   std::string basePath(Slot slot, const std::string& prefix, const std::string& label,
                        const char* format) const;
@@ -91,6 +96,7 @@ class DemuxOutputs {
   RunState& state_;
   const RunSettings& settings_;
   RunHost& host_;
+  DemuxSinks sinks_;
   std::unique_ptr<GuardedFiles> files_;
   std::vector<std::pair<Slot, std::unique_ptr<StreamOutput>>> outputs_;
 };

@@ -65,7 +65,7 @@ class OutputFormsTest : public ::testing::Test {
     input_ = (folder_.path() / "VTS_01_1.VOB").string();
     settings_.inputPath = input_;
     settings_.outputFolder = (folder_.path() / "out").string();
-    state_.Continue = false;
+    state_.options.Continue = false;
     writeVob(kLpcmFormat, twoBitUnit(40));
   }
 
@@ -214,7 +214,7 @@ TEST_F(OutputFormsTest, EachChoiceWritesItsFilesAndAnnouncesEachOnce) {
     fs::create_directories(folder_.path() / "out");
     writeVob(c.lpcmFormat, twoBitUnit(40));
     state_ = RunState();
-    state_.Continue = false;
+    state_.options.Continue = false;
     settings_.lpcmForm = c.lpcm;
     settings_.subpictureForm = c.subs;
     settings_.codecExtensions = c.byCodec;
@@ -332,7 +332,7 @@ TEST_F(OutputFormsTest, AUnitLongerThanItsDataIsSkippedWithOneLine) {
   };
   for (const Case& c : cases) {
     state_ = RunState();
-    state_.Continue = false;
+    state_.options.Continue = false;
     settings_.subpictureForm = c.form;
     const RecordingHost host = demux();
     EXPECT_EQ(std::count(host.lines.begin(), host.lines.end(), c.line), 1) << host.transcript();
@@ -406,14 +406,14 @@ TEST(OutputForms, ExtensionsAndDelaysByForm) {
   EXPECT_EQ(rawExtension(nullptr, Family::Video, settings), "mpv");  // no kind: the field
 
   RunState state;
-  state.videoTimes[0].firstPts = 90450;
-  state.firstPtsMin = 90000;
-  state.subTimes[2].firstPts = 90000 + 5 * 90000;
+  state.results.videoTimes[0].firstPts = 90450;
+  state.results.firstPtsMin = 90000;
+  state.results.subTimes[2].firstPts = 90000 + 5 * 90000;
   const Slot sub{Family::Subpicture, 2};
   EXPECT_EQ(fileDelayMs(state, sub, "sup"), -5);
   EXPECT_EQ(fileDelayMs(state, sub, "idx"), 0);
   EXPECT_EQ(fileDelayMs(state, sub, "pgs"), 0);
-  state.videoTimes[0].firstPts.reset();
+  state.results.videoTimes[0].firstPts.reset();
   EXPECT_EQ(fileDelayMs(state, sub, "pgs"), std::nullopt);
 }
 

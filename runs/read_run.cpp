@@ -21,16 +21,16 @@ namespace {
 void fillSelection(RunState& state) {
   for (int number = 0; number < kSelectableSlots; ++number) {
     const Slot slot = slotAt(number);
-    const int32_t id = state.registeredId(slot);
-    state.selected[number] = id != -1 && !state.scrambled[number];
-    if (id != -1) state.streamLabel[number] = streamLabelFor(slot, id);
+    const int32_t id = state.registry.registeredId(slot);
+    state.selection.selected[number] = id != -1 && !state.results.scrambled[number];
+    if (id != -1) state.selection.streamLabel[number] = streamLabelFor(slot, id);
   }
 }
 
 void logFrameReport(RunState& state, Console& console) {
   for (int slot = 0; slot < kVideoSlots; ++slot) {
-    const int32_t count = state.frameCount[slot];
-    const double rate = state.frameRate[slot];
+    const int32_t count = state.results.frameCount[slot];
+    const double rate = state.results.frameRate[slot];
     const std::string stream = " in video stream " + std::to_string(slot) + ".";
     if (count > 0 && rate > 0) {
       console.log(std::to_string(count) + " counted frames ([b]" + frameTime(count, rate) +
@@ -42,7 +42,7 @@ void logFrameReport(RunState& state, Console& console) {
       console.log(std::to_string(*frames) + " calculated frames.");
     }
   }
-  if (state.frameCount[0] + state.frameCount[1] > 0) console.log("");
+  if (state.results.frameCount[0] + state.results.frameCount[1] > 0) console.log("");
 }
 
 // A disc title's streams carry the language the disc gives them in their labels
@@ -50,11 +50,11 @@ void logFrameReport(RunState& state, Console& console) {
 void addTitleLanguages(RunState& state, const Title& title) {
   for (int number = 0; number < kSelectableSlots; ++number) {
     const Slot slot = slotAt(number);
-    const int32_t id = state.registeredId(slot);
+    const int32_t id = state.registry.registeredId(slot);
     if (id == -1) continue;
     const TitleStream* stream = titleStreamFor(&title, slot.family, slot.index, id);
     if (stream != nullptr && !stream->language.empty()) {
-      state.streamLabel[number] += "." + stream->language;
+      state.selection.streamLabel[number] += "." + stream->language;
     }
   }
 }
@@ -62,7 +62,7 @@ void addTitleLanguages(RunState& state, const Title& title) {
 bool anyStreamFound(const RunState& state) {
   for (int number = 0; number < kSelectableSlots; ++number) {
     const Slot slot = slotAt(number);
-    if (state.foundInLastRead(slot) || state.registeredId(slot) != -1) return true;
+    if (state.results.foundInLastRead(slot) || state.registry.registeredId(slot) != -1) return true;
   }
   return false;
 }
@@ -71,12 +71,12 @@ bool anyStreamFound(const RunState& state) {
 // packet. Without any the duration stays as it was.
 void setDuration(RunState& state) {
   std::optional<double> sum;
-  for (const ScannedFile& file : state.scannedFiles) {
+  for (const ScannedFile& file : state.results.scannedFiles) {
     if (file.navigation && file.navigation->durationSeconds) {
       sum = sum.value_or(0) + *file.navigation->durationSeconds;
     }
   }
-  if (sum) state.duration = *sum;
+  if (sum) state.results.duration = *sum;
 }
 
 // The scan of the set, from "Opening file" on. Returns how it ended; the sources are closed.
@@ -94,22 +94,7 @@ RunOutcome scanSet(RunState& state, RunHost& host, const FileSet& set, FileSyste
 
 RunOutcome readRun(RunState& state, RunHost& host, const RunSettings& settings) {
   if (settings.autoClear) host.clearConsole();
-  startRun(state, host, RunKind::Read);
-  resetSelection(state);
-  host.selectionChanged();
-  state.frameCount.fill(0);
-  state.firstPtsMin = 0xFFFFFFFF;
-  state.resetTimes();
-  const FileSet set = runFileSet(settings, state.Continue);
-  // The frame rates and the duration stay from one run to the next only for the same source:
-  // another file's would give it frames it does not have.
-  if (settings.inputPath != state.sourcePath || set.baseName != state.baseName) {
-    state.frameRate.fill(0);
-    state.duration = 0;
-  }
-  state.sourcePath = settings.inputPath;
-  state.baseName = set.baseName;
-  state.secondFile = set.secondFile;
+  const FileSet set = beginRun(state, host, RunKind::Read, settings);
 
   RunOutcome outcome = scanSet(state, host, set, *settings.files);
   if (outcome == RunOutcome::Done && !anyStreamFound(state)) {
@@ -126,9 +111,9 @@ RunOutcome readRun(RunState& state, RunHost& host, const RunSettings& settings) 
   if (settings.title) addTitleLanguages(state, *settings.title);
   host.selectionChanged();
   // An encrypted disc is named once; the streams that are clear can still be taken apart.
-  if (std::ranges::any_of(state.scrambled, std::identity())) {
+  if (std::ranges::any_of(state.results.scrambled, std::identity())) {
     host.logError(scrambledMessage(state, *settings.files, set.firstPath));
-    if (std::ranges::none_of(state.selected, std::identity())) {
+    if (std::ranges::none_of(state.selection.selected, std::identity())) {
       showReady(host);
       host.runFinished(RunKind::Read);
       return RunOutcome::ReadFailed;

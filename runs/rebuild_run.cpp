@@ -27,10 +27,13 @@ RunOutcome rebuildSet(RunState& state, RunHost& host, const FileSet& set, FileSy
   host.log("Creating " + escapeMarkup(outputPath));
 
   host.status("Rebuilding " + set.passes.front().firstName(), 0);
+  // The kept streams' new identifiers carry over from one pass of the set to the next.
+  Renumbering renumbering;
+  const RebuildPass pass{state.registry, state.selection, renumbering, state.results, state.stop};
   // A write failure comes back as WriteFailed and is reported once, when the output is closed.
   return walkPasses(state, host, set, files, std::move(source), "Rebuilding",
-                    [&](size_t index, ExtentSource&) {
-                      return Rebuild(state, host, *out, set.passes[index].firstName());
+                    [&](size_t index, ExtentSource& input) {
+                      return Rebuild(pass, input, host, *out, set.passes[index].firstName());
                     });
 }
 
@@ -42,13 +45,7 @@ std::string rebuiltFileName(const std::string& outputFolder, const FileSet& set)
 }
 
 RunOutcome rebuildRun(RunState& state, RunHost& host, const RunSettings& settings) {
-  startRun(state, host, RunKind::Rebuild);
-  state.resetRenumbering();
-  state.sourcePath = settings.inputPath;
-  const FileSet set = runFileSet(settings, state.Continue);
-  state.baseName = set.baseName;
-  state.secondFile = set.secondFile;
-  state.written = {};
+  const FileSet set = beginRun(state, host, RunKind::Rebuild, settings);
 
   std::unique_ptr<ByteSink> out;
   RunOutcome outcome = rebuildSet(state, host, set, *settings.files, settings.outputFolder, out);

@@ -3,10 +3,10 @@
 
 #include <string>
 
-#include "engine/run_state.h"
 #include "report/console.h"
 #include "runs/file_set.h"
 #include "runs/run_settings.h"
+#include "runs/run_state.h"
 
 namespace korvell {
 
@@ -16,7 +16,7 @@ std::string rebuiltFileName(const std::string& outputFolder, const FileSet& set)
 
 /// Creates the rebuilt file anew (replacing an earlier one), runs the rebuild pass over the
 /// first pass of the run's set (runFileSet: the chosen title's cells, or the chosen file) and,
-/// while state.Continue is on and the pass was not stopped, over the second file of its set
+/// while state.options.Continue is on and the pass was not stopped, over the second file of its set
 /// into the same output, then closes every file, also after a cancel or a failure. Nothing
 /// is created when the input cannot be opened. Relies on the registry and selection of the last
 /// Read run; renumbering starts afresh at each run and carries over from the first file to the

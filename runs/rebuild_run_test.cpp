@@ -1,4 +1,5 @@
 #include "runs/rebuild_run.h"
+#include "engine/packs.h"
 
 #include <gtest/gtest.h>
 
@@ -56,14 +57,14 @@ class RebuildRunTest : public ::testing::Test {
     }
     settings_.inputPath = (dir_ / "FEATURE_1.EVO").string();
     settings_.outputFolder = (dir_ / "out").string();
-    state_.Details = false;
+    state_.options.Details = false;
     output_ = dir_ / "out" / "FEATURE_1_FEATURE_2.rebuilt.EVO";
   }
 
   void readAndUncheck() {
     ASSERT_EQ(readRun(state_, host_, settings_), RunOutcome::Done);
-    state_.selected[slotNumber({Family::Audio, 0})] = false;       // AC-3 0x80
-    state_.selected[slotNumber({Family::Subpicture, 0})] = false;  // subpicture 0x20
+    state_.selection.selected[slotNumber({Family::Audio, 0})] = false;       // AC-3 0x80
+    state_.selection.selected[slotNumber({Family::Subpicture, 0})] = false;  // subpicture 0x20
   }
 
   int rounds_ = 4;
@@ -107,7 +108,7 @@ TEST_F(RebuildRunTest, WritesBothFilesWithoutTheUncheckedStreams) {
 
   // Re-reading the rebuilt file finds the kept streams, renumbered from 0.
   RunState again;
-  again.Details = false;
+  again.options.Details = false;
   RecordingHost readHost;
   RunSettings reread = settings_;
   reread.inputPath = output_.string();
@@ -120,17 +121,17 @@ TEST_F(RebuildRunTest, WritesBothFilesWithoutTheUncheckedStreams) {
             std::string::npos)
       << found;
   EXPECT_EQ(std::count(host.lines.begin(), host.lines.end(), "Done."), 1);
-  EXPECT_EQ(again.audioIds[0], 0x88);
-  EXPECT_EQ(again.audioIds[1], -1);
-  EXPECT_EQ(again.subIds[0], 0x20);
-  EXPECT_EQ(again.subIds[1], -1);
+  EXPECT_EQ(again.registry.audioIds[0], 0x88);
+  EXPECT_EQ(again.registry.audioIds[1], -1);
+  EXPECT_EQ(again.registry.subIds[0], 0x20);
+  EXPECT_EQ(again.registry.subIds[1], -1);
 
   // Demuxing it gives the kept streams' bytes, as demuxing the source does.
   RunSettings demuxSource = settings_;
   demuxSource.outputFolder = (dir_ / "source").string();
   fs::create_directories(demuxSource.outputFolder);
   for (int number = 0; number < kSelectableSlots; ++number)
-    state_.selected[number] = state_.registeredId(slotAt(number)) != -1;
+    state_.selection.selected[number] = state_.registry.registeredId(slotAt(number)) != -1;
   ASSERT_EQ(demuxRun(state_, host, demuxSource), RunOutcome::Done);
   RunSettings demuxRebuilt = reread;
   demuxRebuilt.outputFolder = (dir_ / "rebuilt").string();
@@ -159,7 +160,7 @@ TEST_F(RebuildRunTest, ASecondRunReplacesTheFirstOutput) {
 
 TEST_F(RebuildRunTest, OneFileSetAndEmptyOutputFolder) {
   readAndUncheck();
-  state_.Continue = false;
+  state_.options.Continue = false;
   settings_.outputFolder.clear();
   RecordingHost host;
   EXPECT_EQ(rebuildRun(state_, host, settings_), RunOutcome::Done);
@@ -235,10 +236,10 @@ TEST(RebuildSampleDisc, ExternalReadersSeeTheKeptStreams) {
   RunSettings settings;
   settings.inputPath = (root / "HVDVD_TS" / "FEATURE_1.EVO").string();
   ASSERT_EQ(readRun(state, host, settings), RunOutcome::Done);
-  ASSERT_EQ(state.audioIds[1], 0xB1);
-  ASSERT_EQ(state.subIds[0], 0x20);
-  state.selected[slotNumber({Family::Audio, 1})] = false;       // TrueHD
-  state.selected[slotNumber({Family::Subpicture, 0})] = false;  // subpicture 0x20
+  ASSERT_EQ(state.registry.audioIds[1], 0xB1);
+  ASSERT_EQ(state.registry.subIds[0], 0x20);
+  state.selection.selected[slotNumber({Family::Audio, 1})] = false;       // TrueHD
+  state.selection.selected[slotNumber({Family::Subpicture, 0})] = false;  // subpicture 0x20
   ASSERT_EQ(rebuildRun(state, host, settings), RunOutcome::Done);
   const fs::path rebuilt = root / "HVDVD_TS" / "FEATURE_1_FEATURE_2.rebuilt.EVO";
 
@@ -247,12 +248,12 @@ TEST(RebuildSampleDisc, ExternalReadersSeeTheKeptStreams) {
   RunSettings reread;
   reread.inputPath = rebuilt.string();
   ASSERT_EQ(readRun(again, readHost, reread), RunOutcome::Done);
-  EXPECT_EQ(again.videoIds[0], 0x55);
-  EXPECT_EQ(again.audioIds[0], 0xC0);
-  EXPECT_EQ(again.audioIds[1], 0x89);  // DTS 0x8A, the second kept audio stream
-  EXPECT_EQ(again.audioIds[2], -1);
-  EXPECT_EQ(again.subIds[0], 0x20);  // 0x21
-  EXPECT_EQ(again.subIds[1], -1);
+  EXPECT_EQ(again.registry.videoIds[0], 0x55);
+  EXPECT_EQ(again.registry.audioIds[0], 0xC0);
+  EXPECT_EQ(again.registry.audioIds[1], 0x89);  // DTS 0x8A, the second kept audio stream
+  EXPECT_EQ(again.registry.audioIds[2], -1);
+  EXPECT_EQ(again.registry.subIds[0], 0x20);  // 0x21
+  EXPECT_EQ(again.registry.subIds[1], -1);
   std::printf("%s", readHost.transcript().c_str());
 
   if (testing::runCommand("command -v ffprobe").output.empty() ||

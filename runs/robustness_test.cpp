@@ -19,15 +19,17 @@
 #include <vector>
 
 #include "engine/byte_io.h"
-#include "engine/run_state.h"
+#include "engine/packs.h"
 #include "engine/walker.h"
 #include "playlist/playlist_run.h"
 #include "report/display_text.h"
 #include "runs/demux_run.h"
 #include "runs/read_run.h"
 #include "runs/rebuild_run.h"
+#include "runs/run_state.h"
 #include "runs/run_support.h"
 #include "testing/memory_outputs.h"
+#include "testing/pass_values.h"
 #include "testing/ps_writer.h"
 #include "testing/recording_host.h"
 #include "testing/sample_disc.h"
@@ -152,34 +154,32 @@ TEST_F(Robustness, AFileCutInsideEveryHeaderFieldGivesABeginningOfEachStream) {
     end = std::max(end, p + kPackSize);
   }
 
-  auto walk = [&](size_t size, WalkMode mode, RunState& state,
+  auto walk = [&](size_t size, WalkMode mode, testing::PassValues& state,
                   std::array<MemorySink, kSelectableSlots>& sinks) {
     RecordingHost host;
     MemorySource source(disc.data(), size);
-    state.source = &source;
-    state.selected.fill(true);
+    state.selection.selected.fill(true);
     testing::MemoryOutputs outputs;
     for (int i = 0; i < kSelectableSlots; ++i) {
-      outputs.attach(state, slotAt(i), sinks[static_cast<size_t>(i)]);
+      outputs.attach(state.sinks, state.results, slotAt(i), sinks[static_cast<size_t>(i)]);
     }
-    EXPECT_TRUE(demux(state, host, mode).ok());
-    state.source = nullptr;
+    EXPECT_TRUE(demux(state.walker(source), host, mode).ok());
   };
-  RunState whole;
+  testing::PassValues whole;
   std::array<MemorySink, kSelectableSlots> wholeOut;
   walk(end, WalkMode::Demux, whole, wholeOut);
   for (size_t n : cuts) {
     SCOPED_TRACE("cut at byte " + std::to_string(n));
-    RunState scan;
+    testing::PassValues scan;
     std::array<MemorySink, kSelectableSlots> unused;
     walk(n, WalkMode::Scan, scan, unused);
     for (int i = 0; i < kSelectableSlots; ++i) {
-      const int32_t id = scan.registeredId(slotAt(i));
+      const int32_t id = scan.registry.registeredId(slotAt(i));
       if (id != -1) {
-        EXPECT_EQ(id, whole.registeredId(slotAt(i)));
+        EXPECT_EQ(id, whole.registry.registeredId(slotAt(i)));
       }
     }
-    RunState cut;
+    testing::PassValues cut;
     std::array<MemorySink, kSelectableSlots> cutOut;
     walk(n, WalkMode::Demux, cut, cutOut);
     for (size_t i = 0; i < cutOut.size(); ++i) {
@@ -486,12 +486,13 @@ TEST_F(Robustness, AnOutputNameThatIsAnInputIsRefusedAndTheInputKept) {
 
 // Playlist readings of hostile bytes.
 struct PlaylistReading {
-  RunState state;
+  testing::PassValues state;
   RecordingHost host;
   PlaylistResult result;
   void read(const std::string& bytes, const std::string& baseName = "FEATURE_1") {
     MemorySource source(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-    readPlaylistFrom(state, host, "VPLST000.XPL", source, baseName, &result);
+    readPlaylistFrom({state.selection, state.registry}, host, "VPLST000.XPL", source, baseName,
+                     &result);
   }
   size_t longestLine() const {
     size_t longest = 0;
@@ -619,7 +620,7 @@ TEST_F(LargeSet, CancelDuringTheFollowOnDemuxOfARead) {
 
 TEST_F(LargeSet, ACancelLeftOverFromAnEndedRunDoesNotStopTheNext) {
   read();
-  state_.requestStop(StopReason::UserCancel);
+  state_.stop.request(StopReason::UserCancel);
   EXPECT_EQ(demuxRun(state_, host_, settingsFor(first_.string())), RunOutcome::Done);
   EXPECT_TRUE(logged(host_, "Continue on BIG_2.EVO"));
 }

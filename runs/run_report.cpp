@@ -17,13 +17,13 @@ int tableSlots(Family family) {
 int32_t registryId(const RunState& state, Family family, int slot) {
   switch (family) {
     case Family::Video:
-      return state.videoIds[static_cast<size_t>(slot)];
+      return state.registry.videoIds[static_cast<size_t>(slot)];
     case Family::Audio:
-      return state.audioIds[static_cast<size_t>(slot)];
+      return state.registry.audioIds[static_cast<size_t>(slot)];
     case Family::Subpicture:
       break;
   }
-  return state.subIds[static_cast<size_t>(slot)];
+  return state.registry.subIds[static_cast<size_t>(slot)];
 }
 
 bool hasBox(Family family, int slot, const StreamKindInfo& kind) {
@@ -42,20 +42,20 @@ bool hasBox(Family family, int slot, const StreamKindInfo& kind) {
 
 RunReport buildRunReport(const RunState& state) {
   RunReport report;
-  report.files = state.scannedFiles;
+  report.files = state.results.scannedFiles;
   report.baseName = state.baseName;
   report.secondFile = state.secondFile;
-  for (const ScannedFile& file : state.scannedFiles)
+  for (const ScannedFile& file : state.results.scannedFiles)
     report.fastCheckStopped = report.fastCheckStopped || file.fastCheckStopped;
-  if (!state.scannedFiles.empty()) {
-    report.systemHeader = state.scannedFiles.front().systemHeader;
-    report.navigation = state.scannedFiles.front().navigation;
+  if (!state.results.scannedFiles.empty()) {
+    report.systemHeader = state.results.scannedFiles.front().systemHeader;
+    report.navigation = state.results.scannedFiles.front().navigation;
   }
   const bool audioObject = isAudioObject(state.sourcePath);
 
   for (const Family family : {Family::Video, Family::Audio, Family::Subpicture}) {
     for (int slot = 0; slot < tableSlots(family); ++slot) {
-      const StreamDetails& details = state.details(family, slot);
+      const StreamDetails& details = state.results.details(family, slot);
       const int32_t id = details.id != -1 ? details.id : registryId(state, family, slot);
       const StreamKindInfo* kind = registeredKind(family, id, audioObject);
       if (kind == nullptr) continue;
@@ -80,18 +80,19 @@ RunReport buildRunReport(const RunState& state) {
       if (hasBox(family, slot, *kind)) {
         const int number = slotNumber({family, slot});
         stream.box = slotName({family, slot});
-        stream.label = state.streamLabel[static_cast<size_t>(number)];
-        stream.selected = state.selected[static_cast<size_t>(number)];
+        stream.label = state.selection.streamLabel[static_cast<size_t>(number)];
+        stream.selected = state.selection.selected[static_cast<size_t>(number)];
         stream.files = state.written.streams[static_cast<size_t>(number)];
         if (!stream.files.empty()) stream.file = stream.files.front().path;
       }
-      const StreamTimes& times = state.times(family, slot);
+      const StreamTimes& times = state.results.times(family, slot);
       stream.firstPts = times.firstPts;
       if (!report.fastCheckStopped) stream.lastPts = times.lastPts;
       stream.delayMs = stream.files.empty()
-                           ? state.delayMs(family, slot)
+                           ? state.results.delayMs(family, slot)
                            : fileDelayMs(state, {family, slot}, stream.files.front().format);
-      if (family == Family::Subpicture) stream.firstEventMs = state.firstEventMs(family, slot);
+      if (family == Family::Subpicture)
+        stream.firstEventMs = state.results.firstEventMs(family, slot);
       stream.fields = details.fields;
       for (const std::string& line : details.lines)
         stream.detailLines.push_back(stripMarkup(line));
@@ -104,8 +105,8 @@ RunReport buildRunReport(const RunState& state) {
     ReportFrames frames;
     frames.slot = stream.slot;
     const size_t slot = static_cast<size_t>(stream.slot);
-    if (state.CountFrames) frames.counted = state.frameCount[slot];
-    const double rate = state.frameRate[slot];
+    if (state.options.CountFrames) frames.counted = state.results.frameCount[slot];
+    const double rate = state.results.frameRate[slot];
     if (rate > 0) frames.frameRate = rate;
     frames.calculated = calculatedFrames(state, stream.slot);
     report.frames.push_back(frames);

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/run_state.h"
+#include "runs/run_state.h"
 
 namespace korvell {
 

@@ -67,6 +67,10 @@ struct RunSettings {
   FileSystem* files = &realFileSystem();
 };
 
+/// Whether the run reads an HD DVD: a title that is no DVD title (it has no title set), or
+/// without a title an .EVO file.
+bool isHdDvdSource(const RunSettings& settings);
+
 /// How a run ended. Everything but Done and Cancelled is a failure that the run has reported
 /// in the console, without "Done.". NothingToWrite: a Demux run whose selected streams are
 /// none of them in the input, or a Matroska run with no stream mkvmerge can take. MuxFailed:

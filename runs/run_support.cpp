@@ -47,9 +47,38 @@ std::string listed(const std::vector<std::string>& names) {
 
 }  // namespace
 
-void startRun(RunState& state, RunHost& host, RunKind kind) {
+FileSet beginRun(RunState& state, RunHost& host, RunKind kind, const RunSettings& settings) {
   state.runKind = kind;
   host.runStarting(kind);
+  FileSet set = runFileSet(settings, state.options.Continue);
+  switch (kind) {
+    case RunKind::Read:
+      state.selection.reset();
+      host.selectionChanged();
+      state.results.reset();
+      state.results.frameCount.fill(0);
+      // The frame rates and the duration stay from one run to the next only for the same
+      // source: another file's would give it frames it does not have.
+      if (settings.inputPath != state.sourcePath || set.baseName != state.baseName) {
+        state.results.frameRate.fill(0);
+        state.results.duration = 0;
+      }
+      break;
+    case RunKind::Demux:
+    case RunKind::Matroska:
+      state.results.frameCount.fill(0);
+      state.written = {};
+      break;
+    case RunKind::Rebuild:
+      state.written = {};
+      break;
+    case RunKind::Playlist:
+      break;
+  }
+  state.sourcePath = settings.inputPath;
+  state.baseName = set.baseName;
+  state.secondFile = set.secondFile;
+  return set;
 }
 
 void reportFolderFailure(const std::string& path, const std::string& reason, Console& console) {
@@ -157,7 +186,7 @@ RunOutcome walkPasses(RunState& state, RunHost& host, const FileSet& set, FileSy
   for (size_t index = 0; index < set.passes.size(); ++index) {
     if (index > 0) {
       // A failed sink write stops the pass as a cancel does: no next pass then either.
-      if (!state.Continue || state.stopRequested()) break;
+      if (!state.options.Continue || state.stop.requested()) break;
       source.reset();
       RunOutcome failure = RunOutcome::OpenFailed;
       source = openPass(files, set.passes[index], host, &failure);
@@ -167,13 +196,11 @@ RunOutcome walkPasses(RunState& state, RunHost& host, const FileSet& set, FileSy
       host.log(fileSizeLine(source->size()));
       host.status(verb + " " + name, 0);
     }
-    state.source = source.get();
     walked = pass(index, *source);
-    state.source = nullptr;
     if (!walked.ok()) break;
   }
   if (walked.code() == Status::Code::WriteFailed) return RunOutcome::WriteFailed;
-  if (state.stopReason == StopReason::Scrambled) {
+  if (state.stop.reason() == StopReason::Scrambled) {
     host.logError(scrambledMessage(state, files, set.firstPath));
     return RunOutcome::ReadFailed;
   }
@@ -183,24 +210,31 @@ RunOutcome walkPasses(RunState& state, RunHost& host, const FileSet& set, FileSy
   }
   // The fast check ends a scan early by design: the run is done, and the files say where it
   // stopped.
-  const bool cancelled = state.stopRequested() && state.stopReason != StopReason::FastCheckLimit;
+  const bool cancelled =
+      state.stop.requested() && state.stop.reason() != StopReason::FastCheckLimit;
   return cancelled ? RunOutcome::Cancelled : RunOutcome::Done;
 }
 
 RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, FileSystem& files,
-                   std::unique_ptr<ExtentSource> first, WalkMode mode, const std::string& verb) {
-  return walkPasses(
-      state, host, set, files, std::move(first), verb, [&](size_t index, ExtentSource& source) {
-        if (mode == WalkMode::Scan) {
-          state.scannedFiles.push_back({set.passes[index].extents.front().path, source.size()});
-        }
-        const Status read = demux(state, host, mode);
-        if (mode == WalkMode::Scan) {
-          state.scannedFiles.back().fastCheckStopped =
-              state.stopReason == StopReason::FastCheckLimit;
-        }
-        return read;
-      });
+                   std::unique_ptr<ExtentSource> first, WalkMode mode, const std::string& verb,
+                   DemuxSinks* sinks) {
+  return walkPasses(state, host, set, files, std::move(first), verb,
+                    [&](size_t index, ExtentSource& source) {
+                      if (mode == WalkMode::Scan) {
+                        state.results.scannedFiles.push_back(
+                            {set.passes[index].extents.front().path, source.size()});
+                      }
+                      const WalkerPass walked{source,          isAudioObject(state.sourcePath),
+                                              state.options,   state.registry,
+                                              state.selection, state.results,
+                                              state.stop,      sinks};
+                      const Status read = demux(walked, host, mode);
+                      if (mode == WalkMode::Scan) {
+                        state.results.scannedFiles.back().fastCheckStopped =
+                            state.stop.reason() == StopReason::FastCheckLimit;
+                      }
+                      return read;
+                    });
 }
 
 std::string scrambledMessage(const RunState& state, const FileSystem& files,
@@ -208,8 +242,8 @@ std::string scrambledMessage(const RunState& state, const FileSystem& files,
   std::vector<std::string> labels;
   for (int number = 0; number < kSelectableSlots; ++number) {
     const Slot slot = slotAt(number);
-    if (state.scrambled[number] && state.registeredId(slot) != -1)
-      labels.push_back(escapeMarkup(streamLabelFor(slot, state.registeredId(slot))));
+    if (state.results.scrambled[number] && state.registry.registeredId(slot) != -1)
+      labels.push_back(escapeMarkup(streamLabelFor(slot, state.registry.registeredId(slot))));
   }
   const std::string mark = encryptionMark(files, path);
   return "The disc is encrypted" +
@@ -221,6 +255,15 @@ std::string scrambledMessage(const RunState& state, const FileSystem& files,
 
 std::string fileSizeLine(uint64_t bytes) {
   return "File size: " + std::to_string(wholeMebibytes(bytes)) + " Mbytes.";
+}
+
+PlaylistBoxes playlistBoxes(RunState& state) {
+  return {state.selection, state.registry, isAudioObject(state.sourcePath)};
+}
+
+bool isHdDvdSource(const RunSettings& settings) {
+  return settings.title ? settings.title->titleSet == 0
+                        : upperExtension(settings.inputPath) == ".EVO";
 }
 
 void logDone(Console& console) {
@@ -241,10 +284,10 @@ void logFailed(Console& console) {
 }
 
 std::optional<int64_t> calculatedFrames(const RunState& state, int slot) {
-  const double rate = state.frameRate[static_cast<size_t>(slot)];
+  const double rate = state.results.frameRate[static_cast<size_t>(slot)];
   if (rate <= 0) return std::nullopt;
   // nearbyint rounds half to even in the default rounding mode.
-  return static_cast<int64_t>(std::nearbyint(state.duration * rate));
+  return static_cast<int64_t>(std::nearbyint(state.results.duration * rate));
 }
 
 std::string frameTime(int32_t count, double rate) {
@@ -252,29 +295,29 @@ std::string frameTime(int32_t count, double rate) {
 }
 
 std::string cancelQuestion(const RunState& state) {
-  if (!state.demuxing) return "";
   switch (state.runKind) {
+    case RunKind::Demux:
+      return "Are you sure to stop demuxing?";
     case RunKind::Rebuild:
       return "Are you sure to stop rebuilding?";
     case RunKind::Matroska:
       return "Stop making the Matroska file?";
     case RunKind::Read:
-    case RunKind::Demux:
     case RunKind::Playlist:
       break;
   }
-  return "Are you sure to stop demuxing?";
+  return "";
 }
 
 void confirmCancel(RunState& state, Console& console) {
-  state.requestStop(StopReason::UserCancel);
+  state.stop.request(StopReason::UserCancel);
   console.log("Cancelled.");
 }
 
 void requestCancel(RunState& state, RunHost& host) {
   const std::string question = cancelQuestion(state);
   if (question.empty()) {
-    state.requestStop(StopReason::UserCancel);
+    state.stop.request(StopReason::UserCancel);
   } else if (host.ask(question)) {
     confirmCancel(state, host);
   }

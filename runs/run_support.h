@@ -12,18 +12,24 @@
 #include "engine/extent_source.h"
 #include "engine/file_messages.h"
 #include "engine/file_system.h"
-#include "engine/run_state.h"
 #include "engine/status.h"
 #include "engine/walker.h"
+#include "playlist/playlist_run.h"
 #include "report/console.h"
 #include "runs/file_set.h"
 #include "runs/run_settings.h"
+#include "runs/run_state.h"
 
 namespace korvell {
 
-/// Starts a run of `kind`: the host disables its commands (runStarting) and state.runKind names
-/// the run for the Cancel question.
-void startRun(RunState& state, RunHost& host, RunKind kind);
+/// Starts a run of `kind` and returns the file set it walks (runFileSet). The one place where
+/// a run clears what it remakes: state.runKind names the run (for the Cancel question) and
+/// the host disables its commands (runStarting); the set is recorded (sourcePath, baseName,
+/// secondFile). A Read run clears the selection (selectionChanged is called), the Read
+/// results and the frame counts, and for another source than the last also the frame rates
+/// and the duration; a Demux run and a Matroska run clear the frame counts and the written
+/// files, a Rebuild run the written files.
+FileSet beginRun(RunState& state, RunHost& host, RunKind kind, const RunSettings& settings);
 
 /// Makes sure the output folder is there before a run creates anything in it: an empty folder
 /// (beside the input) or an existing one needs nothing; a missing one is created with its
@@ -60,8 +66,8 @@ std::unique_ptr<ExtentSource> openPass(FileSystem& files, const FilePass& pass, 
                                        RunOutcome* failure);
 
 /// Walks the set's passes in order, the first already open in `first` (the caller has shown
-/// its status): `pass` walks state.source. While state.Continue is on and the last pass
-/// neither failed nor was stopped, each next pass is opened: "Continue on <name>", status
+/// its status): `pass` walks the source it is given. While state.options.Continue is on and the
+/// last pass neither failed nor was stopped, each next pass is opened: "Continue on <name>", status
 /// panel 0 `verb` + " " + name. Closes the sources. Returns Done, Cancelled (stopped, but not
 /// by the fast check), WriteFailed when `pass` returned a write failure (not logged here),
 /// or OpenFailed / ReadFailed after logging the failure with the file it concerns.
@@ -69,15 +75,21 @@ RunOutcome walkPasses(RunState& state, RunHost& host, const FileSet& set, FileSy
                       std::unique_ptr<ExtentSource> first, const std::string& verb,
                       const std::function<Status(size_t pass, ExtentSource& source)>& pass);
 
-/// walkPasses with the walker in `mode`; a Read run (Scan) records each pass in
-/// state.scannedFiles under its first file's path, with the size of the whole pass.
+/// walkPasses with the walker in `mode`, writing to `sinks` in demux mode; a Read run (Scan)
+/// records each pass in
+/// state.results.scannedFiles under its first file's path, with the size of the whole pass.
 RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, FileSystem& files,
-                   std::unique_ptr<ExtentSource> first, WalkMode mode, const std::string& verb);
+                   std::unique_ptr<ExtentSource> first, WalkMode mode, const std::string& verb,
+                   DemuxSinks* sinks = nullptr);
+
+/// The boxes a playlist reading names: the state's selection, and the registry of its last
+/// Read run (which was of a DVD-Audio object when its input was an .AOB).
+PlaylistBoxes playlistBoxes(RunState& state);
 
 /// "File size: 123 Mbytes."
 std::string fileSizeLine(uint64_t bytes);
 
-/// The one message of streams whose packets are scrambled (state.scrambled), as an error
+/// The one message of streams whose packets are scrambled (state.results.scrambled), as an error
 /// line's markup: that the disc is encrypted (with its encryption mark, encryptionMark of
 /// `path` in `files`, when it has one), the labels of those streams, and that Korvell reads
 /// decrypted discs and writes nothing for them.
@@ -107,8 +119,8 @@ std::optional<int64_t> calculatedFrames(const RunState& state, int slot);
 
 /// The question the Cancel command asks before it stops the run under way (state.runKind):
 /// during a Demux run "Are you sure to stop demuxing?", a Rebuild "Are you sure to stop
-/// rebuilding?", Make MKV "Stop making the Matroska file?". Empty during a scan
-/// (state.demuxing clear), which Cancel stops at once without asking.
+/// rebuilding?", Make MKV "Stop making the Matroska file?". Empty during a Read run or a
+/// playlist reading, which Cancel stops at once without asking.
 std::string cancelQuestion(const RunState& state);
 
 /// A confirmed Cancel: the run stops at its next poll; "Cancelled." is logged.

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "engine/packs.h"
 #include "runs/demux_run.h"
 #include "runs/read_run.h"
 #include "runs/rebuild_run.h"
@@ -58,7 +59,7 @@ class RunsTest : public ::testing::Test {
     }
     settings_.inputPath = (dir_ / "FEATURE_1.EVO").string();
     settings_.outputFolder = (dir_ / "out").string();
-    state_.Details = false;
+    state_.options.Details = false;
   }
 
   testing::TempFolder folder_;
@@ -71,8 +72,8 @@ class RunsTest : public ::testing::Test {
 };
 
 TEST_F(RunsTest, ReadRunReportsTheSetAndSelectsEveryStream) {
-  state_.frameRate[0] = 25;  // left by an earlier run of this set: durations use it
-  state_.duration = 2;
+  state_.results.frameRate[0] = 25;  // left by an earlier run of this set: durations use it
+  state_.results.duration = 2;
   state_.sourcePath = settings_.inputPath;
   state_.baseName = "FEATURE_1_FEATURE_2";
   EXPECT_EQ(readRun(state_, host_, settings_), RunOutcome::Done);
@@ -94,11 +95,11 @@ TEST_F(RunsTest, ReadRunReportsTheSetAndSelectsEveryStream) {
       "\n";
   EXPECT_EQ(host_.transcript(), expected);
   EXPECT_EQ(state_.baseName, "FEATURE_1_FEATURE_2");
-  EXPECT_TRUE(state_.selected[slotNumber({Family::Video, 0})]);
-  EXPECT_EQ(state_.streamLabel[slotNumber({Family::Audio, 0})], "DD.stream.00");
-  EXPECT_EQ(state_.streamLabel[slotNumber({Family::Subpicture, 0})], "Subpicture.00");
-  EXPECT_EQ(state_.streamLabel[slotNumber({Family::Audio, 1})], "No audio stream");
-  EXPECT_FALSE(state_.selected[slotNumber({Family::Audio, 1})]);
+  EXPECT_TRUE(state_.selection.selected[slotNumber({Family::Video, 0})]);
+  EXPECT_EQ(state_.selection.streamLabel[slotNumber({Family::Audio, 0})], "DD.stream.00");
+  EXPECT_EQ(state_.selection.streamLabel[slotNumber({Family::Subpicture, 0})], "Subpicture.00");
+  EXPECT_EQ(state_.selection.streamLabel[slotNumber({Family::Audio, 1})], "No audio stream");
+  EXPECT_FALSE(state_.selection.selected[slotNumber({Family::Audio, 1})]);
   EXPECT_EQ(host_.statusTexts[0].back(), "Ready");
   ASSERT_EQ(host_.finished.size(), 1u);
 }
@@ -109,10 +110,10 @@ TEST_F(RunsTest, DemuxRunWritesEveryStreamOfBothFiles) {
   for (bool details : {true, false}) {
     RunState state;
     RecordingHost host;
-    state.Details = details;
+    state.options.Details = details;
     settings_.followOn = FollowOn::Demux;
     EXPECT_EQ(readRun(state, host, settings_), RunOutcome::Done);
-    EXPECT_EQ(state.firstPtsMin, 900u) << details;
+    EXPECT_EQ(state.results.firstPtsMin, 900u) << details;
     const fs::path out = dir_ / "out";
     EXPECT_EQ(testing::readFileBytes(out / "FEATURE_1_FEATURE_2.MPEG-2.stream.0.mpv"),
               expectedVideo_);
@@ -133,8 +134,8 @@ TEST_F(RunsTest, AStreamTheReadRunDidNotFindGetsNoFile) {
   ASSERT_EQ(readRun(state_, host_, settings_), RunOutcome::Done);
   // A playlist lists a commentary in audio slot 5, which these files do not carry.
   const int commentary = slotNumber({Family::Audio, 5});
-  state_.selected[commentary] = true;
-  state_.streamLabel[commentary] = "DD.stream.05.Commentary";
+  state_.selection.selected[commentary] = true;
+  state_.selection.streamLabel[commentary] = "DD.stream.05.Commentary";
   RecordingHost host;
   ASSERT_EQ(demuxRun(state_, host, settings_), RunOutcome::Done);
   EXPECT_FALSE(fs::exists(dir_ / "out" / "FEATURE_1_FEATURE_2.DD.stream.05.Commentary.mpa"));
@@ -156,7 +157,7 @@ TEST_F(RunsTest, AClosingFrontEndStartsNoFollowOnRun) {
 
 TEST_F(RunsTest, EmptyOutputFolderWritesBesideTheInput) {
   settings_.outputFolder.clear();
-  state_.Continue = false;
+  state_.options.Continue = false;
   readRun(state_, host_, settings_);
   EXPECT_EQ(demuxRun(state_, host_, settings_), RunOutcome::Done);
   EXPECT_TRUE(fs::exists(dir_ / "FEATURE_1.MPEG-2.stream.0.mpv"));
@@ -184,9 +185,9 @@ TEST_F(RunsTest, FailuresEndWithTheirMessageAndNeverWithDone) {
     RunSettings settings = settings_;
     settings.inputPath = c.input;
     settings.outputFolder = c.outputFolder;
-    state_.selected[0] = true;
-    state_.streamLabel[0] = "MPEG-2.stream.0";
-    state_.videoDetails[0].id = 0xE0;  // as a Read run that found it leaves it
+    state_.selection.selected[0] = true;
+    state_.selection.streamLabel[0] = "MPEG-2.stream.0";
+    state_.results.videoDetails[0].id = 0xE0;  // as a Read run that found it leaves it
     EXPECT_EQ(demuxRun(state_, host, settings), c.outcome) << c.message;
     EXPECT_TRUE(host.transcript().ends_with(c.message + "\nFailed.\n\n")) << host.transcript();
     EXPECT_EQ(host.transcript().find("Done."), std::string::npos);
@@ -213,8 +214,8 @@ TEST_F(RunsTest, AnOutputNameThatIsTheInputIsRefused) {
   // With the extension field "EVO" and a label equal to the input's name part, the name would
   // be the input itself: the run refuses it instead of truncating its input.
   settings_.outputFolder = dir_.string();
-  state_.Continue = false;
-  state_.streamLabel[0] = "x";
+  state_.options.Continue = false;
+  state_.selection.streamLabel[0] = "x";
   fs::create_symlink(dir_ / "FEATURE_1.EVO", dir_ / "FEATURE_1.x.mpv");
   const auto before = testing::readFileBytes(dir_ / "FEATURE_1.EVO");
   RecordingHost host;
@@ -226,9 +227,9 @@ TEST_F(RunsTest, ReadRunKeepsTimesAndDemuxNamesFilesWithDelaysAndWritesChapters)
   ASSERT_EQ(readRun(state_, host_, settings_), RunOutcome::Done);
   // Video from 1000, AC-3 from 900, the subpicture from 4000; the last packets are in the
   // second file.
-  EXPECT_EQ(state_.videoTimes[0], (StreamTimes{1000, 16000}));
-  EXPECT_EQ(state_.audioTimes[0], (StreamTimes{900, 15900}));
-  EXPECT_EQ(state_.subTimes[0], (StreamTimes{4000, 19000}));
+  EXPECT_EQ(state_.results.videoTimes[0], (StreamTimes{1000, 16000}));
+  EXPECT_EQ(state_.results.audioTimes[0], (StreamTimes{900, 15900}));
+  EXPECT_EQ(state_.results.subTimes[0], (StreamTimes{4000, 19000}));
   settings_.delayNames = true;
   settings_.chapters = {{0, "Opening", "en"}, {40'000'000'000, "Middle", ""}};
   settings_.chaptersSource = settings_.inputPath;
@@ -241,7 +242,7 @@ TEST_F(RunsTest, ReadRunKeepsTimesAndDemuxNamesFilesWithDelaysAndWritesChapters)
   // The ".sup" record times count from the earliest PTS (the audio's 900): the subpicture file
   // is shifted by 900 less the video's 1000, not by where its first unit lies (33 ms).
   EXPECT_TRUE(fs::exists(out / "FEATURE_1_FEATURE_2.Subpicture.00 DELAY -1ms.sup"));
-  EXPECT_EQ(state_.firstEventMs(Family::Subpicture, 0), 33);
+  EXPECT_EQ(state_.results.firstEventMs(Family::Subpicture, 0), 33);
   const auto text = testing::readFileBytes(out / "FEATURE_1_FEATURE_2.chapters.txt");
   EXPECT_EQ(std::string(text.begin(), text.end()), simpleChapterText(settings_.chapters));
   EXPECT_TRUE(fs::exists(out / "FEATURE_1_FEATURE_2.chapters.xml"));
@@ -277,40 +278,40 @@ TEST(StreamDelay, AgainstVideoStreamZeroInRoundedMilliseconds) {
   };
   for (const auto& c : cases) {
     RunState state;
-    state.videoTimes[0].firstPts = c.video;
-    state.audioTimes[3].firstPts = c.audio;
-    EXPECT_EQ(state.delayMs(Family::Audio, 3), c.delay);
+    state.results.videoTimes[0].firstPts = c.video;
+    state.results.audioTimes[3].firstPts = c.audio;
+    EXPECT_EQ(state.results.delayMs(Family::Audio, 3), c.delay);
   }
 }
 
 TEST(StreamDelay, SubpictureFilesAreShiftedByTheEarliestTimeStamp) {
   // Video from 90,450, the earliest audio from 90,000, a subpicture first shown 5 s later.
   RunState state;
-  state.videoTimes[0].firstPts = 90450;
-  state.firstPtsMin = 90000;
-  state.subTimes[2].firstPts = 90000 + 5 * 90000;
-  EXPECT_EQ(state.delayMs(Family::Subpicture, 2), -5);
-  EXPECT_EQ(state.firstEventMs(Family::Subpicture, 2), 4995);
-  EXPECT_EQ(state.delayMs(Family::Subpicture, 3), std::nullopt);  // never seen
-  state.firstPtsMin = 0xFFFFFFFF;                                 // no audio or video time stamp
-  EXPECT_EQ(state.delayMs(Family::Subpicture, 2), std::nullopt);
+  state.results.videoTimes[0].firstPts = 90450;
+  state.results.firstPtsMin = 90000;
+  state.results.subTimes[2].firstPts = 90000 + 5 * 90000;
+  EXPECT_EQ(state.results.delayMs(Family::Subpicture, 2), -5);
+  EXPECT_EQ(state.results.firstEventMs(Family::Subpicture, 2), 4995);
+  EXPECT_EQ(state.results.delayMs(Family::Subpicture, 3), std::nullopt);  // never seen
+  state.results.firstPtsMin.reset();  // no audio or video time stamp
+  EXPECT_EQ(state.results.delayMs(Family::Subpicture, 2), std::nullopt);
 }
 
 TEST_F(RunsTest, CancelAsksDuringDemuxOnlyAndNamesTheRun) {
   RecordingHost host;
-  state_.demuxing = false;
+  state_.runKind = RunKind::Read;
   requestCancel(state_, host);
-  EXPECT_EQ(state_.stopReason, StopReason::UserCancel);
+  EXPECT_EQ(state_.stop.reason(), StopReason::UserCancel);
   EXPECT_TRUE(host.questions.empty());
-  state_.stopReason = StopReason::None;
-  state_.demuxing = true;
+  state_.stop.clear();
+  state_.runKind = RunKind::Demux;
   host.answer = false;
   requestCancel(state_, host);
-  EXPECT_FALSE(state_.stopRequested());
+  EXPECT_FALSE(state_.stop.requested());
   EXPECT_TRUE(host.lines.empty());
   host.answer = true;
   requestCancel(state_, host);
-  EXPECT_EQ(state_.stopReason, StopReason::UserCancel);
+  EXPECT_EQ(state_.stop.reason(), StopReason::UserCancel);
   EXPECT_EQ(host.questions.back(), "Are you sure to stop demuxing?");
   EXPECT_EQ(host.lines.back(), "Cancelled.");
   for (const auto& [kind, question] :
@@ -374,7 +375,7 @@ TEST(ScrambledStreams, AreNamedOnceAndNeverWrittenOrCopied) {
     EXPECT_EQ(readRun(state, read, settings),
               readFails ? RunOutcome::ReadFailed : RunOutcome::Done);
     EXPECT_EQ(std::count(read.lines.begin(), read.lines.end(), c.message), c.atRead.size() > 0);
-    EXPECT_EQ(state.selected[slotNumber({Family::Audio, 0})], c.atRead.size() == 0);
+    EXPECT_EQ(state.selection.selected[slotNumber({Family::Audio, 0})], c.atRead.size() == 0);
     if (readFails) continue;
     testing::writeFileBytes(folder / "A.EVO", file(c.atWrite));
     const RunOutcome written = c.writesFail ? RunOutcome::ReadFailed : RunOutcome::Done;
@@ -426,7 +427,7 @@ class VobSetTest : public ::testing::Test {
     testing::writeFileBytes(dir_ / "VTS_11_1.VOB", other.bytes());
     settings_.inputPath = (dir_ / "VTS_01_1.VOB").string();
     settings_.outputFolder = (dir_ / "out").string();
-    state_.Details = false;
+    state_.options.Details = false;
   }
   static void append(std::vector<uint8_t>& to, const std::vector<uint8_t>& bytes) {
     to.insert(to.end(), bytes.begin(), bytes.end());
@@ -456,16 +457,16 @@ TEST_F(VobSetTest, EveryRunWalksTheTitleSetsVobFilesAsOneFile) {
   EXPECT_TRUE(host_.transcript().starts_with(opening)) << host_.transcript();
   EXPECT_EQ(host_.transcript().find("Continue on"), std::string::npos);
   EXPECT_EQ(state_.baseName, "VTS_01");
-  ASSERT_EQ(state_.scannedFiles.size(), 1u);
-  EXPECT_EQ(state_.scannedFiles[0].size,
+  ASSERT_EQ(state_.results.scannedFiles.size(), 1u);
+  EXPECT_EQ(state_.results.scannedFiles[0].size,
             fs::file_size(dir_ / "VTS_01_1.VOB") + fs::file_size(dir_ / "VTS_01_2.VOB"));
-  EXPECT_FALSE(state_.foundInLastRead({Family::Audio, 1}));  // VTS_11_1.VOB was not read
+  EXPECT_FALSE(state_.results.foundInLastRead({Family::Audio, 1}));  // VTS_11_1.VOB was not read
   const fs::path out = dir_ / "out";
   EXPECT_TRUE(testing::readFileBytes(out / "VTS_01.MPEG-2.stream.0.mpv") == expectedVideo_);
   EXPECT_TRUE(testing::readFileBytes(out / "VTS_01.DD.stream.00.mpa") == expectedAudio_);
   EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 2);
   // Without Continue the first file stands alone.
-  state_.Continue = false;
+  state_.options.Continue = false;
   RecordingHost alone;
   ASSERT_EQ(demuxRun(state_, alone, settings_), RunOutcome::Done);
   EXPECT_EQ(alone.transcript().find("goes on"), std::string::npos);
@@ -534,9 +535,9 @@ TEST_F(TitleRunTest, ReadAndDemuxWalkTheCellsAndLabelTheStreamsWithTheirLanguage
                                      "File size: 0 Mbytes.\n"))
       << host_.transcript();
   EXPECT_EQ(state_.baseName, "VTS_02_TITLE_3");
-  EXPECT_EQ(state_.streamLabel[slotNumber({Family::Audio, 0})], "DD.stream.00.en");
-  EXPECT_EQ(state_.streamLabel[slotNumber({Family::Audio, 1})], "DTSHD.stream.01.de");
-  EXPECT_EQ(state_.streamLabel[slotNumber({Family::Audio, 2})], "No audio stream");
+  EXPECT_EQ(state_.selection.streamLabel[slotNumber({Family::Audio, 0})], "DD.stream.00.en");
+  EXPECT_EQ(state_.selection.streamLabel[slotNumber({Family::Audio, 1})], "DTSHD.stream.01.de");
+  EXPECT_EQ(state_.selection.streamLabel[slotNumber({Family::Audio, 2})], "No audio stream");
   const fs::path out = dir_ / "out";
   EXPECT_TRUE(testing::readFileBytes(out / "VTS_02_TITLE_3.DD.stream.00.en.mpa") == ac3_);
   EXPECT_TRUE(testing::readFileBytes(out / "VTS_02_TITLE_3.DTSHD.stream.01.de.mpa") == dts_);
@@ -588,19 +589,19 @@ TEST_F(TitleRunTest, ACellOutsideItsFileStopsEveryRunBeforeAnyFileIsCreated) {
 
 TEST_F(TitleRunTest, RebuildWritesAVobOfTheTitlesCellsWithoutTheUncheckedStreams) {
   ASSERT_EQ(readRun(state_, host_, settings_), RunOutcome::Done);
-  state_.selected[slotNumber({Family::Audio, 0})] = false;
+  state_.selection.selected[slotNumber({Family::Audio, 0})] = false;
   ASSERT_EQ(rebuildRun(state_, host_, settings_), RunOutcome::Done) << host_.transcript();
   const fs::path rebuilt = dir_ / "out" / "VTS_02_TITLE_3.rebuilt.VOB";
   // The DTS stream alone, renumbered to the first DTS identifier.
   RunState check;
-  check.Details = false;
+  check.options.Details = false;
   RunSettings settings;
   settings.inputPath = rebuilt.string();
   settings.outputFolder = (dir_ / "out").string();
   RecordingHost host;
   ASSERT_EQ(readRun(check, host, settings), RunOutcome::Done);
-  EXPECT_EQ(check.audioIds[0], 0x88);
-  EXPECT_EQ(check.audioIds[1], -1);
+  EXPECT_EQ(check.registry.audioIds[0], 0x88);
+  EXPECT_EQ(check.registry.audioIds[1], -1);
   EXPECT_EQ(fs::file_size(rebuilt), 2 * kPackSize);
 }
 

@@ -1,7 +1,7 @@
 // korvell: the desktop program. Creates the run state and the one main window.
 #include <QApplication>
 
-#include "engine/run_state.h"
+#include "runs/run_state.h"
 #include "ui/main_window.h"
 
 int main(int argc, char** argv) {

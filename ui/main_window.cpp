@@ -21,8 +21,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
-#include <QStandardItemModel>
 #include <QSplitter>
+#include <QStandardItemModel>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QToolButton>
@@ -129,7 +129,7 @@ void TfMain::cbTitleChange(int) {
 }
 
 void TfMain::Resetcbs() {
-  resetSelection(state_);
+  state_.selection.reset();
   selectionChanged();
   cbVideoClick();
 }
@@ -138,11 +138,11 @@ void TfMain::selectionChanged() {
   for (int box = 0; box < kStreamBoxes; ++box) {
     QCheckBox* check = streamBoxes_[box];
     const int slot = slotOfBox(box);
-    const bool selected = slot >= 0 && state_.selected[slot];
+    const bool selected = slot >= 0 && state_.selection.selected[slot];
     check->setChecked(selected);
     check->setEnabled(selected);
     // cbVideo2..7 have no slot and so always show the reset caption.
-    check->setText(slot >= 0 ? qs(state_.streamLabel[slot])
+    check->setText(slot >= 0 ? qs(state_.selection.streamLabel[slot])
                              : QString::fromLatin1(emptyBoxCaption(Family::Video)));
   }
 }
@@ -316,7 +316,7 @@ void TfMain::bMakeMkvClick() {
     if (!mkvmergeAvailable(realLauncher(), *this)) return;
     const RunSettings settings = runSettings();
     MkvRequest request;
-    request.outputPath = defaultMkvPath(settings, state_.Continue);
+    request.outputPath = defaultMkvPath(settings, state_.options.Continue);
     if (QFileInfo::exists(qs(request.outputPath))) {
       QFileDialog dialog(this, QStringLiteral("Save as"), qs(request.outputPath),
                          QStringLiteral("Matroska files (*.mkv)"));
@@ -345,7 +345,7 @@ void TfMain::bReadXPLClick() {
     // The title is the one that plays the chosen file itself (FEATURE_1), also when the last
     // Read run continued on FEATURE_2.
     const std::string titleBaseName = CutExt(namePart(str(eEVOfile->text())));
-    readPlaylist(state_, *this, str(eXPLfile->text()), titleBaseName, &playlist_);
+    readPlaylist(playlistBoxes(state_), *this, str(eXPLfile->text()), titleBaseName, &playlist_);
     playlistSource_ = str(eEVOfile->text());
     showPlaylist();
   });
@@ -462,8 +462,8 @@ bool TfMain::event(QEvent* event) {
     RegRead();
     if (!busy_) Resetcbs();
     const QString point = QLocale().decimalPoint();
-    state_.decimalSeparator = point.size() == 1 ? point.at(0).toLatin1() : '.';
-    if (state_.decimalSeparator == '\0') state_.decimalSeparator = '.';
+    state_.options.decimalSeparator = point.size() == 1 ? point.at(0).toLatin1() : '.';
+    if (state_.options.decimalSeparator == '\0') state_.options.decimalSeparator = '.';
   }
   return QMainWindow::event(event);
 }
@@ -483,7 +483,7 @@ void TfMain::closeEvent(QCloseEvent* event) {
   if (busy_) {
     // Stop the run (and with closing() any follow-on run); the run closes its files, and the
     // window closes once it has returned.
-    state_.requestStop(StopReason::Closing);
+    state_.stop.request(StopReason::Closing);
     closePending_ = true;
     event->ignore();
     return;

@@ -256,7 +256,7 @@ QWidget* TfMain::buildBoxPage(const QString& name, const QString& hint, int firs
     streamBoxes_[box] = check;
     connect(check, &QCheckBox::clicked, this, [this, box](bool checked) {
       const int slot = slotOfBox(box);
-      if (slot >= 0) state_.selected[slot] = checked;  // read live by a busy walker
+      if (slot >= 0) state_.selection.selected[slot] = checked;  // read live by a busy walker
       cbVideoClick();
     });
   }
@@ -468,14 +468,14 @@ QWidget* TfMain::buildCommandRow() {
 
 void TfMain::connectOptions() {
   // The walker reads these options live, so a change made at a 4 MiB point acts at once.
-  const auto mirror = [this](QCheckBox* box, bool RunState::*field) {
-    state_.*field = box->isChecked();
-    connect(box, &QCheckBox::toggled, this, [this, field](bool on) { state_.*field = on; });
+  const auto mirror = [this](QCheckBox* box, bool RunOptions::*field) {
+    state_.options.*field = box->isChecked();
+    connect(box, &QCheckBox::toggled, this, [this, field](bool on) { state_.options.*field = on; });
   };
-  mirror(cbContinue, &RunState::Continue);
-  mirror(cbFastCheck, &RunState::FastCheck);
-  mirror(cbCountFr, &RunState::CountFrames);
-  mirror(cbDetails, &RunState::Details);
+  mirror(cbContinue, &RunOptions::Continue);
+  mirror(cbFastCheck, &RunOptions::FastCheck);
+  mirror(cbCountFr, &RunOptions::CountFrames);
+  mirror(cbDetails, &RunOptions::Details);
   connect(cbTitle, &QComboBox::activated, this, &TfMain::cbTitleChange);
 }
 

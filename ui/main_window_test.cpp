@@ -33,9 +33,9 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
-#include "engine/run_state.h"
 #include "korvell_version.h"
 #include "runs/read_run.h"
+#include "runs/run_state.h"
 #include "testing/dvd_test_disc.h"
 #include "testing/recording_host.h"
 #include "testing/sample_disc.h"
@@ -386,11 +386,11 @@ class MainWindowTest : public QObject {
     testing::RecordingHost host;
     RunSettings settings;
     settings.inputPath = rebuilt.toStdString();
-    again.Details = false;
+    again.options.Details = false;
     QCOMPARE(readRun(again, host, settings), RunOutcome::Done);
-    QCOMPARE(again.audioIds[1], 0x89);  // DTS moved up into the dropped stream's place
-    QCOMPARE(again.audioIds[2], -1);
-    QCOMPARE(again.subIds[1], -1);
+    QCOMPARE(again.registry.audioIds[1], 0x89);  // DTS moved up into the dropped stream's place
+    QCOMPARE(again.registry.audioIds[2], -1);
+    QCOMPARE(again.registry.subIds[1], -1);
 
     // A text file named .VOB as the next source: nothing of the disc stays.
     std::ofstream(dir_.path().toStdString() + "/NOTES.VOB") << "Shopping list\n";
@@ -582,10 +582,10 @@ class MainWindowTest : public QObject {
               ? QStringLiteral("cbAudio%1").arg(slot.index, 2, 10, QLatin1Char('0'))
               : QStringLiteral("cbSub%1").arg(slot.index, 2, 10, QLatin1Char('0'));
       QCheckBox* check = box(w, name.toLatin1().constData());
-      const bool found = state.registeredId(slot) != -1;
+      const bool found = state.registry.registeredId(slot) != -1;
       QCOMPARE(check->isChecked(), found);
       QCOMPARE(check->isEnabled(), found);
-      QCOMPARE(check->text().toStdString(), state.streamLabel[number]);
+      QCOMPARE(check->text().toStdString(), state.selection.streamLabel[number]);
     }
     QStringList captions;
     for (QCheckBox* check : w.findChildren<QCheckBox*>()) {
@@ -606,11 +606,12 @@ class MainWindowTest : public QObject {
     // Leave the second audio stream out of the Demux run.
     const testing::SampleStream* left = nullptr;
     for (const auto& stream : streams) {
-      if (stream.label == state.streamLabel[slotNumber({Family::Audio, 1})]) left = &stream;
+      if (stream.label == state.selection.streamLabel[slotNumber({Family::Audio, 1})])
+        left = &stream;
     }
     QVERIFY(left != nullptr);
     box(w, "cbAudio01")->click();
-    QVERIFY(!state.selected[slotNumber({Family::Audio, 1})]);
+    QVERIFY(!state.selection.selected[slotNumber({Family::Audio, 1})]);
     button(w, "bDemux")->click();
     for (const auto& stream : streams) {
       const QString file = out + QStringLiteral("/FEATURE_1_FEATURE_2.") +
@@ -1008,7 +1009,7 @@ class MainWindowTest : public QObject {
     TfMain w(state);
     QVERIFY(uitest::showActive(&w));
     QVERIFY(!box(w, "cbFastCheck")->isChecked());
-    QVERIFY(!state.FastCheck);  // the option reaches the run state too
+    QVERIFY(!state.options.FastCheck);  // the option reaches the run state too
     QVERIFY(box(w, "cbAutoClear")->isChecked());
     QVERIFY(child<QRadioButton>(w, "rbAutoRebuild")->isChecked());
     QVERIFY(!child<QRadioButton>(w, "rbNoAuto")->isChecked());
@@ -1141,7 +1142,7 @@ class MainWindowTest : public QObject {
     TfMain w(state);
     QVERIFY(uitest::showActive(&w));
     QVERIFY(!box(w, "cbDetails")->isChecked());
-    QVERIFY(!state.Details);
+    QVERIFY(!state.options.Details);
     w.WMDropFiles(input);
     QVERIFY(box(w, "cbAudio00")->isChecked());
     box(w, "cbDetails")->setChecked(true);

@@ -9,7 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "engine/run_state.h"
+#include "runs/run_state.h"
 #include "testing/sample_disc.h"
 #include "ui/main_window.h"
 #include "ui/ui_test_support.h"
