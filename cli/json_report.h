@@ -7,7 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "engine/run_state.h"
-#include "playlist/playlist_run.h"
+#include "runs/playlist_run.h"
 #include "runs/run_report.h"
 #include "runs/titles_run.h"
 

@@ -14,10 +14,10 @@
 #include "engine/byte_io.h"
 #include "engine/run_state.h"
 #include "fuzz/fuzz_host.h"
-#include "playlist/playlist_run.h"
 #include "playlist/title_select.h"
 #include "playlist/xpl_scan.h"
 #include "report/display_text.h"
+#include "runs/playlist_run.h"
 
 using namespace korvell;
 

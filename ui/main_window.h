@@ -15,10 +15,10 @@
 #include <QString>
 
 #include "engine/run_state.h"
-#include "playlist/playlist_run.h"
 #include "report/console.h"
 #include "runs/command_rules.h"
 #include "runs/named_input.h"
+#include "runs/playlist_run.h"
 #include "runs/run_settings.h"
 #include "ui/settings_store.h"
 
@@ -206,7 +206,7 @@ class TfMain : public QMainWindow, public RunHost {
   bool closePending_ = false;
   bool activated_ = false;
   int treeWidth_ = 96;
-  bool treeWidthMoved_ = false;            // the user moved the splitter since the start
+  bool treeWidthMoved_ = false;  // the user moved the splitter since the start
   QPointer<QMessageBox> cancelQuestion_;
   QString evoDir_;
   QString xplDir_;

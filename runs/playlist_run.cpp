@@ -1,4 +1,4 @@
-#include "playlist/playlist_run.h"
+#include "runs/playlist_run.h"
 
 #include <memory>
 #include <string>
