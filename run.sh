@@ -5,7 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 tools/ensure_packages.sh cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev nlohmann-json3-dev \
-  libcli11-dev libpugixml-dev libdvdread-dev libudfread-dev libsndfile1-dev qt6-base-dev libjpeg-dev
+  libcli11-dev libpugixml-dev libdvdread-dev libudfread-dev libsndfile1-dev iso-codes python3 qt6-base-dev \
+  libjpeg-dev
 
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVELL_BUILD_GUI=ON >/dev/null
 cmake --build build/release -j "$(nproc)" --target korvell korvell-cli make_sample_disc

@@ -10,12 +10,13 @@ cd "$(dirname "$0")"
 # (fonts-dejavu-core); ffmpeg and mkvtoolnix are the oracles; clang builds the fuzz targets;
 # nlohmann-json writes the JSON report and the mkvmerge options file; CLI11 parses the command
 # line, pugixml reads the playlist model, libdvdread the DVD IFO, libudfread disc images,
-# libsndfile writes WAV and FLAC; dvdauthor and lsdvd author and read back the test DVDs,
+# libsndfile writes WAV and FLAC; iso-codes gives the language table and python3 makes it (and
+# checks the includes) at build time; dvdauthor and lsdvd author and read back the test DVDs,
 # genisoimage and python3-pycdlib make UDF images of them.
 tools/ensure_packages.sh cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev \
   nlohmann-json3-dev libcli11-dev libpugixml-dev libdvdread-dev libudfread-dev libsndfile1-dev \
-  qt6-base-dev libjpeg-dev xvfb xauth fonts-dejavu-core ffmpeg mkvtoolnix dvdauthor lsdvd \
-  genisoimage python3-pycdlib clang libclang-rt-14-dev
+  iso-codes python3 qt6-base-dev libjpeg-dev xvfb xauth fonts-dejavu-core ffmpeg mkvtoolnix \
+  dvdauthor lsdvd genisoimage python3-pycdlib clang libclang-rt-14-dev
 
 jobs=$(nproc)
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVELL_BUILD_GUI=ON

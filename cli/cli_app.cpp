@@ -6,13 +6,13 @@
 
 #include "cli/json_report.h"
 #include "disc/chapters.h"
-#include "playlist/playlist_run.h"
 #include "report/display_text.h"
 #include "report/markup.h"
 #include "runs/demux_run.h"
 #include "runs/file_set.h"
 #include "runs/mkv_run.h"
 #include "runs/named_input.h"
+#include "runs/playlist_run.h"
 #include "runs/read_run.h"
 #include "runs/rebuild_run.h"
 #include "runs/run_report.h"
@@ -95,7 +95,7 @@ int showPlaylist(const CliOptions& options, const NamedInput& input, RunState& s
   PlaylistResult result;
   const std::string baseName = options.source.empty() ? "" : CutExt(namePart(options.source));
   if (options.json) host.keepLines();
-  if (!readPlaylist(playlistBoxes(state), host, input.path, baseName, &result, *input.files)) {
+  if (!readPlaylist(state, host, input.path, baseName, &result, *input.files)) {
     return failedStatus(options, host);
   }
   if (!options.chaptersFile.empty() && !writeChapterFile(options, result)) return kExitFileError;
@@ -215,8 +215,8 @@ int runCommand(const CliOptions& options, RunState& state, TerminalHost& host) {
   PlaylistResult playlist;
   if (!options.playlist.empty()) {
     // As the window's Read XPL: the title of the chosen file itself, not of the whole set.
-    if (!readPlaylist(playlistBoxes(state), host, options.playlist, CutExt(namePart(input.path)),
-                      &playlist, *input.files) ||
+    if (!readPlaylist(state, host, options.playlist, CutExt(namePart(input.path)), &playlist,
+                      *input.files) ||
         !playlist.titleFound) {
       return failedStatus(options, host);
     }

@@ -6,7 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "playlist/playlist_run.h"
+#include "runs/playlist_run.h"
 #include "runs/run_report.h"
 #include "runs/run_state.h"
 #include "runs/titles_run.h"

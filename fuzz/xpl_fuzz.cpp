@@ -13,10 +13,10 @@
 #include "disc/xpl_model.h"
 #include "engine/byte_io.h"
 #include "fuzz/fuzz_host.h"
-#include "playlist/playlist_run.h"
 #include "playlist/title_select.h"
 #include "playlist/xpl_scan.h"
 #include "report/display_text.h"
+#include "runs/playlist_run.h"
 #include "runs/run_state.h"
 
 using namespace korvell;

@@ -25,8 +25,8 @@ const CodeCase kCodes[] = {
     {"pt_BR", "por", "Portuguese"},
     {"fr", "fre", "French"},  // B and T codes differ: fre / fra
     {"zh", "chi", "Chinese"},
-    {"el", "gre", "Greek"},
-    {"deu", "ger", "German"},  // a T code becomes its B code
+    {"el", "gre", "Modern Greek"},  // the name iso-codes gives
+    {"deu", "ger", "German"},       // a T code becomes its B code
     {"fra", "fre", "French"},
     {"ger", "ger", "German"},
     {"jpn", "jpn", "Japanese"},

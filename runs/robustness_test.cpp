@@ -21,9 +21,9 @@
 #include "engine/byte_io.h"
 #include "engine/packs.h"
 #include "engine/walker.h"
-#include "playlist/playlist_run.h"
 #include "report/display_text.h"
 #include "runs/demux_run.h"
+#include "runs/playlist_run.h"
 #include "runs/read_run.h"
 #include "runs/rebuild_run.h"
 #include "runs/run_state.h"
@@ -486,13 +486,12 @@ TEST_F(Robustness, AnOutputNameThatIsAnInputIsRefusedAndTheInputKept) {
 
 // Playlist readings of hostile bytes.
 struct PlaylistReading {
-  testing::PassValues state;
+  RunState state;
   RecordingHost host;
   PlaylistResult result;
   void read(const std::string& bytes, const std::string& baseName = "FEATURE_1") {
     MemorySource source(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-    readPlaylistFrom({state.selection, state.registry}, host, "VPLST000.XPL", source, baseName,
-                     &result);
+    readPlaylistFrom(state, host, "VPLST000.XPL", source, baseName, &result);
   }
   size_t longestLine() const {
     size_t longest = 0;

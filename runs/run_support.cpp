@@ -257,10 +257,6 @@ std::string fileSizeLine(uint64_t bytes) {
   return "File size: " + std::to_string(wholeMebibytes(bytes)) + " Mbytes.";
 }
 
-PlaylistBoxes playlistBoxes(RunState& state) {
-  return {state.selection, state.registry, isAudioObject(state.sourcePath)};
-}
-
 bool isHdDvdSource(const RunSettings& settings) {
   return settings.title ? settings.title->titleSet == 0
                         : upperExtension(settings.inputPath) == ".EVO";

@@ -14,7 +14,6 @@
 #include "engine/file_system.h"
 #include "engine/status.h"
 #include "engine/walker.h"
-#include "playlist/playlist_run.h"
 #include "report/console.h"
 #include "runs/file_set.h"
 #include "runs/run_settings.h"
@@ -81,10 +80,6 @@ RunOutcome walkPasses(RunState& state, RunHost& host, const FileSet& set, FileSy
 RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, FileSystem& files,
                    std::unique_ptr<ExtentSource> first, WalkMode mode, const std::string& verb,
                    DemuxSinks* sinks = nullptr);
-
-/// The boxes a playlist reading names: the state's selection, and the registry of its last
-/// Read run (which was of a DVD-Audio object when its input was an .AOB).
-PlaylistBoxes playlistBoxes(RunState& state);
 
 /// "File size: 123 Mbytes."
 std::string fileSizeLine(uint64_t bytes);

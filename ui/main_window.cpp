@@ -73,6 +73,21 @@ std::string str(const QString& text) {
   return text.toStdString();
 }
 
+// The form a list shows, and the list showing a form (a list holds its choices in order).
+template <typename Form, size_t N>
+Form shownForm(const std::array<std::pair<const char*, Form>, N>& choices, const QComboBox* list) {
+  return choices[static_cast<size_t>(std::clamp(list->currentIndex(), 0, static_cast<int>(N) - 1))]
+      .second;
+}
+
+template <typename Form, size_t N>
+void showForm(const std::array<std::pair<const char*, Form>, N>& choices, Form form,
+              QComboBox* list) {
+  for (size_t i = 0; i < N; ++i) {
+    if (choices[i].second == form) list->setCurrentIndex(static_cast<int>(i));
+  }
+}
+
 }  // namespace
 
 int TfMain::slotOfBox(int box) {
@@ -265,10 +280,8 @@ RunSettings TfMain::runSettings() const {
   settings.autoClear = cbAutoClear->isChecked();
   settings.delayNames = cbDelayNames->isChecked();
   settings.writeChapters = cbChapters->isChecked();
-  settings.lpcmForm =
-      kLpcmChoices[static_cast<size_t>(std::max(0, cmbLpcmAs->currentIndex()))].second;
-  settings.subpictureForm =
-      kSubpictureChoices[static_cast<size_t>(std::max(0, cmbSubpicturesAs->currentIndex()))].second;
+  settings.lpcmForm = shownForm(kLpcmChoices, cmbLpcmAs);
+  settings.subpictureForm = shownForm(kSubpictureChoices, cmbSubpicturesAs);
   settings.codecExtensions = cbCodecExt->isChecked();
   // The chapters of the title the last Read XPL chose, and the input it chose it for.
   settings.chapters = playlist_.chapters;
@@ -345,7 +358,7 @@ void TfMain::bReadXPLClick() {
     // The title is the one that plays the chosen file itself (FEATURE_1), also when the last
     // Read run continued on FEATURE_2.
     const std::string titleBaseName = CutExt(namePart(str(eEVOfile->text())));
-    readPlaylist(playlistBoxes(state_), *this, str(eXPLfile->text()), titleBaseName, &playlist_);
+    readPlaylist(state_, *this, str(eXPLfile->text()), titleBaseName, &playlist_);
     playlistSource_ = str(eEVOfile->text());
     showPlaylist();
   });
@@ -522,8 +535,8 @@ Settings TfMain::settingsFromWidgets() const {
   s.autoClear = cbAutoClear->isChecked();
   s.delayNames = cbDelayNames->isChecked();
   s.writeChapters = cbChapters->isChecked();
-  s.lpcmAs = cmbLpcmAs->currentIndex();
-  s.subpicturesAs = cmbSubpicturesAs->currentIndex();
+  s.lpcmAs = shownForm(kLpcmChoices, cmbLpcmAs);
+  s.subpicturesAs = shownForm(kSubpictureChoices, cmbSubpicturesAs);
   s.codecExtensions = cbCodecExt->isChecked();
   return s;
 }
@@ -570,13 +583,8 @@ void TfMain::widgetsFromSettings(const Settings& s) {
   if (s.autoClear) cbAutoClear->setChecked(*s.autoClear);
   if (s.delayNames) cbDelayNames->setChecked(*s.delayNames);
   if (s.writeChapters) cbChapters->setChecked(*s.writeChapters);
-  // A stored choice the lists do not have leaves the list as it is.
-  if (s.lpcmAs && *s.lpcmAs >= 0 && *s.lpcmAs < cmbLpcmAs->count()) {
-    cmbLpcmAs->setCurrentIndex(*s.lpcmAs);
-  }
-  if (s.subpicturesAs && *s.subpicturesAs >= 0 && *s.subpicturesAs < cmbSubpicturesAs->count()) {
-    cmbSubpicturesAs->setCurrentIndex(*s.subpicturesAs);
-  }
+  if (s.lpcmAs) showForm(kLpcmChoices, *s.lpcmAs, cmbLpcmAs);
+  if (s.subpicturesAs) showForm(kSubpictureChoices, *s.subpicturesAs, cmbSubpicturesAs);
   if (s.codecExtensions) cbCodecExt->setChecked(*s.codecExtensions);
 }
 

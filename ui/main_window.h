@@ -14,10 +14,10 @@
 #include <QPointer>
 #include <QString>
 
-#include "playlist/playlist_run.h"
 #include "report/console.h"
 #include "runs/command_rules.h"
 #include "runs/named_input.h"
+#include "runs/playlist_run.h"
 #include "runs/run_settings.h"
 #include "runs/run_state.h"
 #include "ui/settings_store.h"
@@ -154,8 +154,8 @@ class TfMain : public QMainWindow, public RunHost {
   // The 40 stream boxes in one array: video 0..7, audio 8..23, subpicture 24..39.
   static constexpr int kFirstAudioBox = 8;
   static constexpr int kFirstSubBox = 24;
-  // The captions and forms of the lists "LPCM as" and "Subpictures as", in list order: the
-  // settings store the index.
+  // The captions and forms of the lists "LPCM as" and "Subpictures as", in list order; the
+  // settings keep the form, not its place, so the order may change.
   static constexpr std::array<std::pair<const char*, LpcmForm>, 3> kLpcmChoices{
       {{"raw", LpcmForm::Raw}, {"WAV", LpcmForm::Wav}, {"FLAC", LpcmForm::Flac}}};
   static constexpr std::array<std::pair<const char*, SubpictureForm>, 3> kSubpictureChoices{

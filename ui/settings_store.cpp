@@ -1,5 +1,6 @@
 #include "ui/settings_store.h"
 
+#include <array>
 #include <cstring>
 #include <memory>
 
@@ -7,11 +8,18 @@
 #include <QSettings>
 #include <QVariant>
 
+#include "runs/output_forms.h"
+
 namespace korvell {
 
 namespace {
 
 constexpr double kMillisecondsPerDay = 86400000.0;
+
+// Every form, in the order of the window's lists when the store kept a form by its place there.
+constexpr std::array kLpcmForms{LpcmForm::Raw, LpcmForm::Wav, LpcmForm::Flac};
+constexpr std::array kSubpictureForms{SubpictureForm::SupRecords, SubpictureForm::VobSub,
+                                      SubpictureForm::Pgs};
 
 std::unique_ptr<QSettings> openStore() {
   return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
@@ -38,6 +46,24 @@ void readText(const QSettings& store, const char* name, std::optional<QString>& 
   if (store.contains(key)) field = store.value(key).toString();
 }
 
+// A form by its name, or by its old place in `forms`.
+template <typename Form, size_t N>
+void readForm(const QSettings& store, const char* name, const std::array<Form, N>& forms,
+              std::optional<Form>& field) {
+  const QString key = QString::fromLatin1(name);
+  if (!store.contains(key)) return;
+  const QString value = store.value(key).toString();
+  for (const Form form : forms) {
+    if (value == QLatin1String(formName(form))) {
+      field = form;
+      return;
+    }
+  }
+  bool ok = false;
+  const int place = value.toInt(&ok);
+  if (ok && place >= 0 && place < static_cast<int>(N)) field = forms[static_cast<size_t>(place)];
+}
+
 void writeInt(QSettings& store, const char* name, const std::optional<int>& field) {
   if (field) store.setValue(QString::fromLatin1(name), *field);
 }
@@ -48,6 +74,11 @@ void writeBool(QSettings& store, const char* name, const std::optional<bool>& fi
 
 void writeText(QSettings& store, const char* name, const std::optional<QString>& field) {
   if (field) store.setValue(QString::fromLatin1(name), *field);
+}
+
+template <typename Form>
+void writeForm(QSettings& store, const char* name, const std::optional<Form>& field) {
+  if (field) store.setValue(QString::fromLatin1(name), QString::fromLatin1(formName(*field)));
 }
 
 }  // namespace
@@ -84,8 +115,8 @@ Settings SettingsStore::load() {
   readBool(store, "AutoClear", s.autoClear);
   readBool(store, "DelayNames", s.delayNames);
   readBool(store, "WriteChapters", s.writeChapters);
-  readInt(store, "LpcmAs", s.lpcmAs);
-  readInt(store, "SubpicturesAs", s.subpicturesAs);
+  readForm(store, "LpcmAs", kLpcmForms, s.lpcmAs);
+  readForm(store, "SubpicturesAs", kSubpictureForms, s.subpicturesAs);
   readBool(store, "CodecExtensions", s.codecExtensions);
   return s;
 }
@@ -115,8 +146,8 @@ void SettingsStore::save(const Settings& s, const QDateTime& now) {
   writeBool(store, "AutoClear", s.autoClear);
   writeBool(store, "DelayNames", s.delayNames);
   writeBool(store, "WriteChapters", s.writeChapters);
-  writeInt(store, "LpcmAs", s.lpcmAs);
-  writeInt(store, "SubpicturesAs", s.subpicturesAs);
+  writeForm(store, "LpcmAs", s.lpcmAs);
+  writeForm(store, "SubpicturesAs", s.subpicturesAs);
   writeBool(store, "CodecExtensions", s.codecExtensions);
   const QString install = QStringLiteral("Install");
   if (!store.contains(install)) {

@@ -7,6 +7,8 @@
 #include <QDateTime>
 #include <QString>
 
+#include "runs/run_settings.h"
+
 namespace korvell {
 
 /// One value per setting. An empty optional is a value that is absent from the store (on
@@ -35,16 +37,18 @@ struct Settings {
   std::optional<bool> autoClear;
   std::optional<bool> delayNames;
   std::optional<bool> writeChapters;
-  std::optional<int> lpcmAs;         ///< 0 as they stand, 1 WAV, 2 FLAC
-  std::optional<int> subpicturesAs;  ///< 0 ".sup" records, 1 VobSub, 2 PGS
+  std::optional<LpcmForm> lpcmAs;
+  std::optional<SubpictureForm> subpicturesAs;
   std::optional<bool> codecExtensions;
   bool operator==(const Settings&) const = default;
 };
 
 /// Loads and saves Settings. The store is opened, used and closed within each call.
 /// Integers are stored as integers, Booleans as the integers 1 and 0 (any non-zero integer
-/// reads as true), texts as strings. A stored value that does not read as its type counts as
-/// absent.
+/// reads as true), texts as strings, the LPCM and subpicture forms by the names the command
+/// line gives them ("raw", "wav", "flac"; "sup", "vobsub", "pgs"). A form stored as an integer
+/// (as the window once kept them) reads as its place in the order above, 0 to 2. A stored
+/// value that does not read as its type counts as absent.
 class SettingsStore {
  public:
   static constexpr const char* kOrganisation = "Quorrel Software";

@@ -1,6 +1,7 @@
 #include <QSettings>
 #include <QTest>
 
+#include "runs/output_forms.h"
 #include "ui/settings_store.h"
 #include "ui/ui_test_support.h"
 
@@ -38,8 +39,8 @@ Settings fullRecord() {
   s.autoClear = true;
   s.delayNames = true;
   s.writeChapters = false;
-  s.lpcmAs = 2;
-  s.subpicturesAs = 1;
+  s.lpcmAs = LpcmForm::Flac;
+  s.subpicturesAs = SubpictureForm::VobSub;
   s.codecExtensions = true;
   return s;
 }
@@ -66,7 +67,7 @@ class SettingsStoreTest : public QObject {
     QCOMPARE(raw->value(QStringLiteral("AutoRebuild")).toString(), QStringLiteral("1"));
     QCOMPARE(raw->value(QStringLiteral("Continue")).toString(), QStringLiteral("0"));
     QCOMPARE(raw->value(QStringLiteral("Width")).toInt(), 500);
-    QCOMPARE(raw->value(QStringLiteral("LpcmAs")).toString(), QStringLiteral("2"));
+    QCOMPARE(raw->value(QStringLiteral("LpcmAs")).toString(), QStringLiteral("flac"));
     QCOMPARE(raw->value(QStringLiteral("CodecExtensions")).toString(), QStringLiteral("1"));
   }
 
@@ -85,15 +86,46 @@ class SettingsStoreTest : public QObject {
     raw->setValue(QStringLiteral("AutoRead"), 7);
     raw->setValue(QStringLiteral("Details"), 0);
     raw->setValue(QStringLiteral("Width"), QStringLiteral("wide"));
-    raw->setValue(QStringLiteral("SubpicturesAs"), QStringLiteral("pgs"));
     raw->setValue(QStringLiteral("CodecExtensions"), 3);
     raw->sync();
     const Settings loaded = SettingsStore::load();
     QCOMPARE(loaded.autoRead, std::optional<bool>(true));
     QCOMPARE(loaded.details, std::optional<bool>(false));
     QVERIFY(!loaded.width);
-    QVERIFY(!loaded.subpicturesAs);
     QCOMPARE(loaded.codecExtensions, std::optional<bool>(true));
+  }
+
+  // The forms are kept by name; an integer is the place a form had in the window's list.
+  void formsReadByNameOrOldPlace() {
+    const struct {
+      const char* key;
+      QVariant stored;
+      const char* form;  // as formName gives it; null for absent
+    } cases[] = {
+        {"LpcmAs", QStringLiteral("wav"), "wav"},
+        {"LpcmAs", 2, "flac"},
+        {"LpcmAs", 0, "raw"},
+        {"LpcmAs", 3, nullptr},
+        {"LpcmAs", QStringLiteral("FLAC"), nullptr},  // the caption is not the name
+        {"SubpicturesAs", QStringLiteral("pgs"), "pgs"},
+        {"SubpicturesAs", 1, "vobsub"},
+        {"SubpicturesAs", -1, nullptr},
+        {"SubpicturesAs", QStringLiteral("idx"), nullptr},
+    };
+    for (const auto& c : cases) {
+      uitest::clearSettings();
+      std::unique_ptr<QSettings> raw(rawStore());
+      raw->setValue(QString::fromLatin1(c.key), c.stored);
+      raw->sync();
+      const Settings loaded = SettingsStore::load();
+      const char* form = nullptr;
+      if (loaded.lpcmAs) form = formName(*loaded.lpcmAs);
+      if (loaded.subpicturesAs) form = formName(*loaded.subpicturesAs);
+      QVERIFY2(QByteArray(form) == QByteArray(c.form),
+               qPrintable(QStringLiteral("%1 = %2 read as %3")
+                              .arg(QString::fromLatin1(c.key), c.stored.toString(),
+                                   QString::fromLatin1(form ? form : "nothing"))));
+    }
   }
 
   void installIsWrittenOnceAsDaysSince1899() {

@@ -10,11 +10,10 @@
 #include "disc/xpl_model.h"
 #include "engine/byte_io.h"
 #include "engine/file_system.h"
-#include "engine/selection.h"
-#include "engine/stream_registry.h"
 #include "playlist/title_select.h"
 #include "playlist/xpl_scan.h"
 #include "report/console.h"
+#include "runs/run_state.h"
 
 namespace korvell {
 
@@ -56,30 +55,21 @@ struct PlaylistResult {
 /// whose reading fails before its end `Cannot read file "<path>". <reason>` (without
 /// "Done."); both leave the lines and tree as they were and select no title.
 ///
-/// The boxes a reading names and checks (the selection and its labels), and what the last Read
-/// run registered, which tells which stream each box holds. `audioObject`: that run's input
-/// was a DVD-Audio object, whose identifiers name other codecs.
-struct PlaylistBoxes {
-  Selection& selection;
-  const StreamRegistry& registry;
-  bool audioObject = false;
-};
-
-/// Effects on the boxes: every stream box is reset first (unchecked, "No video stream", "No
+/// Effects on `state`: every stream box is reset first (unchecked, "No video stream", "No
 /// audio stream", "No subpicture"), and selectionChanged() is called. The stream registry
 /// is left as the last Read run made it (the rebuild pass relies on it). Each listed stream
 /// with a box gets its slot selected and its streamLabel set to the stream's
 /// label, and selectionChanged() is called again. When no title is selected the boxes stay
 /// reset. `out` must not be null.
 /// Returns false when the playlist could not be opened or read.
-bool readPlaylist(const PlaylistBoxes& boxes, RunHost& host, const std::string& playlistPath,
+bool readPlaylist(RunState& state, RunHost& host, const std::string& playlistPath,
                   const std::string& titleBaseName, PlaylistResult* out,
                   FileSystem& files = realFileSystem());
 
 /// readPlaylist on an open source (tests, and callers that hold the bytes already). `name` is
 /// the path shown in the messages; the source is read from its position to its end. Returns
 /// false when the source failed before its end.
-bool readPlaylistFrom(const PlaylistBoxes& boxes, RunHost& host, const std::string& name,
-                      ByteSource& source, const std::string& titleBaseName, PlaylistResult* out);
+bool readPlaylistFrom(RunState& state, RunHost& host, const std::string& name, ByteSource& source,
+                      const std::string& titleBaseName, PlaylistResult* out);
 
 }  // namespace korvell

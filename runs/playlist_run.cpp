@@ -1,4 +1,4 @@
-#include "playlist/playlist_run.h"
+#include "runs/playlist_run.h"
 
 #include <memory>
 #include <string>
@@ -14,16 +14,16 @@ namespace korvell {
 namespace {
 
 // The stream boxes as the window shows them before any reading.
-void resetBoxes(const PlaylistBoxes& boxes, PlaylistResult* out) {
-  boxes.selection.reset();
+void resetBoxes(RunState& state, PlaylistResult* out) {
+  state.selection.reset();
   out->enabled.fill(false);
 }
 
 // Whether the last Read run put a stream into `slot` that belongs to another slot by its
 // identifier (it took this one because its own was held).
-bool movedInto(const PlaylistBoxes& boxes, Slot slot) {
-  const int32_t id = boxes.registry.registeredId(slot);
-  const StreamKindInfo* kind = registeredKind(slot.family, id, boxes.audioObject);
+bool movedInto(const RunState& state, Slot slot) {
+  const int32_t id = state.registry.registeredId(slot);
+  const StreamKindInfo* kind = registeredKind(slot.family, id, isAudioObject(state.sourcePath));
   return kind != nullptr && slotOf(*kind, static_cast<uint8_t>(id)) != slot.index;
 }
 
@@ -34,8 +34,8 @@ void finish(RunHost& host) {
 }
 
 // Returns false, after logging why, when the source fails before its end.
-bool scanAndSelect(const PlaylistBoxes& boxes, RunHost& host, const std::string& name,
-                   ByteSource& source, const std::string& titleBaseName, PlaylistResult* out) {
+bool scanAndSelect(RunState& state, RunHost& host, const std::string& name, ByteSource& source,
+                   const std::string& titleBaseName, PlaylistResult* out) {
   const uint64_t size = source.size();
   host.log("Open " + escapeMarkup(name));
   host.log("Filesize: " + std::to_string(size) + " bytes");
@@ -92,15 +92,15 @@ bool scanAndSelect(const PlaylistBoxes& boxes, RunHost& host, const std::string&
       if (!stream.hasBox) continue;
       // The registry says which stream a box holds: a stream that took this slot because its
       // own was held is not the playlist's stream of that number, so its box keeps its name.
-      if (movedInto(boxes, stream.slot)) {
+      if (movedInto(state, stream.slot)) {
         host.log(escapeMarkup(stream.label) +
                  ": its box holds another stream of the file, so "
                  "the file has no such stream.");
         continue;
       }
       const int number = slotNumber(stream.slot);
-      boxes.selection.selected[number] = true;
-      boxes.selection.streamLabel[number] = stream.label;
+      state.selection.selected[number] = true;
+      state.selection.streamLabel[number] = stream.label;
       out->enabled[number] = true;
     }
     host.selectionChanged();
@@ -112,24 +112,24 @@ bool scanAndSelect(const PlaylistBoxes& boxes, RunHost& host, const std::string&
 
 }  // namespace
 
-bool readPlaylistFrom(const PlaylistBoxes& boxes, RunHost& host, const std::string& name,
-                      ByteSource& source, const std::string& titleBaseName, PlaylistResult* out) {
+bool readPlaylistFrom(RunState& state, RunHost& host, const std::string& name, ByteSource& source,
+                      const std::string& titleBaseName, PlaylistResult* out) {
   host.runStarting(RunKind::Playlist);
-  resetBoxes(boxes, out);
+  resetBoxes(state, out);
   host.selectionChanged();
-  const bool ok = scanAndSelect(boxes, host, name, source, titleBaseName, out);
+  const bool ok = scanAndSelect(state, host, name, source, titleBaseName, out);
   finish(host);
   return ok;
 }
 
-bool readPlaylist(const PlaylistBoxes& boxes, RunHost& host, const std::string& playlistPath,
+bool readPlaylist(RunState& state, RunHost& host, const std::string& playlistPath,
                   const std::string& titleBaseName, PlaylistResult* out, FileSystem& files) {
   host.runStarting(RunKind::Playlist);
-  resetBoxes(boxes, out);
+  resetBoxes(state, out);
   host.selectionChanged();
   const std::unique_ptr<ByteSource> source = openInput(files, playlistPath, host);
   const bool ok =
-      source != nullptr && scanAndSelect(boxes, host, playlistPath, *source, titleBaseName, out);
+      source != nullptr && scanAndSelect(state, host, playlistPath, *source, titleBaseName, out);
   finish(host);
   return ok;
 }

@@ -1,4 +1,4 @@
-#include "playlist/playlist_run.h"
+#include "runs/playlist_run.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "report/markup.h"
-#include "testing/pass_values.h"
 #include "testing/recording_host.h"
 
 namespace korvell {
@@ -40,18 +39,18 @@ int subBox(int i) {
 }
 
 // The boxes as a Read run leaves them: every one checked, with some label.
-void fillBoxes(testing::PassValues& state) {
+void fillBoxes(RunState& state) {
   state.selection.selected.fill(true);
   state.selection.streamLabel.fill("stale");
 }
 
 TEST(ReadPlaylist, SampleFirstFeatureFileOfATwoFileTitle) {
-  testing::PassValues state;
+  RunState state;
   fillBoxes(state);
   state.registry.audioIds[2] = 0x8A;  // left by a Read run
   RecordingHost host;
   PlaylistResult result;
-  readPlaylist({state.selection, state.registry}, host, kSample, "FEATURE_1", &result);
+  readPlaylist(state, host, kSample, "FEATURE_1", &result);
 
   // Both clips of the title list the same streams: each is listed once.
   EXPECT_EQ(dump(result.tree),
@@ -97,10 +96,10 @@ TEST(ReadPlaylist, SampleFirstFeatureFileOfATwoFileTitle) {
 }
 
 TEST(ReadPlaylist, SampleTrailerFile) {
-  testing::PassValues state;
+  RunState state;
   RecordingHost host;
   PlaylistResult result;
-  readPlaylist({state.selection, state.registry}, host, kSample, "FEATURE_3", &result);
+  readPlaylist(state, host, kSample, "FEATURE_3", &result);
   EXPECT_EQ(dump(result.tree),
             "Info\n  Title: Korvell Sample Disc\n  Name: Trailer\n  Duration: 00:00:30:00\n"
             "Video\n  MPEG-2.stream.0\nAudio\n  DD+.stream.00.English\nSubtitle\n"
@@ -108,13 +107,13 @@ TEST(ReadPlaylist, SampleTrailerFile) {
 }
 
 TEST(ReadPlaylist, PlaylistWithoutTheBaseNameKeepsTheTreeAndResetsTheBoxes) {
-  testing::PassValues state;
+  RunState state;
   fillBoxes(state);
   RecordingHost host;
   PlaylistResult result;
   result.tree.roots.push_back({"Earlier", {{"kept", {}}}});
   const PlaylistTree before = result.tree;
-  readPlaylist({state.selection, state.registry}, host, kSample, "FEATURE_1_FEATURE_2", &result);
+  readPlaylist(state, host, kSample, "FEATURE_1_FEATURE_2", &result);
 
   EXPECT_FALSE(result.titleFound);
   EXPECT_EQ(result.tree, before);
@@ -128,28 +127,28 @@ TEST(ReadPlaylist, PlaylistWithoutTheBaseNameKeepsTheTreeAndResetsTheBoxes) {
 
 TEST(ReadPlaylist, ChaptersFollowTheSelectedTitle) {
   constexpr int64_t kSecond = 1'000'000'000;
-  testing::PassValues state;
+  RunState state;
   RecordingHost host;
   PlaylistResult result;
-  readPlaylist({state.selection, state.registry}, host, kSample, "FEATURE_1", &result);
+  readPlaylist(state, host, kSample, "FEATURE_1", &result);
   EXPECT_EQ(result.chapters, (std::vector<Chapter>{{0, "Opening", "en"},
                                                    {40 * kSecond, "The Crossing", "en"},
                                                    {80 * kSecond, "Closing", "en"}}));
   // A missing file leaves them; a reading that selects no title empties them.
-  readPlaylist({state.selection, state.registry}, host,
-               std::string(KORVELL_SOURCE_DIR) + "/testdata/NO_SUCH.XPL", "FEATURE_1", &result);
+  readPlaylist(state, host, std::string(KORVELL_SOURCE_DIR) + "/testdata/NO_SUCH.XPL", "FEATURE_1",
+               &result);
   EXPECT_EQ(result.chapters.size(), 3u);
-  readPlaylist({state.selection, state.registry}, host, kSample, "FEATURE_1_FEATURE_2", &result);
+  readPlaylist(state, host, kSample, "FEATURE_1_FEATURE_2", &result);
   EXPECT_TRUE(result.chapters.empty());
 }
 
 TEST(ReadPlaylist, FileThatCannotBeOpened) {
-  testing::PassValues state;
+  RunState state;
   RecordingHost host;
   PlaylistResult result;
   result.lines = {"<Earlier/>"};
   const std::string path = std::string(KORVELL_SOURCE_DIR) + "/testdata/NO_SUCH.XPL";
-  readPlaylist({state.selection, state.registry}, host, path, "FEATURE_1", &result);
+  readPlaylist(state, host, path, "FEATURE_1", &result);
 
   EXPECT_EQ(host.lines,
             std::vector<std::string>{"Cannot open file \"" + path + "\". " + systemReason(ENOENT)});
@@ -167,10 +166,10 @@ TEST(ReadPlaylist, TagSplitOverTwoReadBlocksIsCollectedWhole) {
       "<Audio streamNumber=\"1\" mediaAttr=\"1\" description=\"English\"/></Title></Playlist>";
   const std::vector<uint8_t> bytes(xpl.begin(), xpl.end());
   MemorySource source(bytes);
-  testing::PassValues state;
+  RunState state;
   RecordingHost host;
   PlaylistResult result;
-  readPlaylistFrom({state.selection, state.registry}, host, "mem.XPL", source, "MOVIE", &result);
+  readPlaylistFrom(state, host, "mem.XPL", source, "MOVIE", &result);
 
   EXPECT_EQ(result.tables.audioAttr[1], "DD+");
   EXPECT_EQ(state.selection.streamLabel[audioBox(0)], "DD+.stream.00.English");
@@ -188,12 +187,12 @@ TEST(ReadPlaylist, ABoxThatHoldsAMovedStreamIsNotNamedByThePlaylist) {
       "<Audio streamNumber=\"2\" mediaAttr=\"1\" description=\"B\"/></Title></Playlist>";
   const std::vector<uint8_t> bytes(xpl.begin(), xpl.end());
   MemorySource source(bytes);
-  testing::PassValues state;
+  RunState state;
   state.registry.audioIds[0] = 0x80;
   state.registry.audioIds[1] = 0x88;
   RecordingHost host;
   PlaylistResult result;
-  readPlaylistFrom({state.selection, state.registry}, host, "mem.XPL", source, "MOVIE", &result);
+  readPlaylistFrom(state, host, "mem.XPL", source, "MOVIE", &result);
   EXPECT_TRUE(state.selection.selected[audioBox(0)]);
   EXPECT_EQ(state.selection.streamLabel[audioBox(0)], "DD.stream.00.A");
   EXPECT_FALSE(state.selection.selected[audioBox(1)]);
@@ -212,10 +211,10 @@ TEST(ReadPlaylist, LabelsWithBracketsAreShownAndNamedAsTheyAre) {
         description + "\"/></Title></Playlist>";
     const std::vector<uint8_t> bytes(xpl.begin(), xpl.end());
     MemorySource source(bytes);
-    testing::PassValues state;
+    RunState state;
     RecordingHost host;
     PlaylistResult result;
-    readPlaylistFrom({state.selection, state.registry}, host, "mem.XPL", source, "MOVIE", &result);
+    readPlaylistFrom(state, host, "mem.XPL", source, "MOVIE", &result);
     const std::string label = "DD+.stream.00." + description;
     EXPECT_EQ(state.selection.streamLabel[audioBox(0)], label);
     const auto found = std::find_if(host.lines.begin(), host.lines.end(),
@@ -257,13 +256,12 @@ TEST(ReadPlaylist, AReadFailureSelectsNoTitleAndReportsNoDone) {
   // The title lies in the first block; the failure comes in the second.
   xpl.append(kPlaylistReadBlock, ' ');
   FailingSource source(xpl, kPlaylistReadBlock);
-  testing::PassValues state;
+  RunState state;
   fillBoxes(state);
   RecordingHost host;
   PlaylistResult result;
   result.lines = {"<Earlier/>"};
-  EXPECT_FALSE(readPlaylistFrom({state.selection, state.registry}, host, "VPLST000.XPL", source,
-                                "FEATURE_1", &result));
+  EXPECT_FALSE(readPlaylistFrom(state, host, "VPLST000.XPL", source, "FEATURE_1", &result));
 
   EXPECT_EQ(host.lines.back(), "Cannot read file \"VPLST000.XPL\". " + systemReason(EIO));
   EXPECT_EQ(std::count(host.lines.begin(), host.lines.end(), "Done."), 0);
