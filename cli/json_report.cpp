@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "disc/chapters.h"
+#include "engine/packs.h"
 #include "report/display_text.h"
 #include "report/text_format.h"
 
@@ -100,14 +101,12 @@ json streamJson(const ReportStream& stream) {
   return entry;
 }
 
-constexpr uint64_t kSectorSize = 2048;
-
 json extentsJson(const std::vector<FileExtent>& extents) {
   json files = json::array();
   for (const FileExtent& extent : extents) {
     files.push_back({{"path", text(extent.path)},
-                     {"first_sector", extent.offset / kSectorSize},
-                     {"last_sector", (extent.offset + extent.length) / kSectorSize - 1},
+                     {"first_sector", extent.offset / kPackSize},
+                     {"last_sector", (extent.offset + extent.length) / kPackSize - 1},
                      {"offset", extent.offset},
                      {"length", extent.length}});
   }
@@ -182,12 +181,7 @@ std::string hexId(uint8_t id) {
 }
 
 std::string chapterClock(int64_t startNs) {
-  const int64_t ms = startNs < 0 ? 0 : (startNs + 500000) / 1000000;
-  char buffer[40];
-  std::snprintf(buffer, sizeof buffer, "%02lld:%02lld:%02lld.%03lld",
-                static_cast<long long>(ms / 3600000), static_cast<long long>(ms / 60000 % 60),
-                static_cast<long long>(ms / 1000 % 60), static_cast<long long>(ms % 1000));
-  return buffer;
+  return millisecondText(startNs);
 }
 
 json runReportJson(const RunReport& report, const std::string& command, const std::string& outcome,

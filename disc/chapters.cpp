@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <array>
 
+#include "report/ascii_text.h"
 #include "report/display_text.h"
+#include "report/text_format.h"
 
 namespace korvell {
 namespace {
@@ -12,14 +14,6 @@ constexpr int kDefaultFrameRate = 60;
 constexpr int kMaxFrameRate = 1000;
 constexpr size_t kMaxFieldDigits = 9;  // a field of nine digits fits in an int64 with room
 constexpr int64_t kNsPerSecond = 1'000'000'000;
-
-bool isDigit(char c) {
-  return c >= '0' && c <= '9';
-}
-
-bool isAsciiLetter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
 
 // `text` as valid UTF-8 with each control character (U+0000..U+001F, U+007F..U+009F) as a
 // blank.
@@ -73,14 +67,6 @@ std::string padded(uint64_t n, size_t width) {
   return digits;
 }
 
-// `units` (each 1/unitsPerSecond of a second, unitsPerSecond being 10^fractionDigits) as
-// HH:MM:SS and a fraction of `fractionDigits` digits.
-std::string clockTime(uint64_t units, uint64_t unitsPerSecond, size_t fractionDigits) {
-  const uint64_t seconds = units / unitsPerSecond;
-  return padded(seconds / 3600, 2) + ":" + padded(seconds / 60 % 60, 2) + ":" +
-         padded(seconds % 60, 2) + "." + padded(units % unitsPerSecond, fractionDigits);
-}
-
 uint64_t nonNegative(int64_t ns) {
   return ns < 0 ? 0 : static_cast<uint64_t>(ns);
 }
@@ -94,19 +80,9 @@ std::string chapterName(const std::vector<Chapter>& chapters, size_t index) {
 
 }  // namespace
 
-std::string languageCode(std::string_view value) {
-  if (value.size() < 2 || value.size() > 3) return {};
-  std::string language;
-  for (const char c : value) {
-    if (!isAsciiLetter(c)) return {};
-    language += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  }
-  return language;
-}
-
 int timeBaseFrameRate(std::string_view timeBase) {
   int rate = 0;
-  for (size_t i = 0; i < timeBase.size() && isDigit(timeBase[i]); ++i) {
+  for (size_t i = 0; i < timeBase.size() && isAsciiDigit(timeBase[i]); ++i) {
     rate = rate * 10 + (timeBase[i] - '0');
     if (rate > kMaxFrameRate) return kDefaultFrameRate;
   }
@@ -122,7 +98,7 @@ std::optional<int64_t> titleTimeTicks(std::string_view time, int frameRate) {
     if (c == ':') {
       if (digits == 0 || ++field == fields.size()) return std::nullopt;
       digits = 0;
-    } else if (isDigit(c) && digits < kMaxFieldDigits) {
+    } else if (isAsciiDigit(c) && digits < kMaxFieldDigits) {
       fields[field] = fields[field] * 10 + (c - '0');
       ++digits;
     } else {
@@ -154,9 +130,7 @@ std::string simpleChapterText(const std::vector<Chapter>& chapters) {
   std::string text = chapters.empty() ? "" : kUtf8ByteOrderMark;
   for (size_t i = 0; i < chapters.size(); ++i) {
     const std::string key = "CHAPTER" + padded(i + 1, 2);
-    // Half a millisecond added in unsigned arithmetic cannot overflow an int64 start.
-    const uint64_t ms = (nonNegative(chapters[i].startNs) + 500'000) / 1'000'000;
-    text += key + "=" + clockTime(ms, 1000, 3) + "\n";
+    text += key + "=" + millisecondText(chapters[i].startNs) + "\n";
     text += key + "NAME=" + oneLineText(chapterName(chapters, i)) + "\n";
   }
   return text;
@@ -169,7 +143,7 @@ std::string matroskaChapterXml(const std::vector<Chapter>& chapters) {
     for (size_t i = 0; i < chapters.size(); ++i) {
       const Chapter& chapter = chapters[i];
       xml += "    <ChapterAtom>\n";
-      xml += "      <ChapterTimeStart>" + clockTime(nonNegative(chapter.startNs), kNsPerSecond, 9) +
+      xml += "      <ChapterTimeStart>" + durationText(nonNegative(chapter.startNs), 9) +
              "</ChapterTimeStart>\n";
       xml += "      <ChapterDisplay>\n";
       xml += "        <ChapterString>" + xmlText(chapterName(chapters, i)) + "</ChapterString>\n";

@@ -10,12 +10,9 @@
 #include <vector>
 
 #include "disc/chapter.h"
+#include "report/ascii_text.h"
 
 namespace korvell {
-
-/// A language code as chapters and streams keep it: two or three ASCII letters, lower-cased;
-/// empty for anything else.
-std::string languageCode(std::string_view value);
 
 /// The frames per second that a timeBase attribute value ("60Hz", "50fps", "24") counts: the
 /// number its value starts with. 60 when the value is empty, does not start with a digit, or

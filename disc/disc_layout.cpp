@@ -1,31 +1,14 @@
 #include "disc/disc_layout.h"
 
 #include <algorithm>
-#include <cctype>
 #include <utility>
 
 #include "engine/path_names.h"
+#include "report/ascii_text.h"
 
 namespace korvell {
 
 namespace {
-
-bool equalIgnoringCase(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::toupper(static_cast<unsigned char>(x)) ==
-                  std::toupper(static_cast<unsigned char>(y));
-         });
-}
-
-std::string upper(std::string text) {
-  for (char& c : text)
-    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
-
-bool isDigit(char c) {
-  return c >= '0' && c <= '9';
-}
 
 // The folder next to `folder` when its last part is `from`: the same parent, then `to`.
 std::string siblingFolder(const std::string& folder, const std::string& from,
@@ -51,7 +34,7 @@ std::string folderOrCurrent(const std::string& folder) {
 }
 
 bool isDiscFolderName(const std::string& name) {
-  return equalIgnoringCase(name, "HVDVD_TS") || equalIgnoringCase(name, "ADV_OBJ");
+  return equalsIgnoringAsciiCase(name, "HVDVD_TS") || equalsIgnoringAsciiCase(name, "ADV_OBJ");
 }
 
 }  // namespace
@@ -62,9 +45,9 @@ std::optional<int> titleSetVobPart(const std::string& name) {
   constexpr size_t kLength = 12;
   constexpr size_t kPartDigit = 7;
   if (name.size() != kLength) return std::nullopt;
-  const std::string shout = upper(name);
-  if (shout.compare(0, 4, "VTS_") != 0 || !isDigit(shout[4]) || !isDigit(shout[5]) ||
-      shout[6] != '_' || !isDigit(shout[kPartDigit]) || shout.compare(8, 4, ".VOB") != 0) {
+  const std::string shout = asciiUppered(name);
+  if (shout.compare(0, 4, "VTS_") != 0 || !isAsciiDigit(shout[4]) || !isAsciiDigit(shout[5]) ||
+      shout[6] != '_' || !isAsciiDigit(shout[kPartDigit]) || shout.compare(8, 4, ".VOB") != 0) {
     return std::nullopt;
   }
   return name[kPartDigit] - '0';
@@ -86,9 +69,9 @@ std::string discPlaylistPath(const std::string& inputPath) {
 std::optional<int> playlistNumber(const std::string& name) {
   // V P L S T $ $ $ . X P L
   // 0 1 2 3 4 5 6 7 8 9 10 11
-  const std::string shout = upper(name);
+  const std::string shout = asciiUppered(name);
   if (shout.size() != 12 || !shout.starts_with("VPLST") || !shout.ends_with(".XPL") ||
-      !isDigit(shout[5]) || !isDigit(shout[6]) || !isDigit(shout[7])) {
+      !isAsciiDigit(shout[5]) || !isAsciiDigit(shout[6]) || !isAsciiDigit(shout[7])) {
     return std::nullopt;
   }
   return (shout[5] - '0') * 100 + (shout[6] - '0') * 10 + (shout[7] - '0');
@@ -101,7 +84,7 @@ std::string findEntryIgnoringCase(const FileSystem& files, const std::string& fo
   if (std::find(names.begin(), names.end(), name) != names.end()) return joinPath(folder, name);
   std::sort(names.begin(), names.end());
   for (const std::string& entry : names) {
-    if (equalIgnoringCase(entry, name)) return joinPath(folder, entry);
+    if (equalsIgnoringAsciiCase(entry, name)) return joinPath(folder, entry);
   }
   return "";
 }

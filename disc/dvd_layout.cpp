@@ -6,6 +6,8 @@
 #include <memory>
 
 #include "disc/disc_layout.h"
+#include "engine/packs.h"
+#include "report/ascii_text.h"
 
 namespace korvell::dvd {
 
@@ -96,14 +98,8 @@ int subpictureStreamId(uint32_t control, int displayAspect) {
 }
 
 std::string languageCode(uint16_t code) {
-  const auto lower = [](int c) -> int {
-    if (c >= 'A' && c <= 'Z') return c - 'A' + 'a';
-    return c >= 'a' && c <= 'z' ? c : 0;
-  };
-  const int first = lower(code >> 8);
-  const int second = lower(code & 0xFF);
-  if (first == 0 || second == 0) return {};
-  return {static_cast<char>(first), static_cast<char>(second)};
+  const char letters[] = {static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
+  return korvell::languageCode(std::string_view(letters, 2));
 }
 
 std::string audioDescription(int codeExtension) {
@@ -166,8 +162,8 @@ VobParts findVobParts(FileSystem& files, const std::filesystem::path& folder, in
     }
     std::unique_ptr<ByteSource> file;
     const uint64_t size = files.openForReading(path, &file).ok() ? file->size() : 0;
-    found.parts.push_back({path, sector, size / kSectorSize});
-    sector += size / kSectorSize;
+    found.parts.push_back({path, sector, size / kPackSize});
+    sector += size / kPackSize;
   }
   if (found.parts.empty()) {
     found.problem = "Cannot find \"" + found.nextMissing + "\", the first VOB file of title set " +
@@ -198,8 +194,8 @@ std::optional<std::vector<FileExtent>> fileExtents(const std::vector<SectorRange
       if (part.sectors == 0 || range.last < part.firstSector || range.first >= end) continue;
       const uint64_t first = std::max(range.first, part.firstSector);
       const uint64_t last = std::min(range.last, end - 1);
-      const FileExtent extent{part.path, (first - part.firstSector) * kSectorSize,
-                              (last - first + 1) * kSectorSize};
+      const FileExtent extent{part.path, (first - part.firstSector) * kPackSize,
+                              (last - first + 1) * kPackSize};
       if (!extents.empty() && extents.back().path == extent.path &&
           extents.back().offset + extents.back().length == extent.offset) {
         extents.back().length += extent.length;
@@ -246,12 +242,12 @@ std::vector<SectorRange> followInterleavedUnits(
 }
 
 bool hasScrambledPack(const uint8_t* data, size_t size) {
-  for (size_t pack = 0; pack + kSectorSize <= size; pack += kSectorSize) {
+  for (size_t pack = 0; pack + kPackSize <= size; pack += kPackSize) {
     const uint8_t* p = data + pack;
     if (!isStartCode(p, 0xBA) || (p[4] & 0xC0) != 0x40) continue;  // MPEG-2 packs only
     size_t at = 14 + (p[13] & 0x07);
     // Past the system header and the navigation packets to the first elementary stream packet.
-    while (at + 7 <= kSectorSize && p[at] == 0 && p[at + 1] == 0 && p[at + 2] == 1) {
+    while (at + 7 <= kPackSize && p[at] == 0 && p[at + 1] == 0 && p[at + 2] == 1) {
       const uint8_t streamId = p[at + 3];
       if (streamId == 0xBD || (streamId >= 0xC0 && streamId <= 0xEF)) {
         const uint8_t flags = p[at + 6];

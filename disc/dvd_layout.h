@@ -13,10 +13,10 @@
 
 #include "engine/file_extent.h"
 #include "engine/file_system.h"
+#include "engine/packs.h"
 
 namespace korvell::dvd {
 
-constexpr uint64_t kSectorSize = 2048;
 constexpr int kMaxVobParts = 9;  // VTS_nn_1.VOB .. VTS_nn_9.VOB
 
 /// A playback time as the IFO stores it: hours, minutes and seconds in BCD, and a frame byte

@@ -4,6 +4,7 @@
 
 #include <map>
 
+#include "engine/packs.h"
 #include "testing/dvd_test_disc.h"
 #include "testing/test_files.h"
 
@@ -122,7 +123,7 @@ TEST(DvdLayout, InterleavedUnitsOfOneAngle) {
 
 // A navigation pack with the seamless playback fields of its data search packet set.
 std::vector<uint8_t> navigationPack(uint16_t category, uint32_t end, uint32_t next) {
-  std::vector<uint8_t> pack(kSectorSize);
+  std::vector<uint8_t> pack(kPackSize);
   const uint8_t header[] = {0, 0, 1, 0xBA, 0x44};
   std::copy(std::begin(header), std::end(header), pack.begin());
   const uint8_t dsi[] = {0, 0, 1, 0xBF, 0x03, 0xFA, 0x01};
@@ -152,9 +153,9 @@ TEST(DvdLayout, NavigationPackFields) {
   const auto& disc = testing::dvdTestDisc();
   if (disc.folder.empty()) GTEST_SKIP() << disc.missingTool << disc.failure;
   auto vob = testing::readFileBytes(disc.folder / "VIDEO_TS" / "VTS_01_1.VOB");
-  ASSERT_GT(vob.size(), 2 * kSectorSize);
+  ASSERT_GT(vob.size(), 2 * kPackSize);
   EXPECT_FALSE(readInterleavedUnit(vob.data()).value().interleaved);
-  EXPECT_FALSE(readInterleavedUnit(vob.data() + kSectorSize).has_value());
+  EXPECT_FALSE(readInterleavedUnit(vob.data() + kPackSize).has_value());
 }
 
 }  // namespace

@@ -10,13 +10,12 @@
 #include "disc/time_map.h"
 #include "disc/xpl_model.h"
 #include "engine/file_kinds.h"
+#include "engine/packs.h"
 #include "engine/path_names.h"
 
 namespace korvell {
 
 namespace {
-
-constexpr uint64_t kPackSize = 2048;
 
 std::string quoted(const std::string& path) {
   return "\"" + path + "\"";

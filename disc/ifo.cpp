@@ -18,16 +18,16 @@
 #include "disc/dvd_layout.h"
 #include "disc/ifo_bounds.h"
 #include "engine/byte_io.h"
+#include "engine/packs.h"
 
 namespace korvell {
 
 namespace {
 
 namespace fs = std::filesystem;
-using dvd::kSectorSize;
 
 constexpr int kMaxTitleSets = 99;
-constexpr uint64_t kScrambleCheckBytes = 32 * kSectorSize;  // the packs a title starts with
+constexpr uint64_t kScrambleCheckBytes = 32 * kPackSize;  // the packs a title starts with
 constexpr size_t kIfoHeader = 0x100;  // the identifier, the last sector, the table addresses
 constexpr size_t kIfoLastSector = 0x1C;
 // An IFO holds tables of a few hundred kilobytes at most; a larger file is no IFO.
@@ -117,8 +117,8 @@ Status ifoFailure(FileSystem& files, const fs::path& ifo, const char* identifier
   const uint64_t lastSector =
       uint64_t{header[kIfoLastSector]} << 24 | uint64_t{header[kIfoLastSector + 1]} << 16 |
       uint64_t{header[kIfoLastSector + 2]} << 8 | header[kIfoLastSector + 3];
-  if (got < sizeof header || file->size() < kSectorSize ||
-      file->size() < (lastSector + 1) * kSectorSize) {
+  if (got < sizeof header || file->size() < kPackSize ||
+      file->size() < (lastSector + 1) * kPackSize) {
     return readFailed(cannot + "it is truncated");
   }
   std::vector<uint8_t> bytes(header, header + got);
@@ -195,9 +195,9 @@ class SectorReader {
         path_ = part.path;
         if (!files_.openForReading(path_, &file_).ok()) return std::nullopt;
       }
-      uint8_t buffer[kSectorSize];
+      uint8_t buffer[kPackSize];
       size_t got = 0;
-      if (!file_->seek((sector - part.firstSector) * kSectorSize).ok() ||
+      if (!file_->seek((sector - part.firstSector) * kPackSize).ok() ||
           !file_->read(buffer, sizeof buffer, got).ok() || got != sizeof buffer) {
         file_.reset();
         path_.clear();

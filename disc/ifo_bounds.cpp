@@ -2,11 +2,12 @@
 
 #include <algorithm>
 
+#include "engine/packs.h"
+
 namespace korvell::dvd {
 
 namespace {
 
-constexpr uint64_t kSector = 2048;
 // The sizes libdvdread reads, as its ifo_types.h gives them.
 constexpr uint64_t kTableHeader = 8;  // a count, two zero bytes, the table's last byte
 constexpr uint64_t kProgramChain = 236;
@@ -26,7 +27,7 @@ constexpr uint64_t kCommandsAt = 0xE4, kProgramMapAt = 0xE6, kPlaybackAt = 0xE8,
 class Reader {
  public:
   explicit Reader(std::span<const uint8_t> file)
-      : file_(file), usable_(file.size() / kSector * kSector) {}
+      : file_(file), usable_(file.size() / kPackSize * kPackSize) {}
   // Whether bytes at..at+n-1 lie in whole sectors.
   bool has(uint64_t at, uint64_t n) const { return at <= usable_ && n <= usable_ - at; }
   // Big-endian values; the caller has checked has().
@@ -174,7 +175,7 @@ bool fits(const Reader& r, Kind kind, uint64_t at) {
 
 std::string ifoPartOutsideFile(std::span<const uint8_t> file, std::string_view identifier) {
   const Reader r(file);
-  if (!r.has(0, kSector) || !std::equal(identifier.begin(), identifier.end(), file.begin())) {
+  if (!r.has(0, kPackSize) || !std::equal(identifier.begin(), identifier.end(), file.begin())) {
     return "the header";
   }
   const bool manager = identifier == "DVDVIDEO-VMG";
@@ -185,7 +186,7 @@ std::string ifoPartOutsideFile(std::span<const uint8_t> file, std::string_view i
       manager ? std::span<const Table>(kManagerTables) : std::span<const Table>(kTitleSetTables);
   for (const Table& table : tables) {
     const uint64_t sector = r.u32(table.address);
-    if (sector != 0 && !fits(r, table.kind, sector * kSector))
+    if (sector != 0 && !fits(r, table.kind, sector * kPackSize))
       return std::string("the ") + table.name;
   }
   return {};

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string_view>
 
+#include "engine/packs.h"
+
 namespace korvell {
 
 namespace {
@@ -79,7 +81,7 @@ std::optional<ByteRun> clipBytes(const TimeMap& map, uint64_t beginFields, uint6
   uint64_t time = 0;
   uint64_t offset = 0;
   for (const TimeMapEntry& entry : map.entries) {
-    const uint64_t size = uint64_t{entry.packs} * 2048;
+    const uint64_t size = uint64_t{entry.packs} * kPackSize;
     if (time >= endFields) break;
     if (time + entry.fields > beginFields) {
       if (!run) run = ByteRun{offset, 0};

@@ -9,36 +9,27 @@
 
 #include "disc/chapters.h"
 #include "disc/dvd_layout.h"
+#include "report/ascii_text.h"
 
 namespace korvell {
 
 namespace {
 
-bool namesEqual(const char* a, std::string_view b) {
-  const size_t length = std::strlen(a);
-  if (length != b.size()) return false;
-  for (size_t i = 0; i < length; ++i) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
 bool named(const pugi::xml_node& node, std::string_view name) {
-  return node.type() == pugi::node_element && namesEqual(node.name(), name);
+  return node.type() == pugi::node_element && equalsIgnoringAsciiCase(node.name(), name);
 }
 
 // An attribute's value by its name in any case; empty when absent.
 std::string_view attribute(const pugi::xml_node& node, std::string_view name) {
   for (const pugi::xml_attribute& a : node.attributes()) {
-    if (namesEqual(a.name(), name)) return a.value();
+    if (equalsIgnoringAsciiCase(a.name(), name)) return a.value();
   }
   return {};
 }
 
 bool hasAttribute(const pugi::xml_node& node, std::string_view name) {
   for (const pugi::xml_attribute& a : node.attributes()) {
-    if (namesEqual(a.name(), name)) return true;
+    if (equalsIgnoringAsciiCase(a.name(), name)) return true;
   }
   return false;
 }
@@ -149,7 +140,7 @@ int streamId(Family family, const std::string& codec, int n) {
   if (family == Family::Subpicture) return n < 32 ? 0x20 + n : -1;
   for (const Base& base :
        family == Family::Video ? std::span<const Base>(kVideo) : std::span<const Base>(kAudio)) {
-    if (namesEqual(base.codec, codec)) return n < base.count ? base.id + n : -1;
+    if (equalsIgnoringAsciiCase(base.codec, codec)) return n < base.count ? base.id + n : -1;
   }
   return -1;
 }
@@ -202,7 +193,7 @@ void addStream(const pugi::xml_node& titleNode, const pugi::xml_node& node, Fami
       stream.name =
           audio ? dvd::audioDescription(extension) : dvd::subpictureDescription(extension);
     }
-    stream.forced = !audio && (namesEqual("true", attribute(source, "forced")) ||
+    stream.forced = !audio && (equalsIgnoringAsciiCase("true", attribute(source, "forced")) ||
                                dvd::forcedSubpicture(extension));
   }
   title.streams.push_back(std::move(stream));

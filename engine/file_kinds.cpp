@@ -1,7 +1,8 @@
 #include "engine/file_kinds.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "report/ascii_text.h"
 
 namespace korvell {
 
@@ -22,10 +23,7 @@ std::string upperExtension(std::string_view path) {
   if (dot == std::string_view::npos) return {};
   const std::string_view ext = path.substr(dot);
   if (std::any_of(ext.begin(), ext.end(), isSeparator)) return {};
-  std::string upper(ext);
-  for (char& c : upper)
-    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return upper;
+  return asciiUppered(ext);
 }
 
 bool isProgramStream(std::string_view path) {

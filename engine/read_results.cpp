@@ -1,5 +1,7 @@
 #include "engine/read_results.h"
 
+#include "report/text_format.h"
+
 #include <cmath>
 #include <utility>
 
@@ -25,7 +27,7 @@ auto& ofFamily(Family family, int slot, Video& video, Audio& audio, Sub& sub) {
 std::optional<int32_t> millisecondsAfter(std::optional<uint32_t> from, std::optional<uint32_t> to) {
   if (!from || !to) return std::nullopt;
   const auto ticks = static_cast<int32_t>(*to - *from);
-  return static_cast<int32_t>(std::lround(ticks / 90.0));
+  return static_cast<int32_t>(ticksToMilliseconds(ticks));
 }
 
 }  // namespace

@@ -1,7 +1,4 @@
 #include "engine/rebuild.h"
-#include "engine/packs.h"
-#include "engine/read_buffer.h"
-#include "testing/pass_values.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +9,11 @@
 #include <tuple>
 #include <vector>
 
+#include "engine/packs.h"
+#include "engine/read_buffer.h"
 #include "engine/walker.h"
 #include "testing/memory_outputs.h"
+#include "testing/pass_values.h"
 #include "testing/ps_writer.h"
 #include "testing/recording_host.h"
 

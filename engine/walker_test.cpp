@@ -1,7 +1,4 @@
 #include "engine/walker.h"
-#include "engine/packs.h"
-#include "engine/read_buffer.h"
-#include "testing/pass_values.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "engine/packs.h"
+#include "engine/read_buffer.h"
 #include "testing/memory_outputs.h"
+#include "testing/pass_values.h"
 #include "testing/ps_writer.h"
 #include "testing/recording_host.h"
 #include "testing/test_files.h"

@@ -1,8 +1,11 @@
 #include "mux/language_codes.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <iterator>
+
+#include "report/ascii_text.h"
 
 namespace korvell {
 
@@ -36,17 +39,8 @@ std::string primaryPart(std::string_view code) {
     part.remove_prefix(1);
   while (!part.empty() && (part.back() == ' ' || part.back() == '\t'))
     part.remove_suffix(1);
-  std::string lower;
-  for (const char c : part) {
-    if (c >= 'A' && c <= 'Z') {
-      lower += static_cast<char>(c - 'A' + 'a');
-    } else if (c >= 'a' && c <= 'z') {
-      lower += c;
-    } else {
-      return {};
-    }
-  }
-  return lower;
+  if (!std::all_of(part.begin(), part.end(), isAsciiLetter)) return {};
+  return asciiLowered(part);
 }
 
 const LanguageRow* rowOf(const std::string& code) {

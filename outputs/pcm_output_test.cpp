@@ -1,5 +1,4 @@
 #include "outputs/pcm_output.h"
-#include "testing/pass_values.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -16,6 +15,7 @@
 #include "outputs/lpcm_decoder.h"
 #include "outputs/sound_file.h"
 #include "testing/memory_file_system.h"
+#include "testing/pass_values.h"
 #include "testing/ps_writer.h"
 #include "testing/recording_host.h"
 #include "testing/temp_folder.h"

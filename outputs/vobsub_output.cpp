@@ -7,6 +7,7 @@
 
 #include "engine/raw_outputs.h"
 #include "outputs/subpicture_units.h"
+#include "report/ascii_text.h"
 #include "report/markup.h"
 #include "report/text_format.h"
 
@@ -58,18 +59,6 @@ void appendPts(uint64_t pts, std::vector<uint8_t>& out) {
   out.push_back(static_cast<uint8_t>(pts >> 14 | 0x01));
   out.push_back(static_cast<uint8_t>(pts >> 7));
   out.push_back(static_cast<uint8_t>(pts << 1 | 0x01));
-}
-
-bool isLetters(const std::string& text) {
-  return (text.size() == 2 || text.size() == 3) &&
-         std::all_of(text.begin(), text.end(),
-                     [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); });
-}
-
-std::string lower(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
 }
 
 }  // namespace
@@ -133,21 +122,17 @@ std::string vobSubIndexHeader(const VobSubRequest& request) {
   }
   const std::string index = std::to_string(std::clamp(request.streamNumber, 0, kMaxStream));
   text += "\n\n# Language index in use\nlangidx: " + index + "\n\n";
-  const std::string language = isLetters(request.language) ? lower(request.language) : "--";
+  const std::string code = languageCode(request.language);
+  const std::string language = code.empty() ? "--" : code;
   text += "id: " + language + ", index: " + index + "\n";
   return text;
 }
 
 std::string vobSubTimestampLine(uint64_t ticks, uint64_t filePosition) {
-  const uint64_t ms = ticks / 90;
-  char line[80];
-  std::snprintf(line, sizeof line, "timestamp: %02llu:%02llu:%02llu:%03llu, filepos: %09llx\n",
-                static_cast<unsigned long long>(ms / 3600000),
-                static_cast<unsigned long long>(ms / 60000 % 60),
-                static_cast<unsigned long long>(ms / 1000 % 60),
-                static_cast<unsigned long long>(ms % 1000),
-                static_cast<unsigned long long>(filePosition));
-  return line;
+  const auto ms = static_cast<uint64_t>(ticksToMilliseconds(static_cast<int64_t>(ticks)));
+  char position[24];
+  std::snprintf(position, sizeof position, "%09llx", static_cast<unsigned long long>(filePosition));
+  return "timestamp: " + durationText(ms, 3, ':') + ", filepos: " + position + "\n";
 }
 
 namespace {

@@ -27,13 +27,14 @@
 #include <vector>
 
 #include "engine/file_system.h"
+#include "engine/packs.h"
 #include "engine/stream_output.h"
 #include "outputs/dvd_palette.h"
 #include "report/console.h"
 
 namespace korvell {
 
-constexpr size_t kVobSubPack = 2048;
+constexpr size_t kVobSubPack = kPackSize;
 
 /// What a VobSub output needs to know of its stream.
 struct VobSubRequest {
@@ -69,8 +70,8 @@ struct VobSubRequest {
 ///
 /// Times: unit PTS minus videoStartPts (or firstPtsMin) as a signed 32-bit difference, so a
 /// PTS that wrapped past 2^32 still counts forward; the .idx shows it to the millisecond
-/// (rounded down), the .sub's SCR and PTS carry it in 90 kHz ticks. A unit that starts before
-/// the video is shown at 00:00:00:000, and finish() says how many did in one console line.
+/// (rounded to the nearest), the .sub's SCR and PTS carry it in 90 kHz ticks. A unit that starts
+/// before the video is shown at 00:00:00:000, and finish() says how many did in one console line.
 /// Damaged units (see SubpictureUnitAssembler) and 8-bit units amid 2-bit ones are skipped;
 /// finish() says how many in one console line.
 ///

@@ -132,9 +132,10 @@ TEST(VobSubIndex, HeaderAndTimestampLines) {
   };
   const Line lines[] = {
       {0, 0, "timestamp: 00:00:00:000, filepos: 000000000\n"},
-      {89, 0x800, "timestamp: 00:00:00:000, filepos: 000000800\n"},  // rounded down
+      {44, 0x800, "timestamp: 00:00:00:000, filepos: 000000800\n"},  // to the nearest
+      {45, 0x800, "timestamp: 00:00:00:001, filepos: 000000800\n"},
       {90 * 3723045, 0xABC800, "timestamp: 01:02:03:045, filepos: 000abc800\n"},
-      {uint64_t{0xFFFFFFFF}, 0x123456789, "timestamp: 13:15:21:858, filepos: 123456789\n"},
+      {uint64_t{0xFFFFFFFF}, 0x123456789, "timestamp: 13:15:21:859, filepos: 123456789\n"},
   };
   for (const Line& line : lines)
     EXPECT_EQ(vobSubTimestampLine(line.ticks, line.position), line.text);

@@ -1,6 +1,6 @@
 #include "report/markup.h"
 
-#include <cctype>
+#include "report/ascii_text.h"
 
 namespace korvell {
 
@@ -91,7 +91,7 @@ std::string markupProblem(std::string_view message) {
 uint32_t parseColourValue(std::string_view hexText) {
   uint32_t value = 0;
   for (char c : hexText) {
-    const char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const char upper = asciiUpper(c);
     int digit = -1;
     if (upper >= '0' && upper <= '9') digit = upper - '0';
     if (upper >= 'A' && upper <= 'F') digit = upper - 'A' + 10;

@@ -32,6 +32,30 @@ std::string clockText(double seconds, bool withMilliseconds) {
   return text;
 }
 
+std::string durationText(uint64_t units, int fractionDigits, char separator) {
+  uint64_t perSecond = 1;
+  for (int i = 0; i < fractionDigits; ++i)
+    perSecond *= 10;
+  const uint64_t seconds = units / perSecond;
+  char text[64];
+  std::snprintf(text, sizeof text, "%02llu:%02llu:%02llu%c%0*llu",
+                static_cast<unsigned long long>(seconds / 3600),
+                static_cast<unsigned long long>(seconds / 60 % 60),
+                static_cast<unsigned long long>(seconds % 60), separator, fractionDigits,
+                static_cast<unsigned long long>(units % perSecond));
+  return text;
+}
+
+std::string millisecondText(int64_t ns) {
+  // Half a millisecond added in unsigned arithmetic cannot overflow an int64 time.
+  const uint64_t positive = ns < 0 ? 0 : static_cast<uint64_t>(ns);
+  return durationText((positive + 500'000) / 1'000'000, 3);
+}
+
+int64_t ticksToMilliseconds(int64_t ticks) {
+  return ticks < 0 ? -((-ticks + 45) / 90) : (ticks + 45) / 90;
+}
+
 std::string realText(double value, char decimalSeparator) {
   char text[40];
   std::snprintf(text, sizeof text, "%.15g", value);

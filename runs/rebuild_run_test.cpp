@@ -1,5 +1,4 @@
 #include "runs/rebuild_run.h"
-#include "engine/packs.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +9,7 @@
 #include <iterator>
 #include <memory>
 
+#include "engine/packs.h"
 #include "runs/demux_run.h"
 #include "runs/read_run.h"
 #include "runs/run_support.h"

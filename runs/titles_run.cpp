@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "engine/file_kinds.h"
+#include "engine/packs.h"
 #include "report/display_text.h"
 #include "report/markup.h"
 #include "report/text_format.h"
@@ -13,8 +14,6 @@
 namespace korvell {
 
 namespace {
-
-constexpr uint64_t kSectorSize = 2048;
 
 RunOutcome outcomeOf(const Status& status) {
   return status.code() == Status::Code::OpenFailed ? RunOutcome::OpenFailed
@@ -99,9 +98,9 @@ void logTitle(const Title& title, Console& console) {
   }
   for (const FileExtent& extent : title.extents) {
     const std::string name = std::filesystem::path(extent.path).filename().string();
-    const uint64_t first = extent.offset / kSectorSize;
+    const uint64_t first = extent.offset / kPackSize;
     console.log("   " + escapeMarkup(name) + ": sectors " + std::to_string(first) + " to " +
-                std::to_string(first + extent.length / kSectorSize - 1));
+                std::to_string(first + extent.length / kPackSize - 1));
   }
 }
 
