@@ -58,7 +58,7 @@ TEST_F(CliHdDvd, TitlesListsWhatThePlaylistAndTheMapsSay) {
         "Title 1 TITLE_1 \"Feature\": 0:00:01.000, 2 clips, 3 chapters, 1 angle; audio: en, en, "
         "de; subtitles: en, de",
         "   Chapter 2: 0:00:00.500 The Crossing",
-        "   Audio 1: id B1, MLP, en, 6 channels, 48000 Hz, Director's comments",
+        "   Audio 1: id B1, TrueHD, en, 6 channels, 48000 Hz, Director's comments",
         "   Subpicture 1: id 21, de, forced, Forced", "   FEATURE_1.EVO: sectors 101 to 201",
         "Title 2 TITLE_2 \"Extras\": 0:00:01.500, 1 clip"}) {
     EXPECT_NE(text.output.find(line), std::string::npos) << line << "\n" << text.output;

@@ -72,7 +72,7 @@ json fieldsJson(const std::vector<DetailField>& fields) {
 json filesJson(const std::vector<OutputFile>& files) {
   json list = json::array();
   for (const OutputFile& file : files)
-    list.push_back({{"path", text(file.path)}, {"format", file.format}});
+    list.push_back({{"path", text(file.path)}, {"format", fileFormName(file.form)}});
   return list;
 }
 

@@ -7,6 +7,7 @@
 
 #include "disc/disc_layout.h"
 #include "engine/packs.h"
+#include "engine/stream_kinds.h"
 #include "report/ascii_text.h"
 
 namespace korvell::dvd {
@@ -55,37 +56,14 @@ int64_t bcdTimeMs(BcdTime time) {
 }
 
 int audioStreamId(int format, int number) {
-  switch (static_cast<AudioFormat>(format)) {
-    case AudioFormat::Ac3:
-      return 0x80 + (number & 7);
-    case AudioFormat::Dts:
-      return 0x88 + (number & 7);
-    case AudioFormat::Lpcm:
-      return 0xA0 + (number & 7);
-    case AudioFormat::Mpeg1:
-    case AudioFormat::Mpeg2:
-      return 0xC0 + (number & 7);
-    default:
-      return -1;
-  }
+  const StreamKindInfo* kind = kindOfIfoAudioFormat(format);
+  return kind == nullptr ? -1 : idOfSlot(*kind, number & 7);
 }
 
 std::string audioCodecName(int format) {
-  switch (static_cast<AudioFormat>(format)) {
-    case AudioFormat::Ac3:
-      return "AC-3";
-    case AudioFormat::Mpeg1:
-      return "MPEG-1";
-    case AudioFormat::Mpeg2:
-      return "MPEG-2";
-    case AudioFormat::Lpcm:
-      return "LPCM";
-    case AudioFormat::Sdds:
-      return "SDDS";
-    case AudioFormat::Dts:
-      return "DTS";
-  }
-  return {};
+  if (const StreamKindInfo* kind = kindOfIfoAudioFormat(format)) return kind->displayName;
+  // A codec no packet of ours carries: the IFO's own word for it.
+  return static_cast<AudioFormat>(format) == AudioFormat::Sdds ? "SDDS" : "";
 }
 
 int audioSampleRate(int code) {

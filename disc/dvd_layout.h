@@ -38,11 +38,12 @@ int64_t bcdTimeMs(BcdTime time);
 enum class AudioFormat : uint8_t { Ac3 = 0, Mpeg1 = 2, Mpeg2 = 3, Lpcm = 4, Sdds = 5, Dts = 6 };
 
 /// The identifier that audio stream `number` (0..7, from the program chain's audio control
-/// word) of `format` carries in the VOB packets: AC-3 0x80+n, DTS 0x88+n and LPCM 0xA0+n as
-/// private-stream-1 substreams, MPEG audio as PES stream_id 0xC0+n; -1 for SDDS and unknown
-/// formats.
+/// word) of `format` carries in the VOB packets, by the stream kinds' table: AC-3 0x80+n, DTS
+/// 0x88+n and LPCM 0xA0+n as private-stream-1 substreams, MPEG audio as PES stream_id 0xC0+n;
+/// -1 for SDDS and unknown formats.
 int audioStreamId(int format, int number);
-/// "AC-3", "MPEG-1", "MPEG-2", "LPCM", "SDDS", "DTS", or empty.
+/// The codec's display name in the stream kinds' table ("AC-3", "MPEG audio", "LPCM", "DTS"),
+/// "SDDS", or empty.
 std::string audioCodecName(int format);
 /// The sample frequency code of the audio attributes in Hz (0: 48,000, 1: 96,000), 0 otherwise.
 int audioSampleRate(int code);

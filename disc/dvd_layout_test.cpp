@@ -35,9 +35,15 @@ TEST(DvdLayout, StreamIdentifiersAndNames) {
     int format, number, id;
     const char* codec;
   };
-  const Audio audio[] = {{0, 0, 0x80, "AC-3"}, {0, 7, 0x87, "AC-3"},   {6, 1, 0x89, "DTS"},
-                         {4, 2, 0xA2, "LPCM"}, {2, 0, 0xC0, "MPEG-1"}, {3, 3, 0xC3, "MPEG-2"},
-                         {5, 0, -1, "SDDS"},   {1, 0, -1, ""},         {7, 0, -1, ""}};
+  const Audio audio[] = {{0, 0, 0x80, "AC-3"},
+                         {0, 7, 0x87, "AC-3"},
+                         {6, 1, 0x89, "DTS"},
+                         {4, 2, 0xA2, "LPCM"},
+                         {2, 0, 0xC0, "MPEG audio"},
+                         {3, 3, 0xC3, "MPEG audio"},
+                         {5, 0, -1, "SDDS"},
+                         {1, 0, -1, ""},
+                         {7, 0, -1, ""}};
   for (const Audio& a : audio) {
     EXPECT_EQ(audioStreamId(a.format, a.number), a.id) << a.format << " " << a.number;
     EXPECT_EQ(audioCodecName(a.format), a.codec) << a.format;

@@ -4,11 +4,11 @@
 
 #include <cstring>
 #include <map>
-#include <span>
 #include <utility>
 
 #include "disc/chapters.h"
 #include "disc/dvd_layout.h"
+#include "engine/stream_kinds.h"
 #include "report/ascii_text.h"
 
 namespace korvell {
@@ -127,22 +127,11 @@ AttributeItems attributeItems(const pugi::xml_node& root) {
   return items;
 }
 
-// The identifier a stream of `codec` numbered `n` (from 0) has in the program stream.
-int streamId(Family family, const std::string& codec, int n) {
-  struct Base {
-    const char* codec;
-    int id;
-    int count;
-  };
-  static constexpr Base kVideo[] = {{"MPEG-2", 0xE0, 2}, {"AVC", 0xE2, 2}, {"VC-1", 0x55, 2}};
-  static constexpr Base kAudio[] = {{"AC-3", 0x80, 8}, {"DTS", 0x88, 8}, {"DTS-HD", 0x88, 8},
-                                    {"LPCM", 0xA0, 8}, {"MLP", 0xB0, 8}, {"DD+", 0xC0, 16}};
+// The identifier a stream of the playlist's codec (its row, or null) numbered `n` (from 0) has
+// in the program stream: subtitles are substream 0x20 + n whatever their codec.
+int streamId(Family family, const StreamKindInfo* kind, int n) {
   if (family == Family::Subpicture) return n < 32 ? 0x20 + n : -1;
-  for (const Base& base :
-       family == Family::Video ? std::span<const Base>(kVideo) : std::span<const Base>(kAudio)) {
-    if (equalsIgnoringAsciiCase(base.codec, codec)) return n < base.count ? base.id + n : -1;
-  }
-  return -1;
+  return kind == nullptr ? -1 : idOfSlot(*kind, n);
 }
 
 // The track list entry of a title for a track of a family ("AudioTrack" for Audio), or none.
@@ -171,12 +160,16 @@ void addStream(const pugi::xml_node& titleNode, const pugi::xml_node& node, Fami
   stream.number = n - 1;
   const std::string_view mediaAttr = attribute(node, "mediaAttr");
   const auto item = items.find({family, mediaAttr.empty() ? 1 : number(mediaAttr)});
+  const StreamKindInfo* kind = nullptr;
   if (item != items.end()) {
-    stream.codec = item->second.codec;
+    kind = kindOfDiscCodec(family, item->second.codec);
+    // The table's name for a codec it knows; the playlist's own word for another.
+    stream.codec =
+        kind != nullptr && family != Family::Subpicture ? kind->displayName : item->second.codec;
     stream.channels = item->second.channels;
     stream.sampleRate = item->second.sampleRate;
   }
-  stream.id = streamId(family, stream.codec, stream.number);
+  stream.id = streamId(family, kind, stream.number);
   if (!video) {
     const bool audio = family == Family::Audio;
     const pugi::xml_node entry =

@@ -65,11 +65,13 @@ struct XplDocument {
 /// Times: "HH:MM:SS:FF" at the frame rate of the TitleSet's timeBase.
 /// Streams: each Video (by track), Audio and Subtitle (by streamNumber) element of the title's
 /// clips, the first of each family and number; `number` is that number less one (numbers
-/// outside 1..16 are left out). `codec` is the codec of the MediaAttributeList item its
-/// mediaAttr names (1 without one), and `id` the identifier that codec and number give in the
-/// program stream: audio AC-3 0x80, DTS 0x88, LPCM 0xA0, MLP 0xB0, DD+ 0xC0, each plus the
-/// number (-1 for another codec); subtitles 0x20 plus the number whatever their codec; video
-/// MPEG-2 0xE0, AVC 0xE2, VC-1 0x55 (its extended stream id), each plus the number. Audio
+/// outside 1..16 are left out). The codec is that of the MediaAttributeList item its mediaAttr
+/// names (1 without one), looked up in the stream kinds' table (kindOfDiscCodec): `codec` is
+/// the table's display name ("DD+" gives "E-AC-3", "MLP" "TrueHD"), or the playlist's own word
+/// for a codec the table does not know; `id` the identifier of that row for the number (AC-3
+/// 0x80, DTS 0x88, LPCM 0xA0, TrueHD 0xB0, E-AC-3 0xC0; MPEG-2 0xE0, AVC 0xE2, VC-1 0x55, each
+/// plus the number; -1 for another codec). Subtitles are 0x20 plus the number whatever their
+/// codec. Audio
 /// channels and sample rate come from the attribute item. Language, description and forced
 /// come from the entry of the title's TrackNavigationList whose track is the element's track
 /// (AudioTrack, SubtitleTrack), else from the element's own attributes: the language is the

@@ -78,8 +78,9 @@ TEST(PlaylistTitle, SampleNameLengthAndStreams) {
   EXPECT_EQ(feature->title.name, "Feature Presentation");
   EXPECT_EQ(feature->title.number, 1);
   EXPECT_DOUBLE_EQ(feature->title.durationSeconds, 120.0);
-  // Both clips list the same streams: each is taken once, with its attribute item's codec and
-  // the identifier that codec and number give (those the sample disc's packets carry).
+  // Both clips list the same streams: each is taken once, with its attribute item's codec by
+  // the table's name and the identifier that codec and number give (those the sample disc's
+  // packets carry).
   struct Expected {
     Family family;
     int number;
@@ -89,8 +90,8 @@ TEST(PlaylistTitle, SampleNameLengthAndStreams) {
     const char* codec;
   };
   const Expected expected[] = {{Family::Video, 0, 0x55, "", "", "VC-1"},
-                               {Family::Audio, 0, 0xC0, "en", "English", "DD+"},
-                               {Family::Audio, 1, 0xB1, "en", "English", "MLP"},
+                               {Family::Audio, 0, 0xC0, "en", "English", "E-AC-3"},
+                               {Family::Audio, 1, 0xB1, "en", "English", "TrueHD"},
                                {Family::Audio, 2, 0x8A, "fr", "French", "DTS"},
                                {Family::Subpicture, 0, 0x20, "en", "English", "2bitRLE"},
                                {Family::Subpicture, 1, 0x21, "fr", "French", "8bitRLE"}};

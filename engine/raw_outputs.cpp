@@ -4,11 +4,38 @@
 
 namespace korvell {
 
-RawOutput::RawOutput(std::unique_ptr<ByteSink> sink, std::string format)
-    : owned_(std::move(sink)), sink_(owned_.get()), format_(std::move(format)) {}
+const char* fileFormName(FileForm form) {
+  switch (form) {
+    case FileForm::Raw:
+      return "raw";
+    case FileForm::SupRecords:
+      return "sup";
+    case FileForm::Wav:
+      return "wav";
+    case FileForm::Flac:
+      return "flac";
+    case FileForm::VobSubIndex:
+      return "idx";
+    case FileForm::VobSubData:
+      return "sub";
+    case FileForm::Pgs:
+      return "pgs";
+    case FileForm::ChaptersText:
+      return "chapters_txt";
+    case FileForm::ChaptersXml:
+      return "chapters_xml";
+    case FileForm::ProgramStream:
+      return "evo";
+    case FileForm::Matroska:
+      return "mkv";
+  }
+  return "raw";
+}
 
-RawOutput::RawOutput(ByteSink& sink, std::string format)
-    : sink_(&sink), format_(std::move(format)) {}
+RawOutput::RawOutput(std::unique_ptr<ByteSink> sink, FileForm form)
+    : owned_(std::move(sink)), sink_(owned_.get()), form_(form) {}
+
+RawOutput::RawOutput(ByteSink& sink, FileForm form) : sink_(&sink), form_(form) {}
 
 Status RawOutput::piece(const uint8_t* data, size_t size, const PieceContext&) {
   return sink_->write(data, size);
@@ -21,14 +48,14 @@ Status RawOutput::finish() {
 }
 
 std::vector<OutputFile> RawOutput::files() const {
-  return {{sink_->path(), format_}};
+  return {{sink_->path(), form_}};
 }
 
 SupRecordOutput::SupRecordOutput(std::unique_ptr<ByteSink> sink, uint32_t firstPtsMin)
-    : raw_(std::move(sink), "sup"), firstPtsMin_(firstPtsMin) {}
+    : raw_(std::move(sink), FileForm::SupRecords), firstPtsMin_(firstPtsMin) {}
 
 SupRecordOutput::SupRecordOutput(ByteSink& sink, uint32_t firstPtsMin)
-    : raw_(sink, "sup"), firstPtsMin_(firstPtsMin) {}
+    : raw_(sink, FileForm::SupRecords), firstPtsMin_(firstPtsMin) {}
 
 Status SupRecordOutput::piece(const uint8_t* data, size_t size, const PieceContext& context) {
   if (context.pts) {

@@ -15,10 +15,10 @@ namespace korvell {
 /// Appends every piece to one sink, unchanged.
 class RawOutput final : public StreamOutput {
  public:
-  /// Owns the sink and closes it in finish(). `format` names the form in reports ("raw").
-  explicit RawOutput(std::unique_ptr<ByteSink> sink, std::string format = "raw");
+  /// Owns the sink and closes it in finish(). `form` is the form its file holds.
+  explicit RawOutput(std::unique_ptr<ByteSink> sink, FileForm form = FileForm::Raw);
   /// Borrows a sink that must outlive the output (tests, benchmarks); finish() closes it.
-  explicit RawOutput(ByteSink& sink, std::string format = "raw");
+  explicit RawOutput(ByteSink& sink, FileForm form = FileForm::Raw);
   Status piece(const uint8_t* data, size_t size, const PieceContext& context) override;
   Status finish() override;
   std::vector<OutputFile> files() const override;
@@ -28,7 +28,7 @@ class RawOutput final : public StreamOutput {
  private:
   std::unique_ptr<ByteSink> owned_;
   ByteSink* sink_;
-  std::string format_;
+  FileForm form_;
   bool finished_ = false;
 };
 

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
+#include <string_view>
 
 #include "analysis/analyser.h"
 #include "engine/slots.h"
@@ -64,31 +65,37 @@ struct StreamKindInfo {
   uint8_t headerBytes;    ///< private-stream-1 header bytes before the payload, the id included
                           ///< (0: a 16-bit length field at bytes 2-3 gives 4 + that length)
   uint8_t frameCode;      ///< video: the start code byte that begins a frame
-  const char* codecName;  ///< the short codec name of reports
+  const char* codecName;  ///< the short codec name of reports (as ffprobe names codecs)
   /// The extension (without its dot) of a file that holds the stream as it stands, named by
   /// its codec: what "name files by codec" gives. LPCM as it stands has no file form of its
   /// own; its ".lpcm" says so.
   const char* codecExtension;
+  const char* displayName;  ///< the codec as people name it: track names, title listings
+  /// The codec as an HD DVD playlist's MediaAttributeList names it, or null.
+  const char* playlistCodec;
+  /// The DVD IFO audio_format codes that name this codec, one bit each (0: AC-3, 2 and 3:
+  /// MPEG-1 and MPEG-2 audio, 4: LPCM, 6: DTS).
+  uint8_t ifoAudioFormats;
 };
 
 // clang-format off
 inline constexpr StreamKindInfo kStreamKinds[] = {
-  // space            first last  files                  codec               reg    family              base  select prefix                                       label              analyser             hdr  frame name ext
-  {IdSpace::StreamId,  0xE0, 0xE1, Files::Any,            Codec::Mpeg2,       true,  Family::Video,      0xE0, true,  "[b]MPEG-2[/b] video stream ",                 "MPEG-2.stream",   Analyser::Mpeg2,      0, 0x00, "mpeg2video", "m2v"},
-  {IdSpace::StreamId,  0xE2, 0xE3, Files::Any,            Codec::H264,        true,  Family::Video,      0xE2, true,  "[b]H.264 (AVC)[/b] video stream ",            "H.264.stream",    Analyser::H264,       0, 0x09, "h264", "h264"},
-  {IdSpace::Extension, 0x55, 0x56, Files::Any,            Codec::Vc1,         true,  Family::Video,      0x55, true,  "[b]VC-1[/b] video stream ",                   "VC-1.stream",     Analyser::Vc1,        0, 0x0D, "vc1", "vc1"},
-  {IdSpace::StreamId,  0xC0, 0xCF, Files::Any,            Codec::MpegAudio,   false, Family::Audio,      0xC0, false, "",                                            nullptr,           Analyser::None,       0, 0x00, "mp2", "mpa"},
-  {IdSpace::Substream, 0x80, 0x87, Files::Any,            Codec::Ac3,         true,  Family::Audio,      0x80, true,  "[b]Dolby Digital[/b] audio stream ",          "DD.stream",       Analyser::Ac3,        4, 0x00, "ac3", "ac3"},
-  {IdSpace::Substream, 0x88, 0x8F, Files::Any,            Codec::Dts,         true,  Family::Audio,      0x88, true,  "[b]DTS HD (DTS)[/b] audio stream ",           "DTSHD.stream",    Analyser::Dts,        4, 0x00, "dts", "dts"},
-  {IdSpace::Substream, 0xA1, 0xA1, Files::AudioObject,    Codec::Mlp,         true,  Family::Audio,      0xA0, true,  "[b]MLP[/b] audio stream ",                    "LPCM.stream",     Analyser::Mlp,        0, 0x00, "mlp", "mlp"},
-  {IdSpace::Substream, 0xA0, 0xA7, Files::AudioObject,    Codec::Lpcm,        true,  Family::Audio,      0xA0, true,  "[b]LPCM[/b] audio stream ",                   "LPCM.stream",     Analyser::AobLpcm,    0, 0x00, "lpcm", "lpcm"},
-  {IdSpace::Substream, 0xA0, 0xA7, Files::NotAudioObject, Codec::Lpcm,        true,  Family::Audio,      0xA0, true,  "[b]LPCM[/b] audio stream ",                   "LPCM.stream",     Analyser::Lpcm,       7, 0x00, "lpcm", "lpcm"},
-  {IdSpace::Substream, 0xB0, 0xB7, Files::Any,            Codec::TrueHd,      true,  Family::Audio,      0xB0, true,  "[b]Dolby TrueHD[/b] audio stream ",           "MLP.stream",      Analyser::Mlp,        5, 0x00, "truehd", "thd"},
-  {IdSpace::Substream, 0xC0, 0xCF, Files::Any,            Codec::Eac3,        true,  Family::Audio,      0xC0, true,  "[b]Dolby Digital[/b] Plus audio stream ",     "DD+.stream",      Analyser::Ac3,        4, 0x00, "eac3", "eac3"},
-  {IdSpace::Substream, 0x20, 0x2F, Files::Any,            Codec::Subpicture,  true,  Family::Subpicture, 0x20, true,  "[b]Subpicture[/b] stream ",                   "Subpicture",      Analyser::Subpicture, 1, 0x00, "dvd_subtitle", "sup"},
-  {IdSpace::Substream, 0x30, 0x3F, Files::Any,            Codec::Subpicture,  true,  Family::Subpicture, 0x20, false, "[b]Subpicture[/b] stream ",                   nullptr,           Analyser::Subpicture, 1, 0x00, "dvd_subtitle", "sup"},
-  {IdSpace::Substream, 0x60, 0x6F, Files::Any,            Codec::ExtSubpicture, true, Family::Subpicture, 0x60, true,  "[b]Extended subpicture[/b] stream ",          "Ext.Subpicture",  Analyser::Subpicture, 1, 0x00, "dvd_subtitle", "sup"},
-  {IdSpace::Substream, 0x70, 0x7F, Files::Any,            Codec::ExtSubpicture, true, Family::Subpicture, 0x60, false, "[b]Extended subpicture[/b] stream ",          nullptr,           Analyser::Subpicture, 1, 0x00, "dvd_subtitle", "sup"},
+  // space            first last  files                  codec               reg    family              base  select prefix                                       label              analyser             hdr  frame name ext display playlist ifo
+  {IdSpace::StreamId,  0xE0, 0xE1, Files::Any,            Codec::Mpeg2,       true,  Family::Video,      0xE0, true,  "[b]MPEG-2[/b] video stream ",                 "MPEG-2.stream",   Analyser::Mpeg2,      0, 0x00, "mpeg2video", "m2v", "MPEG-2", "MPEG-2", 0},
+  {IdSpace::StreamId,  0xE2, 0xE3, Files::Any,            Codec::H264,        true,  Family::Video,      0xE2, true,  "[b]H.264 (AVC)[/b] video stream ",            "H.264.stream",    Analyser::H264,       0, 0x09, "h264", "h264", "H.264", "AVC", 0},
+  {IdSpace::Extension, 0x55, 0x56, Files::Any,            Codec::Vc1,         true,  Family::Video,      0x55, true,  "[b]VC-1[/b] video stream ",                   "VC-1.stream",     Analyser::Vc1,        0, 0x0D, "vc1", "vc1", "VC-1", "VC-1", 0},
+  {IdSpace::StreamId,  0xC0, 0xCF, Files::Any,            Codec::MpegAudio,   false, Family::Audio,      0xC0, false, "",                                            nullptr,           Analyser::None,       0, 0x00, "mp2", "mpa", "MPEG audio", "MPEG", 0x0C},
+  {IdSpace::Substream, 0x80, 0x87, Files::Any,            Codec::Ac3,         true,  Family::Audio,      0x80, true,  "[b]Dolby Digital[/b] audio stream ",          "DD.stream",       Analyser::Ac3,        4, 0x00, "ac3", "ac3", "AC-3", "AC-3", 0x01},
+  {IdSpace::Substream, 0x88, 0x8F, Files::Any,            Codec::Dts,         true,  Family::Audio,      0x88, true,  "[b]DTS HD (DTS)[/b] audio stream ",           "DTSHD.stream",    Analyser::Dts,        4, 0x00, "dts", "dts", "DTS", "DTS-HD", 0x40},
+  {IdSpace::Substream, 0xA1, 0xA1, Files::AudioObject,    Codec::Mlp,         true,  Family::Audio,      0xA0, true,  "[b]MLP[/b] audio stream ",                    "LPCM.stream",     Analyser::Mlp,        0, 0x00, "mlp", "mlp", "MLP", nullptr, 0},
+  {IdSpace::Substream, 0xA0, 0xA7, Files::AudioObject,    Codec::Lpcm,        true,  Family::Audio,      0xA0, true,  "[b]LPCM[/b] audio stream ",                   "LPCM.stream",     Analyser::AobLpcm,    0, 0x00, "lpcm", "lpcm", "LPCM", "LPCM", 0x10},
+  {IdSpace::Substream, 0xA0, 0xA7, Files::NotAudioObject, Codec::Lpcm,        true,  Family::Audio,      0xA0, true,  "[b]LPCM[/b] audio stream ",                   "LPCM.stream",     Analyser::Lpcm,       7, 0x00, "lpcm", "lpcm", "LPCM", "LPCM", 0x10},
+  {IdSpace::Substream, 0xB0, 0xB7, Files::Any,            Codec::TrueHd,      true,  Family::Audio,      0xB0, true,  "[b]Dolby TrueHD[/b] audio stream ",           "MLP.stream",      Analyser::Mlp,        5, 0x00, "truehd", "thd", "TrueHD", "MLP", 0},
+  {IdSpace::Substream, 0xC0, 0xCF, Files::Any,            Codec::Eac3,        true,  Family::Audio,      0xC0, true,  "[b]Dolby Digital[/b] Plus audio stream ",     "DD+.stream",      Analyser::Ac3,        4, 0x00, "eac3", "eac3", "E-AC-3", "DD+", 0},
+  {IdSpace::Substream, 0x20, 0x2F, Files::Any,            Codec::Subpicture,  true,  Family::Subpicture, 0x20, true,  "[b]Subpicture[/b] stream ",                   "Subpicture",      Analyser::Subpicture, 1, 0x00, "dvd_subtitle", "sup", "Subpictures", nullptr, 0},
+  {IdSpace::Substream, 0x30, 0x3F, Files::Any,            Codec::Subpicture,  true,  Family::Subpicture, 0x20, false, "[b]Subpicture[/b] stream ",                   nullptr,           Analyser::Subpicture, 1, 0x00, "dvd_subtitle", "sup", "Subpictures", nullptr, 0},
+  {IdSpace::Substream, 0x60, 0x6F, Files::Any,            Codec::ExtSubpicture, true, Family::Subpicture, 0x60, true,  "[b]Extended subpicture[/b] stream ",          "Ext.Subpicture",  Analyser::Subpicture, 1, 0x00, "dvd_subtitle", "sup", "Extended subpictures", nullptr, 0},
+  {IdSpace::Substream, 0x70, 0x7F, Files::Any,            Codec::ExtSubpicture, true, Family::Subpicture, 0x60, false, "[b]Extended subpicture[/b] stream ",          nullptr,           Analyser::Subpicture, 1, 0x00, "dvd_subtitle", "sup", "Extended subpictures", nullptr, 0},
 };
 // clang-format on
 
@@ -127,6 +134,15 @@ constexpr const StreamKindInfo* findKind(IdSpace space, uint8_t id, bool audioOb
       stream_kinds_detail::kIndex[static_cast<size_t>(space) * 2 + (audioObject ? 1 : 0)][id];
   return row < 0 ? nullptr : &kStreamKinds[row];
 }
+
+/// The registered row of `family` whose codec a disc names: an HD DVD playlist's
+/// MediaAttributeList codec ("DD+", "MLP", "DTS-HD", "AVC") or the table's display name
+/// ("E-AC-3", "DTS"), ASCII case ignored; null for a name no row has.
+const StreamKindInfo* kindOfDiscCodec(Family family, std::string_view name);
+
+/// The row of a DVD IFO audio_format code (0 AC-3, 2 MPEG-1, 3 MPEG-2, 4 LPCM, 6 DTS); null
+/// for the others (SDDS, reserved codes).
+const StreamKindInfo* kindOfIfoAudioFormat(int format);
 
 /// The first row of a codec.
 constexpr const StreamKindInfo* kindOfCodec(Codec codec) {

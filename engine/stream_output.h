@@ -32,11 +32,29 @@ struct PieceContext {
   std::span<const uint8_t> privateHeader;
 };
 
-/// One file an output wrote, with the form it holds ("raw", "sup", "wav", "flac", "idx",
-/// "sub", "pgs") for reports.
+/// The forms of the files a run writes.
+enum class FileForm : uint8_t {
+  Raw,            ///< a stream as it stands
+  SupRecords,     ///< ".sup" records of subpicture units
+  Wav,            ///< LPCM decoded into WAV or RF64
+  Flac,           ///< LPCM decoded into FLAC
+  VobSubIndex,    ///< the .idx of a VobSub pair
+  VobSubData,     ///< the .sub of a VobSub pair
+  Pgs,            ///< a presentation graphics stream (PGS ".sup")
+  ChaptersText,   ///< the simple "CHAPTERnn=" chapter file
+  ChaptersXml,    ///< Matroska chapter XML
+  ProgramStream,  ///< a rebuilt program stream
+  Matroska,       ///< a Matroska file
+};
+
+/// The name a form has in reports: "raw", "sup", "wav", "flac", "idx", "sub", "pgs",
+/// "chapters_txt", "chapters_xml", "evo", "mkv".
+const char* fileFormName(FileForm form);
+
+/// One file an output wrote, with the form it holds.
 struct OutputFile {
   std::string path;
-  std::string format;
+  FileForm form = FileForm::Raw;
   bool operator==(const OutputFile&) const = default;
 };
 

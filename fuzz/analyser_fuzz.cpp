@@ -18,8 +18,8 @@
 #include "analysis/mpeg2.h"
 #include "analysis/subpicture.h"
 #include "analysis/vc1.h"
+#include "engine/read_buffer.h"
 #include "fuzz/fuzz_host.h"
-#include "runs/run_state.h"
 
 using namespace korvell;
 

@@ -55,12 +55,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   launcher.onRead = [&](int read) {
     if (read == 1) files.add("/out/F.mkv", {1});
   };
-  static RunState state;  // large (its read buffer): made once
+  StopToken stop;
   StatusCheckingHost host;
   MuxDescription description;
   description.outputPath = "/out/F.mkv";
   description.tracks = {{Family::Audio, "/tmp/a.ac3", "en", "", true, 0}};
-  muxWithMkvmerge(state, host, launcher, files, description, "/tmp/options.json",
+  muxWithMkvmerge(stop, host, launcher, files, description, "/tmp/options.json",
                   std::chrono::milliseconds{0});
 
   // The splitter keeps every byte but "\n" and "\r", in order, in lines of at most kMaxLine.

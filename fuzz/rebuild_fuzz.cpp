@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (int i = 0; i < kSelectableSlots; ++i) {
     state.selection.selected[static_cast<size_t>(i)] = (data[i / 8] >> (i % 8) & 1) != 0;
   }
-  state.resetRenumbering();
+  state.renumbering = Renumbering{};
   MemorySource source(file, fileSize);
   MemorySink out;
   if (!Rebuild(state.rebuild(), source, host, out, "FUZZ.EVO").ok())

@@ -63,10 +63,23 @@ class RealMkvmerge : public ::testing::Test {
       run(kFfmpeg + "-f lavfi -i sine=frequency=" + tone + ":duration=3 -ac 2 -ar 48000 " +
           "-c:a ac3 -f ac3 " + quoted(dir_ / ("F DD " + std::string(tone) + ".stream")));
     }
-    streams_ = {
-        {Family::Audio, 1, 0x81, "ac3", {{(dir_ / "F DD 880.stream").string(), "raw"}}, 200},
-        {Family::Video, 0, 0xE0, "mpeg2video", {{(dir_ / "F MPEG-2.stream").string(), "raw"}}},
-        {Family::Audio, 0, 0x80, "ac3", {{(dir_ / "F DD 440.stream").string(), "raw"}}, 0}};
+    streams_ = {{Family::Audio,
+                 1,
+                 0x81,
+                 kindOfCodec(Codec::Ac3),
+                 {{(dir_ / "F DD 880.stream").string(), FileForm::Raw}},
+                 200},
+                {Family::Video,
+                 0,
+                 0xE0,
+                 kindOfCodec(Codec::Mpeg2),
+                 {{(dir_ / "F MPEG-2.stream").string(), FileForm::Raw}}},
+                {Family::Audio,
+                 0,
+                 0x80,
+                 kindOfCodec(Codec::Ac3),
+                 {{(dir_ / "F DD 440.stream").string(), FileForm::Raw}},
+                 0}};
     output_ = dir_ / "F \xC3\xBC.mkv";
   }
 
@@ -93,8 +106,9 @@ class RealMkvmerge : public ::testing::Test {
     return {Family::Subpicture,
             0,
             0x20,
-            "dvd_subtitle",
-            {{(dir_ / "S 0.sub").string(), "sub"}, {(dir_ / "S 0.idx").string(), "idx"}},
+            kindOfCodec(Codec::Subpicture),
+            {{(dir_ / "S 0.sub").string(), FileForm::VobSubData},
+             {(dir_ / "S 0.idx").string(), FileForm::VobSubIndex}},
             500};
   }
 

@@ -1,7 +1,6 @@
 #include "mux/mux_plan.h"
 
 #include <algorithm>
-#include <array>
 #include <utility>
 
 #include "mux/language_codes.h"
@@ -9,20 +8,6 @@
 namespace korvell {
 
 namespace {
-
-constexpr std::array<std::pair<const char*, const char*>, 11> kCodecNames = {{
-    {"mpeg2video", "MPEG-2"},
-    {"h264", "H.264"},
-    {"vc1", "VC-1"},
-    {"mp2", "MPEG audio"},
-    {"ac3", "AC-3"},
-    {"eac3", "E-AC-3"},
-    {"dts", "DTS"},
-    {"lpcm", "LPCM"},
-    {"mlp", "MLP"},
-    {"truehd", "TrueHD"},
-    {"dvd_subtitle", "Subpictures"},
-}};
 
 int familyOrder(Family family) {
   switch (family) {
@@ -39,19 +24,20 @@ int familyOrder(Family family) {
 // The file mkvmerge is given for a stream, or null with the reason.
 const OutputFile* inputFileOf(const DemuxedStream& stream, std::string* reason) {
   for (const OutputFile& file : stream.files) {
-    if (file.format == "idx") return &file;
+    if (file.form == FileForm::VobSubIndex) return &file;
   }
   const bool subpicture = stream.family == Family::Subpicture;
+  const bool lpcm = stream.kind != nullptr && stream.kind->codec == Codec::Lpcm;
   for (const OutputFile& file : stream.files) {
-    const std::string& form = file.format;
-    if (form == "wav" || form == "flac" || form == "pgs") return &file;
-    if (form == "raw" && !subpicture && stream.codec != "lpcm") return &file;
+    const FileForm form = file.form;
+    if (form == FileForm::Wav || form == FileForm::Flac || form == FileForm::Pgs) return &file;
+    if (form == FileForm::Raw && !subpicture && !lpcm) return &file;
   }
   if (stream.files.empty()) {
     *reason = "no file was written for it";
   } else if (subpicture) {
     *reason = "mkvmerge reads subpictures as VobSub (.idx and .sub) or PGS only";
-  } else if (stream.codec == "lpcm") {
+  } else if (lpcm) {
     *reason = "mkvmerge reads LPCM as WAV or FLAC only";
   } else {
     *reason = "mkvmerge reads none of its files";
@@ -61,13 +47,10 @@ const OutputFile* inputFileOf(const DemuxedStream& stream, std::string* reason) 
 
 }  // namespace
 
-std::string codecDisplayName(const std::string& codec, const std::string& form) {
-  if (form == "idx") return "VobSub";
-  if (form == "pgs") return "PGS";
-  for (const auto& [name, shown] : kCodecNames) {
-    if (codec == name) return shown;
-  }
-  return codec;
+std::string trackCodecName(const StreamKindInfo* kind, FileForm form) {
+  if (form == FileForm::VobSubIndex) return "VobSub";
+  if (form == FileForm::Pgs) return "PGS";
+  return kind != nullptr ? kind->displayName : "";
 }
 
 MuxPlan planMux(const std::vector<DemuxedStream>& streams, const Title* title,
@@ -104,7 +87,7 @@ MuxPlan planMux(const std::vector<DemuxedStream>& streams, const Title* title,
       track.name = described->name;
     } else {
       const std::string language = languageName(track.language);
-      const std::string codec = codecDisplayName(stream->codec, file->format);
+      const std::string codec = trackCodecName(stream->kind, file->form);
       track.name = language.empty() ? codec : language + " " + codec;
     }
     if (stream->family == Family::Video && !videoDefault) {

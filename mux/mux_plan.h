@@ -10,6 +10,7 @@
 
 #include "disc/title.h"
 #include "engine/slots.h"
+#include "engine/stream_kinds.h"
 #include "engine/stream_output.h"
 #include "mux/mkvmerge_options.h"
 
@@ -20,9 +21,9 @@ struct DemuxedStream {
   Family family = Family::Video;
   int slot = 0;     ///< its selectable slot in the family (video 0..1, audio and subpicture 0..15)
   int32_t id = -1;  ///< the registry identifier it had, -1 when unknown
-  std::string codec;  ///< the codec name of engine/stream_kinds.h ("vc1", "ac3", "dvd_subtitle")
-  std::vector<OutputFile> files;   ///< what its output wrote, with their forms
-  std::optional<int32_t> delayMs;  ///< its first PTS against video stream 0's, when known
+  const StreamKindInfo* kind = nullptr;  ///< its row of the stream kinds' table, or null
+  std::vector<OutputFile> files;         ///< what its output wrote, with their forms
+  std::optional<int32_t> delayMs;        ///< its first PTS against video stream 0's, when known
   bool operator==(const DemuxedStream&) const = default;
 };
 
@@ -43,10 +44,9 @@ struct MuxPlan {
 /// (null otherwise).
 ///
 /// - Tracks come in the order video, audio, subpictures, each family by slot.
-/// - Each stream gives mkvmerge one file: the .idx of a VobSub pair (form "idx"); otherwise the
-///   first file whose form mkvmerge reads: "raw" (not for LPCM, which has no header in that
-///   form, nor for subpictures), "wav", "flac" or "pgs". A stream without such a file is left
-///   out with the reason.
+/// - Each stream gives mkvmerge one file: the .idx of a VobSub pair; otherwise the first file
+///   whose form mkvmerge reads: Raw (not for LPCM, which has no header in that form, nor for
+///   subpictures), Wav, Flac or Pgs. A stream without such a file is left out with the reason.
 /// - The title's stream for a stream is the one titleStreamFor finds. Its language becomes the
 ///   track's (as matroskaLanguage makes it; "und" without one), its name the track's name and
 ///   its forced flag the track's; without a name the track is named "<Language> <codec>"
@@ -59,9 +59,8 @@ struct MuxPlan {
 MuxPlan planMux(const std::vector<DemuxedStream>& streams, const Title* title,
                 const std::string& outputPath, const std::string& chaptersPath);
 
-/// The codec as a track name shows it: "mpeg2video" -> "MPEG-2", "ac3" -> "AC-3", "eac3" ->
-/// "E-AC-3", "truehd" -> "TrueHD"; subpictures by the form mkvmerge reads ("VobSub", "PGS").
-/// An unknown codec name is shown as it is.
-std::string codecDisplayName(const std::string& codec, const std::string& form);
+/// The codec as a track name shows it: the stream kind's display name ("MPEG-2", "E-AC-3",
+/// "TrueHD"); subpictures by the form mkvmerge reads ("VobSub", "PGS"); empty without a kind.
+std::string trackCodecName(const StreamKindInfo* kind, FileForm form);
 
 }  // namespace korvell

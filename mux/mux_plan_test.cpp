@@ -8,9 +8,9 @@
 namespace korvell {
 namespace {
 
-DemuxedStream raw(Family family, int slot, int32_t id, const char* codec, const char* path,
+DemuxedStream raw(Family family, int slot, int32_t id, Codec codec, const char* path,
                   std::optional<int32_t> delay = std::nullopt) {
-  return {family, slot, id, codec, {{path, "raw"}}, delay};
+  return {family, slot, id, kindOfCodec(codec), {{path, FileForm::Raw}}, delay};
 }
 
 // An HD DVD title: the playlist gives languages as "en:00" and descriptions, no identifiers.
@@ -32,11 +32,16 @@ Title hdDvdTitle() {
 TEST(MuxPlan, OrderDefaultsSyncLanguagesAndNames) {
   // Given out of order, with delays on every family.
   const std::vector<DemuxedStream> streams = {
-      {Family::Subpicture, 0, 0x20, "dvd_subtitle", {{"s0.sub", "sub"}, {"s0.idx", "idx"}}, 120},
-      raw(Family::Audio, 2, 0xC2, "eac3", "a2", std::nullopt),
-      raw(Family::Audio, 0, 0xC0, "eac3", "a0", -40),
-      raw(Family::Video, 0, 0x55, "vc1", "v0", 0),
-      raw(Family::Audio, 1, 0xC1, "eac3", "a1", 250),
+      {Family::Subpicture,
+       0,
+       0x20,
+       kindOfCodec(Codec::Subpicture),
+       {{"s0.sub", FileForm::VobSubData}, {"s0.idx", FileForm::VobSubIndex}},
+       120},
+      raw(Family::Audio, 2, 0xC2, Codec::Eac3, "a2", std::nullopt),
+      raw(Family::Audio, 0, 0xC0, Codec::Eac3, "a0", -40),
+      raw(Family::Video, 0, 0x55, Codec::Vc1, "v0", 0),
+      raw(Family::Audio, 1, 0xC1, Codec::Eac3, "a1", 250),
   };
   const Title title = hdDvdTitle();
   const MuxPlan plan = planMux(streams, &title, "/out/F.mkv", "/tmp/k/F.chapters.txt");
@@ -57,11 +62,21 @@ TEST(MuxPlan, OrderDefaultsSyncLanguagesAndNames) {
 
 TEST(MuxPlan, DefaultFlagsGoToTheFirstVideoAndAudioOnly) {
   const std::vector<DemuxedStream> streams = {
-      raw(Family::Video, 1, 0xE1, "mpeg2video", "v1"),
-      {Family::Audio, 0, 0xA0, "lpcm", {{"a0.lpcm", "raw"}}, {}},  // left out: not first
-      raw(Family::Audio, 3, 0x83, "ac3", "a3"),
-      raw(Family::Audio, 5, 0x8D, "dts", "a5"),
-      {Family::Subpicture, 0, 0x20, "dvd_subtitle", {{"s0.idx", "idx"}}, {}},
+      raw(Family::Video, 1, 0xE1, Codec::Mpeg2, "v1"),
+      {Family::Audio,
+       0,
+       0xA0,
+       kindOfCodec(Codec::Lpcm),
+       {{"a0.lpcm", FileForm::Raw}},
+       {}},  // left out: not first
+      raw(Family::Audio, 3, 0x83, Codec::Ac3, "a3"),
+      raw(Family::Audio, 5, 0x8D, Codec::Dts, "a5"),
+      {Family::Subpicture,
+       0,
+       0x20,
+       kindOfCodec(Codec::Subpicture),
+       {{"s0.idx", FileForm::VobSubIndex}},
+       {}},
   };
   const MuxPlan plan = planMux(streams, nullptr, "o.mkv", "");
   std::vector<std::pair<std::string, bool>> flags;
@@ -75,33 +90,42 @@ TEST(MuxPlan, DefaultFlagsGoToTheFirstVideoAndAudioOnly) {
 TEST(MuxPlan, InputFilesByForm) {
   struct Case {
     Family family;
-    const char* codec;
+    Codec codec;
     std::vector<OutputFile> files;
     const char* chosen;  // null: left out
     const char* reason;
   };
   const Case cases[] = {
-      {Family::Audio, "lpcm", {{"a.wav", "wav"}}, "a.wav", ""},
-      {Family::Audio, "lpcm", {{"a.flac", "flac"}}, "a.flac", ""},
-      {Family::Audio, "lpcm", {{"a.lpcm", "raw"}}, nullptr, "LPCM as WAV or FLAC"},
-      {Family::Audio, "truehd", {{"a.thd", "raw"}}, "a.thd", ""},
-      {Family::Audio, "dts", {}, nullptr, "no file was written"},
-      {Family::Subpicture, "dvd_subtitle", {{"s.sub", "sub"}, {"s.idx", "idx"}}, "s.idx", ""},
-      {Family::Subpicture, "dvd_subtitle", {{"s.sup", "pgs"}}, "s.sup", ""},
-      {Family::Subpicture, "dvd_subtitle", {{"s.sup", "sup"}}, nullptr, "VobSub"},
-      {Family::Subpicture, "dvd_subtitle", {{"s.raw", "raw"}}, nullptr, "VobSub"},
-      {Family::Video, "h264", {{"v.264", "raw"}}, "v.264", ""},
-      {Family::Video, "h264", {{"v.x", "strange"}}, nullptr, "reads none of its files"},
+      {Family::Audio, Codec::Lpcm, {{"a.wav", FileForm::Wav}}, "a.wav", ""},
+      {Family::Audio, Codec::Lpcm, {{"a.flac", FileForm::Flac}}, "a.flac", ""},
+      {Family::Audio, Codec::Lpcm, {{"a.lpcm", FileForm::Raw}}, nullptr, "LPCM as WAV or FLAC"},
+      {Family::Audio, Codec::TrueHd, {{"a.thd", FileForm::Raw}}, "a.thd", ""},
+      {Family::Audio, Codec::Dts, {}, nullptr, "no file was written"},
+      {Family::Subpicture,
+       Codec::Subpicture,
+       {{"s.sub", FileForm::VobSubData}, {"s.idx", FileForm::VobSubIndex}},
+       "s.idx",
+       ""},
+      {Family::Subpicture, Codec::Subpicture, {{"s.sup", FileForm::Pgs}}, "s.sup", ""},
+      {Family::Subpicture, Codec::Subpicture, {{"s.sup", FileForm::SupRecords}}, nullptr, "VobSub"},
+      {Family::Subpicture, Codec::Subpicture, {{"s.raw", FileForm::Raw}}, nullptr, "VobSub"},
+      {Family::Video, Codec::H264, {{"v.264", FileForm::Raw}}, "v.264", ""},
+      {Family::Video,
+       Codec::H264,
+       {{"v.sup", FileForm::SupRecords}},
+       nullptr,
+       "reads none of its files"},
   };
   for (const Case& c : cases) {
-    const MuxPlan plan = planMux({{c.family, 4, -1, c.codec, c.files, {}}}, nullptr, "o.mkv", "");
+    const MuxPlan plan =
+        planMux({{c.family, 4, -1, kindOfCodec(c.codec), c.files, {}}}, nullptr, "o.mkv", "");
     if (c.chosen != nullptr) {
-      ASSERT_EQ(plan.description.tracks.size(), 1u) << c.codec;
+      ASSERT_EQ(plan.description.tracks.size(), 1u) << static_cast<int>(c.codec);
       EXPECT_EQ(plan.description.tracks[0].path, c.chosen);
       EXPECT_TRUE(plan.leftOut.empty());
     } else {
-      EXPECT_TRUE(plan.description.tracks.empty()) << c.codec;
-      ASSERT_EQ(plan.leftOut.size(), 1u) << c.codec;
+      EXPECT_TRUE(plan.description.tracks.empty()) << static_cast<int>(c.codec);
+      ASSERT_EQ(plan.leftOut.size(), 1u) << static_cast<int>(c.codec);
       EXPECT_EQ(plan.leftOut[0].family, c.family);
       EXPECT_EQ(plan.leftOut[0].slot, 4);
       EXPECT_NE(plan.leftOut[0].reason.find(c.reason), std::string::npos) << plan.leftOut[0].reason;
@@ -119,13 +143,23 @@ TEST(MuxPlan, TitleStreamsMatchByIdentifierThenNumber) {
       {Family::Subpicture, 0x22, 2, "it", "Italiano", ""}, {Family::Video, -1, 0, "ja", "", ""},
   };
   const std::vector<DemuxedStream> streams = {
-      raw(Family::Audio, 0, 0x80, "ac3", "a0"),
-      raw(Family::Audio, 1, 0x81, "ac3", "a1"),
-      raw(Family::Audio, 2, 0x82, "ac3", "a2"),
-      raw(Family::Audio, 3, -1, "ac3", "a3"),
-      {Family::Subpicture, 2, 0x22, "dvd_subtitle", {{"s2.idx", "idx"}}, {}},
-      {Family::Subpicture, 3, 0x23, "dvd_subtitle", {{"s3.idx", "idx"}}, {}},
-      raw(Family::Video, 0, 0xE0, "mpeg2video", "v0"),
+      raw(Family::Audio, 0, 0x80, Codec::Ac3, "a0"),
+      raw(Family::Audio, 1, 0x81, Codec::Ac3, "a1"),
+      raw(Family::Audio, 2, 0x82, Codec::Ac3, "a2"),
+      raw(Family::Audio, 3, -1, Codec::Ac3, "a3"),
+      {Family::Subpicture,
+       2,
+       0x22,
+       kindOfCodec(Codec::Subpicture),
+       {{"s2.idx", FileForm::VobSubIndex}},
+       {}},
+      {Family::Subpicture,
+       3,
+       0x23,
+       kindOfCodec(Codec::Subpicture),
+       {{"s3.idx", FileForm::VobSubIndex}},
+       {}},
+      raw(Family::Video, 0, 0xE0, Codec::Mpeg2, "v0"),
   };
   const MuxPlan plan = planMux(streams, &title, "o.mkv", "c.txt");
   std::vector<std::pair<std::string, std::string>> got;

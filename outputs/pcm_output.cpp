@@ -107,7 +107,7 @@ Status PcmOutput::startRaw(const std::string& problem) {
     return fail(created, request_.rawPath);
   }
   raw_ = std::make_unique<RawOutput>(std::move(sink));
-  written_.push_back({request_.rawPath, "raw"});
+  written_.push_back({request_.rawPath, FileForm::Raw});
   console_.log("Creating " + escapeMarkup(request_.rawPath));
   return {};
 }
@@ -120,7 +120,7 @@ Status PcmOutput::openPart() {
     decoder_.emplace(*format_.aob, format_.aob->oneFile());
   }
   const int outputs = decoder_->outputs();
-  const char* extension = request_.form == PcmForm::Flac ? "flac" : "wav";
+  const FileForm form = request_.form == PcmForm::Flac ? FileForm::Flac : FileForm::Wav;
   const auto pathOf = [&](int o) {
     return pcmFilePath(request_.basePath, part_, outputs == 2 ? o + 1 : 0, request_.form);
   };
@@ -138,7 +138,7 @@ Status PcmOutput::openPart() {
     Status created = SoundFile::create(files_, path, request_.form, decoder_->output(o),
                                        &sound_[static_cast<size_t>(o)]);
     if (!created.ok()) return fail(created, path);
-    written_.push_back({path, extension});
+    written_.push_back({path, form});
     console_.log("Creating " + escapeMarkup(path));
   }
   return {};

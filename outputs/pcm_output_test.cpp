@@ -144,8 +144,9 @@ TEST(PcmOutput, FfmpegDvdStreamsGiveTheSamplesFfmpegDecodes) {
       demuxInto(testing::readFileBytes(vob), *output);
       ASSERT_TRUE(output->finish().ok()) << output->status().reason();
       const std::string file = pcmFilePath(base, 1, 0, form);
-      EXPECT_EQ(output->files(),
-                (std::vector<OutputFile>{{file, form == PcmForm::Wav ? "wav" : "flac"}}));
+      EXPECT_EQ(
+          output->files(),
+          (std::vector<OutputFile>{{file, form == PcmForm::Wav ? FileForm::Wav : FileForm::Flac}}));
       const std::vector<uint8_t> bytes = testing::readFileBytes(file);
       const std::optional<Sound> sound = readSound(bytes);
       ASSERT_TRUE(sound) << file;
@@ -214,7 +215,7 @@ TEST(PcmOutput, HeaderSequences) {
     for (size_t part = 0; part < c.parts.size(); ++part) {
       const Part& p = c.parts[part];
       const std::string path = pcmFilePath("/out/s", static_cast<int>(part) + 1, 0, PcmForm::Wav);
-      EXPECT_EQ(output->files()[part], (OutputFile{path, "wav"}));
+      EXPECT_EQ(output->files()[part], (OutputFile{path, FileForm::Wav}));
       LpcmDecoder decoder(p.format);
       std::vector<int32_t> expected[2];
       decoder.decode(payload.data() + p.first * kPacket, (p.end - p.first) * kPacket, expected);
@@ -354,7 +355,7 @@ TEST(PcmOutput, UnreadableFirstHeaderWritesTheStreamAsItStands) {
     demuxInto(ps.bytes(), *output, c.audioObject ? "/in/ATS_01_1.AOB" : "/in/VTS_01_1.VOB");
     ASSERT_TRUE(output->finish().ok());
     EXPECT_EQ(console.lines, (std::vector<std::string>{c.line, "Creating /out/[[x].lpcm"}));
-    EXPECT_EQ(output->files(), (std::vector<OutputFile>{{"/out/[x].lpcm", "raw"}}));
+    EXPECT_EQ(output->files(), (std::vector<OutputFile>{{"/out/[x].lpcm", FileForm::Raw}}));
     EXPECT_EQ(*files.file("/out/[x].lpcm"), payload);
     EXPECT_EQ(files.file("/out/[x].flac"), nullptr);
   }

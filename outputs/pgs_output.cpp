@@ -48,7 +48,7 @@ class PgsOutput final : public StreamOutput {
     return closed;
   }
 
-  std::vector<OutputFile> files() const override { return {{path_, "pgs"}}; }
+  std::vector<OutputFile> files() const override { return {{path_, FileForm::Pgs}}; }
   const std::string& failedPath() const override { return path_; }
   const Status& status() const override { return sink_->status(); }
 

@@ -78,7 +78,7 @@ std::vector<PgsShown> run(const Stream& s, const PgsRequest& request,
         output->piece(packet.payload.data() + half, packet.payload.size() - half, rest).ok());
   }
   EXPECT_TRUE(output->finish().ok());
-  EXPECT_EQ(output->files(), (std::vector<OutputFile>{{request.path, "pgs"}}));
+  EXPECT_EQ(output->files(), (std::vector<OutputFile>{{request.path, FileForm::Pgs}}));
   const std::vector<uint8_t>* bytes = files.file(request.path);
   std::vector<PgsShown> shown;
   std::string error;

@@ -306,9 +306,9 @@ Status VobSubOutput::finish() {
 
 std::vector<OutputFile> VobSubOutput::files() const {
   std::vector<OutputFile> list;
-  if (idx_) list.push_back({idxPath(), "idx"});
-  if (sub_) list.push_back({subPath(), "sub"});
-  if (sup_) list.push_back({request_.supPath, "sup"});
+  if (idx_) list.push_back({idxPath(), FileForm::VobSubIndex});
+  if (sub_) list.push_back({subPath(), FileForm::VobSubData});
+  if (sup_) list.push_back({request_.supPath, FileForm::SupRecords});
   return list;
 }
 

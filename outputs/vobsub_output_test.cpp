@@ -183,8 +183,9 @@ TEST(VobSubOutput, TimesOnTheVideoTimelineAndOneLineForDamage) {
   f.output->piece(twoBitUnit(10, 0x66).data(), 7, {.packetStart = true, .pts = 100000, .id = 0x20});
   EXPECT_TRUE(f.output->finish().ok());
   EXPECT_TRUE(f.output->finish().ok());  // a second finish changes nothing
-  EXPECT_EQ(f.output->files(), (std::vector<OutputFile>{{"out/VTS_01 [1].idx", "idx"},
-                                                        {"out/VTS_01 [1].sub", "sub"}}));
+  EXPECT_EQ(f.output->files(),
+            (std::vector<OutputFile>{{"out/VTS_01 [1].idx", FileForm::VobSubIndex},
+                                     {"out/VTS_01 [1].sub", FileForm::VobSubData}}));
   const std::string idx = text(f.idx());
   const std::string expectedTail =
       "id: en, index: 1\n"
@@ -242,7 +243,8 @@ TEST(VobSubOutput, ExtendedUnitsBecomeSupRecords) {
             expected.bytes());
   EXPECT_EQ(f.idx(), nullptr);
   EXPECT_EQ(f.sub(), nullptr);
-  EXPECT_EQ(f.output->files(), (std::vector<OutputFile>{{"out/VTS_01 [1].sup", "sup"}}));
+  EXPECT_EQ(f.output->files(),
+            (std::vector<OutputFile>{{"out/VTS_01 [1].sup", FileForm::SupRecords}}));
   EXPECT_EQ(f.host.lines, (std::vector<std::string>{
                               "Subpicture stream 0x20 holds 8-bit (HD DVD) subpictures, which "
                               "VobSub cannot carry: it is written as .sup records instead",

@@ -91,13 +91,14 @@ RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, const Run
                                              ? settings.chapters
                                              : none;
   if (settings.writeChapters && !chapters.empty()) {
-    const std::tuple<const char*, const char*, std::string> chapterFiles[] = {
-        {".chapters.txt", "chapters_txt", simpleChapterText(chapters)},
-        {".chapters.xml", "chapters_xml", matroskaChapterXml(chapters)}};
-    for (const auto& [suffix, format, text] : chapterFiles) {
-      const RunOutcome written = writeTextFile(files, prefix + suffix, text, set, host);
+    const std::pair<FileForm, std::string> chapterFiles[] = {
+        {FileForm::ChaptersText, simpleChapterText(chapters)},
+        {FileForm::ChaptersXml, matroskaChapterXml(chapters)}};
+    for (const auto& [form, text] : chapterFiles) {
+      const std::string path = chapterFileName(prefix, form);
+      const RunOutcome written = writeTextFile(files, path, text, set, host);
       if (written != RunOutcome::Done) return written;
-      state.written.others.push_back({prefix + suffix, format});
+      state.written.others.push_back({path, form});
     }
   }
 

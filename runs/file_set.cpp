@@ -169,7 +169,31 @@ std::string cleanNamePart(const std::string& text) {
 
 std::string streamFileName(const std::string& prefix, const std::string& label,
                            const std::string& extension) {
-  return prefix + "." + cleanNamePart(label) + "." + cleanNamePart(extension);
+  return streamBaseName(prefix, label) + "." + cleanNamePart(extension);
+}
+
+std::string streamBaseName(const std::string& prefix, const std::string& label) {
+  return prefix + "." + cleanNamePart(label);
+}
+
+std::string chapterFileName(const std::string& prefix, FileForm form) {
+  return prefix + (form == FileForm::ChaptersXml ? ".chapters.xml" : ".chapters.txt");
+}
+
+std::string rebuiltFileName(const std::string& prefix, bool dvdTitle) {
+  return prefix + (dvdTitle ? ".rebuilt.VOB" : ".rebuilt.EVO");
+}
+
+std::string matroskaFileName(const std::string& prefix) {
+  return prefix + ".mkv";
+}
+
+std::string temporaryFolderName(const std::string& prefix, int n) {
+  return prefix + ".mkv-parts" + (n <= 1 ? "" : "." + std::to_string(n));
+}
+
+std::string keptOptionFileName(const std::string& mkvPath) {
+  return CutExt(mkvPath) + ".mkvmerge.json";
 }
 
 }  // namespace korvell

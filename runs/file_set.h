@@ -12,6 +12,7 @@
 #include "engine/file_kinds.h"
 #include "engine/file_system.h"
 #include "engine/path_names.h"
+#include "engine/stream_output.h"
 #include "runs/run_state.h"
 
 namespace korvell {
@@ -95,9 +96,27 @@ constexpr size_t kMaxNamePart = 100;
 /// non-ASCII ones included, stay as they are.
 std::string cleanNamePart(const std::string& text);
 
-/// A stream file's name: prefix + "." + label + "." + extension, the label and the extension
-/// cleaned by cleanNamePart, so the file lies in the prefix's folder whatever they hold.
+// The names of a run's output files, the one place that gives them. `prefix` is the
+// outputPrefix of the run's set (output folder and base name); a label or an extension from
+// outside is cleaned by cleanNamePart, so every file lies in the prefix's folder.
+
+/// A stream's file: prefix + "." + label + "." + extension.
 std::string streamFileName(const std::string& prefix, const std::string& label,
                            const std::string& extension);
+/// The name a stream's files begin with when its output adds their endings (the parts of a
+/// WAV file, a VobSub pair): prefix + "." + label.
+std::string streamBaseName(const std::string& prefix, const std::string& label);
+/// A chapter file: PREFIX.chapters.txt (FileForm::ChaptersText) or PREFIX.chapters.xml.
+std::string chapterFileName(const std::string& prefix, FileForm form);
+/// The rebuilt program stream: PREFIX.rebuilt.VOB for a DVD title's cells, which make a DVD
+/// program stream, PREFIX.rebuilt.EVO otherwise.
+std::string rebuiltFileName(const std::string& prefix, bool dvdTitle);
+/// The Matroska file: PREFIX.mkv.
+std::string matroskaFileName(const std::string& prefix);
+/// The Matroska run's temporary folder, try `n` from 1: PREFIX.mkv-parts, then .2, .3 ...
+std::string temporaryFolderName(const std::string& prefix, int n);
+/// The mkvmerge option file kept beside the Matroska file `mkvPath`: its name without the
+/// extension, then ".mkvmerge.json".
+std::string keptOptionFileName(const std::string& mkvPath);
 
 }  // namespace korvell

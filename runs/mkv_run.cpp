@@ -31,7 +31,7 @@ std::string joined(const std::string& folder, const std::string& name) {
 std::optional<std::string> createTemporaryFolder(FileSystem& files, const std::string& prefix,
                                                  Console& console) {
   for (int n = 1; n <= kMostTemporaryFolders; ++n) {
-    const std::string path = prefix + ".mkv-parts" + (n == 1 ? "" : "." + std::to_string(n));
+    const std::string path = temporaryFolderName(prefix, n);
     if (files.isFolder(path) || files.isFile(path)) continue;
     if (const Status created = files.createFolder(path); !created.ok()) {
       reportFolderFailure(path, created.reason(), console);
@@ -41,7 +41,7 @@ std::optional<std::string> createTemporaryFolder(FileSystem& files, const std::s
     return path;
   }
   reportFolderFailure(
-      prefix + ".mkv-parts",
+      temporaryFolderName(prefix, 1),
       "It and the names .2 to ." + std::to_string(kMostTemporaryFolders) + " after it are taken.",
       console);
   return std::nullopt;
@@ -86,10 +86,9 @@ std::vector<DemuxedStream> demuxedStreams(const RunState& state, FileSystem& fil
     stream.family = slot.family;
     stream.slot = slot.index;
     stream.id = state.results.details(slot.family, slot.index).id;
-    const StreamKindInfo* kind = foundKind(state, slot);
-    if (kind != nullptr) stream.codec = kind->codecName;
+    stream.kind = foundKind(state, slot);
     stream.files = files;
-    stream.delayMs = fileDelayMs(state, slot, files.front().format);
+    stream.delayMs = fileDelayMs(state, slot, files.front().form);
     streams.push_back(std::move(stream));
   }
   return streams;
@@ -99,8 +98,8 @@ std::vector<DemuxedStream> demuxedStreams(const RunState& state, FileSystem& fil
 std::string chapterFile(const RunState& state) {
   std::string simple;
   for (const OutputFile& file : state.written.others) {
-    if (file.format == "chapters_xml") return file.path;
-    if (file.format == "chapters_txt") simple = file.path;
+    if (file.form == FileForm::ChaptersXml) return file.path;
+    if (file.form == FileForm::ChaptersText) simple = file.path;
   }
   return simple;
 }
@@ -122,7 +121,7 @@ RunOutcome outcomeOf(MuxOutcome mux) {
 }  // namespace
 
 std::string defaultMkvPath(const RunSettings& settings, bool continueOn) {
-  return outputPrefix(settings.outputFolder, runFileSet(settings, continueOn)) + ".mkv";
+  return matroskaFileName(outputPrefix(settings.outputFolder, runFileSet(settings, continueOn)));
 }
 
 bool mkvmergeAvailable(Launcher& launcher, Console& console) {
@@ -143,7 +142,8 @@ RunOutcome mkvRun(RunState& state, RunHost& host, const RunSettings& settings,
   };
   if (!mkvmergeAvailable(launcher, host)) return failBefore(RunOutcome::MuxFailed);
   const std::string prefix = outputPrefix(settings.outputFolder, set);
-  const std::string output = request.outputPath.empty() ? prefix + ".mkv" : request.outputPath;
+  const std::string output =
+      request.outputPath.empty() ? matroskaFileName(prefix) : request.outputPath;
   if (!prepareOutputFolder(files, settings.outputFolder, host)) {
     return failBefore(RunOutcome::CreateFailed);
   }
@@ -181,7 +181,7 @@ RunOutcome mkvRun(RunState& state, RunHost& host, const RunSettings& settings,
     if (failed(outcome)) {
       logFailed(host);
     } else {
-      if (outcome == RunOutcome::Done) state.written.others.push_back({output, "mkv"});
+      if (outcome == RunOutcome::Done) state.written.others.push_back({output, FileForm::Matroska});
       logDone(host);
     }
     host.runFinished(RunKind::Matroska);
@@ -203,7 +203,7 @@ RunOutcome mkvRun(RunState& state, RunHost& host, const RunSettings& settings,
     return finish(RunOutcome::NothingToWrite);
   }
   const std::string optionsPath =
-      request.keepTemp ? CutExt(output) + ".mkvmerge.json" : joined(*folder, "mkvmerge.json");
+      request.keepTemp ? keptOptionFileName(output) : joined(*folder, "mkvmerge.json");
   if (!request.keepTemp) temporary.push_back(optionsPath);
   const MuxOutcome muxed =
       muxWithMkvmerge(state.stop, host, launcher, files, plan.description, optionsPath);

@@ -111,7 +111,7 @@ TEST_F(MkvRunTest, OneMkvmergeCallWithTheTracksOfThePlan) {
   EXPECT_NE(std::find(host.statusTexts[1].begin(), host.statusTexts[1].end(), "Muxing 40%"),
             host.statusTexts[1].end());
   EXPECT_EQ(host.lines.end()[-2], "Done.");
-  EXPECT_EQ(state_.written.others.back(), (OutputFile{out + ".mkv", "mkv"}));
+  EXPECT_EQ(state_.written.others.back(), (OutputFile{out + ".mkv", FileForm::Matroska}));
 }
 
 TEST_F(MkvRunTest, EveryEndingRemovesTheTemporaryFolder) {

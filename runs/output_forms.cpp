@@ -49,30 +49,6 @@ bool isLpcm(const StreamKindInfo* kind) {
 
 }  // namespace
 
-const char* formName(LpcmForm form) {
-  switch (form) {
-    case LpcmForm::Wav:
-      return "wav";
-    case LpcmForm::Flac:
-      return "flac";
-    case LpcmForm::Raw:
-      break;
-  }
-  return "raw";
-}
-
-const char* formName(SubpictureForm form) {
-  switch (form) {
-    case SubpictureForm::VobSub:
-      return "vobsub";
-    case SubpictureForm::Pgs:
-      return "pgs";
-    case SubpictureForm::SupRecords:
-      break;
-  }
-  return "sup";
-}
-
 const StreamKindInfo* foundKind(const RunState& state, Slot slot) {
   const int32_t recorded = state.results.details(slot.family, slot.index).id;
   const int32_t id = recorded != -1 ? recorded : state.registry.registeredId(slot);
@@ -92,8 +68,9 @@ std::string rawExtension(const StreamKindInfo* kind, Family family, const RunSet
   return settings.subExt;
 }
 
-std::optional<int32_t> fileDelayMs(const RunState& state, Slot slot, const std::string& format) {
-  const bool onVideoTimeline = format == "idx" || format == "sub" || format == "pgs";
+std::optional<int32_t> fileDelayMs(const RunState& state, Slot slot, FileForm form) {
+  const bool onVideoTimeline =
+      form == FileForm::VobSubIndex || form == FileForm::VobSubData || form == FileForm::Pgs;
   if (slot.family != Family::Subpicture || !onVideoTimeline) {
     return state.results.delayMs(slot.family, slot.index);
   }
@@ -182,32 +159,35 @@ bool DemuxOutputs::openRaw(Slot slot, const std::string& path, bool supRecords) 
 }
 
 std::string DemuxOutputs::basePath(Slot slot, const std::string& prefix, const std::string& label,
-                                   const char* format) const {
+                                   FileForm form) const {
   std::string name = label;
   if (settings_.delayNames && slot.family != Family::Video) {
-    if (const std::optional<int32_t> delay = fileDelayMs(state_, slot, format))
+    if (const std::optional<int32_t> delay = fileDelayMs(state_, slot, form))
       name += " DELAY " + std::to_string(*delay) + "ms";
   }
-  return prefix + "." + cleanNamePart(name);
+  return streamBaseName(prefix, name);
 }
 
 bool DemuxOutputs::open(Slot slot, const std::string& prefix, const std::string& label) {
   const StreamKindInfo* kind = foundKind(state_, slot);
   const bool subpicture = slot.family == Family::Subpicture;
-  const std::string rawPath = basePath(slot, prefix, label, subpicture ? "sup" : "raw") + "." +
-                              cleanNamePart(rawExtension(kind, slot.family, settings_));
+  const std::string rawPath =
+      basePath(slot, prefix, label, subpicture ? FileForm::SupRecords : FileForm::Raw) + "." +
+      cleanNamePart(rawExtension(kind, slot.family, settings_));
   std::unique_ptr<StreamOutput> output;
   if (isLpcm(kind) && settings_.lpcmForm != LpcmForm::Raw) {
-    output = makePcmOutput(*files_, host_,
-                           {basePath(slot, prefix, label, formName(settings_.lpcmForm)),
-                            settings_.lpcmForm == LpcmForm::Flac ? PcmForm::Flac : PcmForm::Wav,
-                            rawPath, isAudioObject(state_.sourcePath)});
+    output = makePcmOutput(
+        *files_, host_,
+        {basePath(slot, prefix, label,
+                  settings_.lpcmForm == LpcmForm::Flac ? FileForm::Flac : FileForm::Wav),
+         settings_.lpcmForm == LpcmForm::Flac ? PcmForm::Flac : PcmForm::Wav, rawPath,
+         isAudioObject(state_.sourcePath)});
   } else if (!subpicture || settings_.subpictureForm == SubpictureForm::SupRecords) {
     return openRaw(slot, rawPath, subpicture);
   } else if (settings_.subpictureForm == SubpictureForm::VobSub) {
     const auto size = videoSize(state_);
     VobSubRequest request;
-    request.path = basePath(slot, prefix, label, "idx");
+    request.path = basePath(slot, prefix, label, FileForm::VobSubIndex);
     request.streamNumber = slot.index;
     const TitleStream* described =
         titleStreamFor(settings_.title ? &*settings_.title : nullptr, slot.family, slot.index,
@@ -225,7 +205,7 @@ bool DemuxOutputs::open(Slot slot, const std::string& prefix, const std::string&
     const auto size = videoSize(state_).value_or(hd ? std::pair(kHdWidth, kHdHeight)
                                                     : std::pair(kDvdWidth, kDvdHeight));
     PgsRequest request;
-    request.path = basePath(slot, prefix, label, "pgs") + ".sup";
+    request.path = basePath(slot, prefix, label, FileForm::Pgs) + ".sup";
     request.videoWidth = size.first;
     request.videoHeight = size.second;
     if (settings_.title) request.palette = settings_.title->palette;

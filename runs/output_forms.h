@@ -18,11 +18,6 @@
 
 namespace korvell {
 
-/// The names of the forms as the command line takes them and the reports show them:
-/// "raw", "wav", "flac"; "sup", "vobsub", "pgs".
-const char* formName(LpcmForm form);
-const char* formName(SubpictureForm form);
-
 /// The row of the stream that the last Read run found in a selectable slot (by the identifier
 /// it recorded), or null. `state.sourcePath` tells whether the source is a DVD-Audio .AOB.
 const StreamKindInfo* foundKind(const RunState& state, Slot slot);
@@ -32,11 +27,10 @@ const StreamKindInfo* foundKind(const RunState& state, Slot slot);
 /// family (videoExt, audioExt, subExt).
 std::string rawExtension(const StreamKindInfo* kind, Family family, const RunSettings& settings);
 
-/// The delay (ms) a muxer applies to a slot's file of a form ("raw", "sup", "wav", "idx",
-/// ...) to put it on video stream 0's timeline: the stream's RunState::delayMs, but 0 for
-/// subpictures written as VobSub ("idx", "sub") or PGS ("pgs"), whose times already count from
-/// video stream 0's first PTS (none without that PTS).
-std::optional<int32_t> fileDelayMs(const RunState& state, Slot slot, const std::string& format);
+/// The delay (ms) a muxer applies to a slot's file of a form to put it on video stream 0's
+/// timeline: the stream's ReadResults::delayMs, but 0 for subpictures written as VobSub or
+/// PGS, whose times already count from video stream 0's first PTS (none without that PTS).
+std::optional<int32_t> fileDelayMs(const RunState& state, Slot slot, FileForm form);
 
 /// The outputs of one Demux run, one per selected slot, in the form the settings choose.
 /// Each is attached to the run state (RunState::outputOf) while open; finishAll() detaches and
@@ -89,9 +83,9 @@ class DemuxOutputs {
   bool openRaw(Slot slot, const std::string& path, bool supRecords);
   /// The time the ".sup" records count from: the earliest PTS of the Read run's reports.
   uint32_t recordOrigin() const;
-  /// PREFIX.LABEL[ DELAY <n>ms] for a file of `format`, without extension.
+  /// PREFIX.LABEL[ DELAY <n>ms] for a file of `form`, without extension.
   std::string basePath(Slot slot, const std::string& prefix, const std::string& label,
-                       const char* format) const;
+                       FileForm form) const;
 
   RunState& state_;
   const RunSettings& settings_;

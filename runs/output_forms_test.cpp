@@ -224,7 +224,8 @@ TEST_F(OutputFormsTest, EachChoiceWritesItsFilesAndAnnouncesEachOnce) {
       std::vector<std::string> named;
       for (const OutputFile& file : filesOf(slots[s].family, slots[s].index)) {
         EXPECT_TRUE(fs::exists(file.path)) << file.path;
-        named.push_back(fs::path(file.path).filename().string().substr(9) + ":" + file.format);
+        named.push_back(fs::path(file.path).filename().string().substr(9) + ":" +
+                        fileFormName(file.form));
         written.push_back(file.path);
       }
       EXPECT_EQ(named, c.files[s]) << slotName(slots[s]);
@@ -386,7 +387,7 @@ TEST_F(OutputFormsTest, AudioObjectLpcmIsReadWithItsOwnHeaders) {
   settings_.lpcmForm = LpcmForm::Wav;
   const RecordingHost host = demux();
   const std::string wav = (folder_.path() / "out" / "ATS_01_1.LPCM.stream.00.wav").string();
-  EXPECT_EQ(filesOf(Family::Audio, 0), (std::vector<OutputFile>{{wav, "wav"}}))
+  EXPECT_EQ(filesOf(Family::Audio, 0), (std::vector<OutputFile>{{wav, FileForm::Wav}}))
       << host.transcript();
   const std::vector<uint8_t> bytes = testing::readFileBytes(wav);
   const auto fmt =
@@ -410,11 +411,11 @@ TEST(OutputForms, ExtensionsAndDelaysByForm) {
   state.results.firstPtsMin = 90000;
   state.results.subTimes[2].firstPts = 90000 + 5 * 90000;
   const Slot sub{Family::Subpicture, 2};
-  EXPECT_EQ(fileDelayMs(state, sub, "sup"), -5);
-  EXPECT_EQ(fileDelayMs(state, sub, "idx"), 0);
-  EXPECT_EQ(fileDelayMs(state, sub, "pgs"), 0);
+  EXPECT_EQ(fileDelayMs(state, sub, FileForm::SupRecords), -5);
+  EXPECT_EQ(fileDelayMs(state, sub, FileForm::VobSubIndex), 0);
+  EXPECT_EQ(fileDelayMs(state, sub, FileForm::Pgs), 0);
   state.results.videoTimes[0].firstPts.reset();
-  EXPECT_EQ(fileDelayMs(state, sub, "pgs"), std::nullopt);
+  EXPECT_EQ(fileDelayMs(state, sub, FileForm::Pgs), std::nullopt);
 }
 
 }  // namespace

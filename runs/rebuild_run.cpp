@@ -13,7 +13,7 @@ namespace {
 
 RunOutcome rebuildSet(RunState& state, RunHost& host, const FileSet& set, FileSystem& files,
                       const std::string& outputFolder, std::unique_ptr<ByteSink>& out) {
-  const std::string outputPath = rebuiltFileName(outputFolder, set);
+  const std::string outputPath = rebuiltFileName(outputPrefix(outputFolder, set), set.dvdTitle);
   host.log(openingLine(set, false));
   host.status("Opening", 0);
   RunOutcome failure = RunOutcome::OpenFailed;
@@ -23,7 +23,7 @@ RunOutcome rebuildSet(RunState& state, RunHost& host, const FileSet& set, FileSy
   if (!prepareOutputFolder(files, outputFolder, host)) return RunOutcome::CreateFailed;
   out = createOutput(files, outputPath, set, host);
   if (!out) return RunOutcome::CreateFailed;
-  state.written.others.push_back({outputPath, "evo"});
+  state.written.others.push_back({outputPath, FileForm::ProgramStream});
   host.log("Creating " + escapeMarkup(outputPath));
 
   host.status("Rebuilding " + set.passes.front().firstName(), 0);
@@ -38,11 +38,6 @@ RunOutcome rebuildSet(RunState& state, RunHost& host, const FileSet& set, FileSy
 }
 
 }  // namespace
-
-std::string rebuiltFileName(const std::string& outputFolder, const FileSet& set) {
-  // A DVD title's cells make a DVD program stream.
-  return outputPrefix(outputFolder, set) + (set.dvdTitle ? ".rebuilt.VOB" : ".rebuilt.EVO");
-}
 
 RunOutcome rebuildRun(RunState& state, RunHost& host, const RunSettings& settings) {
   const FileSet set = beginRun(state, host, RunKind::Rebuild, settings);

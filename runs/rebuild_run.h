@@ -10,10 +10,6 @@
 
 namespace korvell {
 
-/// The rebuilt file of a set: the output prefix followed by ".rebuilt.EVO", whatever the
-/// input's extension, or by ".rebuilt.VOB" for a DVD title (a program stream of its cells).
-std::string rebuiltFileName(const std::string& outputFolder, const FileSet& set);
-
 /// Creates the rebuilt file anew (replacing an earlier one), runs the rebuild pass over the
 /// first pass of the run's set (runFileSet: the chosen title's cells, or the chosen file) and,
 /// while state.options.Continue is on and the pass was not stopped, over the second file of its set

@@ -90,7 +90,7 @@ RunReport buildRunReport(const RunState& state) {
       if (!report.fastCheckStopped) stream.lastPts = times.lastPts;
       stream.delayMs = stream.files.empty()
                            ? state.results.delayMs(family, slot)
-                           : fileDelayMs(state, {family, slot}, stream.files.front().format);
+                           : fileDelayMs(state, {family, slot}, stream.files.front().form);
       if (family == Family::Subpicture)
         stream.firstEventMs = state.results.firstEventMs(family, slot);
       stream.fields = details.fields;

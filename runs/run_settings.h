@@ -1,6 +1,7 @@
 // What a front end hands to a run besides the run state.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -31,6 +32,37 @@ enum class LpcmForm : uint8_t { Raw, Wav, Flac };
 /// The forms a Demux run writes subpicture streams in: ".sup" records (the default), VobSub
 /// (.idx and .sub) or a presentation graphics stream (PGS ".sup").
 enum class SubpictureForm : uint8_t { SupRecords, VobSub, Pgs };
+
+/// A form the user chooses: its name on the command line (--lpcm, --subs) and in the settings
+/// store, and its caption in the window's list. The tables list them in the window's order.
+template <typename Form>
+struct FormChoice {
+  Form form;
+  const char* name;
+  const char* caption;
+};
+inline constexpr std::array<FormChoice<LpcmForm>, 3> kLpcmForms{{{LpcmForm::Raw, "raw", "raw"},
+                                                                 {LpcmForm::Wav, "wav", "WAV"},
+                                                                 {LpcmForm::Flac, "flac", "FLAC"}}};
+inline constexpr std::array<FormChoice<SubpictureForm>, 3> kSubpictureForms{
+    {{SubpictureForm::SupRecords, "sup", "SUP records"},
+     {SubpictureForm::VobSub, "vobsub", "VobSub"},
+     {SubpictureForm::Pgs, "pgs", "PGS"}}};
+
+/// The name of a form in its table: "raw", "wav", "flac"; "sup", "vobsub", "pgs".
+template <typename Form, size_t N>
+constexpr const char* formName(const std::array<FormChoice<Form>, N>& table, Form form) {
+  for (const FormChoice<Form>& choice : table) {
+    if (choice.form == form) return choice.name;
+  }
+  return table.front().name;
+}
+constexpr const char* formName(LpcmForm form) {
+  return formName(kLpcmForms, form);
+}
+constexpr const char* formName(SubpictureForm form) {
+  return formName(kSubpictureForms, form);
+}
 
 struct RunSettings {
   std::string inputPath;     ///< the chosen input file

@@ -75,16 +75,15 @@ std::string str(const QString& text) {
 
 // The form a list shows, and the list showing a form (a list holds its choices in order).
 template <typename Form, size_t N>
-Form shownForm(const std::array<std::pair<const char*, Form>, N>& choices, const QComboBox* list) {
+Form shownForm(const std::array<FormChoice<Form>, N>& choices, const QComboBox* list) {
   return choices[static_cast<size_t>(std::clamp(list->currentIndex(), 0, static_cast<int>(N) - 1))]
-      .second;
+      .form;
 }
 
 template <typename Form, size_t N>
-void showForm(const std::array<std::pair<const char*, Form>, N>& choices, Form form,
-              QComboBox* list) {
+void showForm(const std::array<FormChoice<Form>, N>& choices, Form form, QComboBox* list) {
   for (size_t i = 0; i < N; ++i) {
-    if (choices[i].second == form) list->setCurrentIndex(static_cast<int>(i));
+    if (choices[i].form == form) list->setCurrentIndex(static_cast<int>(i));
   }
 }
 
@@ -280,8 +279,8 @@ RunSettings TfMain::runSettings() const {
   settings.autoClear = cbAutoClear->isChecked();
   settings.delayNames = cbDelayNames->isChecked();
   settings.writeChapters = cbChapters->isChecked();
-  settings.lpcmForm = shownForm(kLpcmChoices, cmbLpcmAs);
-  settings.subpictureForm = shownForm(kSubpictureChoices, cmbSubpicturesAs);
+  settings.lpcmForm = shownForm(kLpcmForms, cmbLpcmAs);
+  settings.subpictureForm = shownForm(kSubpictureForms, cmbSubpicturesAs);
   settings.codecExtensions = cbCodecExt->isChecked();
   // The chapters of the title the last Read XPL chose, and the input it chose it for.
   settings.chapters = playlist_.chapters;
@@ -535,8 +534,8 @@ Settings TfMain::settingsFromWidgets() const {
   s.autoClear = cbAutoClear->isChecked();
   s.delayNames = cbDelayNames->isChecked();
   s.writeChapters = cbChapters->isChecked();
-  s.lpcmAs = shownForm(kLpcmChoices, cmbLpcmAs);
-  s.subpicturesAs = shownForm(kSubpictureChoices, cmbSubpicturesAs);
+  s.lpcmAs = shownForm(kLpcmForms, cmbLpcmAs);
+  s.subpicturesAs = shownForm(kSubpictureForms, cmbSubpicturesAs);
   s.codecExtensions = cbCodecExt->isChecked();
   return s;
 }
@@ -583,8 +582,8 @@ void TfMain::widgetsFromSettings(const Settings& s) {
   if (s.autoClear) cbAutoClear->setChecked(*s.autoClear);
   if (s.delayNames) cbDelayNames->setChecked(*s.delayNames);
   if (s.writeChapters) cbChapters->setChecked(*s.writeChapters);
-  if (s.lpcmAs) showForm(kLpcmChoices, *s.lpcmAs, cmbLpcmAs);
-  if (s.subpicturesAs) showForm(kSubpictureChoices, *s.subpicturesAs, cmbSubpicturesAs);
+  if (s.lpcmAs) showForm(kLpcmForms, *s.lpcmAs, cmbLpcmAs);
+  if (s.subpicturesAs) showForm(kSubpictureForms, *s.subpicturesAs, cmbSubpicturesAs);
   if (s.codecExtensions) cbCodecExt->setChecked(*s.codecExtensions);
 }
 

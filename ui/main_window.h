@@ -154,14 +154,6 @@ class TfMain : public QMainWindow, public RunHost {
   // The 40 stream boxes in one array: video 0..7, audio 8..23, subpicture 24..39.
   static constexpr int kFirstAudioBox = 8;
   static constexpr int kFirstSubBox = 24;
-  // The captions and forms of the lists "LPCM as" and "Subpictures as", in list order; the
-  // settings keep the form, not its place, so the order may change.
-  static constexpr std::array<std::pair<const char*, LpcmForm>, 3> kLpcmChoices{
-      {{"raw", LpcmForm::Raw}, {"WAV", LpcmForm::Wav}, {"FLAC", LpcmForm::Flac}}};
-  static constexpr std::array<std::pair<const char*, SubpictureForm>, 3> kSubpictureChoices{
-      {{"SUP records", SubpictureForm::SupRecords},
-       {"VobSub", SubpictureForm::VobSub},
-       {"PGS", SubpictureForm::Pgs}}};
 
   void buildWindow();
   QWidget* buildStatusPage();

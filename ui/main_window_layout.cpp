@@ -76,12 +76,12 @@ QCheckBox* optionBox(const QString& name, const QString& text, const QString& hi
 
 template <typename Form, size_t N>
 QComboBox* formList(const QString& name, const QString& hint,
-                    const std::array<std::pair<const char*, Form>, N>& choices, QWidget* parent) {
+                    const std::array<FormChoice<Form>, N>& choices, QWidget* parent) {
   auto* list = new QComboBox(parent);
   list->setObjectName(name);
   list->setToolTip(hint);
-  for (const auto& [caption, form] : choices)
-    list->addItem(QString::fromLatin1(caption));
+  for (const FormChoice<Form>& choice : choices)
+    list->addItem(QString::fromLatin1(choice.caption));
   return list;
 }
 
@@ -339,12 +339,12 @@ QWidget* TfMain::buildOptionsPage() {
       formList(QStringLiteral("cmbLpcmAs"),
                QStringLiteral("Demux writes LPCM streams as they stand, or decoded into WAV "
                               "or FLAC files"),
-               kLpcmChoices, gbFile);
+               kLpcmForms, gbFile);
   cmbSubpicturesAs = formList(
       QStringLiteral("cmbSubpicturesAs"),
       QStringLiteral("Demux writes subpictures as .sup records, as VobSub (.idx and .sub) or as "
                      "Blu-ray PGS"),
-      kSubpictureChoices, gbFile);
+      kSubpictureForms, gbFile);
   auto* lpcmLabel = new QLabel(QStringLiteral("LPCM as"), gbFile);
   lpcmLabel->setBuddy(cmbLpcmAs);
   auto* subpictureLabel = new QLabel(QStringLiteral("Subpictures as"), gbFile);

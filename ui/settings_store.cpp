@@ -8,7 +8,7 @@
 #include <QSettings>
 #include <QVariant>
 
-#include "runs/output_forms.h"
+#include "runs/run_settings.h"
 
 namespace korvell {
 
@@ -16,10 +16,11 @@ namespace {
 
 constexpr double kMillisecondsPerDay = 86400000.0;
 
-// Every form, in the order of the window's lists when the store kept a form by its place there.
-constexpr std::array kLpcmForms{LpcmForm::Raw, LpcmForm::Wav, LpcmForm::Flac};
-constexpr std::array kSubpictureForms{SubpictureForm::SupRecords, SubpictureForm::VobSub,
-                                      SubpictureForm::Pgs};
+// Every form, in the order the window's lists had when the store kept a form by its place
+// there: fixed, whatever order the lists have now.
+constexpr std::array kStoredLpcmPlaces{LpcmForm::Raw, LpcmForm::Wav, LpcmForm::Flac};
+constexpr std::array kStoredSubpicturePlaces{SubpictureForm::SupRecords, SubpictureForm::VobSub,
+                                             SubpictureForm::Pgs};
 
 std::unique_ptr<QSettings> openStore() {
   return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
@@ -115,8 +116,8 @@ Settings SettingsStore::load() {
   readBool(store, "AutoClear", s.autoClear);
   readBool(store, "DelayNames", s.delayNames);
   readBool(store, "WriteChapters", s.writeChapters);
-  readForm(store, "LpcmAs", kLpcmForms, s.lpcmAs);
-  readForm(store, "SubpicturesAs", kSubpictureForms, s.subpicturesAs);
+  readForm(store, "LpcmAs", kStoredLpcmPlaces, s.lpcmAs);
+  readForm(store, "SubpicturesAs", kStoredSubpicturePlaces, s.subpicturesAs);
   readBool(store, "CodecExtensions", s.codecExtensions);
   return s;
 }
