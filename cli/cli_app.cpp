@@ -11,23 +11,21 @@
 #include "runs/demux_run.h"
 #include "runs/file_set.h"
 #include "runs/mkv_run.h"
-#include "runs/named_input.h"
 #include "runs/playlist_run.h"
 #include "runs/read_run.h"
 #include "runs/rebuild_run.h"
 #include "runs/run_report.h"
 #include "runs/run_support.h"
+#include "runs/session.h"
 #include "runs/titles_run.h"
 
 namespace korvell::cli {
 
 namespace {
 
-RunSettings settingsOf(const CliOptions& options, const NamedInput& input) {
+RunSettings settingsOf(const CliOptions& options, const Session& session) {
   RunSettings settings;
-  settings.inputPath = input.path;
-  settings.files = input.files;
-  settings.outputFolder = options.outputFolder.empty() ? input.outputFolder : options.outputFolder;
+  session.applyTo(settings, options.outputFolder);
   settings.videoExt = options.videoExt;
   settings.audioExt = options.audioExt;
   settings.subExt = options.subExt;
@@ -90,14 +88,14 @@ bool writeChapterFile(const CliOptions& options, const PlaylistResult& result) {
 }
 
 // The playlist on its own: the title that plays --source, as a tree, and the labels.
-int showPlaylist(const CliOptions& options, const NamedInput& input, RunState& state,
-                 TerminalHost& host) {
-  PlaylistResult result;
-  const std::string baseName = options.source.empty() ? "" : CutExt(namePart(options.source));
+int showPlaylist(const CliOptions& options, Session& session, RunState& state, TerminalHost& host) {
+  // The input is the playlist itself; --source names the file whose title is shown.
+  const std::string playedName = options.source.empty() ? "" : CutExt(namePart(options.source));
   if (options.json) host.keepLines();
-  if (!readPlaylist(state, host, input.path, baseName, &result, *input.files)) {
+  if (!session.readPlaylist(state, host, session.path(), playedName)) {
     return failedStatus(options, host);
   }
+  const PlaylistResult& result = session.playlist();
   if (!options.chaptersFile.empty() && !writeChapterFile(options, result)) return kExitFileError;
   if (options.json) {
     std::fputs(
@@ -121,9 +119,9 @@ int showPlaylist(const CliOptions& options, const NamedInput& input, RunState& s
 }
 
 // titles DISC: the listing, or with --json its document. A disc without a title to play fails.
-int listTitles(const CliOptions& options, const NamedInput& input, TerminalHost& host) {
+int listTitles(const CliOptions& options, const Session& session, TerminalHost& host) {
   if (options.json) host.keepLines();
-  const TitlesReport report = titlesRun(input.path, host, options.playlist, *input.files);
+  const TitlesReport report = titlesRun(session.path(), host, options.playlist, session.files());
   if (failed(report.outcome)) {
     if (!host.errorShown()) printError(report.failure.reason());
     return kExitFileError;
@@ -161,30 +159,25 @@ int runCommand(const CliOptions& options, RunState& state, TerminalHost& host) {
     return failedStatus(options, host);
   }
   // A disc image is opened, and checked, before anything is read from it.
-  NamedInput input;
-  if (const Status resolved = resolveInput(options.input, options.file, realFileSystem(), &input);
-      !resolved.ok()) {
+  Session session;
+  if (const Status opened = session.open(options.input, options.file); !opened.ok()) {
     if (options.json) host.keepLines();
-    host.logError(escapeMarkup(resolved.reason()));
+    host.logError(escapeMarkup(opened.reason()));
     return failedStatus(options, host);
   }
-  if (options.command == Command::Xpl) return showPlaylist(options, input, state, host);
-  if (options.command == Command::Titles) return listTitles(options, input, host);
+  if (options.command == Command::Xpl) return showPlaylist(options, session, state, host);
+  if (options.command == Command::Titles) return listTitles(options, session, host);
   state.options.Continue = options.continueOn;
   state.options.FastCheck = options.fastCheck;
   state.options.CountFrames = options.countFrames;
   state.options.Details = options.details;
-  RunSettings settings = settingsOf(options, input);
   if (options.json) host.keepLines();
-  if (options.title) {
-    // A title that cannot be played stops here, before any run opens or creates a file.
-    Title title;
-    if (!loadDiscTitle(input.path, *options.title, options.angle.value_or(1), options.playlist,
-                       host, &title, *input.files)) {
-      return failedStatus(options, host);
-    }
-    settings.title = std::move(title);
+  // A title that cannot be played stops here, before any run opens or creates a file.
+  if (options.title &&
+      !session.loadTitle(*options.title, options.angle.value_or(1), options.playlist, host)) {
+    return failedStatus(options, host);
   }
+  RunSettings settings = settingsOf(options, session);
   const char* const command = options.command == Command::Read    ? "read"
                               : options.command == Command::Demux ? "demux"
                               : options.command == Command::Mkv   ? "mkv"
@@ -212,17 +205,15 @@ int runCommand(const CliOptions& options, RunState& state, TerminalHost& host) {
   if (options.command == Command::Read || failed(read) || host.interrupted()) {
     return finish(read);
   }
-  PlaylistResult playlist;
-  if (!options.playlist.empty()) {
+  // With a disc title the playlist only chose where the title is read from: the title carries
+  // its names and chapters already.
+  if (!options.playlist.empty() && !options.title) {
     // As the window's Read XPL: the title of the chosen file itself, not of the whole set.
-    if (!readPlaylist(state, host, options.playlist, CutExt(namePart(input.path)), &playlist,
-                      *input.files) ||
-        !playlist.titleFound) {
+    if (!session.readPlaylist(state, host, options.playlist) || !session.playlist().titleFound) {
       return failedStatus(options, host);
     }
-    settings.chapters = playlist.chapters;
-    settings.chaptersSource = input.path;
-    if (playlist.title) mkv.playlistTitle = &playlist.title->title;
+    session.applyTo(settings, settings.outputFolder);  // with the reading's chapters now
+    mkv.playlistTitle = session.playlistTitle();
   }
   std::string error;
   if (!applySelection(options.select, state, &error)) {

@@ -113,21 +113,17 @@ void TfMain::showCommands() {
 void TfMain::cbVideoClick() {
   // While a run is under way its own end decides the commands; a box changed at a 4 MiB
   // point does not re-enable Demux in the middle of it.
-  rules_.selectionChanged(anyBoxChecked(), str(eEVOfile->text()), chosenTitle() != nullptr);
+  rules_.selectionChanged(anyBoxChecked(), session_.path(), session_.chosenTitle() != nullptr);
   showCommands();
 }
 
-const Title* TfMain::chosenTitle() const {
-  const int index = cbTitle->currentIndex() - 1;
-  return index >= 0 && index < static_cast<int>(titles_.size()) ? &titles_[index] : nullptr;
-}
-
 void TfMain::showTitleList() {
-  cbTitle->setEnabled(!titles_.empty() && !rules_.running());
+  cbTitle->setEnabled(!session_.titles().empty() && !rules_.running());
 }
 
-void TfMain::cbTitleChange(int) {
+void TfMain::cbTitleChange(int index) {
   if (busy_) return;
+  session_.chooseTitle(index - 1);
   // Rebuild follows the boxes for a title only: without one a .VOB never enables it.
   rules_.setEnabled(Command::Rebuild, false);
   Resetcbs();
@@ -135,7 +131,7 @@ void TfMain::cbTitleChange(int) {
     bReadEVOClick();
     return;
   }
-  const Title* title = chosenTitle();
+  const Title* title = session_.chosenTitle();
   slog(title != nullptr
            ? QStringLiteral("Press Read EVO to read title %1").arg(title->number)
            : QStringLiteral("Press Read EVO to read ") + QFileInfo(eEVOfile->text()).fileName(),
@@ -164,47 +160,42 @@ void TfMain::selectionChanged() {
 void TfMain::setSourcePath(const QString& path) {
   eEVOfile->setText(QDir::toNativeSeparators(path));
   // A new source forgets what was read for the previous one: the playlist's title, chapters,
-  // tree and tag lines, and the stream boxes (Rebuild with them).
-  playlist_ = PlaylistResult{};
-  playlistSource_.clear();
+  // tree and tag lines (the session forgets them as it opens the source), and the stream boxes
+  // (Rebuild with them).
   resetXplTree();
   mXPL->clear();
   rules_.setEnabled(Command::Rebuild, false);
-  Resetcbs();
   // A disc image is opened in place; what cannot be read of it is said once, here.
-  if (const Status resolved = resolveInput(str(eEVOfile->text()), "", realFileSystem(), &input_);
-      !resolved.ok()) {
-    logError(escapeMarkup(resolved.reason()));
+  if (const Status opened = session_.open(str(eEVOfile->text())); !opened.ok()) {
+    logError(escapeMarkup(opened.reason()));
   }
-  const InputTitles offered = titlesForInput(input_.path, cbContinue->isChecked(), *input_.files);
-  titles_ = offered.titles;
+  Resetcbs();
+  const std::vector<std::string> notes = session_.offerTitles(cbContinue->isChecked());
   while (cbTitle->count() > 1)
     cbTitle->removeItem(1);
-  for (const Title& title : titles_)
+  for (const Title& title : session_.titles())
     cbTitle->addItem(qs(titleCaption(title)));
   // An image is a disc, not a file to read: only its titles can be chosen.
   if (auto* model = qobject_cast<QStandardItemModel*>(cbTitle->model())) {
-    model->item(0)->setEnabled(input_.image == nullptr);
+    model->item(0)->setEnabled(!session_.titlesOnly());
   }
-  cbTitle->setCurrentIndex(offered.chosen + 1);
+  cbTitle->setCurrentIndex(session_.chosenIndex() + 1);
   showTitleList();
-  for (const std::string& note : offered.notes)
+  for (const std::string& note : notes)
     log(note);
 }
 
 void TfMain::EVOadj() {
   const std::string path = str(eEVOfile->text());
   rules_.setEnabled(Command::ReadEvo, !path.empty());
-  state_.baseName = CutExt(namePart(path));
   evoDir_ = qs(folderPart(path));
   // The playlist field names a playlist only once one is found for this source: the disc's
   // own beside HVDVD_TS, when it is there.
   eXPLfile->clear();
   xplName_.clear();
-  const std::string playlistFolder = discPlaylistFolder(folderPart(path));
+  const std::string playlistFolder = session_.playlistFolder();
   if (!playlistFolder.empty()) xplDir_ = qs(playlistFolder);  // the dialog starts there
-  const std::string playlist = discPlaylistPath(path);
-  if (!playlist.empty() && input_.files->isFile(playlist)) {
+  if (const std::string playlist = session_.discPlaylist(); !playlist.empty()) {
     xplName_ = qs(namePart(playlist));
     eXPLfile->setText(qs(playlist));
   }
@@ -269,10 +260,7 @@ void TfMain::bbWorkdirClick() {
 
 RunSettings TfMain::runSettings() const {
   RunSettings settings;
-  settings.inputPath = input_.image ? input_.path : str(eEVOfile->text());
-  settings.files = input_.files;
-  settings.outputFolder = str(eWorkdir->text());
-  if (settings.outputFolder.empty()) settings.outputFolder = input_.outputFolder;
+  session_.applyTo(settings, str(eWorkdir->text()));
   settings.videoExt = str(eVideoExt->text());
   settings.audioExt = str(eAudioExt->text());
   settings.subExt = str(eSubExt->text());
@@ -282,10 +270,6 @@ RunSettings TfMain::runSettings() const {
   settings.lpcmForm = shownForm(kLpcmForms, cmbLpcmAs);
   settings.subpictureForm = shownForm(kSubpictureForms, cmbSubpicturesAs);
   settings.codecExtensions = cbCodecExt->isChecked();
-  // The chapters of the title the last Read XPL chose, and the input it chose it for.
-  settings.chapters = playlist_.chapters;
-  settings.chaptersSource = playlistSource_;
-  if (const Title* title = chosenTitle()) settings.title = *title;
   settings.followOn = rbAutoDemux->isChecked()     ? FollowOn::Demux
                       : rbAutoRebuild->isChecked() ? FollowOn::Rebuild
                                                    : FollowOn::None;
@@ -315,7 +299,7 @@ void TfMain::bDemuxClick() {
 
 void TfMain::bRebuildClick() {
   if (busy_ || eEVOfile->text().isEmpty() ||
-      !rebuildTakes(str(eEVOfile->text()), chosenTitle() != nullptr)) {
+      !rebuildTakes(session_.path(), session_.chosenTitle() != nullptr)) {
     return;
   }
   runGuarded([this] { rebuildRun(state_, *this, runSettings()); });
@@ -342,9 +326,7 @@ void TfMain::bMakeMkvClick() {
       request.outputPath = str(QDir::toNativeSeparators(chosen));
     }
     // The playlist's names and chapters, when Read XPL chose a title for this source.
-    if (playlist_.title && playlistSource_ == settings.inputPath) {
-      request.playlistTitle = &playlist_.title->title;
-    }
+    request.playlistTitle = session_.playlistTitle();
     mkvRun(state_, *this, settings, request);
   });
 }
@@ -356,20 +338,19 @@ void TfMain::bReadXPLClick() {
     mXPL->hide();
     // The title is the one that plays the chosen file itself (FEATURE_1), also when the last
     // Read run continued on FEATURE_2.
-    const std::string titleBaseName = CutExt(namePart(str(eEVOfile->text())));
-    readPlaylist(state_, *this, str(eXPLfile->text()), titleBaseName, &playlist_);
-    playlistSource_ = str(eEVOfile->text());
+    session_.readPlaylist(state_, *this, str(eXPLfile->text()));
     showPlaylist();
   });
 }
 
 void TfMain::showPlaylist() {
+  const PlaylistResult& playlist = session_.playlist();
   QStringList lines;
-  for (const auto& line : playlist_.lines)
+  for (const auto& line : playlist.lines)
     lines << QString::fromStdString(displayUtf8(line));
   mXPL->setPlainText(lines.join(QLatin1Char('\n')));
   mXPL->show();
-  if (!playlist_.titleFound) return;
+  if (!playlist.titleFound) return;
   tvXPL->clear();
   const std::function<void(QTreeWidgetItem*, const PlaylistNode&)> add =
       [&add](QTreeWidgetItem* item, const PlaylistNode& node) {
@@ -379,7 +360,7 @@ void TfMain::showPlaylist() {
           add(childItem, child);
         }
       };
-  for (const auto& root : playlist_.tree.roots) {
+  for (const auto& root : playlist.tree.roots) {
     auto* item =
         new QTreeWidgetItem(tvXPL, QStringList{QString::fromStdString(displayUtf8(root.text))});
     add(item, root);
@@ -432,12 +413,12 @@ void TfMain::bClearClick() {
 
 void TfMain::WMDropFiles(const QString& path) {
   if (busy_ || path.isEmpty()) return;
-  const std::string extension = upperExtension(str(path));
-  if (isProgramStream(extension) || isDiscImage(str(path))) {
+  const NamedFileRole role = namedFileRole(str(path));
+  if (role == NamedFileRole::Source) {
     setSourcePath(path);
     EVOadj();
     if (cbAutoRead->isChecked()) bReadEVOClick();
-  } else if (extension == ".XPL") {
+  } else if (role == NamedFileRole::Playlist) {
     eXPLfile->setText(QDir::toNativeSeparators(path));
     XPLadj();
     if (cbAutoRead->isChecked()) bReadXPLClick();
@@ -656,7 +637,7 @@ void TfMain::runStarting(RunKind kind) {
 void TfMain::runFinished(RunKind kind) {
   // Demux follows the selection, and Rebuild too for an .EVO input or a DVD title (a .VOB
   // read as a file never enables it).
-  rules_.runFinished(kind, anyBoxChecked(), str(eEVOfile->text()), chosenTitle() != nullptr);
+  rules_.runFinished(kind, anyBoxChecked(), session_.path(), session_.chosenTitle() != nullptr);
   showCommands();
   showTitleList();
   pbProgress->hide();

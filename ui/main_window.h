@@ -16,10 +16,9 @@
 
 #include "report/console.h"
 #include "runs/command_rules.h"
-#include "runs/named_input.h"
-#include "runs/playlist_run.h"
 #include "runs/run_settings.h"
 #include "runs/run_state.h"
+#include "runs/session.h"
 #include "ui/settings_store.h"
 
 class QButtonGroup;
@@ -183,18 +182,15 @@ class TfMain : public QMainWindow, public RunHost {
   void showCommands();
   /// The selectable slot number of stream box `box`, or -1 for cbVideo2..7.
   static int slotOfBox(int box);
-  /// The title chosen in cbTitle, or null for the file itself.
-  const Title* chosenTitle() const;
   /// cbTitle is enabled while it lists titles and no run is under way.
   void showTitleList();
 
   RunState& state_;
-  PlaylistResult playlist_;     // the tables and tree carry over to the next reading of a source
-  std::string playlistSource_;  // the input the last reading chose its title for
-  std::vector<Title> titles_;   // the DVD titles cbTitle lists after its first entry
-  NamedInput input_;            // the source as the runs read it (a disc image in place)
-  bool busy_ = false;           // a run started by the window has not returned yet
-  CommandRules rules_;          // which commands are enabled
+  // The source as the runs read it (a disc image in place), its titles (cbTitle lists them
+  // after its first entry) and the playlist reading made for it.
+  Session session_;
+  bool busy_ = false;   // a run started by the window has not returned yet
+  CommandRules rules_;  // which commands are enabled
   bool closePending_ = false;
   bool activated_ = false;
   int treeWidth_ = 96;
