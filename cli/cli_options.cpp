@@ -10,6 +10,7 @@
 #include "runs/command_rules.h"
 #include "runs/file_set.h"
 #include "runs/named_input.h"
+#include "runs/session.h"
 #include "runs/titles_run.h"
 
 namespace korvell::cli {
@@ -340,9 +341,10 @@ bool commandLineOf(const std::vector<std::string>& args, CliOptions& options, st
     return false;
   }
   // The program streams of other discs, and playlists elsewhere, are no disc.
-  const std::string extension = upperExtension(read);
+  const NamedFileRole role = namedFileRole(read);
   if (options.title && !hdDvdTitle &&
-      ((isProgramStream(options.input) && extension != ".VOB") || extension == ".XPL")) {
+      (role == NamedFileRole::Playlist ||
+       (role == NamedFileRole::Source && upperExtension(read) != ".VOB"))) {
     *error =
         "--title takes a DVD-Video disc (the folder that holds VIDEO_TS, VIDEO_TS itself or "
         "a file in it) or an HD DVD (its folder, HVDVD_TS, ADV_OBJ or a file in them), not '" +

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "report/markup.h"
+#include "runs/session.h"
 #include "testing/recording_host.h"
 
 namespace korvell {
@@ -269,6 +270,31 @@ TEST(ReadPlaylist, AReadFailureSelectsNoTitleAndReportsNoDone) {
   EXPECT_EQ(result.lines, std::vector<std::string>{"<Earlier/>"});
   EXPECT_EQ(state.selection.selected, decltype(state.selection.selected){});
   EXPECT_EQ(host.finished, std::vector<RunKind>{RunKind::Playlist});
+}
+
+// The session binds a reading to the input it was made for: a new input forgets it, so neither
+// its chapters nor its names reach a run on another file.
+TEST(ReadPlaylist, AReadingBelongsToTheSessionsInputOnly) {
+  RunState state;
+  RecordingHost host;
+  Session session;
+  ASSERT_TRUE(session.open("/disc/HVDVD_TS/FEATURE_1.EVO").ok());
+  ASSERT_TRUE(session.readPlaylist(state, host, kSample));  // the title FEATURE_1 plays
+  RunSettings settings;
+  session.applyTo(settings, "");
+  EXPECT_EQ(settings.chapters.size(), 3u);
+  EXPECT_EQ(settings.chaptersSource, "/disc/HVDVD_TS/FEATURE_1.EVO");
+  EXPECT_NE(session.playlistTitle(), nullptr);
+  ASSERT_TRUE(session.open("/disc/HVDVD_TS/FEATURE_2.EVO").ok());
+  session.applyTo(settings, "");
+  EXPECT_TRUE(settings.chapters.empty());
+  EXPECT_EQ(session.playlistTitle(), nullptr);
+  const std::pair<const char*, NamedFileRole> roles[] = {
+      {"a/FEATURE_1.evo", NamedFileRole::Source}, {"VTS_01_1.VOB", NamedFileRole::Source},
+      {"ATS_01_1.AOB", NamedFileRole::Source},    {"movie.ISO", NamedFileRole::Source},
+      {"VPLST001.xpl", NamedFileRole::Playlist},  {"notes.txt", NamedFileRole::None}};
+  for (const auto& [path, role] : roles)
+    EXPECT_EQ(namedFileRole(path), role) << path;
 }
 
 }  // namespace
