@@ -98,10 +98,10 @@ int showPlaylist(const CliOptions& options, Session& session, RunState& state, T
   const PlaylistResult& result = session.playlist();
   if (!options.chaptersFile.empty() && !writeChapterFile(options, result)) return kExitFileError;
   if (options.json) {
-    std::fputs(
-        jsonText(playlistJson(options.input, options.source, result, state, options.chaptersFile))
-            .c_str(),
-        stdout);
+    std::fputs(jsonText(playlistJson(options.input, options.source, result, state.selection,
+                                     options.chaptersFile))
+                   .c_str(),
+               stdout);
     return kExitDone;
   }
   if (options.tags) {

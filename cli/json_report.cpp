@@ -227,7 +227,7 @@ json runReportJson(const RunReport& report, const std::string& command, const st
 }
 
 json playlistJson(const std::string& playlist, const std::string& source,
-                  const PlaylistResult& result, const RunState& state,
+                  const PlaylistResult& result, const Selection& selection,
                   const std::string& chaptersFile) {
   json document = {{"command", "xpl"},
                    {"playlist", text(playlist)},
@@ -256,7 +256,7 @@ json playlistJson(const std::string& playlist, const std::string& source,
     document["tracks"].push_back(
         {{"box", slotName(slot)},
          {"family", familyName(slot.family)},
-         {"label", text(state.selection.streamLabel[static_cast<size_t>(number)])}});
+         {"label", text(selection.streamLabel[static_cast<size_t>(number)])}});
   }
   for (const Chapter& chapter : result.chapters) {
     document["chapters"].push_back({{"start_s", static_cast<double>(chapter.startNs) / 1e9},

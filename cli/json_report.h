@@ -6,9 +6,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "engine/selection.h"
 #include "runs/playlist_run.h"
 #include "runs/run_report.h"
-#include "runs/run_state.h"
 #include "runs/titles_run.h"
 
 namespace korvell::cli {
@@ -30,7 +30,7 @@ nlohmann::ordered_json titlesJson(const std::string& disc, const TitlesReport& r
 /// The document of xpl: the playlist, the title that plays `source` (or null), its tracks
 /// with their labels and its chapters; `chaptersFile` when --chapters-file wrote one.
 nlohmann::ordered_json playlistJson(const std::string& playlist, const std::string& source,
-                                    const PlaylistResult& result, const RunState& state,
+                                    const PlaylistResult& result, const Selection& selection,
                                     const std::string& chaptersFile);
 
 /// "0xBD": two upper-case hex digits.
