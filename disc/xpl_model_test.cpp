@@ -20,8 +20,15 @@ std::string fileText(const std::string& path) {
   return {bytes.begin(), bytes.end()};
 }
 
+// The title playlistTitle gives, or nothing when it fails.
+std::optional<XplTitle> titleOf(std::string_view xpl, std::string_view baseName) {
+  XplTitle title;
+  if (!playlistTitle(xpl, baseName, &title).ok()) return std::nullopt;
+  return title;
+}
+
 std::vector<Chapter> chaptersOf(const std::string& xpl, const char* baseName) {
-  const std::optional<XplTitle> title = playlistTitle(xpl, baseName);
+  const std::optional<XplTitle> title = titleOf(xpl, baseName);
   return title ? title->title.chapters : std::vector<Chapter>{};
 }
 
@@ -71,7 +78,7 @@ TEST(PlaylistTitle, DefaultsWithoutAnEnclosingTitleSet) {
 
 TEST(PlaylistTitle, SampleNameLengthAndStreams) {
   const std::optional<XplTitle> feature =
-      playlistTitle(fileText(kTestdata + "/VPLST000.XPL"), "FEATURE_2");
+      titleOf(fileText(kTestdata + "/VPLST000.XPL"), "FEATURE_2");
   ASSERT_TRUE(feature);
   EXPECT_EQ(feature->id, "Feature");
   EXPECT_EQ(feature->durationText, "00:02:00:00");
@@ -112,29 +119,30 @@ TEST(PlaylistTitle, DurationAtTheTitleSetRate) {
   const std::string xpl = R"(<Playlist><TitleSet timeBase="24fps">
 <Title id="t" timeBase="60Hz" titleDuration="00:02:00:12"><Clip src="A.MAP"/></Title>
 </TitleSet></Playlist>)";
-  const std::optional<XplTitle> title = playlistTitle(xpl, "A");
+  const std::optional<XplTitle> title = titleOf(xpl, "A");
   ASSERT_TRUE(title);
   EXPECT_DOUBLE_EQ(title->title.durationSeconds, 120.5);
   EXPECT_EQ(title->title.name, "t");  // no displayName: the id
 }
 
 TEST(PlaylistTitle, NothingForMalformedXmlOrAnUnmentionedFile) {
-  std::string error;
-  EXPECT_FALSE(playlistTitle("<Playlist><Title><Clip src=\"A.MAP\"></Title>", "A", &error));
-  EXPECT_FALSE(error.empty());
+  XplTitle title;
+  const Status malformed =
+      playlistTitle("<Playlist><Title><Clip src=\"A.MAP\"></Title>", "A", &title);
+  EXPECT_EQ(malformed.code(), Status::Code::Invalid);
+  EXPECT_FALSE(malformed.reason().empty());
   const std::string xpl = "<Playlist><Title id=\"t\"><Clip src=\"A.MAP\"/></Title></Playlist>";
-  EXPECT_FALSE(playlistTitle(xpl, "B"));
-  EXPECT_FALSE(playlistTitle(xpl, ""));
-  EXPECT_FALSE(playlistTitle("<Playlist><Clip src=\"A.MAP\"/></Playlist>", "A"));  // no Title
+  EXPECT_EQ(playlistTitle(xpl, "B", &title).code(), Status::Code::NotFound);
+  EXPECT_EQ(playlistTitle(xpl, "", &title).code(), Status::Code::NotFound);
+  EXPECT_FALSE(titleOf("<Playlist><Clip src=\"A.MAP\"/></Playlist>", "A"));  // no Title
   // Track and stream numbers outside 1..16 and repeats are left out.
   const std::string numbers = R"(<Playlist><Title><Clip src="A.MAP"/><Audio streamNumber="0"/>
 <Audio streamNumber="17"/><Audio streamNumber="x"/><Audio streamNumber="16" description="a"/>
 <Audio streamNumber="16" description="b"/></Title></Playlist>)";
-  const std::optional<XplTitle> title = playlistTitle(numbers, "A");
-  ASSERT_TRUE(title);
-  ASSERT_EQ(title->title.streams.size(), 1u);
-  EXPECT_EQ(title->title.streams[0].number, 15);
-  EXPECT_EQ(title->title.streams[0].name, "a");
+  ASSERT_TRUE(playlistTitle(numbers, "A", &title).ok());
+  ASSERT_EQ(title.title.streams.size(), 1u);
+  EXPECT_EQ(title.title.streams[0].number, 15);
+  EXPECT_EQ(title.title.streams[0].name, "a");
 }
 
 TEST(XplDocument, TitlesClipsAndTheTrackListsLanguages) {
@@ -159,9 +167,10 @@ TEST(XplDocument, TitlesClipsAndTheTrackListsLanguages) {
 <AudioTrack track="2" langcode="*:00" description="Listed"/>
 <SubtitleTrack track="2" langcode="ja:01" forced="true"/></TrackNavigationList>
 </Title></TitleSet></Playlist>)";
-  std::string error;
-  const std::optional<XplDocument> document = readXplDocument(xpl, &error);
-  ASSERT_TRUE(document) << error;
+  XplDocument parsed;
+  const Status read = readXplDocument(xpl, &parsed);
+  const XplDocument* document = &parsed;
+  ASSERT_TRUE(read.ok()) << read.reason();
   ASSERT_EQ(document->titles.size(), 2u);
   EXPECT_TRUE(document->titles[0].firstPlay);
   EXPECT_EQ(document->titles[0].title.number, 0);
