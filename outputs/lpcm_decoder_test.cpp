@@ -38,12 +38,13 @@ TEST(LpcmDecoder, DvdHeaders) {
   };
   for (const Case& c : cases) {
     const uint8_t header[3] = {0x00, c.format, 0x80};
-    std::string problem;
-    EXPECT_EQ(dvdLpcmFormat(header, &problem), c.expected) << int{c.format};
-    EXPECT_EQ(problem, c.problem) << int{c.format};
+    PcmFormat format;
+    const Status read = dvdLpcmFormat(header, &format);
+    EXPECT_EQ(read.ok() ? std::optional(format) : std::nullopt, c.expected) << int{c.format};
+    EXPECT_EQ(read.reason(), c.problem) << int{c.format};
   }
-  std::string problem;
-  EXPECT_FALSE(dvdLpcmFormat(std::span<const uint8_t>(), &problem));
+  PcmFormat format;
+  EXPECT_EQ(dvdLpcmFormat(std::span<const uint8_t>(), &format).code(), Status::Code::Invalid);
 }
 
 TEST(LpcmDecoder, DvdLayouts) {
@@ -149,14 +150,15 @@ TEST(LpcmDecoder, AudioObjectHeaders) {
   };
   for (const Case& c : cases) {
     const uint8_t header[8] = {0x00, 0x0A, 0x10, c.words, c.rates, 0x00, c.assignment, 0x80};
-    std::string problem;
-    const std::optional<AobLpcmFormat> format = aobLpcmFormat(header, &problem);
-    EXPECT_EQ(format ? text(*format) : problem, c.expected) << int{c.assignment};
+    AobLpcmFormat format;
+    const Status read = aobLpcmFormat(header, &format);
+    EXPECT_EQ(read.ok() ? text(format) : read.reason(), c.expected) << int{c.assignment};
   }
-  std::string problem;
+  AobLpcmFormat format;
   const uint8_t cut[6] = {0x00, 0x0A, 0x10, 0x0F, 0x0F, 0x00};
-  EXPECT_FALSE(aobLpcmFormat(cut, &problem));
-  EXPECT_EQ(problem, "a header cut short");
+  const Status read = aobLpcmFormat(cut, &format);
+  EXPECT_EQ(read.code(), Status::Code::Invalid);
+  EXPECT_EQ(read.reason(), "a header cut short");
 }
 
 // The byte order of one DVD-Audio unit, written out sample by sample as the open DVD-Audio
