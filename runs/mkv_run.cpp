@@ -146,10 +146,10 @@ RunOutcome mkvRun(RunState& state, RunHost& host, const RunSettings& settings,
   const std::string output =
       request.outputPath.empty() ? matroskaFileName(prefix) : request.outputPath;
   if (!prepareOutputFolder(files, settings.outputFolder, host)) {
-    return failBefore(RunOutcome::CreateFailed);
+    return failBefore(RunOutcome::Failed);
   }
   const std::optional<std::string> folder = createTemporaryFolder(files, prefix, host);
-  if (!folder) return failBefore(RunOutcome::CreateFailed);
+  if (!folder) return failBefore(RunOutcome::Failed);
 
   // The forms mkvmerge reads: LPCM as FLAC, DVD subpictures as VobSub, the 8-bit subpictures
   // of HD DVD as PGS; everything else as it stands.
