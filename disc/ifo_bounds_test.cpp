@@ -71,7 +71,6 @@ TEST(IfoBounds, DamageInsideTheTablesLibdvdreadReads) {
     const Status status = ifoPartOutsideFile(bytes, c.vmg ? "DVDVIDEO-VMG" : "DVDVIDEO-VTS");
     const std::string outside = c.outside;
     EXPECT_EQ(status.reason(), outside.empty() ? "" : outside + " lies past its end") << c.name;
-    EXPECT_EQ(status.ok(), outside.empty()) << c.name;
   }
 }
 

