@@ -257,8 +257,9 @@ TEST(ChapterFiles, RoundTripThroughTheMatroskaTools) {
   const std::string video = kTestdata + "/mpeg2_pal_25.m2v";
 
   // The sample's chapters, one at a frame that is no whole millisecond, and names to escape.
-  std::vector<Chapter> chapters =
-      playlistTitle(fileText(kTestdata + "/VPLST000.XPL"), "FEATURE_1")->title.chapters;
+  XplTitle feature;
+  ASSERT_TRUE(playlistTitle(fileText(kTestdata + "/VPLST000.XPL"), "FEATURE_1", &feature).ok());
+  std::vector<Chapter> chapters = feature.title.chapters;
   ASSERT_EQ(chapters, kFeatureChapters);
   chapters.push_back({*titleTimeNs("00:01:30:01", 60), "Tom & \"Jerry\" <b>\nCaf\xE9", "fr"});
 

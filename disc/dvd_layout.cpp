@@ -144,28 +144,32 @@ VobParts findVobParts(FileSystem& files, const std::filesystem::path& folder, in
     sector += size / kPackSize;
   }
   if (found.parts.empty()) {
-    found.problem = "Cannot find \"" + found.nextMissing + "\", the first VOB file of title set " +
-                    std::to_string(titleSet);
+    found.status =
+        Status::failure(Status::Code::OpenFailed, "Cannot find \"" + found.nextMissing +
+                                                      "\", the first VOB file of title set " +
+                                                      std::to_string(titleSet));
     return found;
   }
   // A later part after a missing one: the sectors of the missing part cannot be counted.
   for (int part = static_cast<int>(found.parts.size()) + 2; part <= kMaxVobParts; ++part) {
     if (files.isFile(partPath(part))) {
-      found.problem =
-          "Cannot find \"" + found.nextMissing + "\", but \"" + partPath(part) + "\" follows it";
+      found.status = Status::failure(
+          Status::Code::OpenFailed,
+          "Cannot find \"" + found.nextMissing + "\", but \"" + partPath(part) + "\" follows it");
       break;
     }
   }
   return found;
 }
 
-std::optional<std::vector<FileExtent>> fileExtents(const std::vector<SectorRange>& ranges,
-                                                   const std::vector<VobPart>& parts) {
+Status fileExtents(const std::vector<SectorRange>& ranges, const std::vector<VobPart>& parts,
+                   std::vector<FileExtent>* result) {
   std::vector<FileExtent> extents;
   for (const SectorRange& range : ranges) {
     if (range.last < range.first) continue;
     if (parts.empty() || range.last >= parts.back().firstSector + parts.back().sectors) {
-      return std::nullopt;
+      return Status::invalid("sector " + std::to_string(range.last) +
+                             " lies past the end of the last part");
     }
     for (const VobPart& part : parts) {
       const uint64_t end = part.firstSector + part.sectors;  // one past the part's last sector
@@ -182,7 +186,8 @@ std::optional<std::vector<FileExtent>> fileExtents(const std::vector<SectorRange
       }
     }
   }
-  return extents;
+  *result = std::move(extents);
+  return {};
 }
 
 std::optional<InterleavedUnit> readInterleavedUnit(const uint8_t* sector) {

@@ -14,6 +14,7 @@
 #include "engine/file_extent.h"
 #include "engine/file_system.h"
 #include "engine/packs.h"
+#include "engine/status.h"
 
 namespace korvell::dvd {
 
@@ -74,9 +75,9 @@ struct VobPart {
 /// The title VOBs of one title set.
 struct VobParts {
   std::vector<VobPart> parts;
-  /// Why the files cannot serve the title set (no VTS_nn_1.VOB, or a gap before a later part),
-  /// naming the file; empty when they can.
-  std::string problem;
+  /// Why the files cannot serve the title set (no VTS_nn_1.VOB, or a gap before a later part):
+  /// OpenFailed, its reason naming the file; Ok when they can.
+  Status status;
   /// The first file that is not there (VTS_nn_k.VOB after the last part), empty after part 9.
   std::string nextMissing;
   uint64_t endSector() const {
@@ -103,9 +104,10 @@ struct SectorRange {
 
 /// The byte ranges of the parts that hold `ranges`, in order; a range that crosses from one
 /// part into the next is split there, and a range that goes on where the previous one ended in
-/// the same file is joined to it. Nothing when a range reaches past the last part.
-std::optional<std::vector<FileExtent>> fileExtents(const std::vector<SectorRange>& ranges,
-                                                   const std::vector<VobPart>& parts);
+/// the same file is joined to it; into *extents. Invalid when a range reaches past the last
+/// part (*extents is left as it was then).
+Status fileExtents(const std::vector<SectorRange>& ranges, const std::vector<VobPart>& parts,
+                   std::vector<FileExtent>* extents);
 
 /// What the navigation pack at the start of a VOBU says about its interleaved unit: whether it
 /// belongs to one, the unit's last sector and the start of the angle's next unit, both

@@ -92,9 +92,12 @@ TEST(DvdLayout, SectorRangesBecomeByteRangesOfTheParts) {
       {"one past the end", {{18, 19}}, std::nullopt},
       {"an inverted range is nothing", {{5, 4}}, std::vector<FileExtent>{}},
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(fileExtents(c.ranges, parts), c.extents) << c.name;
-  EXPECT_EQ(fileExtents({{0, 0}}, {}), std::nullopt);
+  std::vector<FileExtent> extents;
+  for (const Case& c : cases) {
+    const bool found = fileExtents(c.ranges, parts, &extents).ok();
+    EXPECT_EQ(found ? std::optional(extents) : std::nullopt, c.extents) << c.name;
+  }
+  EXPECT_EQ(fileExtents({{0, 0}}, {}, &extents).code(), Status::Code::Invalid);
 }
 
 TEST(DvdLayout, InterleavedUnitsOfOneAngle) {

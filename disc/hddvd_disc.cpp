@@ -124,9 +124,14 @@ class TitleReader {
       source.mapProblem = read.reason();
       return source;
     }
-    source.map =
-        parseTimeMap(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()),
-                     &source.mapProblem);
+    TimeMap map;
+    if (const Status parsed = parseTimeMap(
+            std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), &map);
+        parsed.ok()) {
+      source.map = std::move(map);
+    } else {
+      source.mapProblem = parsed.reason();
+    }
     if (source.map && !source.map->interleaved() && source.evoSize &&
         source.map->packs() * kPackSize != *source.evoSize) {
       source.mapProblem = "its entries add up to " + std::to_string(source.map->packs()) +
@@ -164,15 +169,15 @@ class TitleReader {
     const int64_t length = *clip.titleEnd - *clip.titleBegin;
     extent->path = source.evoPath;
     if (source.map) {
-      const std::optional<ByteRun> run =
-          clipBytes(*source.map, static_cast<uint64_t>(clip.clipBegin),
-                    static_cast<uint64_t>(clip.clipBegin + length));
-      if (!run) {
-        return readFailed(name + " plays nothing of " + quoted(source.evoPath) +
-                          ": its time begins past the end of its time map");
+      ByteRun run;
+      if (const Status clipped = clipBytes(*source.map, static_cast<uint64_t>(clip.clipBegin),
+                                           static_cast<uint64_t>(clip.clipBegin + length), &run);
+          !clipped.ok()) {
+        return readFailed(name + " plays nothing of " + quoted(source.evoPath) + ": " +
+                          clipped.reason());
       }
-      extent->offset = run->offset;
-      extent->length = run->length;
+      extent->offset = run.offset;
+      extent->length = run.length;
       return {};
     }
     // Without a map, only a clip that plays the whole EVO can be read.
@@ -198,18 +203,17 @@ class TitleReader {
   std::map<std::string, ClipSource> sources_;
 };
 
-// Reads the playlist at path; a problem line when it cannot be read or is no XML document.
-std::optional<XplDocument> readPlaylistFile(FileSystem& files, const std::string& path,
-                                            std::string* problem) {
+// Reads the playlist at path into *document; a failure whose reason is a problem line when it
+// cannot be read (ReadFailed) or is no XML document (Invalid).
+Status readPlaylistFile(FileSystem& files, const std::string& path, XplDocument* document) {
   std::string bytes;
   if (const Status read = readWholeFile(files, path, kMaxPlaylistModelBytes, &bytes); !read.ok()) {
-    *problem = "cannot read " + quoted(path) + ": " + read.reason();
-    return std::nullopt;
+    return readFailed("cannot read " + quoted(path) + ": " + read.reason());
   }
-  std::string error;
-  std::optional<XplDocument> document = readXplDocument(bytes, &error);
-  if (!document) *problem = quoted(path) + " is not an XML document: " + error;
-  return document;
+  if (const Status parsed = readXplDocument(bytes, document); !parsed.ok()) {
+    return Status::invalid(quoted(path) + " is not an XML document: " + parsed.reason());
+  }
+  return {};
 }
 
 }  // namespace
@@ -225,11 +229,10 @@ HdDvdDisc readHdDvdTitles(const std::string& discPath, FileSystem& files,
   }
   disc.root = folders->root;
   std::optional<XplDocument> document;
-  std::string problem;
   if (!playlistPath.empty()) {
-    document = readPlaylistFile(files, playlistPath, &problem);
-    if (!document) {
-      disc.status = readFailed(problem);
+    document.emplace();
+    if (const Status read = readPlaylistFile(files, playlistPath, &*document); !read.ok()) {
+      disc.status = read;
       return disc;
     }
     disc.playlistPath = playlistPath;
@@ -243,15 +246,16 @@ HdDvdDisc readHdDvdTitles(const std::string& discPath, FileSystem& files,
     }
     std::vector<std::string> passedOver;
     for (auto path = playlists.rbegin(); path != playlists.rend() && !document; ++path) {
-      std::optional<XplDocument> candidate = readPlaylistFile(files, *path, &problem);
-      if (candidate && candidate->hasClip()) {
+      XplDocument candidate;
+      const Status read = readPlaylistFile(files, *path, &candidate);
+      if (read.ok() && candidate.hasClip()) {
         document = std::move(candidate);
         disc.playlistPath = *path;
       } else {
-        passedOver.push_back(candidate ? quoted(*path) +
+        passedOver.push_back(read.ok() ? quoted(*path) +
                                              " has no clip (a playlist that only loads "
                                              "another one)"
-                                       : problem);
+                                       : read.reason());
       }
     }
     for (const std::string& why : passedOver)

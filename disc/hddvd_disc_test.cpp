@@ -59,10 +59,7 @@ TEST(HdDvdDisc, ClipsThroughTheirTimeMaps) {
     return FileExtent{kEvo, first * kPack, count * kPack};
   };
   const auto none = [](MemoryFileSystem&) {};
-  const auto noMap = [](MemoryFileSystem& f) {
-    std::string reason;
-    f.remove(kMap, &reason);
-  };
+  const auto noMap = [](MemoryFileSystem& f) { ASSERT_TRUE(f.remove(kMap).ok()); };
   const Case cases[] = {
       {"inside its EVO", clip("00:00:00:00", "00:00:00:30", "00:00:00:30"), none, {packs(2, 3)}},
       {"meeting two EVOBUs",
@@ -198,8 +195,7 @@ TEST(HdDvdDisc, ThePlaylistWithAClipOrTheOneNamed) {
   EXPECT_TRUE(disc.titles.empty());
   EXPECT_EQ(disc.problems.size(), 1u);
 
-  std::string reason;
-  files.remove("/d/ADV_OBJ/VPLST000.XPL", &reason);
+  ASSERT_TRUE(files.remove("/d/ADV_OBJ/VPLST000.XPL").ok());
   disc = readHdDvdTitles("/d", files);
   EXPECT_FALSE(disc.status.ok());
   EXPECT_NE(disc.status.reason().find("No playlist of \"/d\" has a clip to play"),

@@ -125,9 +125,8 @@ Status ifoFailure(FileSystem& files, const fs::path& ifo, const char* identifier
   bytes.resize(static_cast<size_t>(file->size()));
   size_t more = 0;
   if (file->read(bytes.data() + got, bytes.size() - got, more).ok()) {
-    const std::string outside = dvd::ifoPartOutsideFile({bytes.data(), got + more}, id);
-    if (!outside.empty())
-      return readFailed(cannot + "it is damaged (" + outside + " lies past its end)");
+    const Status outside = dvd::ifoPartOutsideFile({bytes.data(), got + more}, id);
+    if (!outside.ok()) return readFailed(cannot + "it is damaged (" + outside.reason() + ")");
   }
   std::string reason = cannot + "it is damaged";
   for (size_t i = messages.size(); i > firstMessage; --i) {
@@ -171,7 +170,7 @@ class IfoStage {
     for (size_t done = 0, got = 0; done < bytes.size(); done += got) {
       if (!in->read(bytes.data() + done, bytes.size() - done, got).ok() || got == 0) return false;
     }
-    if (!dvd::ifoPartOutsideFile(bytes, identifier).empty()) return false;
+    if (!dvd::ifoPartOutsideFile(bytes, identifier).ok()) return false;
     std::ofstream out(folder_ / name, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
@@ -378,9 +377,8 @@ class DiscReader {
     title->palette = palette;
 
     // Where the cells lie in the VOB files.
-    if (!set->vobs.problem.empty()) return openFailed(set->vobs.problem);
-    std::optional<std::vector<FileExtent>> extents = dvd::fileExtents(ranges, set->vobs.parts);
-    if (!extents) {
+    if (!set->vobs.status.ok()) return set->vobs.status;
+    if (!dvd::fileExtents(ranges, set->vobs.parts, &title->extents).ok()) {
       uint64_t furthest = 0;
       for (const dvd::SectorRange& range : ranges)
         furthest = std::max(furthest, range.last);
@@ -393,7 +391,6 @@ class DiscReader {
                     : " and there is no " + inQuotes(set->vobs.nextMissing);
       return readFailed(reason);
     }
-    title->extents = std::move(*extents);
     if (title->extents.empty()) return badIfo(set->path, what + "plays no sectors");
     return checkNotScrambled(files_, title->extents.front());
   }

@@ -173,21 +173,24 @@ bool fits(const Reader& r, Kind kind, uint64_t at) {
 
 }  // namespace
 
-std::string ifoPartOutsideFile(std::span<const uint8_t> file, std::string_view identifier) {
+Status ifoPartOutsideFile(std::span<const uint8_t> file, std::string_view identifier) {
+  const auto outside = [](const std::string& part) {
+    return Status::invalid(part + " lies past its end");
+  };
   const Reader r(file);
   if (!r.has(0, kPackSize) || !std::equal(identifier.begin(), identifier.end(), file.begin())) {
-    return "the header";
+    return outside("the header");
   }
   const bool manager = identifier == "DVDVIDEO-VMG";
   if (manager && r.u32(kFirstPlayChain) != 0 && !programChainFits(r, r.u32(kFirstPlayChain))) {
-    return "the first play program chain";
+    return outside("the first play program chain");
   }
   const std::span<const Table> tables =
       manager ? std::span<const Table>(kManagerTables) : std::span<const Table>(kTitleSetTables);
   for (const Table& table : tables) {
     const uint64_t sector = r.u32(table.address);
     if (sector != 0 && !fits(r, table.kind, sector * kPackSize))
-      return std::string("the ") + table.name;
+      return outside(std::string("the ") + table.name);
   }
   return {};
 }

@@ -26,9 +26,8 @@ uint32_t u32At(std::span<const uint8_t> bytes, size_t at) {
   return u16At(bytes, at) << 16 | u16At(bytes, at + 2);
 }
 
-std::optional<TimeMap> damaged(std::string* problem, std::string why) {
-  *problem = std::move(why);
-  return std::nullopt;
+Status damaged(std::string why) {
+  return Status::invalid(std::move(why));
 }
 
 }  // namespace
@@ -47,36 +46,37 @@ uint64_t TimeMap::fields() const {
   return sum;
 }
 
-std::optional<TimeMap> parseTimeMap(std::span<const uint8_t> bytes, std::string* problem) {
+Status parseTimeMap(std::span<const uint8_t> bytes, TimeMap* result) {
   if (bytes.size() < kMagic.size() || !std::equal(kMagic.begin(), kMagic.end(), bytes.begin())) {
-    return damaged(problem, "it does not begin with HDDVD_TMAP00");
+    return damaged("it does not begin with HDDVD_TMAP00");
   }
   if (bytes.size() < kSearchPointers + kSearchPointerSize) {
-    return damaged(problem, "it ends before its first table");
+    return damaged("it ends before its first table");
   }
   TimeMap map;
   map.type = static_cast<uint16_t>(u16At(bytes, kTypeOffset));
   const uint32_t tables = u16At(bytes, kTableCountOffset);
-  if (tables == 0) return damaged(problem, "it names no table");
+  if (tables == 0) return damaged("it names no table");
   map.angles = map.interleaved() ? static_cast<int>(tables) : 1;
   const uint64_t start = u32At(bytes, kSearchPointers);
   const uint64_t count = u16At(bytes, kSearchPointers + kEntryCountOffset);
   if (start < kSearchPointers + kSearchPointerSize || start + count * kEntrySize > bytes.size()) {
-    return damaged(problem, "its entries lie past its end");
+    return damaged("its entries lie past its end");
   }
   map.entries.reserve(count);
   for (uint64_t i = 0; i < count; ++i) {
     const uint32_t word = u32At(bytes, start + i * kEntrySize);
     const TimeMapEntry entry{word >> 21, (word >> 13) & 0xFF, word & 0x1FFF};
     if (entry.packs == 0) {
-      return damaged(problem, "entry " + std::to_string(i + 1) + " has no pack");
+      return damaged("entry " + std::to_string(i + 1) + " has no pack");
     }
     map.entries.push_back(entry);
   }
-  return map;
+  *result = std::move(map);
+  return {};
 }
 
-std::optional<ByteRun> clipBytes(const TimeMap& map, uint64_t beginFields, uint64_t endFields) {
+Status clipBytes(const TimeMap& map, uint64_t beginFields, uint64_t endFields, ByteRun* result) {
   std::optional<ByteRun> run;
   uint64_t time = 0;
   uint64_t offset = 0;
@@ -90,7 +90,9 @@ std::optional<ByteRun> clipBytes(const TimeMap& map, uint64_t beginFields, uint6
     time += entry.fields;
     offset += size;
   }
-  return run;
+  if (!run) return Status::invalid("its time begins past the end of its time map");
+  *result = *run;
+  return {};
 }
 
 }  // namespace korvell

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/status.h"
+
 namespace korvell {
 
 /// One EVOBU as the map lists it: a big-endian u32 whose bits 31-21 give the packs up to the
@@ -43,12 +45,12 @@ inline constexpr size_t kMaxTimeMapSize = 1 << 20;
 
 /// Reads a time map: "HDDVD_TMAP00", TMAP_TY (u16 at byte 20), TMAPI_Ns (u16 at 55), then at
 /// byte 384 one 32-byte search pointer per table: the byte offset of its entries (u32), its
-/// EVOB index (u16) and its entry count (u16). Nothing, with the reason in *problem, when the
+/// EVOB index (u16) and its entry count (u16), into *map. Invalid, with the reason, when the
 /// bytes are no map, name no table, or a table's entries lie past the end; an entry of 0
 /// packs also makes the map damaged (every EVOBU holds at least its navigation pack). An
 /// interleaved map is read too (its first table), so that the caller can say how many angles
-/// it has.
-std::optional<TimeMap> parseTimeMap(std::span<const uint8_t> bytes, std::string* problem);
+/// it has. *map is left as it was on a failure.
+Status parseTimeMap(std::span<const uint8_t> bytes, TimeMap* map);
 
 /// A run of bytes of an EVO.
 struct ByteRun {
@@ -59,8 +61,9 @@ struct ByteRun {
 
 /// The bytes of the EVO that play object time [beginFields, endFields) in video fields: the
 /// EVOBUs whose play time meets that time (an EVOBU of fields [a, a+n) meets it when a <
-/// endFields and a+n > beginFields), from the first such EVOBU's offset to the last one's end.
-/// Nothing when no EVOBU meets it (an empty time, or one that begins past the map's end).
-std::optional<ByteRun> clipBytes(const TimeMap& map, uint64_t beginFields, uint64_t endFields);
+/// endFields and a+n > beginFields), from the first such EVOBU's offset to the last one's end,
+/// into *run. Invalid when no EVOBU meets it (an empty time, or one that begins past the map's
+/// end).
+Status clipBytes(const TimeMap& map, uint64_t beginFields, uint64_t endFields, ByteRun* run);
 
 }  // namespace korvell

@@ -572,10 +572,9 @@ Status UdfImage::createFolder(const std::string& path) {
   return outside_.createFolder(path);
 }
 
-bool UdfImage::remove(const std::string& path, std::string* reason) {
-  if (find(path) == -1) return outside_.remove(path, reason);
-  *reason = readOnly(imagePath_).reason();
-  return false;
+Status UdfImage::remove(const std::string& path) {
+  if (find(path) == -1) return outside_.remove(path);
+  return Status::failure(Status::Code::RemoveFailed, readOnly(imagePath_).reason());
 }
 
 bool UdfImage::isFile(const std::string& path) const {

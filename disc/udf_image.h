@@ -53,7 +53,7 @@ class UdfImage final : public FileSystem {
   Status create(const std::string& path, std::unique_ptr<ByteSink>* sink) override;
   Status createSeekable(const std::string& path, std::unique_ptr<SeekableSink>* sink) override;
   Status createFolder(const std::string& path) override;
-  bool remove(const std::string& path, std::string* reason) override;
+  Status remove(const std::string& path) override;
   /// The image's own path is a folder, not a file. Names inside the image compare exactly.
   bool isFile(const std::string& path) const override;
   bool isFolder(const std::string& path) const override;

@@ -257,15 +257,14 @@ XplTitle readTitle(const pugi::xml_node& titleNode, const AttributeItems& items)
   return result;
 }
 
-bool parse(std::string_view bytes, pugi::xml_document& document, std::string* error) {
+// Invalid, with the parser's reason and its byte offset, when the bytes are no XML document.
+Status parse(std::string_view bytes, pugi::xml_document& document) {
   // Bytes are taken as they are: names keep what the file holds (see displayUtf8).
   const pugi::xml_parse_result parsed =
       document.load_buffer(bytes.data(), bytes.size(), pugi::parse_default, pugi::encoding_utf8);
-  if (parsed) return true;
-  if (error != nullptr) {
-    *error = std::string(parsed.description()) + " at byte " + std::to_string(parsed.offset);
-  }
-  return false;
+  if (parsed) return {};
+  return Status::invalid(std::string(parsed.description()) + " at byte " +
+                         std::to_string(parsed.offset));
 }
 
 }  // namespace
@@ -277,9 +276,9 @@ bool XplDocument::hasClip() const {
   return false;
 }
 
-std::optional<XplDocument> readXplDocument(std::string_view bytes, std::string* error) {
+Status readXplDocument(std::string_view bytes, XplDocument* doc) {
   pugi::xml_document document;
-  if (!parse(bytes, document, error)) return std::nullopt;
+  if (Status parsed = parse(bytes, document); !parsed.ok()) return parsed;
   XplDocument result;
   const AttributeItems items = attributeItems(document);
   bool rateKnown = false;
@@ -292,17 +291,22 @@ std::optional<XplDocument> readXplDocument(std::string_view bytes, std::string* 
       result.titles.push_back(readTitle(node, items));
     }
   });
-  return result;
+  *doc = std::move(result);
+  return {};
 }
 
-std::optional<XplTitle> playlistTitle(std::string_view bytes, std::string_view baseName,
-                                      std::string* error) {
+Status playlistTitle(std::string_view bytes, std::string_view baseName, XplTitle* title) {
   pugi::xml_document document;
-  if (!parse(bytes, document, error)) return std::nullopt;
-  if (baseName.empty()) return std::nullopt;
-  const pugi::xml_node titleNode = enclosing(firstMention(document, baseName), "Title");
-  if (!titleNode) return std::nullopt;
-  return readTitle(titleNode, attributeItems(document));
+  if (Status parsed = parse(bytes, document); !parsed.ok()) return parsed;
+  const pugi::xml_node titleNode =
+      baseName.empty() ? pugi::xml_node() : enclosing(firstMention(document, baseName), "Title");
+  if (!titleNode) {
+    return Status::failure(Status::Code::NotFound,
+                           baseName.empty() ? std::string("no file is named")
+                                            : "no Title element mentions " + std::string(baseName));
+  }
+  *title = readTitle(titleNode, attributeItems(document));
+  return {};
 }
 
 }  // namespace korvell

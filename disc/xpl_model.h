@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "disc/title.h"
+#include "engine/status.h"
 
 namespace korvell {
 
@@ -57,8 +58,8 @@ struct XplDocument {
   bool hasClip() const;
 };
 
-/// Reads a playlist document. Nothing when the bytes are not a well-formed XML document (the
-/// parser's reason, with its byte offset, in *error when it is not null).
+/// Reads a playlist document into *doc. Invalid when the bytes are not a well-formed XML
+/// document, the parser's reason with its byte offset as its reason; *doc is left as it was.
 ///
 /// Element and attribute names ignore ASCII case; elements are found at any depth below their
 /// parent (a Title's clips, tracks, track list and chapters; a clip's Video, Audio, Subtitle).
@@ -80,16 +81,15 @@ struct XplDocument {
 /// comments), and a subtitle is forced when `forced` is "true" or the extension is 09.
 /// Chapters: each Chapter with a valid titleTimeBegin, in document order; name from
 /// displayName, language from its language attribute or else the TitleSet's defaultLanguage.
-std::optional<XplDocument> readXplDocument(std::string_view bytes, std::string* error = nullptr);
+Status readXplDocument(std::string_view bytes, XplDocument* doc);
 
-/// Reads a playlist and returns the title that plays the file whose base name (its name
-/// without extension, FEATURE_1) is `baseName`: the Title element that holds the first element,
-/// in document order, whose name or one of whose attribute values contains `baseName`
+/// Reads a playlist and gives in *title the title that plays the file whose base name (its
+/// name without extension, FEATURE_1) is `baseName`: the Title element that holds the first
+/// element, in document order, whose name or one of whose attribute values contains `baseName`
 /// (case-sensitive, as Read XPL selects its title), read as readXplDocument reads titles.
-/// Nothing when the bytes are not a well-formed XML document (the parser's reason in *error
-/// when it is not null), when no element mentions `baseName`, or when the one that does lies
-/// in no Title.
-std::optional<XplTitle> playlistTitle(std::string_view bytes, std::string_view baseName,
-                                      std::string* error = nullptr);
+/// Invalid when the bytes are not a well-formed XML document (the parser's reason); NotFound
+/// when `baseName` is empty, no element mentions it, or the one that does lies in no Title.
+/// *title is left as it was on a failure.
+Status playlistTitle(std::string_view bytes, std::string_view baseName, XplTitle* title);
 
 }  // namespace korvell

@@ -21,8 +21,8 @@ std::string fileText(const std::string& path) {
 }
 
 std::vector<Chapter> chaptersOf(const std::string& xpl, const char* baseName) {
-  const std::optional<XplTitle> title = playlistTitle(xpl, baseName);
-  return title ? title->title.chapters : std::vector<Chapter>{};
+  XplTitle title;
+  return playlistTitle(xpl, baseName, &title).ok() ? title.title.chapters : std::vector<Chapter>{};
 }
 
 const std::vector<Chapter> kFeatureChapters = {
@@ -70,14 +70,13 @@ TEST(PlaylistTitle, DefaultsWithoutAnEnclosingTitleSet) {
 }
 
 TEST(PlaylistTitle, SampleNameLengthAndStreams) {
-  const std::optional<XplTitle> feature =
-      playlistTitle(fileText(kTestdata + "/VPLST000.XPL"), "FEATURE_2");
-  ASSERT_TRUE(feature);
-  EXPECT_EQ(feature->id, "Feature");
-  EXPECT_EQ(feature->durationText, "00:02:00:00");
-  EXPECT_EQ(feature->title.name, "Feature Presentation");
-  EXPECT_EQ(feature->title.number, 1);
-  EXPECT_DOUBLE_EQ(feature->title.durationSeconds, 120.0);
+  XplTitle feature;
+  ASSERT_TRUE(playlistTitle(fileText(kTestdata + "/VPLST000.XPL"), "FEATURE_2", &feature).ok());
+  EXPECT_EQ(feature.id, "Feature");
+  EXPECT_EQ(feature.durationText, "00:02:00:00");
+  EXPECT_EQ(feature.title.name, "Feature Presentation");
+  EXPECT_EQ(feature.title.number, 1);
+  EXPECT_DOUBLE_EQ(feature.title.durationSeconds, 120.0);
   // Both clips list the same streams: each is taken once, with its attribute item's codec by
   // the table's name and the identifier that codec and number give (those the sample disc's
   // packets carry).
@@ -95,9 +94,9 @@ TEST(PlaylistTitle, SampleNameLengthAndStreams) {
                                {Family::Audio, 2, 0x8A, "fr", "French", "DTS"},
                                {Family::Subpicture, 0, 0x20, "en", "English", "2bitRLE"},
                                {Family::Subpicture, 1, 0x21, "fr", "French", "8bitRLE"}};
-  ASSERT_EQ(feature->title.streams.size(), std::size(expected));
+  ASSERT_EQ(feature.title.streams.size(), std::size(expected));
   for (size_t i = 0; i < std::size(expected); ++i) {
-    const TitleStream& stream = feature->title.streams[i];
+    const TitleStream& stream = feature.title.streams[i];
     EXPECT_EQ(stream.family, expected[i].family) << i;
     EXPECT_EQ(stream.number, expected[i].number) << i;
     EXPECT_EQ(stream.id, expected[i].id) << i;
@@ -112,29 +111,30 @@ TEST(PlaylistTitle, DurationAtTheTitleSetRate) {
   const std::string xpl = R"(<Playlist><TitleSet timeBase="24fps">
 <Title id="t" timeBase="60Hz" titleDuration="00:02:00:12"><Clip src="A.MAP"/></Title>
 </TitleSet></Playlist>)";
-  const std::optional<XplTitle> title = playlistTitle(xpl, "A");
-  ASSERT_TRUE(title);
-  EXPECT_DOUBLE_EQ(title->title.durationSeconds, 120.5);
-  EXPECT_EQ(title->title.name, "t");  // no displayName: the id
+  XplTitle title;
+  ASSERT_TRUE(playlistTitle(xpl, "A", &title).ok());
+  EXPECT_DOUBLE_EQ(title.title.durationSeconds, 120.5);
+  EXPECT_EQ(title.title.name, "t");  // no displayName: the id
 }
 
 TEST(PlaylistTitle, NothingForMalformedXmlOrAnUnmentionedFile) {
-  std::string error;
-  EXPECT_FALSE(playlistTitle("<Playlist><Title><Clip src=\"A.MAP\"></Title>", "A", &error));
-  EXPECT_FALSE(error.empty());
+  XplTitle title;
+  const Status malformed =
+      playlistTitle("<Playlist><Title><Clip src=\"A.MAP\"></Title>", "A", &title);
+  EXPECT_EQ(malformed.code(), Status::Code::Invalid);
+  EXPECT_FALSE(malformed.reason().empty());
   const std::string xpl = "<Playlist><Title id=\"t\"><Clip src=\"A.MAP\"/></Title></Playlist>";
-  EXPECT_FALSE(playlistTitle(xpl, "B"));
-  EXPECT_FALSE(playlistTitle(xpl, ""));
-  EXPECT_FALSE(playlistTitle("<Playlist><Clip src=\"A.MAP\"/></Playlist>", "A"));  // no Title
+  EXPECT_EQ(playlistTitle(xpl, "B", &title).code(), Status::Code::NotFound);
+  EXPECT_EQ(playlistTitle(xpl, "", &title).code(), Status::Code::NotFound);
+  EXPECT_FALSE(playlistTitle("<Playlist><Clip src=\"A.MAP\"/></Playlist>", "A", &title).ok());
   // Track and stream numbers outside 1..16 and repeats are left out.
   const std::string numbers = R"(<Playlist><Title><Clip src="A.MAP"/><Audio streamNumber="0"/>
 <Audio streamNumber="17"/><Audio streamNumber="x"/><Audio streamNumber="16" description="a"/>
 <Audio streamNumber="16" description="b"/></Title></Playlist>)";
-  const std::optional<XplTitle> title = playlistTitle(numbers, "A");
-  ASSERT_TRUE(title);
-  ASSERT_EQ(title->title.streams.size(), 1u);
-  EXPECT_EQ(title->title.streams[0].number, 15);
-  EXPECT_EQ(title->title.streams[0].name, "a");
+  ASSERT_TRUE(playlistTitle(numbers, "A", &title).ok());
+  ASSERT_EQ(title.title.streams.size(), 1u);
+  EXPECT_EQ(title.title.streams[0].number, 15);
+  EXPECT_EQ(title.title.streams[0].name, "a");
 }
 
 TEST(XplDocument, TitlesClipsAndTheTrackListsLanguages) {
@@ -159,13 +159,13 @@ TEST(XplDocument, TitlesClipsAndTheTrackListsLanguages) {
 <AudioTrack track="2" langcode="*:00" description="Listed"/>
 <SubtitleTrack track="2" langcode="ja:01" forced="true"/></TrackNavigationList>
 </Title></TitleSet></Playlist>)";
-  std::string error;
-  const std::optional<XplDocument> document = readXplDocument(xpl, &error);
-  ASSERT_TRUE(document) << error;
-  ASSERT_EQ(document->titles.size(), 2u);
-  EXPECT_TRUE(document->titles[0].firstPlay);
-  EXPECT_EQ(document->titles[0].title.number, 0);
-  const XplTitle& title = document->titles[1];
+  XplDocument document;
+  const Status read = readXplDocument(xpl, &document);
+  ASSERT_TRUE(read.ok()) << read.reason();
+  ASSERT_EQ(document.titles.size(), 2u);
+  EXPECT_TRUE(document.titles[0].firstPlay);
+  EXPECT_EQ(document.titles[0].title.number, 0);
+  const XplTitle& title = document.titles[1];
   EXPECT_EQ(title.title.number, 7);
   ASSERT_EQ(title.clips.size(), 2u);
   EXPECT_EQ(title.clips[0].mapName, "F.MAP");

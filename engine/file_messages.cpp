@@ -10,16 +10,21 @@ void reportFailure(const std::string& path, const Status& status, Console& conso
     case Status::Code::Ok:
       return;
     case Status::Code::OpenFailed:
+    case Status::Code::NotFound:
       verb = "open";
       break;
     case Status::Code::CreateFailed:
       verb = "create";
       break;
     case Status::Code::ReadFailed:
+    case Status::Code::Invalid:
       verb = "read";
       break;
     case Status::Code::WriteFailed:
       verb = "write";
+      break;
+    case Status::Code::RemoveFailed:
+      verb = "remove";
       break;
   }
   console.logError(std::string("Cannot ") + verb + " file \"" + escapeMarkup(path) + "\". " +

@@ -12,7 +12,8 @@
 namespace korvell {
 
 /// The console message of a failure: "Cannot open file "<path>". <reason>", or create, read
-/// or write by the status's code. Nothing for an Ok status.
+/// write or remove by the status's code (read for data that is Invalid, open for something
+/// NotFound). Nothing for an Ok status.
 void reportFailure(const std::string& path, const Status& status, Console& console);
 
 /// Opens an input; on failure reports it and returns null.

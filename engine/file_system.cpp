@@ -66,11 +66,11 @@ class RealFileSystem final : public FileSystem {
     return Status::failure(Status::Code::CreateFailed, reason);
   }
 
-  bool remove(const std::string& path, std::string* reason) override {
+  Status remove(const std::string& path) override {
     std::error_code ec;
-    if (std::filesystem::remove(path, ec)) return true;
-    *reason = ec ? ec.message() : std::generic_category().message(ENOENT);
-    return false;
+    if (std::filesystem::remove(path, ec)) return {};
+    return Status::failure(Status::Code::RemoveFailed,
+                           ec ? ec.message() : std::generic_category().message(ENOENT));
   }
 };
 

@@ -47,9 +47,9 @@ class FileSystem {
   /// when it cannot, also when something of that name exists already.
   virtual Status createFolder(const std::string& path) = 0;
 
-  /// Removes the file, or the empty folder, at path. False, with the system's reason in
-  /// *reason, when it cannot (also when nothing of that name exists).
-  virtual bool remove(const std::string& path, std::string* reason) = 0;
+  /// Removes the file, or the empty folder, at path. A RemoveFailed status with the system's
+  /// reason when it cannot (also when nothing of that name exists).
+  virtual Status remove(const std::string& path) = 0;
 };
 
 /// Reads the whole file at path into *bytes: an OpenFailed status when it cannot be opened, a

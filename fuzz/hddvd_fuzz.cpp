@@ -40,20 +40,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<uint8_t> map(data + 2, data + 2 + mapSize);
   const std::vector<uint8_t> playlist(data + 2 + mapSize, data + size);
 
-  std::string problem;
-  if (const std::optional<TimeMap> parsed = parseTimeMap(map, &problem)) {
-    for (const TimeMapEntry& entry : parsed->entries) {
+  TimeMap parsed;
+  if (const Status read = parseTimeMap(map, &parsed); read.ok()) {
+    for (const TimeMapEntry& entry : parsed.entries) {
       if (entry.packs == 0) std::abort();
     }
-    const uint64_t end = parsed->packs() * 2048;
+    const uint64_t end = parsed.packs() * 2048;
     for (uint64_t begin = 0; begin < 300; begin += 37) {
-      if (const std::optional<ByteRun> run = clipBytes(*parsed, begin, begin + 45)) {
-        if (run->length == 0 || run->offset + run->length > end || run->offset % 2048 != 0) {
+      if (ByteRun run; clipBytes(parsed, begin, begin + 45, &run).ok()) {
+        if (run.length == 0 || run.offset + run.length > end || run.offset % 2048 != 0) {
           std::abort();
         }
       }
     }
-  } else if (problem.empty()) {
+  } else if (read.reason().empty()) {
     std::abort();
   }
 

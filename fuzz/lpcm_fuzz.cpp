@@ -77,9 +77,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t piece = data[at + 2];
     at += 3;
     if (audioObject) {
-      if (auto format = aobLpcmFormat(header, nullptr)) decoder.emplace(*format, settings & 0x10);
-    } else if (auto format = dvdLpcmFormat(header, nullptr)) {
-      decoder.emplace(*format);
+      if (AobLpcmFormat format; aobLpcmFormat(header, &format).ok()) {
+        decoder.emplace(format, settings & 0x10);
+      }
+    } else if (PcmFormat format; dvdLpcmFormat(header, &format).ok()) {
+      decoder.emplace(format);
     }
     if (decoder) checkDecoder(*decoder, data + at, length);
     for (size_t done = 0; done < length;) {

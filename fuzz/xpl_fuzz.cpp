@@ -48,11 +48,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // The playlist as a document: any bytes; every stream numbered 0..15, every chapter time
   // non-negative.
-  if (const std::optional<XplTitle> title = playlistTitle(bytes, baseName)) {
-    for (const TitleStream& stream : title->title.streams) {
+  if (XplTitle title; playlistTitle(bytes, baseName, &title).ok()) {
+    for (const TitleStream& stream : title.title.streams) {
       if (stream.number < 0 || stream.number > 15) std::abort();
     }
-    for (const Chapter& chapter : title->title.chapters) {
+    for (const Chapter& chapter : title.title.chapters) {
       if (chapter.startNs < 0) std::abort();
     }
   }

@@ -23,14 +23,13 @@ void createAndRemove(FileSystem& files, const std::string& base) {
   ASSERT_TRUE(sink->close().ok());
   EXPECT_EQ(files.createFolder(file).code(), Status::Code::CreateFailed);
 
-  std::string reason;
-  EXPECT_FALSE(files.remove(folder, &reason));
-  EXPECT_EQ(reason, "Directory not empty");
-  EXPECT_TRUE(files.remove(file, &reason));
+  const Status full = files.remove(folder);
+  EXPECT_EQ(full.code(), Status::Code::RemoveFailed);
+  EXPECT_EQ(full.reason(), "Directory not empty");
+  EXPECT_TRUE(files.remove(file).ok());
   EXPECT_FALSE(files.isFile(file));
-  EXPECT_FALSE(files.remove(file, &reason));
-  EXPECT_EQ(reason, "No such file or directory");
-  EXPECT_TRUE(files.remove(folder, &reason));
+  EXPECT_EQ(files.remove(file).reason(), "No such file or directory");
+  EXPECT_TRUE(files.remove(folder).ok());
   EXPECT_TRUE(files.createFolder(folder).ok());  // gone, so it can be made again
 }
 
@@ -44,9 +43,9 @@ TEST(FileSystemFolders, InMemory) {
   createAndRemove(files, "/tmp");
   EXPECT_TRUE(files.isFolder("/tmp/k"));
   files.refuseRemove("/tmp/k", "Permission denied");
-  std::string reason;
-  EXPECT_FALSE(files.remove("/tmp/k", &reason));
-  EXPECT_EQ(reason, "Permission denied");
+  const Status refused = files.remove("/tmp/k");
+  EXPECT_EQ(refused.code(), Status::Code::RemoveFailed);
+  EXPECT_EQ(refused.reason(), "Permission denied");
 }
 
 }  // namespace

@@ -46,13 +46,12 @@ std::vector<std::string> mkvmergeArguments(const MuxDescription& description) {
   return arguments;
 }
 
-std::string mkvmergeOptionFile(const MuxDescription& description, std::string* error) {
+Status mkvmergeOptionFile(const MuxDescription& description, std::string* optionFile) {
   const std::vector<std::string> arguments = mkvmergeArguments(description);
   for (const std::string& argument : arguments) {
     if (!isValidUtf8(argument)) {
-      *error = "The path \"" + displayUtf8(argument) +
-               "\" is not valid UTF-8, which mkvmerge's option file cannot hold.";
-      return {};
+      return Status::invalid("The path \"" + displayUtf8(argument) +
+                             "\" is not valid UTF-8, which mkvmerge's option file cannot hold.");
     }
   }
   // Every string is valid UTF-8 now, so dump cannot throw.
@@ -62,7 +61,8 @@ std::string mkvmergeOptionFile(const MuxDescription& description, std::string* e
     text += i + 1 < arguments.size() ? ",\n" : "\n";
   }
   text += "]\n";
-  return text;
+  *optionFile = std::move(text);
+  return {};
 }
 
 }  // namespace korvell

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/slots.h"
+#include "engine/status.h"
 
 namespace korvell {
 
@@ -42,9 +43,9 @@ struct MuxDescription {
 /// (displayUtf8) and otherwise passed as they are.
 std::vector<std::string> mkvmergeArguments(const MuxDescription& description);
 
-/// The option file's text: mkvmergeArguments as a JSON array of strings, one a line. Empty,
-/// with the reason in *error, when a path is not valid UTF-8: an option file can only hold
-/// UTF-8, and a path made valid would name another file.
-std::string mkvmergeOptionFile(const MuxDescription& description, std::string* error);
+/// The option file's text into *optionFile: mkvmergeArguments as a JSON array of strings, one
+/// a line. Invalid, with the message as its reason, when a path is not valid UTF-8: an option
+/// file can only hold UTF-8, and a path made valid would name another file.
+Status mkvmergeOptionFile(const MuxDescription& description, std::string* optionFile);
 
 }  // namespace korvell

@@ -63,9 +63,9 @@ TEST(MkvmergeOptions, FileHoldsTheArgumentsAsJsonStrings) {
   d.title = "Tom & \"Jerry\" [b]$HOME `x` \\ \n\tCaf\xE9";
   d.tracks[1].name = "Kommentar \xE2\x80\x93 \"Regie\"";
   d.tracks[2].name = "\xFF\xFE";
-  std::string error;
-  const std::string text = mkvmergeOptionFile(d, &error);
-  ASSERT_FALSE(text.empty()) << error;
+  std::string text;
+  const Status made = mkvmergeOptionFile(d, &text);
+  ASSERT_TRUE(made.ok()) << made.reason();
   const nlohmann::json parsed = nlohmann::json::parse(text);
   ASSERT_TRUE(parsed.is_array());
   Args arguments;
@@ -85,9 +85,10 @@ TEST(MkvmergeOptions, APathThatIsNoUtf8IsRefused) {
     MuxDescription d = feature();
     std::string& path = which == 0 ? d.outputPath : which == 1 ? d.chaptersPath : d.tracks[3].path;
     path += "\xE9";
-    std::string error;
-    EXPECT_EQ(mkvmergeOptionFile(d, &error), "") << which;
-    EXPECT_NE(error.find("not valid UTF-8"), std::string::npos) << error;
+    std::string text;
+    const Status made = mkvmergeOptionFile(d, &text);
+    EXPECT_EQ(text, "") << which;
+    EXPECT_NE(made.reason().find("not valid UTF-8"), std::string::npos) << made.reason();
   }
 }
 

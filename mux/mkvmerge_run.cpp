@@ -31,14 +31,15 @@ bool writeOptionFile(FileSystem& files, const std::string& path, const std::stri
   std::unique_ptr<ByteSink> sink;
   const Status created = files.create(path, &sink);
   if (!created.ok()) {
-    console.log("Cannot create file \"" + consoleText(path) + "\". " +
-                consoleText(created.reason()));
+    console.logError("Cannot create file \"" + consoleText(path) + "\". " +
+                     consoleText(created.reason()));
     return false;
   }
   console.log("Creating " + consoleText(path));
   sink->write(reinterpret_cast<const uint8_t*>(text.data()), text.size());
   if (const Status closed = sink->close(); !closed.ok()) {
-    console.log("Cannot write file \"" + consoleText(path) + "\". " + consoleText(closed.reason()));
+    console.logError("Cannot write file \"" + consoleText(path) + "\". " +
+                     consoleText(closed.reason()));
     return false;
   }
   return true;
@@ -81,7 +82,7 @@ class OutputWatch {
         break;
       case MkvmergeLine::Kind::Error:
         errorSeen_ = true;
-        console_.log("mkvmerge error: " + consoleText(line.text));
+        console_.logError("mkvmerge error: " + consoleText(line.text));
         break;
       case MkvmergeLine::Kind::Gui:
         break;
@@ -144,8 +145,9 @@ std::string endMessage(const ExitStatus& status) {
 void removeOutput(FileSystem& files, const std::string& path, Console& console) {
   if (!files.isFile(path)) return;
   console.log("Removing " + consoleText(path));
-  if (std::string reason; !files.remove(path, &reason)) {
-    console.log("Cannot remove file \"" + consoleText(path) + "\". " + consoleText(reason));
+  if (const Status removed = files.remove(path); !removed.ok()) {
+    console.logError("Cannot remove file \"" + consoleText(path) + "\". " +
+                     consoleText(removed.reason()));
   }
 }
 
@@ -157,13 +159,12 @@ MuxOutcome muxWithMkvmerge(StopToken& stop, RunHost& host, Launcher& launcher, F
   stop.clear();
   const std::optional<std::string> program = launcher.findProgram("mkvmerge");
   if (!program) {
-    host.log("mkvmerge was not found; install MKVToolNix");
+    host.logError("mkvmerge was not found; install MKVToolNix");
     return MuxOutcome::NotFound;
   }
-  std::string error;
-  const std::string options = mkvmergeOptionFile(description, &error);
-  if (options.empty()) {
-    host.log(consoleText(error));
+  std::string options;
+  if (const Status made = mkvmergeOptionFile(description, &options); !made.ok()) {
+    host.logError(consoleText(made.reason()));
     return MuxOutcome::Failed;
   }
   if (!writeOptionFile(files, optionsPath, options, host)) return MuxOutcome::Failed;
@@ -173,10 +174,11 @@ MuxOutcome muxWithMkvmerge(StopToken& stop, RunHost& host, Launcher& launcher, F
   host.log("Muxing " + consoleText(output));
   host.status("Muxing " + std::filesystem::path(output).filename().string(), 0);
   host.status("Muxing 0%", 1);
-  std::unique_ptr<Process> process =
-      launcher.start({*program, "@" + optionsPath}, {"LC_ALL=C.UTF-8"}, &error);
-  if (!process) {
-    host.log("Cannot start mkvmerge. " + consoleText(error));
+  std::unique_ptr<Process> process;
+  if (const Status started =
+          launcher.start({*program, "@" + optionsPath}, {"LC_ALL=C.UTF-8"}, &process);
+      !started.ok()) {
+    host.logError("Cannot start mkvmerge. " + consoleText(started.reason()));
     return MuxOutcome::Failed;
   }
 
@@ -225,9 +227,9 @@ MuxOutcome muxWithMkvmerge(StopToken& stop, RunHost& host, Launcher& launcher, F
   }
   if (!watch.errorSeen()) {
     for (const std::string& line : watch.plainLines())
-      host.log("mkvmerge: " + consoleText(line));
+      host.logError("mkvmerge: " + consoleText(line));
   }
-  host.log(endMessage(*status));
+  host.logError(endMessage(*status));
   if (madeOutput) removeOutput(files, output, host);
   return MuxOutcome::Failed;
 }

@@ -89,6 +89,7 @@ TEST_F(MkvmergeRun, WarningsAndExitCodeOne) {
              "of invalid data [[which] were skipped"));
   EXPECT_TRUE(logged("mkvmerge warning: second [[b]warning[[/b]"));
   EXPECT_EQ(host_.lines.back(), "mkvmerge finished with warnings.");
+  EXPECT_TRUE(host_.errors.empty());  // warnings are no failure
   for (const std::string& line : host_.lines)
     EXPECT_EQ(markupProblem(line), "") << line;
   EXPECT_NE(files_.file(kOutput), nullptr);
@@ -107,6 +108,7 @@ TEST_F(MkvmergeRun, ErrorsAndExitCodeTwo) {
                       "mkvmerge error: The file '/out/F.mkv' could not be opened for writing: "
                       "open file error.",
                       "mkvmerge failed with exit code 2.", std::string("Removing ") + kOutput}));
+  EXPECT_EQ(host_.errors, std::vector<std::string>(tail.begin(), tail.end() - 1));
   EXPECT_EQ(files_.file(kOutput), nullptr);  // the partial file is gone
 }
 
@@ -175,6 +177,7 @@ TEST_F(MkvmergeRun, MkvmergeMissing) {
   EXPECT_EQ(run(), MuxOutcome::NotFound);
   EXPECT_TRUE(muxFailed(MuxOutcome::NotFound));
   EXPECT_EQ(host_.lines, std::vector<std::string>{"mkvmerge was not found; install MKVToolNix"});
+  EXPECT_EQ(host_.errors, host_.lines);
   EXPECT_EQ(launcher_.lookedUp, std::vector<std::string>{"mkvmerge"});
   EXPECT_TRUE(launcher_.starts.empty());
   EXPECT_EQ(files_.file(kOptions), nullptr);  // nothing written either
@@ -192,6 +195,7 @@ TEST_F(MkvmergeRun, AStartThatFailsIsReported) {
   launcher_.startError = "Permission denied";
   EXPECT_EQ(run(), MuxOutcome::Failed);
   EXPECT_EQ(host_.lines.back(), "Cannot start mkvmerge. Permission denied");
+  EXPECT_EQ(host_.errors, std::vector<std::string>{host_.lines.back()});
   EXPECT_FALSE(host_.cancelEnabled);
 }
 

@@ -188,17 +188,16 @@ class RealLauncher final : public Launcher {
     }
   }
 
-  std::unique_ptr<Process> start(const std::vector<std::string>& arguments,
-                                 const std::vector<std::string>& environment,
-                                 std::string* error) override {
-    if (arguments.empty()) {
-      *error = "no program given";
-      return nullptr;
-    }
+  Status start(const std::vector<std::string>& arguments,
+               const std::vector<std::string>& environment,
+               std::unique_ptr<Process>* process) override {
+    const auto cannotStart = [](std::string reason) {
+      return Status::failure(Status::Code::OpenFailed, std::move(reason));
+    };
+    if (arguments.empty()) return cannotStart("no program given");
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0 || !aboveStandardFds(pipeFds)) {
-      *error = std::strerror(errno);
-      return nullptr;
+      return cannotStart(std::strerror(errno));
     }
     std::vector<std::string> argumentCopy = arguments;
     std::vector<std::string> environmentCopy = mergedEnvironment(environment);
@@ -233,11 +232,11 @@ class RealLauncher final : public Launcher {
     ::close(pipeFds[1]);
     if (failed != 0) {
       ::close(pipeFds[0]);
-      *error = std::strerror(failed);
-      return nullptr;
+      return cannotStart(std::strerror(failed));
     }
     ::fcntl(pipeFds[0], F_SETFL, ::fcntl(pipeFds[0], F_GETFL) | O_NONBLOCK);
-    return std::make_unique<RealProcess>(pid, pipeFds[0]);
+    *process = std::make_unique<RealProcess>(pid, pipeFds[0]);
+    return {};
   }
 };
 

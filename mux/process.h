@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/status.h"
+
 namespace korvell {
 
 /// How a process ended.
@@ -71,10 +73,11 @@ class Launcher {
   /// in a process group of its own (so a Ctrl-C at the terminal reaches the run, which decides,
   /// and not the child directly) and with default signal handling. `environment` holds
   /// "NAME=value" entries that are added to the caller's environment or replace its entries of
-  /// the same name. Returns null with the reason in *error when it cannot start.
-  virtual std::unique_ptr<Process> start(const std::vector<std::string>& arguments,
-                                         const std::vector<std::string>& environment,
-                                         std::string* error) = 0;
+  /// the same name. The process comes in *process; OpenFailed with the reason ("No such file
+  /// or directory") when it cannot start, *process left as it was.
+  virtual Status start(const std::vector<std::string>& arguments,
+                       const std::vector<std::string>& environment,
+                       std::unique_ptr<Process>* process) = 0;
 };
 
 /// Processes of this machine (posix_spawnp).

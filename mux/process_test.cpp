@@ -19,9 +19,9 @@ using std::chrono::milliseconds;
 
 std::unique_ptr<Process> start(const std::vector<std::string>& arguments,
                                const std::vector<std::string>& environment = {}) {
-  std::string error;
-  std::unique_ptr<Process> process = realLauncher().start(arguments, environment, &error);
-  EXPECT_NE(process, nullptr) << error;
+  std::unique_ptr<Process> process;
+  const Status started = realLauncher().start(arguments, environment, &process);
+  EXPECT_TRUE(started.ok()) << started.reason();
   return process;
 }
 
@@ -107,10 +107,11 @@ TEST(Process, SigkillAfterTheGraceWhenSigtermIsIgnored) {
 }
 
 TEST(Process, AProgramThatCannotStart) {
-  std::string error;
-  EXPECT_EQ(realLauncher().start({"/nonexistent/korvell-program"}, {}, &error), nullptr);
-  EXPECT_EQ(error, "No such file or directory");
-  EXPECT_EQ(realLauncher().start({}, {}, &error), nullptr);
+  std::unique_ptr<Process> process;
+  const Status missing = realLauncher().start({"/nonexistent/korvell-program"}, {}, &process);
+  EXPECT_EQ(missing.reason(), "No such file or directory");
+  EXPECT_FALSE(realLauncher().start({}, {}, &process).ok());
+  EXPECT_EQ(process, nullptr);
 }
 
 TEST(Launcher, FindsProgramsOnThePath) {

@@ -79,9 +79,8 @@ std::optional<int> aobRate(uint8_t code) {
   return base << (code & 0x7);
 }
 
-std::optional<PcmFormat> noFormat(std::string* problem, std::string text) {
-  if (problem != nullptr) *problem = std::move(text);
-  return std::nullopt;
+Status noFormat(std::string text) {
+  return Status::invalid(std::move(text));
 }
 
 }  // namespace
@@ -99,19 +98,20 @@ uint32_t dvdChannelMask(int channels) {
   return channels >= 1 && channels <= 8 ? kMasks[static_cast<size_t>(channels)] : 0;
 }
 
-std::optional<PcmFormat> dvdLpcmFormat(std::span<const uint8_t> header, std::string* problem) {
-  if (header.size() < 2) return noFormat(problem, "a header cut short");
+Status dvdLpcmFormat(std::span<const uint8_t> header, PcmFormat* result) {
+  if (header.size() < 2) return noFormat("a header cut short");
   const uint8_t b = header[1];
   const uint8_t quantisation = b >> 6;
   const uint8_t frequency = (b >> 4) & 3;
-  if (quantisation == kReservedCode) return noFormat(problem, "a reserved quantisation code");
-  if (frequency == kReservedCode) return noFormat(problem, "a reserved sampling frequency code");
+  if (quantisation == kReservedCode) return noFormat("a reserved quantisation code");
+  if (frequency == kReservedCode) return noFormat("a reserved sampling frequency code");
   PcmFormat format;
   format.bits = 16 + 4 * quantisation;
   format.rate = kDvdRates[frequency];
   format.channels = (b & 7) + 1;
   format.channelMask = dvdChannelMask(format.channels);
-  return format;
+  *result = format;
+  return {};
 }
 
 bool AobLpcmFormat::oneFile() const {
@@ -127,11 +127,8 @@ PcmFormat AobLpcmFormat::merged() const {
   return format;
 }
 
-std::optional<AobLpcmFormat> aobLpcmFormat(std::span<const uint8_t> header, std::string* problem) {
-  const auto fail = [problem](std::string text) {
-    noFormat(problem, std::move(text));
-    return std::optional<AobLpcmFormat>();
-  };
+Status aobLpcmFormat(std::span<const uint8_t> header, AobLpcmFormat* result) {
+  const auto fail = [](std::string text) { return noFormat(std::move(text)); };
   if (header.size() <= kAobAssignment) return fail("a header cut short");
   const uint8_t words = header[kAobWordLengths];
   const uint8_t rates = header[kAobRates];
@@ -159,7 +156,8 @@ std::optional<AobLpcmFormat> aobLpcmFormat(std::span<const uint8_t> header, std:
     }
     format.group2 = PcmFormat{*bits2, *rate2, bitCount(speakers.group2), speakers.group2};
   }
-  return format;
+  *result = format;
+  return {};
 }
 
 LpcmDecoder::LpcmDecoder(const PcmFormat& format) {

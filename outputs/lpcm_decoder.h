@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include "engine/status.h"
+
 namespace korvell {
 
 /// An allocator whose vectors leave the elements they add uninitialised, for buffers that are
@@ -48,9 +50,9 @@ struct PcmFormat {
 /// the first access unit pointer: emphasis/mute/frame number; quantisation (bits 7-6: 16, 20,
 /// 24 bits), sampling frequency (bits 5-4: 48, 96, 192 kHz) and channels - 1 (bits 2-0);
 /// dynamic range. The channels get the WAV speakers of the usual layout of their count (see
-/// dvdChannelMask). Nothing, with what is wrong in *problem ("a reserved quantisation code"),
-/// when the header is shorter than two bytes or uses a reserved code.
-std::optional<PcmFormat> dvdLpcmFormat(std::span<const uint8_t> header, std::string* problem);
+/// dvdChannelMask). Into *format; Invalid, its reason what is wrong ("a reserved quantisation
+/// code"), when the header is shorter than two bytes or uses a reserved code.
+Status dvdLpcmFormat(std::span<const uint8_t> header, PcmFormat* format);
 
 /// The WAV speakers of `channels` DVD-Video or HD DVD LPCM channels, which carry no channel
 /// assignment: the layouts FLAC takes for these counts, in the same order.
@@ -74,11 +76,11 @@ struct AobLpcmFormat {
 /// length field: the first access unit pointer (2 bytes), one byte, the word lengths of
 /// groups 1 and 2 (high and low nibble: 16, 20, 24 bits; 0xF unused), their sampling
 /// frequencies (likewise: 48, 96, 192 kHz, or with bit 3 set 44.1, 88.2, 176.4 kHz), one
-/// byte, the channel assignment (0 to 20). Nothing, with what is wrong in *problem, when the
-/// header is shorter than seven bytes, uses a reserved code, marks the second group of its
-/// assignment unused, or gives group 2 a sampling frequency that is not group 1's, its half
+/// byte, the channel assignment (0 to 20). Into *format; Invalid, its reason what is wrong,
+/// when the header is shorter than seven bytes, uses a reserved code, marks the second group of
+/// its assignment unused, or gives group 2 a sampling frequency that is not group 1's, its half
 /// or its quarter.
-std::optional<AobLpcmFormat> aobLpcmFormat(std::span<const uint8_t> header, std::string* problem);
+Status aobLpcmFormat(std::span<const uint8_t> header, AobLpcmFormat* format);
 
 /// Decodes the payload of one LPCM stream into interleaved 32-bit samples in WAV channel
 /// order, each sample's bits at the top and the rest zero (a 16-bit sample s becomes s << 16,

@@ -36,14 +36,14 @@ TEST(LpcmDecoder, DvdHeaders) {
       {0xC1, std::nullopt, "a reserved quantisation code"},
       {0x31, std::nullopt, "a reserved sampling frequency code"},
   };
+  PcmFormat format;
   for (const Case& c : cases) {
     const uint8_t header[3] = {0x00, c.format, 0x80};
-    std::string problem;
-    EXPECT_EQ(dvdLpcmFormat(header, &problem), c.expected) << int{c.format};
-    EXPECT_EQ(problem, c.problem) << int{c.format};
+    const Status read = dvdLpcmFormat(header, &format);
+    EXPECT_EQ(read.ok() ? std::optional(format) : std::nullopt, c.expected) << int{c.format};
+    EXPECT_EQ(read.reason(), c.problem) << int{c.format};
   }
-  std::string problem;
-  EXPECT_FALSE(dvdLpcmFormat(std::span<const uint8_t>(), &problem));
+  EXPECT_EQ(dvdLpcmFormat(std::span<const uint8_t>(), &format).code(), Status::Code::Invalid);
 }
 
 TEST(LpcmDecoder, DvdLayouts) {
@@ -147,16 +147,14 @@ TEST(LpcmDecoder, AudioObjectHeaders) {
       {0x00, 0x04, 3, "a reserved sampling frequency code"},
       {0x00, 0x00, 21, "a reserved channel assignment code"},
   };
+  AobLpcmFormat format;
   for (const Case& c : cases) {
     const uint8_t header[8] = {0x00, 0x0A, 0x10, c.words, c.rates, 0x00, c.assignment, 0x80};
-    std::string problem;
-    const std::optional<AobLpcmFormat> format = aobLpcmFormat(header, &problem);
-    EXPECT_EQ(format ? text(*format) : problem, c.expected) << int{c.assignment};
+    const Status read = aobLpcmFormat(header, &format);
+    EXPECT_EQ(read.ok() ? text(format) : read.reason(), c.expected) << int{c.assignment};
   }
-  std::string problem;
   const uint8_t cut[6] = {0x00, 0x0A, 0x10, 0x0F, 0x0F, 0x00};
-  EXPECT_FALSE(aobLpcmFormat(cut, &problem));
-  EXPECT_EQ(problem, "a header cut short");
+  EXPECT_EQ(aobLpcmFormat(cut, &format).reason(), "a header cut short");
 }
 
 // The byte order of one DVD-Audio unit, written out sample by sample as the open DVD-Audio

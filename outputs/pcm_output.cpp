@@ -49,7 +49,7 @@ class PcmOutput final : public StreamOutput {
  private:
   enum class Mode : uint8_t { Waiting, Decoding, Raw };
 
-  std::optional<StreamFormat> readHeader(std::span<const uint8_t> header, std::string* problem);
+  Status readHeader(std::span<const uint8_t> header, StreamFormat* format);
   Status startRaw(const std::string& problem);
   Status openPart();
   Status closePart();
@@ -77,17 +77,15 @@ class PcmOutput final : public StreamOutput {
   Status status_;
 };
 
-std::optional<StreamFormat> PcmOutput::readHeader(std::span<const uint8_t> header,
-                                                  std::string* problem) {
-  StreamFormat format;
+Status PcmOutput::readHeader(std::span<const uint8_t> header, StreamFormat* format) {
+  StreamFormat read;
   if (request_.audioObject) {
-    format.aob = aobLpcmFormat(header, problem);
-    if (!format.aob) return std::nullopt;
+    if (Status status = aobLpcmFormat(header, &read.aob.emplace()); !status.ok()) return status;
   } else {
-    format.dvd = dvdLpcmFormat(header, problem);
-    if (!format.dvd) return std::nullopt;
+    if (Status status = dvdLpcmFormat(header, &read.dvd.emplace()); !status.ok()) return status;
   }
-  return format;
+  *format = read;
+  return {};
 }
 
 Status PcmOutput::fail(const Status& status, const std::string& path) {
@@ -178,26 +176,26 @@ Status PcmOutput::piece(const uint8_t* data, size_t size, const PieceContext& co
     return {};
   }
   if (context.packetStart) {
-    std::string problem;
-    const std::optional<StreamFormat> format = readHeader(context.privateHeader, &problem);
+    StreamFormat format;
+    const Status read = readHeader(context.privateHeader, &format);
     if (mode_ == Mode::Waiting) {
       id_ = context.id;
-      if (!format) {
-        if (Status started = startRaw(problem); !started.ok()) return started;
+      if (!read.ok()) {
+        if (Status started = startRaw(read.reason()); !started.ok()) return started;
         return piece(data, size, context);
       }
-      format_ = *format;
+      format_ = format;
       mode_ = Mode::Decoding;
       if (Status opened = openPart(); !opened.ok()) return opened;
-    } else if (!format) {
+    } else if (!read.ok()) {
       if (!toldDamaged_) {
-        console_.log(streamName() + " has " + problem +
+        console_.log(streamName() + " has " + read.reason() +
                      " in a later header: its packets are read as the header before it says");
         toldDamaged_ = true;
       }
-    } else if (!(*format == format_)) {
+    } else if (!(format == format_)) {
       if (Status closed = closePart(); !closed.ok()) return closed;
-      format_ = *format;
+      format_ = format;
       if (Status opened = openPart(); !opened.ok()) return opened;
     }
   }

@@ -22,12 +22,12 @@ namespace {
 RunOutcome writeTextFile(FileSystem& files, const std::string& path, const std::string& text,
                          const FileSet& set, RunHost& host) {
   std::unique_ptr<ByteSink> sink = createOutput(files, path, set, host);
-  if (!sink) return RunOutcome::CreateFailed;
+  if (!sink) return RunOutcome::Failed;
   host.log("Creating " + escapeMarkup(path));
   sink->write(reinterpret_cast<const uint8_t*>(text.data()), text.size());
   if (const Status closed = sink->close(); !closed.ok()) {
     reportFailure(path, closed, host);
-    return RunOutcome::WriteFailed;
+    return RunOutcome::Failed;
   }
   return RunOutcome::Done;
 }
@@ -52,12 +52,11 @@ RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, const Run
   host.log(openingLine(set, false));
   host.status("Opening", 0);
   FileSystem& files = *settings.files;
-  RunOutcome failure = RunOutcome::OpenFailed;
-  std::unique_ptr<ExtentSource> source = openPass(files, set.passes.front(), host, &failure);
-  if (!source) return failure;
+  std::unique_ptr<ExtentSource> source = openPass(files, set.passes.front(), host);
+  if (!source) return RunOutcome::Failed;
   host.log(fileSizeLine(source->size()));
 
-  if (!prepareOutputFolder(files, settings.outputFolder, host)) return RunOutcome::CreateFailed;
+  if (!prepareOutputFolder(files, settings.outputFolder, host)) return RunOutcome::Failed;
   const std::string prefix = outputPrefix(settings.outputFolder, set);
   int missing = 0;
   int opened = 0;
@@ -72,8 +71,7 @@ RunOutcome walkSet(RunState& state, RunHost& host, const FileSet& set, const Run
       ++missing;
       continue;
     }
-    if (!outputs.open(slot, prefix, state.selection.streamLabel[number]))
-      return RunOutcome::CreateFailed;
+    if (!outputs.open(slot, prefix, state.selection.streamLabel[number])) return RunOutcome::Failed;
     ++opened;
   }
 
@@ -130,10 +128,7 @@ RunOutcome demuxStep(RunState& state, RunHost& host, const RunSettings& settings
     const Status& status = failedOutput->status();
     reportFailure(failedOutput->failedPath(), status, host);
     // An output that creates its files late can fail to create them during the pass.
-    if (!failed(outcome)) {
-      outcome = status.code() == Status::Code::CreateFailed ? RunOutcome::CreateFailed
-                                                            : RunOutcome::WriteFailed;
-    }
+    outcome = RunOutcome::Failed;
   }
   if (failed(outcome)) state.results.frameCount.fill(0);
   return outcome;

@@ -55,19 +55,19 @@ TEST(FileFaults, EveryRunEndsWithTheFaultsMessageClosesItsFilesAndNeverSaysDone)
   const Case cases[] = {
       {"unreadable first file",
        [](MemoryFileSystem& f) { f.refuseOpen(kFirst, "Permission denied"); }, true, true, true,
-       RunOutcome::OpenFailed, "Cannot open file \"" + kFirst + "\". Permission denied"},
+       RunOutcome::Failed, "Cannot open file \"" + kFirst + "\". Permission denied"},
       {"second file gone", [](MemoryFileSystem& f) { f.refuseOpen(kSecond, "No such file"); }, true,
-       true, true, RunOutcome::OpenFailed, "Cannot open file \"" + kSecond + "\". No such file"},
+       true, true, RunOutcome::Failed, "Cannot open file \"" + kSecond + "\". No such file"},
       {"read error in the second block",
        [](MemoryFileSystem& f) { f.failRead(kFirst, 2, "Input/output error"); }, true, true, true,
-       RunOutcome::ReadFailed, "Cannot read file \"" + kFirst + "\". Input/output error"},
+       RunOutcome::Failed, "Cannot read file \"" + kFirst + "\". Input/output error"},
       {"file cut while read", [](MemoryFileSystem& f) { f.shrinkAfterRead(kFirst, 1, 100000); },
-       true, true, true, RunOutcome::ReadFailed, shrunk},
+       true, true, true, RunOutcome::Failed, shrunk},
       {"read-only output folder",
        [](MemoryFileSystem& f) { f.refuseCreate("/out/", "Read-only file system"); }, false, true,
-       true, RunOutcome::CreateFailed, "\". Read-only file system"},
+       true, RunOutcome::Failed, "\". Read-only file system"},
       {"disk full after 100,000 bytes", [](MemoryFileSystem& f) { f.limitSpace("/out/", 100000); },
-       false, true, true, RunOutcome::WriteFailed, "\". No space left on device"},
+       false, true, true, RunOutcome::Failed, "\". No space left on device"},
   };
   const std::pair<const char*, RunFunction> runs[] = {
       {"read", readRun}, {"demux", demuxRun}, {"rebuild", rebuildRun}};
@@ -121,7 +121,7 @@ TEST(FileFaults, ADiskThatFillsKeepsWhatFitAndTheOtherFilesWhole) {
   const std::vector<uint8_t> whole = *files.file(audio);
   files.limitSpace(audio, 1000);
   RecordingHost full;
-  EXPECT_EQ(demuxRun(state, full, settings), RunOutcome::WriteFailed);
+  EXPECT_EQ(demuxRun(state, full, settings), RunOutcome::Failed);
   EXPECT_TRUE(logged(full, "Cannot write file \"" + audio + "\". No space left on device"));
   // The pass stops at its next poll: the file holds the bytes that fitted, in order.
   const std::vector<uint8_t>& partial = *files.file(audio);

@@ -50,14 +50,15 @@ std::optional<std::string> createTemporaryFolder(FileSystem& files, const std::s
 // Removes what the run put into its temporary folder, and the folder.
 void removeTemporaryFolder(FileSystem& files, const std::string& folder,
                            const std::vector<std::string>& written, Console& console) {
-  std::string reason;
   for (const std::string& path : written) {
-    if (!files.remove(path, &reason)) {
-      console.log("Cannot remove \"" + escapeMarkup(path) + "\": " + escapeMarkup(reason));
+    if (const Status removed = files.remove(path); !removed.ok()) {
+      console.logError("Cannot remove \"" + escapeMarkup(path) +
+                       "\": " + escapeMarkup(removed.reason()));
     }
   }
-  if (!files.remove(folder, &reason)) {
-    console.log("Cannot remove \"" + escapeMarkup(folder) + "\": " + escapeMarkup(reason));
+  if (const Status removed = files.remove(folder); !removed.ok()) {
+    console.logError("Cannot remove \"" + escapeMarkup(folder) +
+                     "\": " + escapeMarkup(removed.reason()));
   }
 }
 
@@ -145,10 +146,10 @@ RunOutcome mkvRun(RunState& state, RunHost& host, const RunSettings& settings,
   const std::string output =
       request.outputPath.empty() ? matroskaFileName(prefix) : request.outputPath;
   if (!prepareOutputFolder(files, settings.outputFolder, host)) {
-    return failBefore(RunOutcome::CreateFailed);
+    return failBefore(RunOutcome::Failed);
   }
   const std::optional<std::string> folder = createTemporaryFolder(files, prefix, host);
-  if (!folder) return failBefore(RunOutcome::CreateFailed);
+  if (!folder) return failBefore(RunOutcome::Failed);
 
   // The forms mkvmerge reads: LPCM as FLAC, DVD subpictures as VobSub, the 8-bit subpictures
   // of HD DVD as PGS; everything else as it stands.

@@ -104,9 +104,7 @@ class DemuxOutputs::GuardedFiles final : public FileSystem {
     return files_.sameFile(a, b);
   }
   Status createFolder(const std::string& path) override { return files_.createFolder(path); }
-  bool remove(const std::string& path, std::string* reason) override {
-    return files_.remove(path, reason);
-  }
+  Status remove(const std::string& path) override { return files_.remove(path); }
 
  private:
   bool isInput(const std::string& path) const {

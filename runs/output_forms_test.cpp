@@ -353,7 +353,7 @@ TEST_F(OutputFormsTest, LateFilesNeverReplaceAnInputAndTheirFailuresEndTheRun) {
   RecordingHost read;
   ASSERT_EQ(readRun(state_, read, settings_), RunOutcome::Done);
   RecordingHost host;
-  EXPECT_EQ(demuxRun(state_, host, settings_), RunOutcome::CreateFailed);
+  EXPECT_EQ(demuxRun(state_, host, settings_), RunOutcome::Failed);
   EXPECT_EQ(testing::readFileBytes(input_), before);
   EXPECT_NE(host.transcript().find("Cannot create file \"" + out("LPCM.stream.00.wav") +
                                    "\". It is an input file of this run.\n"),
@@ -366,7 +366,7 @@ TEST_F(OutputFormsTest, LateFilesNeverReplaceAnInputAndTheirFailuresEndTheRun) {
   settings_.lpcmForm = LpcmForm::Raw;
   settings_.subpictureForm = SubpictureForm::VobSub;
   RecordingHost second;
-  EXPECT_EQ(demuxRun(state_, second, settings_), RunOutcome::CreateFailed);
+  EXPECT_EQ(demuxRun(state_, second, settings_), RunOutcome::Failed);
   EXPECT_NE(second.transcript().find("Cannot create file \"" + out("Subpicture.01.idx") + "\""),
             std::string::npos)
       << second.transcript();

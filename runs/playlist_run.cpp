@@ -67,13 +67,17 @@ bool scanAndSelect(RunState& state, RunHost& host, const std::string& name, Byte
   out->title.reset();
   if (selection.found) {
     // The chapters, languages and length come from the playlist as a document.
-    std::string error = "it is larger than " + std::to_string(kMaxPlaylistModelBytes) + " bytes";
-    if (!tooLarge) out->title = playlistTitle(document, titleBaseName, &error);
-    if (out->title) {
+    XplTitle title;
+    const Status read = tooLarge
+                            ? Status::invalid("it is larger than " +
+                                              std::to_string(kMaxPlaylistModelBytes) + " bytes")
+                            : playlistTitle(document, titleBaseName, &title);
+    if (read.ok()) {
+      out->title = std::move(title);
       out->chapters = out->title->title.chapters;
     } else {
-      host.log(escapeMarkup(name) + " cannot be read as an XML document (" + escapeMarkup(error) +
-               "): no chapters or languages from it.");
+      host.log(escapeMarkup(name) + " cannot be read as an XML document (" +
+               escapeMarkup(read.reason()) + "): no chapters or languages from it.");
     }
   } else {
     // A demux or rebuild that asked for the playlist's names fails on this (it would write

@@ -82,9 +82,8 @@ void setDuration(RunState& state) {
 // The scan of the set, from "Opening file" on. Returns how it ended; the sources are closed.
 RunOutcome scanSet(RunState& state, RunHost& host, const FileSet& set, FileSystem& files) {
   host.log(openingLine(set, true));
-  RunOutcome failure = RunOutcome::OpenFailed;
-  std::unique_ptr<ExtentSource> source = openPass(files, set.passes.front(), host, &failure);
-  if (!source) return failure;
+  std::unique_ptr<ExtentSource> source = openPass(files, set.passes.front(), host);
+  if (!source) return RunOutcome::Failed;
   host.status("Reading " + set.passes.front().firstName() + " ", 0);
   host.log(fileSizeLine(source->size()));
   return walkSet(state, host, set, files, std::move(source), WalkMode::Scan, "Reading");
@@ -116,7 +115,7 @@ RunOutcome readRun(RunState& state, RunHost& host, const RunSettings& settings) 
     if (std::ranges::none_of(state.selection.selected, std::identity())) {
       showReady(host);
       host.runFinished(RunKind::Read);
-      return RunOutcome::ReadFailed;
+      return RunOutcome::Failed;
     }
   }
   logDone(host);

@@ -16,13 +16,12 @@ RunOutcome rebuildSet(RunState& state, RunHost& host, const FileSet& set, FileSy
   const std::string outputPath = rebuiltFileName(outputPrefix(outputFolder, set), set.dvdTitle);
   host.log(openingLine(set, false));
   host.status("Opening", 0);
-  RunOutcome failure = RunOutcome::OpenFailed;
-  std::unique_ptr<ExtentSource> source = openPass(files, set.passes.front(), host, &failure);
-  if (!source) return failure;
+  std::unique_ptr<ExtentSource> source = openPass(files, set.passes.front(), host);
+  if (!source) return RunOutcome::Failed;
   host.log(fileSizeLine(source->size()));
-  if (!prepareOutputFolder(files, outputFolder, host)) return RunOutcome::CreateFailed;
+  if (!prepareOutputFolder(files, outputFolder, host)) return RunOutcome::Failed;
   out = createOutput(files, outputPath, set, host);
-  if (!out) return RunOutcome::CreateFailed;
+  if (!out) return RunOutcome::Failed;
   state.written.others.push_back({outputPath, FileForm::ProgramStream});
   host.log("Creating " + escapeMarkup(outputPath));
 
@@ -30,7 +29,7 @@ RunOutcome rebuildSet(RunState& state, RunHost& host, const FileSet& set, FileSy
   // The kept streams' new identifiers carry over from one pass of the set to the next.
   Renumbering renumbering;
   const RebuildPass pass{state.registry, state.selection, renumbering, state.results, state.stop};
-  // A write failure comes back as WriteFailed and is reported once, when the output is closed.
+  // A write failure ends the walk unreported: it is reported once, when the output is closed.
   return walkPasses(state, host, set, files, std::move(source), "Rebuilding",
                     [&](size_t index, ExtentSource& input) {
                       return Rebuild(pass, input, host, *out, set.passes[index].firstName());
@@ -45,10 +44,11 @@ RunOutcome rebuildRun(RunState& state, RunHost& host, const RunSettings& setting
   std::unique_ptr<ByteSink> out;
   RunOutcome outcome = rebuildSet(state, host, set, *settings.files, settings.outputFolder, out);
   // The output is closed whatever happened; a failed write or final flush is reported once.
+  const bool writeFailed = out && !out->status().ok();
   const Status closed = out ? out->close() : Status();
-  if (outcome == RunOutcome::WriteFailed || (!closed.ok() && !failed(outcome))) {
+  if (writeFailed || (!closed.ok() && !failed(outcome))) {
     reportFailure(out->path(), out->status(), host);
-    outcome = RunOutcome::WriteFailed;
+    outcome = RunOutcome::Failed;
   }
   // A cancelled rebuild ends like a finished one: its partial output stays on disk.
   if (!failed(outcome)) {

@@ -195,11 +195,11 @@ TEST_F(RebuildRunTest, FailuresEndWithTheirMessageAndNeverWithDone) {
   const std::string missing = (dir_ / "MISSING.EVO").string();
   const std::string nowhere = settings_.inputPath + "/out";  // under a file
   const Case cases[] = {
-      {missing, settings_.outputFolder, RunOutcome::OpenFailed,
+      {missing, settings_.outputFolder, RunOutcome::Failed,
        "Cannot open file \"" + missing + "\". No such file or directory"},
-      {settings_.inputPath, nowhere, RunOutcome::CreateFailed,
+      {settings_.inputPath, nowhere, RunOutcome::Failed,
        "Cannot create folder \"" + nowhere + "\". Not a directory"},
-      {settings_.inputPath, settings_.outputFolder, RunOutcome::WriteFailed,
+      {settings_.inputPath, settings_.outputFolder, RunOutcome::Failed,
        "Cannot write file \"" + output_.string() + "\". No space left on device"},
   };
   for (const Case& c : cases) {

@@ -262,7 +262,7 @@ TEST_F(LargeSet, AFileThatShrinksDuringAnyRunIsAReadFailureWithoutDone) {
     host.onEvents = [&](int point) {
       if (point == 1) fs::resize_file(first_, 5 * kMib + 100);
     };
-    EXPECT_EQ(run(state_, host, settingsFor(first_.string())), RunOutcome::ReadFailed);
+    EXPECT_EQ(run(state_, host, settingsFor(first_.string())), RunOutcome::Failed);
     EXPECT_TRUE(logged(host, "Cannot read file \"" + first_.string() +
                                  "\". The file became shorter while it was read: it ended at "
                                  "byte 5242980 of " +
@@ -303,7 +303,7 @@ TEST_F(Robustness, AnUnreadableFileIsAnOpenFailure) {
     RecordingHost host;
     RunState state;
     const RunOutcome outcome = readRun(state, host, settingsFor(input));
-    return outcome == RunOutcome::OpenFailed &&
+    return outcome == RunOutcome::Failed &&
            logged(host, "Cannot open file \"" + input + "\". Permission denied") &&
            !logged(host, "Done.");
   };
@@ -328,7 +328,7 @@ TEST_F(Robustness, AFolderAsInputIsAnOpenFailureOfEveryRun) {
   const std::string input = (root_ / "out").string();
   for (RunFunction run : {RunFunction{readRun}, RunFunction{demuxRun}, RunFunction{rebuildRun}}) {
     RecordingHost host;
-    EXPECT_EQ(run(state_, host, settingsFor(input)), RunOutcome::OpenFailed);
+    EXPECT_EQ(run(state_, host, settingsFor(input)), RunOutcome::Failed);
     EXPECT_TRUE(logged(host, "Cannot open file \"" + input + "\". Is a directory"));
     EXPECT_FALSE(logged(host, "Done."));
     EXPECT_EQ(host.statusTexts[0].back(), "Ready");
@@ -371,7 +371,7 @@ TEST_F(Robustness, AMissingOutputFolderIsCreatedOrNamedWithItsReason) {
     EXPECT_TRUE(fs::is_directory(settings.outputFolder));
     settings.outputFolder = input + "/under-a-file";  // not even root can make it
     RecordingHost refused;
-    EXPECT_EQ(run(state_, refused, settings), RunOutcome::CreateFailed);
+    EXPECT_EQ(run(state_, refused, settings), RunOutcome::Failed);
     EXPECT_TRUE(refused.transcript().ends_with("File size: 0 Mbytes.\nCannot create folder \"" +
                                                settings.outputFolder +
                                                "\". Not a directory\nFailed.\n\n"))
@@ -399,11 +399,11 @@ TEST_F(Robustness, AReadOnlyOutputFolderIsACreateFailure) {
   }
   settings.outputFolder = folder.string();
   RecordingHost demuxHost;
-  EXPECT_EQ(demuxRun(state_, demuxHost, settings), RunOutcome::CreateFailed);
+  EXPECT_EQ(demuxRun(state_, demuxHost, settings), RunOutcome::Failed);
   EXPECT_TRUE(logged(demuxHost, "/FEATURE_1_FEATURE_2.VC-1.stream.0.mpv\". " + reason));
   EXPECT_FALSE(logged(demuxHost, "Done."));
   RecordingHost rebuildHost;
-  EXPECT_EQ(rebuildRun(state_, rebuildHost, settings), RunOutcome::CreateFailed);
+  EXPECT_EQ(rebuildRun(state_, rebuildHost, settings), RunOutcome::Failed);
   EXPECT_TRUE(logged(rebuildHost, "/FEATURE_1_FEATURE_2.rebuilt.EVO\". " + reason));
   EXPECT_FALSE(logged(rebuildHost, "Done."));
   if (mounted) {
@@ -420,7 +420,7 @@ TEST_F(Robustness, AFullDiskEndsTheRunWithTheWriteFailureAndNoDone) {
   const fs::path audio = root_ / "out" / "FEATURE_1_FEATURE_2.DTSHD.stream.02.mpa";
   fs::create_symlink("/dev/full", audio);
   RecordingHost demuxHost;
-  EXPECT_EQ(demuxRun(state_, demuxHost, settings), RunOutcome::WriteFailed);
+  EXPECT_EQ(demuxRun(state_, demuxHost, settings), RunOutcome::Failed);
   EXPECT_TRUE(
       logged(demuxHost, "Cannot write file \"" + audio.string() + "\". No space left on device"));
   EXPECT_FALSE(logged(demuxHost, "Done."));
@@ -429,7 +429,7 @@ TEST_F(Robustness, AFullDiskEndsTheRunWithTheWriteFailureAndNoDone) {
   const fs::path rebuilt = root_ / "out" / "FEATURE_1_FEATURE_2.rebuilt.EVO";
   fs::create_symlink("/dev/full", rebuilt);
   RecordingHost rebuildHost;
-  EXPECT_EQ(rebuildRun(state_, rebuildHost, settings), RunOutcome::WriteFailed);
+  EXPECT_EQ(rebuildRun(state_, rebuildHost, settings), RunOutcome::Failed);
   EXPECT_TRUE(logged(rebuildHost,
                      "Cannot write file \"" + rebuilt.string() + "\". No space left on device"));
   EXPECT_FALSE(logged(rebuildHost, "Done."));
@@ -451,7 +451,7 @@ TEST_F(Robustness, AFileSystemThatFillsDuringTheRunEndsItWithTheWriteFailure) {
     RecordingHost host;
     const RunOutcome outcome =
         rebuild ? rebuildRun(state_, host, settings) : demuxRun(state_, host, settings);
-    EXPECT_EQ(outcome, RunOutcome::WriteFailed);
+    EXPECT_EQ(outcome, RunOutcome::Failed);
     EXPECT_TRUE(logged(host, "\". No space left on device")) << host.transcript();
     EXPECT_TRUE(logged(host, "Cannot write file \"" + folder.string() + "/FEATURE_1_FEATURE_2."));
     EXPECT_FALSE(logged(host, "Done."));
@@ -472,12 +472,12 @@ TEST_F(Robustness, AnOutputNameThatIsAnInputIsRefusedAndTheInputKept) {
   fs::create_symlink(input, video);
   fs::create_hard_link(root_ / "HVDVD_TS" / "FEATURE_2.EVO", rebuilt);
   RecordingHost demuxHost;
-  EXPECT_EQ(demuxRun(state_, demuxHost, settings), RunOutcome::CreateFailed);
+  EXPECT_EQ(demuxRun(state_, demuxHost, settings), RunOutcome::Failed);
   EXPECT_TRUE(logged(demuxHost, "Cannot create file \"" + video.string() +
                                     "\". It is an input file of this run."));
   EXPECT_FALSE(logged(demuxHost, "Done."));
   RecordingHost rebuildHost;
-  EXPECT_EQ(rebuildRun(state_, rebuildHost, settings), RunOutcome::CreateFailed);
+  EXPECT_EQ(rebuildRun(state_, rebuildHost, settings), RunOutcome::Failed);
   EXPECT_TRUE(logged(rebuildHost, "Cannot create file \"" + rebuilt.string() +
                                       "\". It is an input file of this run."));
   EXPECT_EQ(readFile(input), before);

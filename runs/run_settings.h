@@ -104,21 +104,13 @@ struct RunSettings {
 bool isHdDvdSource(const RunSettings& settings);
 
 /// How a run ended. Everything but Done and Cancelled is a failure that the run has reported
-/// in the console, without "Done.". NothingToWrite: a Demux run whose selected streams are
+/// in the console, without "Done.". Failed: a file could not be opened, created, read or
+/// written, or a disc not read; the message the run logged (from the failure's Status) says
+/// which and why. NothingToWrite: a Demux run whose selected streams are
 /// none of them in the input, or a Matroska run with no stream mkvmerge can take. MuxFailed:
 /// mkvmerge was not found, could not be started or failed. NoStreamFound: a Read run that
 /// read its input to the end (or to the fast check's limit) and found no stream in it.
-enum class RunOutcome {
-  Done,
-  Cancelled,
-  OpenFailed,
-  CreateFailed,
-  WriteFailed,
-  ReadFailed,
-  NothingToWrite,
-  MuxFailed,
-  NoStreamFound
-};
+enum class RunOutcome { Done, Cancelled, Failed, NothingToWrite, MuxFailed, NoStreamFound };
 
 inline bool failed(RunOutcome outcome) {
   return outcome != RunOutcome::Done && outcome != RunOutcome::Cancelled;

@@ -30,11 +30,6 @@ std::unique_ptr<ByteSink> createOutputBeside(FileSystem& files, const std::strin
   return created.ok() ? std::move(sink) : nullptr;
 }
 
-RunOutcome outcomeOf(const Status& failure) {
-  return failure.code() == Status::Code::OpenFailed ? RunOutcome::OpenFailed
-                                                    : RunOutcome::ReadFailed;
-}
-
 // "A, B and C".
 std::string listed(const std::vector<std::string>& names) {
   std::string text;
@@ -138,12 +133,10 @@ std::string inputNames(const FileSet& set) {
   return listed(names);
 }
 
-std::unique_ptr<ExtentSource> openPass(FileSystem& files, const FilePass& pass, Console& console,
-                                       RunOutcome* failure) {
+std::unique_ptr<ExtentSource> openPass(FileSystem& files, const FilePass& pass, Console& console) {
   if (pass.extents.empty()) {
     // A title that plays no part of any file: nothing to read, and nothing to name outputs by.
     console.logError("Nothing to read: the title plays no part of any file.");
-    *failure = RunOutcome::OpenFailed;
     return nullptr;
   }
   std::vector<FileExtent> extents = pass.extents;
@@ -153,7 +146,6 @@ std::unique_ptr<ExtentSource> openPass(FileSystem& files, const FilePass& pass, 
       const Status opened = files.openForReading(extent.path, &file);
       if (!opened.ok()) {
         reportFailure(extent.path, opened, console);
-        *failure = RunOutcome::OpenFailed;
         return nullptr;
       }
       extent.offset = 0;
@@ -165,7 +157,6 @@ std::unique_ptr<ExtentSource> openPass(FileSystem& files, const FilePass& pass, 
   const Status opened = ExtentSource::open(files, std::move(extents), &source, &failedPath);
   if (!opened.ok()) {
     reportFailure(failedPath, opened, console);
-    *failure = outcomeOf(opened);
     return nullptr;
   }
   if (pass.wholeFiles && pass.extents.size() > 1) {
@@ -188,9 +179,8 @@ RunOutcome walkPasses(RunState& state, RunHost& host, const FileSet& set, FileSy
       // A failed sink write stops the pass as a cancel does: no next pass then either.
       if (!state.options.Continue || state.stop.requested()) break;
       source.reset();
-      RunOutcome failure = RunOutcome::OpenFailed;
-      source = openPass(files, set.passes[index], host, &failure);
-      if (!source) return failure;
+      source = openPass(files, set.passes[index], host);
+      if (!source) return RunOutcome::Failed;
       const std::string name = set.passes[index].firstName();
       host.log("Continue on " + escapeMarkup(name));
       host.log(fileSizeLine(source->size()));
@@ -199,14 +189,14 @@ RunOutcome walkPasses(RunState& state, RunHost& host, const FileSet& set, FileSy
     walked = pass(index, *source);
     if (!walked.ok()) break;
   }
-  if (walked.code() == Status::Code::WriteFailed) return RunOutcome::WriteFailed;
+  if (walked.code() == Status::Code::WriteFailed) return RunOutcome::Failed;
   if (state.stop.reason() == StopReason::Scrambled) {
     host.logError(scrambledMessage(state, files, set.firstPath));
-    return RunOutcome::ReadFailed;
+    return RunOutcome::Failed;
   }
   if (!walked.ok()) {
     reportFailure(source->failedPath(), walked, host);
-    return outcomeOf(walked);
+    return RunOutcome::Failed;
   }
   // The fast check ends a scan early by design: the run is done, and the files say where it
   // stopped.

@@ -59,17 +59,16 @@ std::string openingLine(const FileSet& set, bool bold);
 
 /// Opens what a pass walks as one source. Whole files are measured first (each opened once).
 /// On failure logs it ("Cannot open file ...", or "Cannot read file ..." for a file that ends
-/// before its extent), sets *failure to OpenFailed or ReadFailed and returns null. After an
-/// opened pass of several whole files, logs that they are read as one file.
-std::unique_ptr<ExtentSource> openPass(FileSystem& files, const FilePass& pass, Console& console,
-                                       RunOutcome* failure);
+/// before its extent) and returns null. After an opened pass of several whole files, logs
+/// that they are read as one file.
+std::unique_ptr<ExtentSource> openPass(FileSystem& files, const FilePass& pass, Console& console);
 
 /// Walks the set's passes in order, the first already open in `first` (the caller has shown
 /// its status): `pass` walks the source it is given. While state.options.Continue is on and the
 /// last pass neither failed nor was stopped, each next pass is opened: "Continue on <name>", status
 /// panel 0 `verb` + " " + name. Closes the sources. Returns Done, Cancelled (stopped, but not
-/// by the fast check), WriteFailed when `pass` returned a write failure (not logged here),
-/// or OpenFailed / ReadFailed after logging the failure with the file it concerns.
+/// by the fast check), or Failed: when `pass` returned a write failure (not logged here: the
+/// sink that failed reports it), or after logging any other failure with the file it concerns.
 RunOutcome walkPasses(RunState& state, RunHost& host, const FileSet& set, FileSystem& files,
                       std::unique_ptr<ExtentSource> first, const std::string& verb,
                       const std::function<Status(size_t pass, ExtentSource& source)>& pass);

@@ -173,11 +173,11 @@ TEST_F(RunsTest, FailuresEndWithTheirMessageAndNeverWithDone) {
   const std::string missing = (dir_ / "MISSING.EVO").string();
   const std::string noFolder = settings_.inputPath + "/out";  // under a file
   const Case cases[] = {
-      {missing, "", RunOutcome::OpenFailed,
+      {missing, "", RunOutcome::Failed,
        "Cannot open file \"" + missing + "\". No such file or directory"},
-      {dir_.string(), "", RunOutcome::OpenFailed,
+      {dir_.string(), "", RunOutcome::Failed,
        "Cannot open file \"" + dir_.string() + "\". Is a directory"},
-      {settings_.inputPath, noFolder, RunOutcome::CreateFailed,
+      {settings_.inputPath, noFolder, RunOutcome::Failed,
        "Cannot create folder \"" + noFolder + "\". Not a directory"},
   };
   for (const auto& c : cases) {
@@ -201,7 +201,7 @@ TEST_F(RunsTest, FullDiskIsReportedAsAWriteFailure) {
   const fs::path target = dir_ / "out" / "FEATURE_1_FEATURE_2.DD.stream.00.mpa";
   fs::create_symlink("/dev/full", target);
   RecordingHost host;
-  EXPECT_EQ(demuxRun(state_, host, settings_), RunOutcome::WriteFailed);
+  EXPECT_EQ(demuxRun(state_, host, settings_), RunOutcome::Failed);
   EXPECT_NE(host.transcript().find("Cannot write file \"" + target.string() +
                                    "\". No space left on device"),
             std::string::npos)
@@ -219,7 +219,7 @@ TEST_F(RunsTest, AnOutputNameThatIsTheInputIsRefused) {
   fs::create_symlink(dir_ / "FEATURE_1.EVO", dir_ / "FEATURE_1.x.mpv");
   const auto before = testing::readFileBytes(dir_ / "FEATURE_1.EVO");
   RecordingHost host;
-  EXPECT_EQ(demuxRun(state_, host, settings_), RunOutcome::CreateFailed);
+  EXPECT_EQ(demuxRun(state_, host, settings_), RunOutcome::Failed);
   EXPECT_EQ(testing::readFileBytes(dir_ / "FEATURE_1.EVO"), before);
 }
 
@@ -372,13 +372,12 @@ TEST(ScrambledStreams, AreNamedOnceAndNeverWrittenOrCopied) {
     settings.inputPath = (folder / "A.EVO").string();
     RecordingHost read, demux, rebuild;
     const bool readFails = c.atRead.size() == 6;
-    EXPECT_EQ(readRun(state, read, settings),
-              readFails ? RunOutcome::ReadFailed : RunOutcome::Done);
+    EXPECT_EQ(readRun(state, read, settings), readFails ? RunOutcome::Failed : RunOutcome::Done);
     EXPECT_EQ(std::count(read.lines.begin(), read.lines.end(), c.message), c.atRead.size() > 0);
     EXPECT_EQ(state.selection.selected[slotNumber({Family::Audio, 0})], c.atRead.size() == 0);
     if (readFails) continue;
     testing::writeFileBytes(folder / "A.EVO", file(c.atWrite));
-    const RunOutcome written = c.writesFail ? RunOutcome::ReadFailed : RunOutcome::Done;
+    const RunOutcome written = c.writesFail ? RunOutcome::Failed : RunOutcome::Done;
     EXPECT_EQ(demuxRun(state, demux, settings), written);
     EXPECT_EQ(rebuildRun(state, rebuild, settings), written);
     for (const RecordingHost* host : {&demux, &rebuild})
@@ -483,7 +482,7 @@ TEST_F(VobSetTest, APartThatCannotBeOpenedEndsEveryRunBeforeAnyFileIsCreated) {
   files.refuseOpen(second, "Permission denied");
   for (RunFunction run : {RunFunction{readRun}, RunFunction{demuxRun}}) {
     RecordingHost host;
-    EXPECT_EQ(run(state_, host, settings_), RunOutcome::OpenFailed);
+    EXPECT_EQ(run(state_, host, settings_), RunOutcome::Failed);
     EXPECT_TRUE(host.transcript().ends_with("Cannot open file \"" + second +
                                             "\". Permission denied\nFailed.\n\n"))
         << host.transcript();
@@ -563,12 +562,12 @@ TEST_F(TitleRunTest, ACellOutsideItsFileStopsEveryRunBeforeAnyFileIsCreated) {
   };
   const Case cases[] = {
       {{{vob, 0, kPackSize}, {vob, size, kPackSize}},
-       RunOutcome::ReadFailed,
+       RunOutcome::Failed,
        "Cannot read file \"" + vob + "\". The file has " + std::to_string(size) +
            " bytes, but bytes " + std::to_string(size) + " to " + std::to_string(size + kPackSize) +
            " of it are to be read."},
       {{{vob, 0, kPackSize}, {missing, 0, kPackSize}},
-       RunOutcome::OpenFailed,
+       RunOutcome::Failed,
        "Cannot open file \"" + missing + "\". No such file or directory"},
   };
   ASSERT_EQ(readRun(state_, host_, settings_), RunOutcome::Done);

@@ -15,11 +15,6 @@ namespace korvell {
 
 namespace {
 
-RunOutcome outcomeOf(const Status& status) {
-  return status.code() == Status::Code::OpenFailed ? RunOutcome::OpenFailed
-                                                   : RunOutcome::ReadFailed;
-}
-
 std::string plural(size_t count, const char* one, const char* many) {
   return std::to_string(count) + " " + (count == 1 ? one : many);
 }
@@ -116,7 +111,7 @@ namespace {
 TitlesReport discFailed(TitlesReport report, const Status& status, Console& console) {
   console.logError(escapeMarkup(status.reason()));
   showReady(console);
-  report.outcome = outcomeOf(status);
+  report.outcome = RunOutcome::Failed;
   report.failure = status;
   return report;
 }
@@ -180,7 +175,7 @@ TitlesReport titlesRun(const std::string& discPath, Console& console,
   console.log(plural(numbered, "title", "titles") + ".");
   if (report.titles.empty() && !report.problems.empty()) {
     report.failure = report.problems.front().status;
-    report.outcome = outcomeOf(report.failure);
+    report.outcome = RunOutcome::Failed;
     showReady(console);
     return report;
   }

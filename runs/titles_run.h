@@ -17,8 +17,8 @@ namespace korvell {
 
 /// What titlesRun read.
 struct TitlesReport {
-  /// Done when the disc could be read and has a title that can be played; otherwise the
-  /// failure (OpenFailed or ReadFailed), which the run has logged.
+  /// Done when the disc could be read and has a title that can be played; otherwise Failed,
+  /// which the run has logged (`failure` carries its kind and message).
   RunOutcome outcome = RunOutcome::Done;
   /// The disc's failure, or (when no title can be played) the first title's problem; Ok on Done.
   Status failure;

@@ -70,12 +70,12 @@ TEST(TitlesRun, FailuresAreLoggedOnOneLineAndReturned) {
       {"no disc",
        false,
        nullptr,
-       RunOutcome::OpenFailed,
+       RunOutcome::Failed,
        {"Cannot find a VIDEO_TS folder or a VIDEO_TS.IFO file in \"{}\""}},
       {"no title can be played",
        true,
        "VTS_01_2.VOB",
-       RunOutcome::ReadFailed,
+       RunOutcome::Failed,
        {"Title 1 cannot be played: Title 1 plays sectors up to 671 of title set 1, but its "
         "VOB files end at sector 336 and there is no \"{}/VIDEO_TS/VTS_01_2.VOB\"",
         "Title 2 cannot be played: Title 2 plays sectors up to 988 of title set 1, but its "

@@ -51,16 +51,14 @@ std::optional<std::string> FakeLauncher::findProgram(const std::string& name) co
   return program;
 }
 
-std::unique_ptr<Process> FakeLauncher::start(const std::vector<std::string>& arguments,
-                                             const std::vector<std::string>& environment,
-                                             std::string* error) {
+Status FakeLauncher::start(const std::vector<std::string>& arguments,
+                           const std::vector<std::string>& environment,
+                           std::unique_ptr<Process>* process) {
   starts.push_back(arguments);
   environments.push_back(environment);
-  if (!startError.empty()) {
-    *error = startError;
-    return nullptr;
-  }
-  return std::make_unique<FakeProcess>(*this);
+  if (!startError.empty()) return Status::failure(Status::Code::OpenFailed, startError);
+  *process = std::make_unique<FakeProcess>(*this);
+  return {};
 }
 
 }  // namespace korvell::testing

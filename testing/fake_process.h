@@ -23,9 +23,9 @@ struct FakeScript {
 class FakeLauncher final : public Launcher {
  public:
   std::optional<std::string> findProgram(const std::string& name) const override;
-  std::unique_ptr<Process> start(const std::vector<std::string>& arguments,
-                                 const std::vector<std::string>& environment,
-                                 std::string* error) override;
+  Status start(const std::vector<std::string>& arguments,
+               const std::vector<std::string>& environment,
+               std::unique_ptr<Process>* process) override;
 
   /// What findProgram answers for every name (empty: not found).
   std::optional<std::string> program = "/usr/bin/mkvmerge";

@@ -326,27 +326,27 @@ Status MemoryFileSystem::createFolder(const std::string& path) {
   return {};
 }
 
-bool MemoryFileSystem::remove(const std::string& path, std::string* reason) {
+Status MemoryFileSystem::remove(const std::string& path) {
+  const auto refuse = [](std::string reason) {
+    return Status::failure(Status::Code::RemoveFailed, std::move(reason));
+  };
   if (const auto refused = state_->refusedRemoves.find(path);
       refused != state_->refusedRemoves.end()) {
-    *reason = refused->second;
-    return false;
+    return refuse(refused->second);
   }
-  if (state_->files.erase(path) != 0) return true;
+  if (state_->files.erase(path) != 0) return {};
   if (!isFolder(path)) {
-    *reason = std::strerror(ENOENT);
-    return false;
+    return refuse(std::strerror(ENOENT));
   }
   const std::string inside = path + "/";
   const auto holds = [&](const std::string& other) { return other.starts_with(inside); };
   if (std::any_of(state_->folders.begin(), state_->folders.end(), holds) ||
       std::any_of(state_->files.begin(), state_->files.end(),
                   [&](const auto& file) { return holds(file.first); })) {
-    *reason = std::strerror(ENOTEMPTY);
-    return false;
+    return refuse(std::strerror(ENOTEMPTY));
   }
   state_->folders.erase(path);
-  return true;
+  return {};
 }
 
 }  // namespace korvell::testing

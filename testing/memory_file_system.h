@@ -60,7 +60,7 @@ class MemoryFileSystem final : public FileSystem {
   /// folder is refused where refuseCreate refuses its path.
   Status createFolder(const std::string& path) override;
   /// Removes a file, or a folder that no file or folder path starts with (followed by "/").
-  bool remove(const std::string& path, std::string* reason) override;
+  Status remove(const std::string& path) override;
 
   struct State;
 

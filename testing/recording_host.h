@@ -12,6 +12,10 @@ namespace korvell::testing {
 class RecordingHost : public RunHost {
  public:
   void log(std::string_view message) override { lines.emplace_back(message); }
+  void logError(std::string_view message) override {
+    log(message);
+    errors.emplace_back(message);
+  }
   void status(std::string_view text, int panel) override;
   void clearConsole() override { lines.clear(); }
   void processEvents() override;
@@ -27,6 +31,8 @@ class RecordingHost : public RunHost {
   std::string transcript() const;
 
   std::vector<std::string> lines;
+  /// The messages logged as errors since the host was made (each also in `lines`).
+  std::vector<std::string> errors;
   std::vector<std::string> statusTexts[2];
   std::vector<std::string> questions;
   std::vector<RunKind> started;
