@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "disc/disc_layout.h"
+#include "engine/big_endian.h"
 #include "engine/packs.h"
 #include "engine/stream_kinds.h"
 #include "report/ascii_text.h"
@@ -16,10 +17,6 @@ namespace {
 
 int bcd(uint8_t value) {
   return (value >> 4) * 10 + (value & 0x0F);
-}
-
-uint32_t be32(const uint8_t* p) {
-  return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
 }
 
 bool isStartCode(const uint8_t* p, uint8_t code) {

@@ -9,6 +9,7 @@
 #include "disc/disc_layout.h"
 #include "disc/time_map.h"
 #include "disc/xpl_model.h"
+#include "engine/big_endian.h"
 #include "engine/file_kinds.h"
 #include "engine/packs.h"
 #include "engine/path_names.h"
@@ -19,18 +20,6 @@ namespace {
 
 std::string quoted(const std::string& path) {
   return "\"" + path + "\"";
-}
-
-Status openFailed(std::string reason) {
-  return Status::failure(Status::Code::OpenFailed, std::move(reason));
-}
-
-Status readFailed(std::string reason) {
-  return Status::failure(Status::Code::ReadFailed, std::move(reason));
-}
-
-uint32_t u32At(const uint8_t* p) {
-  return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
 }
 
 // The duration an EVO's first navigation packet gives: its data search information (private
@@ -49,8 +38,8 @@ std::optional<double> evoDurationSeconds(FileSystem& files, const std::string& p
       continue;
     }
     const uint8_t* data = pack + at + 7;
-    const uint32_t first = u32At(data + 44);
-    const uint32_t last = u32At(data + 48);
+    const uint32_t first = be32(data + 44);
+    const uint32_t last = be32(data + 48);
     return static_cast<double>(last - first) / 90000.0;
   }
   return std::nullopt;
@@ -78,7 +67,7 @@ class TitleReader {
   Status read(const XplTitle& entry, Title* title) {
     *title = entry.title;
     title->clips = static_cast<int>(entry.clips.size());
-    if (entry.clips.empty()) return readFailed("it has no clip");
+    if (entry.clips.empty()) return Status::readFailed("it has no clip");
     int64_t end = 0;
     for (size_t i = 0; i < entry.clips.size(); ++i) {
       FileExtent extent;
@@ -153,18 +142,19 @@ class TitleReader {
   Status clipExtent(const XplClip& clip, size_t index, FileExtent* extent) {
     const std::string name = "clip " + std::to_string(index);
     if (clip.mapName.size() < 5 || upperExtension(clip.mapName) != ".MAP") {
-      return readFailed(name + " names no time map (src " + quoted(clip.src) + ")");
+      return Status::readFailed(name + " names no time map (src " + quoted(clip.src) + ")");
     }
     if (!clip.titleBegin || !clip.titleEnd || !clip.clipBeginValid ||
         *clip.titleEnd <= *clip.titleBegin) {
-      return readFailed(name + " has no valid titleTimeBegin, titleTimeEnd and clipTimeBegin");
+      return Status::readFailed(name +
+                                " has no valid titleTimeBegin, titleTimeEnd and clipTimeBegin");
     }
     ClipSource& source = sourceOf(clip.mapName);
-    if (!source.evoSize) return openFailed(name + ": " + source.evoProblem);
+    if (!source.evoSize) return Status::openFailed(name + ": " + source.evoProblem);
     if (source.map && source.map->interleaved()) {
-      return readFailed(name + ": " + quoted(source.mapPath) + " maps an interleaved block of " +
-                        std::to_string(source.map->angles) +
-                        " angles, which Korvell does not read");
+      return Status::readFailed(
+          name + ": " + quoted(source.mapPath) + " maps an interleaved block of " +
+          std::to_string(source.map->angles) + " angles, which Korvell does not read");
     }
     const int64_t length = *clip.titleEnd - *clip.titleBegin;
     extent->path = source.evoPath;
@@ -173,8 +163,8 @@ class TitleReader {
       if (const Status clipped = clipBytes(*source.map, static_cast<uint64_t>(clip.clipBegin),
                                            static_cast<uint64_t>(clip.clipBegin + length), &run);
           !clipped.ok()) {
-        return readFailed(name + " plays nothing of " + quoted(source.evoPath) + ": " +
-                          clipped.reason());
+        return Status::readFailed(name + " plays nothing of " + quoted(source.evoPath) + ": " +
+                                  clipped.reason());
       }
       extent->offset = run.offset;
       extent->length = run.length;
@@ -185,8 +175,9 @@ class TitleReader {
     const bool whole = clip.clipBegin == 0 && seconds &&
                        static_cast<double>(length) / frameRate_ + 1.0 >= *seconds;
     if (!whole) {
-      return readFailed(name + " plays part of " + quoted(source.evoPath) + ", but its time map " +
-                        quoted(source.mapPath) + " cannot be used: " + source.mapProblem);
+      return Status::readFailed(name + " plays part of " + quoted(source.evoPath) +
+                                ", but its time map " + quoted(source.mapPath) +
+                                " cannot be used: " + source.mapProblem);
     }
     const std::string note = quoted(source.mapPath) + " was not used (" + source.mapProblem +
                              "): " + name + " plays the whole of " + quoted(source.evoPath) + ".";
@@ -208,7 +199,7 @@ class TitleReader {
 Status readPlaylistFile(FileSystem& files, const std::string& path, XplDocument* document) {
   std::string bytes;
   if (const Status read = readWholeFile(files, path, kMaxPlaylistModelBytes, &bytes); !read.ok()) {
-    return readFailed("cannot read " + quoted(path) + ": " + read.reason());
+    return Status::readFailed("cannot read " + quoted(path) + ": " + read.reason());
   }
   if (const Status parsed = readXplDocument(bytes, document); !parsed.ok()) {
     return Status::invalid(quoted(path) + " is not an XML document: " + parsed.reason());
@@ -223,8 +214,8 @@ HdDvdDisc readHdDvdTitles(const std::string& discPath, FileSystem& files,
   HdDvdDisc disc;
   const std::optional<HdDvdFolders> folders = findHdDvd(discPath, files);
   if (!folders) {
-    disc.status =
-        openFailed("Cannot find an HVDVD_TS or ADV_OBJ folder in or above " + quoted(discPath));
+    disc.status = Status::openFailed("Cannot find an HVDVD_TS or ADV_OBJ folder in or above " +
+                                     quoted(discPath));
     return disc;
   }
   disc.root = folders->root;
@@ -240,8 +231,9 @@ HdDvdDisc readHdDvdTitles(const std::string& discPath, FileSystem& files,
   } else {
     const std::vector<std::string> playlists = discPlaylists(files, folders->advObj);
     if (playlists.empty()) {
-      disc.status = openFailed("Cannot find a playlist (VPLST000.XPL to VPLST999.XPL) in " +
-                               quoted(folders->advObj.empty() ? folders->root : folders->advObj));
+      disc.status =
+          Status::openFailed("Cannot find a playlist (VPLST000.XPL to VPLST999.XPL) in " +
+                             quoted(folders->advObj.empty() ? folders->root : folders->advObj));
       return disc;
     }
     std::vector<std::string> passedOver;
@@ -261,8 +253,8 @@ HdDvdDisc readHdDvdTitles(const std::string& discPath, FileSystem& files,
     for (const std::string& why : passedOver)
       disc.notes.push_back("Passed over: " + why + ".");
     if (!document) {
-      disc.status = readFailed("No playlist of " + quoted(folders->root) +
-                               " has a clip to play: " + passedOver.front());
+      disc.status = Status::readFailed("No playlist of " + quoted(folders->root) +
+                                       " has a clip to play: " + passedOver.front());
       disc.notes.clear();
       return disc;
     }

@@ -17,6 +17,7 @@
 
 #include "disc/dvd_layout.h"
 #include "disc/ifo_bounds.h"
+#include "engine/big_endian.h"
 #include "engine/byte_io.h"
 #include "engine/packs.h"
 
@@ -33,12 +34,6 @@ constexpr size_t kIfoLastSector = 0x1C;
 // An IFO holds tables of a few hundred kilobytes at most; a larger file is no IFO.
 constexpr uint64_t kMostIfoBytes = uint64_t{64} << 20;
 
-Status openFailed(std::string reason) {
-  return Status::failure(Status::Code::OpenFailed, std::move(reason));
-}
-Status readFailed(std::string reason) {
-  return Status::failure(Status::Code::ReadFailed, std::move(reason));
-}
 std::string inQuotes(const fs::path& path) {
   return "\"" + path.string() + "\"";
 }
@@ -77,7 +72,7 @@ using IfoHandle = std::unique_ptr<ifo_handle_t, IfoClose>;
 Status findVideoTs(const FileSystem& files, const std::string& discPath, fs::path* folder) {
   fs::path path(discPath);
   if (!files.isFolder(path.string()) && !files.isFile(path.string())) {
-    return openFailed("Cannot find " + inQuotes(path));
+    return Status::openFailed("Cannot find " + inQuotes(path));
   }
   if (!files.isFolder(path.string())) path = path.has_parent_path() ? path.parent_path() : ".";
   const fs::path child = dvd::findFileIgnoringCase(files, path, "VIDEO_TS");
@@ -90,7 +85,8 @@ Status findVideoTs(const FileSystem& files, const std::string& discPath, fs::pat
     *folder = path;
     return {};
   }
-  return openFailed("Cannot find a VIDEO_TS folder or a VIDEO_TS.IFO file in " + inQuotes(path));
+  return Status::openFailed("Cannot find a VIDEO_TS folder or a VIDEO_TS.IFO file in " +
+                            inQuotes(path));
 }
 
 // Why libdvdread could read neither an IFO nor its backup, told from the IFO itself and from
@@ -98,35 +94,34 @@ Status findVideoTs(const FileSystem& files, const std::string& discPath, fs::pat
 // PTT search table.").
 Status ifoFailure(FileSystem& files, const fs::path& ifo, const char* identifier,
                   const std::vector<std::string>& messages, size_t firstMessage) {
-  if (!files.isFile(ifo.string())) return openFailed("Cannot find " + inQuotes(ifo));
+  if (!files.isFile(ifo.string())) return Status::openFailed("Cannot find " + inQuotes(ifo));
   const std::string cannot = "Cannot read " + inQuotes(ifo) + ": ";
   std::unique_ptr<ByteSource> file;
   if (Status opened = files.openForReading(ifo.string(), &file); !opened.ok()) {
-    return openFailed(cannot + opened.reason());
+    return Status::openFailed(cannot + opened.reason());
   }
   uint8_t header[kIfoHeader] = {};
   size_t got = 0;
   if (Status read = file->read(header, sizeof header, got); !read.ok()) {
-    return readFailed(cannot + read.reason());
+    return Status::readFailed(cannot + read.reason());
   }
   const std::string id(identifier);
   if (got >= id.size() && !std::equal(id.begin(), id.end(), header)) {
-    return readFailed(cannot + "it is not a DVD-Video IFO file (it does not begin with " + id +
-                      ")");
+    return Status::readFailed(cannot + "it is not a DVD-Video IFO file (it does not begin with " +
+                              id + ")");
   }
-  const uint64_t lastSector =
-      uint64_t{header[kIfoLastSector]} << 24 | uint64_t{header[kIfoLastSector + 1]} << 16 |
-      uint64_t{header[kIfoLastSector + 2]} << 8 | header[kIfoLastSector + 3];
+  const uint64_t lastSector = be32(header + kIfoLastSector);
   if (got < sizeof header || file->size() < kPackSize ||
       file->size() < (lastSector + 1) * kPackSize) {
-    return readFailed(cannot + "it is truncated");
+    return Status::readFailed(cannot + "it is truncated");
   }
   std::vector<uint8_t> bytes(header, header + got);
   bytes.resize(static_cast<size_t>(file->size()));
   size_t more = 0;
   if (file->read(bytes.data() + got, bytes.size() - got, more).ok()) {
     const Status outside = dvd::ifoPartOutsideFile({bytes.data(), got + more}, id);
-    if (!outside.ok()) return readFailed(cannot + "it is damaged (" + outside.reason() + ")");
+    if (!outside.ok())
+      return Status::readFailed(cannot + "it is damaged (" + outside.reason() + ")");
   }
   std::string reason = cannot + "it is damaged";
   for (size_t i = messages.size(); i > firstMessage; --i) {
@@ -135,7 +130,7 @@ Status ifoFailure(FileSystem& files, const fs::path& ifo, const char* identifier
       break;
     }
   }
-  return readFailed(reason);
+  return Status::readFailed(reason);
 }
 
 // libdvdread reads IFO files only from a scratch folder of this reading, into which each is
@@ -216,7 +211,7 @@ class SectorReader {
 
 // A problem of a title with what a title set's IFO data says.
 Status badIfo(const fs::path& ifo, const std::string& what) {
-  return readFailed("Cannot read " + inQuotes(ifo) + ": " + what);
+  return Status::readFailed("Cannot read " + inQuotes(ifo) + ": " + what);
 }
 
 dvd::BcdTime timeOf(const dvd_time_t& time) {
@@ -227,17 +222,18 @@ dvd::BcdTime timeOf(const dvd_time_t& time) {
 Status checkNotScrambled(FileSystem& files, const FileExtent& first) {
   std::unique_ptr<ByteSource> file;
   if (Status opened = files.openForReading(first.path, &file); !opened.ok()) {
-    return openFailed("Cannot open \"" + first.path + "\": " + opened.reason());
+    return Status::openFailed("Cannot open \"" + first.path + "\": " + opened.reason());
   }
   std::vector<uint8_t> packs(static_cast<size_t>(std::min(first.length, kScrambleCheckBytes)));
   size_t got = 0;
   Status read = file->seek(first.offset);
   if (read.ok()) read = file->read(packs.data(), packs.size(), got);
-  if (!read.ok()) return readFailed("Cannot read \"" + first.path + "\": " + read.reason());
+  if (!read.ok()) return Status::readFailed("Cannot read \"" + first.path + "\": " + read.reason());
   if (dvd::hasScrambledPack(packs.data(), got)) {
-    return readFailed("Cannot read \"" + first.path +
-                      "\": its packs are scrambled: the disc is encrypted, and Korvell reads "
-                      "decrypted discs");
+    return Status::readFailed(
+        "Cannot read \"" + first.path +
+        "\": its packs are scrambled: the disc is encrypted, and Korvell reads "
+        "decrypted discs");
   }
   return {};
 }
@@ -254,10 +250,11 @@ class DiscReader {
     vmgPath_ = dvd::findFileIgnoringCase(files_, folder, "VIDEO_TS.IFO");
     if (!files_.isFile(vmgPath_.string()) &&
         !files_.isFile(dvd::findFileIgnoringCase(files_, folder, "VIDEO_TS.BUP").string())) {
-      return openFailed("Cannot find " + inQuotes(vmgPath_));
+      return Status::openFailed("Cannot find " + inQuotes(vmgPath_));
     }
     if (stage_.folder().empty()) {
-      return openFailed("Cannot make a scratch folder for the IFO files of " + inQuotes(folder));
+      return Status::openFailed("Cannot make a scratch folder for the IFO files of " +
+                                inQuotes(folder));
     }
     reader_.reset(DVDOpen2(&disc_.libraryMessages, &kLogger, stage_.folder().string().c_str()));
     if (!reader_) {
@@ -265,7 +262,7 @@ class DiscReader {
       if (!disc_.libraryMessages.empty()) {
         reason += " (libdvdread: " + disc_.libraryMessages.back() + ")";
       }
-      return openFailed(reason);
+      return Status::openFailed(reason);
     }
     const size_t firstMessage = disc_.libraryMessages.size();
     vmg_.reset(openIfo(0, "VIDEO_TS", "DVDVIDEO-VMG"));
@@ -389,7 +386,7 @@ class DiscReader {
       reason += set->vobs.nextMissing.empty()
                     ? " (" + inQuotes(set->vobs.parts.back().path) + " is the last)"
                     : " and there is no " + inQuotes(set->vobs.nextMissing);
-      return readFailed(reason);
+      return Status::readFailed(reason);
     }
     if (title->extents.empty()) return badIfo(set->path, what + "plays no sectors");
     return checkNotScrambled(files_, title->extents.front());
@@ -511,14 +508,14 @@ Status readDvdTitle(const std::string& discPath, int number, int angle, Title* t
   DiscReader reader(files, disc);
   if (Status opened = reader.open(discPath); !opened.ok()) return opened;
   if (number < 1 || number > reader.titleCount()) {
-    return readFailed("The disc has " + std::to_string(reader.titleCount()) +
-                      " titles; there is no title " + std::to_string(number));
+    return Status::readFailed("The disc has " + std::to_string(reader.titleCount()) +
+                              " titles; there is no title " + std::to_string(number));
   }
   const int angles = reader.anglesOf(number);
   if (angle < 1 || angle > angles) {
-    return readFailed("Title " + std::to_string(number) + " has " + std::to_string(angles) +
-                      (angles == 1 ? " angle" : " angles") + "; there is no angle " +
-                      std::to_string(angle));
+    return Status::readFailed("Title " + std::to_string(number) + " has " + std::to_string(angles) +
+                              (angles == 1 ? " angle" : " angles") + "; there is no angle " +
+                              std::to_string(angle));
   }
   return reader.readTitle(number, angle, title);
 }

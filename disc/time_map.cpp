@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "engine/big_endian.h"
 #include "engine/packs.h"
 
 namespace korvell {
@@ -17,18 +18,6 @@ constexpr size_t kSearchPointers = 384;    // TMAPI_SRP, one per table
 constexpr size_t kSearchPointerSize = 32;  // TMAPI_SA u32, EVOB_INDEX u16, EVOBU_ENT_Ns u16, ...
 constexpr size_t kEntryCountOffset = 6;    // within a search pointer
 constexpr size_t kEntrySize = 4;
-
-uint32_t u16At(std::span<const uint8_t> bytes, size_t at) {
-  return static_cast<uint32_t>(bytes[at]) << 8 | bytes[at + 1];
-}
-
-uint32_t u32At(std::span<const uint8_t> bytes, size_t at) {
-  return u16At(bytes, at) << 16 | u16At(bytes, at + 2);
-}
-
-Status damaged(std::string why) {
-  return Status::invalid(std::move(why));
-}
 
 }  // namespace
 
@@ -48,27 +37,27 @@ uint64_t TimeMap::fields() const {
 
 Status parseTimeMap(std::span<const uint8_t> bytes, TimeMap* result) {
   if (bytes.size() < kMagic.size() || !std::equal(kMagic.begin(), kMagic.end(), bytes.begin())) {
-    return damaged("it does not begin with HDDVD_TMAP00");
+    return Status::invalid("it does not begin with HDDVD_TMAP00");
   }
   if (bytes.size() < kSearchPointers + kSearchPointerSize) {
-    return damaged("it ends before its first table");
+    return Status::invalid("it ends before its first table");
   }
   TimeMap map;
-  map.type = static_cast<uint16_t>(u16At(bytes, kTypeOffset));
-  const uint32_t tables = u16At(bytes, kTableCountOffset);
-  if (tables == 0) return damaged("it names no table");
+  map.type = static_cast<uint16_t>(be16(bytes.data() + kTypeOffset));
+  const uint32_t tables = be16(bytes.data() + kTableCountOffset);
+  if (tables == 0) return Status::invalid("it names no table");
   map.angles = map.interleaved() ? static_cast<int>(tables) : 1;
-  const uint64_t start = u32At(bytes, kSearchPointers);
-  const uint64_t count = u16At(bytes, kSearchPointers + kEntryCountOffset);
+  const uint64_t start = be32(bytes.data() + kSearchPointers);
+  const uint64_t count = be16(bytes.data() + kSearchPointers + kEntryCountOffset);
   if (start < kSearchPointers + kSearchPointerSize || start + count * kEntrySize > bytes.size()) {
-    return damaged("its entries lie past its end");
+    return Status::invalid("its entries lie past its end");
   }
   map.entries.reserve(count);
   for (uint64_t i = 0; i < count; ++i) {
-    const uint32_t word = u32At(bytes, start + i * kEntrySize);
+    const uint32_t word = be32(bytes.data() + start + i * kEntrySize);
     const TimeMapEntry entry{word >> 21, (word >> 13) & 0xFF, word & 0x1FFF};
     if (entry.packs == 0) {
-      return damaged("entry " + std::to_string(i + 1) + " has no pack");
+      return Status::invalid("entry " + std::to_string(i + 1) + " has no pack");
     }
     map.entries.push_back(entry);
   }

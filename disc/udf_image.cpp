@@ -27,13 +27,6 @@ constexpr uint64_t kMetadataBudget = uint64_t{1} << 18;
 // A file held in its own file entry is at most one block.
 constexpr int64_t kMostInline = static_cast<int64_t>(kBlockSize);
 
-Status openFailed(std::string reason) {
-  return Status::failure(Status::Code::OpenFailed, std::move(reason));
-}
-Status readFailed(std::string reason) {
-  return Status::failure(Status::Code::ReadFailed, std::move(reason));
-}
-
 std::string normalPath(const std::string& path) {
   std::string normal = std::filesystem::path(path).lexically_normal().generic_string();
   while (normal.size() > 1 && normal.back() == '/')
@@ -277,11 +270,11 @@ class ImageFile final : public ByteSource {
       if (result.ok()) result = image_->read(dst + done, part, read);
       if (result.ok() && read == 0) {
         // The image was cut after it was opened.
-        result = readFailed("The disc image ended at byte " + std::to_string(at) +
-                            ", before this file's end.");
+        result = Status::readFailed("The disc image ended at byte " + std::to_string(at) +
+                                    ", before this file's end.");
       }
       if (!result.ok()) {
-        status_ = readFailed(result.reason());
+        status_ = Status::readFailed(result.reason());
         return status_;
       }
       done += read;
@@ -294,7 +287,7 @@ class ImageFile final : public ByteSource {
   Status seek(uint64_t position) override {
     if (!status_.ok()) return status_;
     if (position > entry_.size) {
-      status_ = readFailed(seekPastEndReason(position, entry_.size));
+      status_ = Status::readFailed(seekPastEndReason(position, entry_.size));
       return status_;
     }
     position_ = position;
@@ -326,9 +319,9 @@ class TreeReader {
 
   Status readFolder(UDFDIR* dir, int index, const std::string& path, int depth) {
     if (depth > UdfImage::kMaxDepth) {
-      return readFailed(cannot_ + "its folders nest more than " +
-                        std::to_string(UdfImage::kMaxDepth) + " deep at " + inQuotes(path) +
-                        " (a folder that loops back)");
+      return Status::readFailed(cannot_ + "its folders nest more than " +
+                                std::to_string(UdfImage::kMaxDepth) + " deep at " + inQuotes(path) +
+                                " (a folder that loops back)");
     }
     udfread_dirent entry{};
     while (udfread_readdir(dir, &entry) != nullptr) {
@@ -336,16 +329,17 @@ class TreeReader {
       if (library == "..") continue;
       std::string name;
       if (!utf8Name(library, &name)) {
-        return readFailed(cannot_ + "the name of an entry of " + inQuotes(shown(path)) +
-                          " is not valid UTF-8: " + inQuotes(library, true));
+        return Status::readFailed(cannot_ + "the name of an entry of " + inQuotes(shown(path)) +
+                                  " is not valid UTF-8: " + inQuotes(library, true));
       }
       if (name == "." || name == ".." || name.find('/') != std::string::npos) {
-        return readFailed(cannot_ + "the entry " + inQuotes(name) + " of " + inQuotes(shown(path)) +
-                          " has a name that no file can have");
+        return Status::readFailed(cannot_ + "the entry " + inQuotes(name) + " of " +
+                                  inQuotes(shown(path)) + " has a name that no file can have");
       }
       if (entries_.size() >= UdfImage::kMaxEntries) {
-        return readFailed(cannot_ + "it holds more than " + std::to_string(UdfImage::kMaxEntries) +
-                          " files and folders (a folder that loops back)");
+        return Status::readFailed(cannot_ + "it holds more than " +
+                                  std::to_string(UdfImage::kMaxEntries) +
+                                  " files and folders (a folder that loops back)");
       }
       const std::string childPath = path.empty() ? name : path + "/" + name;
       const int child = static_cast<int>(entries_.size());
@@ -360,8 +354,9 @@ class TreeReader {
         if (input_.firstBlock) {
           const auto [seen, added] = folderAt_.try_emplace(*input_.firstBlock, childPath);
           if (!added) {
-            return readFailed(cannot_ + "the folder " + inQuotes(childPath) + " is the folder " +
-                              inQuotes(seen->second) + " again (its folders loop)");
+            return Status::readFailed(cannot_ + "the folder " + inQuotes(childPath) +
+                                      " is the folder " + inQuotes(seen->second) +
+                                      " again (its folders loop)");
           }
         }
         if (Status read = readFolder(sub.get(), child, childPath, depth + 1); !read.ok()) {
@@ -379,18 +374,19 @@ class TreeReader {
 
   Status unreadable(const char* what, const std::string& path) {
     if (input_.budgetSpent) {
-      return readFailed(cannot_ + "reading " + inQuotes(path) +
-                        " never ends (its structures loop)");
+      return Status::readFailed(cannot_ + "reading " + inQuotes(path) +
+                                " never ends (its structures loop)");
     }
-    return readFailed(cannot_ + "the " + what + " " + inQuotes(path) + " " +
-                      (input_.pastEnd ? "lies past the image's end (the image is truncated, or "
-                                        "the entry points outside it)"
-                                      : "is damaged"));
+    return Status::readFailed(cannot_ + "the " + what + " " + inQuotes(path) + " " +
+                              (input_.pastEnd
+                                   ? "lies past the image's end (the image is truncated, or "
+                                     "the entry points outside it)"
+                                   : "is damaged"));
   }
 
   Status pastEnd(const std::string& path) {
-    return readFailed(cannot_ + "the file " + inQuotes(path) +
-                      " runs past the image's end (the image is truncated)");
+    return Status::readFailed(cannot_ + "the file " + inQuotes(path) +
+                              " runs past the image's end (the image is truncated)");
   }
 
   // Where the file lies in the image: libudfread is asked for its blocks while the input
@@ -424,8 +420,8 @@ class TreeReader {
     if (given == 0 && recorded == 0 && size <= kMostInline)
       return readHeld(file.get(), entry, path);
     if (given < blocks || recorded < given) {
-      return readFailed(cannot_ + "the file " + inQuotes(path) +
-                        " is damaged (parts of it lie nowhere in the image)");
+      return Status::readFailed(cannot_ + "the file " + inQuotes(path) +
+                                " is damaged (parts of it lie nowhere in the image)");
     }
     uint64_t left = entry.size;
     for (const auto& [first, count] : input_.runs) {
@@ -458,7 +454,7 @@ class TreeReader {
 // Why libudfread could not open the image as a UDF volume, told from what it read.
 Status notUdf(ByteSource& image, const BlockInput& input, const std::string& path) {
   const std::string cannot = "Cannot read the disc image " + inQuotes(path) + ": ";
-  if (input.budgetSpent) return readFailed(cannot + "its volume descriptors loop");
+  if (input.budgetSpent) return Status::readFailed(cannot + "its volume descriptors loop");
   // The volume recognition sequence from block 16 on: BEA01, then NSR02 or NSR03.
   bool nsr = false;
   for (uint64_t block = 16; block < 64 && (block + 1) * kBlockSize <= image.size(); ++block) {
@@ -469,12 +465,14 @@ Status notUdf(ByteSource& image, const BlockInput& input, const std::string& pat
     if (id == "NSR02" || id == "NSR03") nsr = true;
   }
   if (!nsr) {
-    return readFailed(cannot + "it is not a UDF image (it has no UDF volume recognition sequence)");
+    return Status::readFailed(cannot +
+                              "it is not a UDF image (it has no UDF volume recognition sequence)");
   }
   if (input.pastEnd) {
-    return readFailed(cannot + "its UDF volume structures lie past its end (it is truncated)");
+    return Status::readFailed(cannot +
+                              "its UDF volume structures lie past its end (it is truncated)");
   }
-  return readFailed(cannot + "its UDF volume structures are damaged");
+  return Status::readFailed(cannot + "its UDF volume structures are damaged");
 }
 
 }  // namespace
@@ -493,7 +491,8 @@ Status UdfImage::open(FileSystem& outside, const std::string& imagePath,
   std::unique_ptr<UdfImage> opened(new UdfImage(outside, normalPath(imagePath)));
   std::unique_ptr<ByteSource> source;
   if (Status status = outside.openForReading(imagePath, &source); !status.ok()) {
-    return openFailed("Cannot open the disc image " + inQuotes(imagePath) + ": " + status.reason());
+    return Status::openFailed("Cannot open the disc image " + inQuotes(imagePath) + ": " +
+                              status.reason());
   }
   BlockInput input;
   input.base.read = &BlockInput::read;
@@ -503,14 +502,15 @@ Status UdfImage::open(FileSystem& outside, const std::string& imagePath,
   const QuietStandardError quiet;
   std::unique_ptr<udfread, UdfClose> udf(udfread_init());
   if (!udf)
-    return openFailed("Cannot open the disc image " + inQuotes(imagePath) + ": out of memory");
+    return Status::openFailed("Cannot open the disc image " + inQuotes(imagePath) +
+                              ": out of memory");
   if (udfread_open_input(udf.get(), &input.base) < 0) return notUdf(*source, input, imagePath);
   opened->entries_.push_back({});
   opened->entries_[0].folder = true;
   DirHandle root(udfread_opendir(udf.get(), "/"));
   if (!root) {
-    return readFailed("Cannot read the disc image " + inQuotes(imagePath) +
-                      ": its root folder cannot be read");
+    return Status::readFailed("Cannot read the disc image " + inQuotes(imagePath) +
+                              ": its root folder cannot be read");
   }
   TreeReader reader(input, opened->entries_, imagePath);
   if (Status read = reader.readFolder(root.get(), 0, "", 1); !read.ok()) return read;
@@ -545,13 +545,13 @@ int UdfImage::find(const std::string& path) const {
 Status UdfImage::openForReading(const std::string& path, std::unique_ptr<ByteSource>* source) {
   const int at = find(path);
   if (at == -1) return outside_.openForReading(path, source);
-  if (at == -2) return openFailed(systemReason(ENOENT));
+  if (at == -2) return Status::openFailed(systemReason(ENOENT));
   const Entry& entry = entries_[static_cast<size_t>(at)];
-  if (entry.folder) return openFailed(systemReason(EISDIR));
+  if (entry.folder) return Status::openFailed(systemReason(EISDIR));
   std::unique_ptr<ByteSource> image;
   if (Status opened = outside_.openForReading(imagePath_, &image); !opened.ok()) {
-    return openFailed("Cannot open the disc image " + inQuotes(imagePath_) + ": " +
-                      opened.reason());
+    return Status::openFailed("Cannot open the disc image " + inQuotes(imagePath_) + ": " +
+                              opened.reason());
   }
   *source = std::make_unique<ImageFile>(std::move(image), entry);
   return {};
@@ -593,9 +593,9 @@ Status UdfImage::listFolder(const std::string& path, std::vector<std::string>* n
   const int at = find(path);
   if (at == -1) return outside_.listFolder(path, names);
   names->clear();
-  if (at == -2) return openFailed(systemReason(ENOENT));
+  if (at == -2) return Status::openFailed(systemReason(ENOENT));
   const Entry& folder = entries_[static_cast<size_t>(at)];
-  if (!folder.folder) return openFailed(systemReason(ENOTDIR));
+  if (!folder.folder) return Status::openFailed(systemReason(ENOTDIR));
   for (const int child : folder.children)
     names->push_back(entries_[static_cast<size_t>(child)].name);
   return {};

@@ -30,6 +30,13 @@ class Status {
   Status() = default;
   /// A failure with the system's reason ("No such file or directory").
   static Status failure(Code code, std::string reason) { return Status(code, std::move(reason)); }
+  /// An OpenFailed or ReadFailed failure with its reason.
+  static Status openFailed(std::string reason) {
+    return Status(Code::OpenFailed, std::move(reason));
+  }
+  static Status readFailed(std::string reason) {
+    return Status(Code::ReadFailed, std::move(reason));
+  }
   /// An Invalid failure: why the data does not follow its layout.
   static Status invalid(std::string reason) { return Status(Code::Invalid, std::move(reason)); }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/big_endian.h"
 #include "outputs/subpicture_units.h"
 
 namespace korvell {
@@ -34,14 +35,6 @@ enum Command : uint8_t {
   kHdFieldOffsets = 0x86,
   kEnd = 0xFF,
 };
-
-uint32_t be16(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0] << 8 | p[1]);
-}
-uint32_t be32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
-         static_cast<uint32_t>(p[2]) << 8 | p[3];
-}
 
 // MSB-first bits over a span; reading past its end gives zeros and sets `past`.
 class Bits {

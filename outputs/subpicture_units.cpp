@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "engine/big_endian.h"
+
 namespace korvell {
 
 namespace {
@@ -20,10 +22,9 @@ std::optional<UnitForm> unitForm(std::span<const uint8_t> head) {
 std::optional<uint32_t> unitSize(std::span<const uint8_t> head) {
   const std::optional<UnitForm> form = unitForm(head);
   if (!form) return std::nullopt;
-  if (*form == UnitForm::TwoBit) return static_cast<uint32_t>(head[0] << 8 | head[1]);
+  if (*form == UnitForm::TwoBit) return be16(head.data());
   if (head.size() < kExtendedHead) return std::nullopt;
-  return static_cast<uint32_t>(head[2]) << 24 | static_cast<uint32_t>(head[3]) << 16 |
-         static_cast<uint32_t>(head[4]) << 8 | head[5];
+  return be32(head.data() + 2);
 }
 
 void SubpictureUnitAssembler::piece(const uint8_t* data, size_t size, const PieceContext& context,
