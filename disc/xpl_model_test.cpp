@@ -20,6 +20,18 @@ std::string fileText(const std::string& path) {
   return {bytes.begin(), bytes.end()};
 }
 
+// A title's streams, a line each: family and number, identifier, language, name, codec, forced.
+std::vector<std::string> streamLines(const Title& title) {
+  std::vector<std::string> lines;
+  for (const TitleStream& stream : title.streams) {
+    lines.push_back(std::string(1, "VAS"[static_cast<int>(stream.family)]) +
+                    std::to_string(stream.number) + " " + std::to_string(stream.id) + " " +
+                    (stream.language.empty() ? "''" : stream.language) + " '" + stream.name + "' " +
+                    stream.codec + (stream.forced ? " forced" : ""));
+  }
+  return lines;
+}
+
 std::vector<Chapter> chaptersOf(const std::string& xpl, const char* baseName) {
   XplTitle title;
   return playlistTitle(xpl, baseName, &title).ok() ? title.title.chapters : std::vector<Chapter>{};
@@ -80,30 +92,14 @@ TEST(PlaylistTitle, SampleNameLengthAndStreams) {
   // Both clips list the same streams: each is taken once, with its attribute item's codec by
   // the table's name and the identifier that codec and number give (those the sample disc's
   // packets carry).
-  struct Expected {
-    Family family;
-    int number;
-    int id;
-    const char* language;
-    const char* name;
-    const char* codec;
-  };
-  const Expected expected[] = {{Family::Video, 0, 0x55, "", "", "VC-1"},
-                               {Family::Audio, 0, 0xC0, "en", "English", "E-AC-3"},
-                               {Family::Audio, 1, 0xB1, "en", "English", "TrueHD"},
-                               {Family::Audio, 2, 0x8A, "fr", "French", "DTS"},
-                               {Family::Subpicture, 0, 0x20, "en", "English", "2bitRLE"},
-                               {Family::Subpicture, 1, 0x21, "fr", "French", "8bitRLE"}};
-  ASSERT_EQ(feature.title.streams.size(), std::size(expected));
-  for (size_t i = 0; i < std::size(expected); ++i) {
-    const TitleStream& stream = feature.title.streams[i];
-    EXPECT_EQ(stream.family, expected[i].family) << i;
-    EXPECT_EQ(stream.number, expected[i].number) << i;
-    EXPECT_EQ(stream.id, expected[i].id) << i;
-    EXPECT_EQ(stream.language, expected[i].language) << i;
-    EXPECT_EQ(stream.name, expected[i].name) << i;
-    EXPECT_EQ(stream.codec, expected[i].codec) << i;
-  }
+  EXPECT_EQ(streamLines(feature.title), (std::vector<std::string>{
+                                            "V0 85 '' '' VC-1",
+                                            "A0 192 en 'English' E-AC-3",
+                                            "A1 177 en 'English' TrueHD",
+                                            "A2 138 fr 'French' DTS",
+                                            "S0 32 en 'English' 2bitRLE",
+                                            "S1 33 fr 'French' 8bitRLE",
+                                        }));
 }
 
 TEST(PlaylistTitle, DurationAtTheTitleSetRate) {
@@ -178,31 +174,15 @@ TEST(XplDocument, TitlesClipsAndTheTrackListsLanguages) {
   EXPECT_FALSE(title.clips[1].clipBeginValid);
   // The track list names a stream by its track; the element's attributes stand in for a
   // track it does not list; the langcode's extension describes what has no description.
-  struct Expected {
-    Family family;
-    int number, id;
-    const char *language, *name;
-    bool forced;
-  };
-  const Expected expected[] = {
-      {Family::Video, 0, 0xE2, "", "", false},
-      {Family::Audio, 0, 0x80, "", "Listed", false},
-      {Family::Audio, 1, 0x89, "de", "Director's comments", false},
-      {Family::Audio, 8, -1, "", "", false},  // AC-3 has eight streams
-      {Family::Audio, 2, -1, "", "", false},  // MPEG audio has no substream here
-      {Family::Subpicture, 3, 0x23, "en", "Forced", true},
-      {Family::Subpicture, 4, 0x24, "ja", "", true},
-  };
-  ASSERT_EQ(title.title.streams.size(), std::size(expected));
-  for (size_t i = 0; i < std::size(expected); ++i) {
-    const TitleStream& stream = title.title.streams[i];
-    EXPECT_EQ(stream.family, expected[i].family) << i;
-    EXPECT_EQ(stream.number, expected[i].number) << i;
-    EXPECT_EQ(stream.id, expected[i].id) << i;
-    EXPECT_EQ(stream.language, expected[i].language) << i;
-    EXPECT_EQ(stream.name, expected[i].name) << i;
-    EXPECT_EQ(stream.forced, expected[i].forced) << i;
-  }
+  EXPECT_EQ(streamLines(title.title), (std::vector<std::string>{
+                                          "V0 226 '' '' H.264",
+                                          "A0 128 '' 'Listed' AC-3",
+                                          "A1 137 de 'Director's comments' DTS",
+                                          "A8 -1 '' '' AC-3",  // AC-3 has eight streams
+                                          "A2 -1 '' '' MPEG",  // MPEG audio: no substream here
+                                          "S3 35 en 'Forced' 8bitRLC forced",
+                                          "S4 36 ja '' 8bitRLC forced",
+                                      }));
   EXPECT_EQ(title.title.streams[2].channels, 6);
   EXPECT_EQ(title.title.streams[2].sampleRate, 96000);
 }
