@@ -146,7 +146,6 @@ TEST(HdDvdDisc, ClipsThroughTheirTimeMaps) {
     MemoryFileSystem files;
     files.add(kEvo, evo(10));
     files.add(kMap, map());
-    files.add("/d/ADV_OBJ/VPLST000.XPL", {});
     c.change(files);
     const std::string xpl = playlist(c.title);
     files.add("/d/ADV_OBJ/VPLST000.XPL", std::vector<uint8_t>(xpl.begin(), xpl.end()));
